@@ -1,0 +1,6 @@
+#include "platform/Host.h"
+
+int main(int argc, char** argv)
+{
+    return Host::Main(argc, argv);
+}

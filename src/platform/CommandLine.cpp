@@ -1,0 +1,84 @@
+#include "platform/CommandLine.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+
+namespace fs = std::filesystem;
+
+int CommandLine::Parse(int argc, char** argv, HostOptions& options)
+{
+    CLI::App app{"Zindle: a four-voice touch synthesizer with a robot face.", "zindle"};
+    app.set_version_flag("--version", std::string("zindle ") + ZINDLE_VERSION);
+    app.footer("Keys in the window: F11 full screen, Ctrl+Q quit.\n"
+               "Exit status: 0 success, 1 run-time failure, 2 bad arguments or script.");
+
+    std::string data;
+    double seconds = 0.0;
+    uint32_t seed = 0;
+    app.add_option("--data", data, "resource directory (default: $ZINDLE_DATA, then "
+                                    "../share/zindle/data beside the program, then the "
+                                    "source tree's data/)");
+    app.add_flag("--headless", options.bHeadless,
+                 "no window and no sound device: virtual clock, offscreen GL");
+    auto* secondsOption =
+        app.add_option("--seconds", seconds, "stop after this many seconds")
+            ->check(CLI::NonNegativeNumber);
+    app.add_option("--wav", options.sWav, "write the audio to this WAV file");
+    auto* seedOption = app.add_option("--seed", seed, "seed of the random generator "
+                                                      "(default: the clock)");
+    app.add_option("--buffer", options.iBufferSamples, "samples per device request")
+        ->check(CLI::Range(64, 4096));
+    app.add_flag("--fullscreen", options.bFullscreen, "start in full screen");
+
+    try
+    {
+        app.parse(argc, argv);
+    }
+    catch (const CLI::CallForHelp& e)
+    {
+        std::cout << app.help();
+        return 0;
+    }
+    catch (const CLI::CallForVersion& e)
+    {
+        std::cout << e.what() << "\n";
+        return 0;
+    }
+    catch (const CLI::ParseError& e)
+    {
+        std::fprintf(stderr, "zindle: %s (try --help)\n", e.what());
+        return 2;
+    }
+    if (secondsOption->count() > 0)
+        options.rSeconds = seconds;
+    if (seedOption->count() > 0)
+        options.iSeed = seed;
+    options.sDataDirectory = data;
+    return c_iContinue;
+}
+
+std::string CommandLine::FindDataDirectory(const std::string& requested, const char* argv0)
+{
+    if (!requested.empty())
+        return requested;
+    if (const char* env = std::getenv("ZINDLE_DATA"); env && *env)
+        return env;
+    std::error_code error;
+    if (argv0 && *argv0)
+    {
+        fs::path exe = fs::canonical("/proc/self/exe", error);
+        if (error)
+            exe = fs::absolute(argv0, error);
+        if (!error)
+        {
+            const fs::path installed = exe.parent_path() / ".." / "share" / "zindle" / "data";
+            if (fs::is_directory(installed, error))
+                return installed.lexically_normal().string();
+        }
+    }
+    return ZINDLE_SOURCE_DATA_DIR;
+}

@@ -1,0 +1,185 @@
+#include "platform/Host.h"
+
+#include "app/Timer.h"
+#include "app/ZindleApp.h"
+#include "file/File_Bundle.h"
+#include "platform/CommandLine.h"
+#include "platform/SoundManager_Offline.h"
+#include "platform/SoundManager_SDL.h"
+#include "platform/WavWriter.h"
+
+#include <SDL.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+HostOptions Host::s_options;
+double Host::s_rFrameInterval = Host::c_rActiveFrameInterval;
+uint64_t Host::s_iVirtualTick = 0;
+
+namespace
+{
+constexpr double c_rDefaultHeadlessSeconds = 10.0;
+
+void Fail(const std::string& message)
+{
+    std::fprintf(stderr, "zindle: %s\n", message.c_str());
+}
+
+// Starts the application; one clear line and false when it cannot start.
+bool StartApp(ZindleApp& app)
+{
+    if (app.Init())
+        return true;
+    Fail("start-up failed: " + app.GetFailure());
+    app.Shutdown();
+    return false;
+}
+} // namespace
+
+int Host::Main(int argc, char** argv)
+{
+    HostOptions options;
+    const int status = CommandLine::Parse(argc, argv, options);
+    if (status != CommandLine::c_iContinue)
+        return status;
+
+    options.sDataDirectory = CommandLine::FindDataDirectory(options.sDataDirectory, argv[0]);
+    std::error_code error;
+    if (!std::filesystem::is_directory(options.sDataDirectory, error))
+    {
+        Fail("resource directory not found: " + options.sDataDirectory);
+        return 1;
+    }
+    return Run(options);
+}
+
+int Host::Run(const HostOptions& options)
+{
+    s_options = options;
+    File_Bundle::SetResourceDirectory(options.sDataDirectory);
+    ZindleApp::SetRandomSeed(options.iSeed ? *options.iSeed
+                                           : static_cast<uint32_t>(std::time(nullptr)));
+    return options.bHeadless ? RunHeadless(options) : RunLive(options);
+}
+
+int Host::RunHeadless(const HostOptions& options)
+{
+    // Offscreen GL needs no display; respect a driver the caller chose.
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+
+    WavWriter wav;
+    std::string error;
+    if (!options.sWav.empty() && !wav.Open(options.sWav, 44100, error))
+    {
+        Fail(error);
+        return 1;
+    }
+
+    const double seconds = options.rSeconds ? *options.rSeconds : c_rDefaultHeadlessSeconds;
+    const int64_t frames = static_cast<int64_t>(std::ceil(seconds / c_rActiveFrameInterval - 1e-9));
+
+    // Frame k runs at exactly t = k * 0.05 s; the timer is made one tick earlier
+    // so that every frame, the first included, sees dt = 0.05.
+    SetVirtualTick(0);
+    Timer::SetClock(&Host::VirtualClock, c_rActiveFrameInterval);
+
+    int status = 0;
+    {
+        ZindleApp app;
+        if (!StartApp(app))
+        {
+            Timer::SetClock(nullptr, 0.0);
+            return 1;
+        }
+        auto* sound = dynamic_cast<SoundManager_Offline*>(SoundManager::GetInstance());
+        std::vector<int16_t> block(static_cast<size_t>(options.iBufferSamples));
+        for (int64_t frame = 0; frame < frames && app.IsRunning(); ++frame)
+        {
+            SetVirtualTick(static_cast<uint64_t>(frame + 1));
+            app.Update();
+            app.Render();
+            const int64_t target = (frame + 1) * c_iSamplesPerFrame;
+            while (sound && sound->GetSamplesPulled() < target)
+            {
+                sound->Pull(block.data(), options.iBufferSamples);
+                if (wav.IsOpen() && !wav.Write(block.data(), block.size()))
+                    break;
+            }
+        }
+        app.Shutdown();
+    }
+    Timer::SetClock(nullptr, 0.0);
+
+    if (wav.IsOpen() && !wav.Close(error))
+    {
+        Fail(error);
+        status = 1;
+    }
+    return status;
+}
+
+int Host::RunLive(const HostOptions& options)
+{
+    WavWriter wav;
+    std::string error;
+    if (!options.sWav.empty() && !wav.Open(options.sWav, 44100, error))
+    {
+        Fail(error);
+        return 1;
+    }
+
+    int status = 0;
+    {
+        ZindleApp app;
+        if (!StartApp(app))
+            return 1;
+        auto* sound = dynamic_cast<SoundManager_SDL*>(SoundManager::GetInstance());
+        std::vector<int16_t> captured(1u << 16);
+        auto drain = [&]() {
+            if (!sound || !wav.IsOpen())
+                return;
+            size_t n;
+            while ((n = sound->DrainCapture(captured.data(), captured.size())) > 0)
+                wav.Write(captured.data(), n);
+        };
+
+        s_rFrameInterval = c_rActiveFrameInterval;
+        const Uint64 frequency = SDL_GetPerformanceFrequency();
+        const Uint64 start = SDL_GetPerformanceCounter();
+        double next = 0.0;
+        while (app.IsRunning())
+        {
+            app.Update();
+            app.Render();
+            drain();
+            const double now =
+                static_cast<double>(SDL_GetPerformanceCounter() - start) / static_cast<double>(frequency);
+            if (options.rSeconds && now >= *options.rSeconds)
+                break;
+            next += s_rFrameInterval;
+            if (next < now)
+                next = now;
+            const double wait = next - now;
+            if (wait > 0.0)
+                SDL_Delay(static_cast<Uint32>(wait * 1000.0));
+        }
+        app.Shutdown();
+        drain();
+        if (sound && sound->CaptureDropped() > 0)
+            std::fprintf(stderr, "zindle: warning: %zu captured samples were dropped\n",
+                         sound->CaptureDropped());
+    }
+
+    if (wav.IsOpen() && !wav.Close(error))
+    {
+        Fail(error);
+        status = 1;
+    }
+    return status;
+}

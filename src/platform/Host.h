@@ -1,0 +1,39 @@
+// The desktop host: plays the application delegate's role. It parses the
+// command line, runs ZindleApp's frames live (SDL window, real time, sound
+// device) or headless (virtual clock, offline audio), and writes the outputs.
+#pragma once
+
+#include "platform/HostOptions.h"
+
+#include <cstdint>
+
+class Host
+{
+public:
+    static constexpr double c_rActiveFrameInterval = 0.05;  // 20 frames per second
+    static constexpr double c_rInactiveFrameInterval = 0.2; // 5 while unfocused
+    static constexpr int c_iSamplesPerFrame = 2205;         // 0.05 s at 44100 Hz
+
+    // The process entry's whole work; returns the exit status.
+    static int Main(int argc, char** argv);
+    static int Run(const HostOptions& options);
+
+    // Settings the platform factories read when the application starts.
+    static const HostOptions& GetOptions() { return s_options; }
+    static void SetOptions(const HostOptions& options) { s_options = options; }
+
+    static void SetFrameInterval(double seconds) { s_rFrameInterval = seconds; }
+    static double GetFrameInterval() { return s_rFrameInterval; }
+
+    // The virtual clock of the headless host, in frames (0.05 s per tick).
+    static uint64_t VirtualClock() { return s_iVirtualTick; }
+    static void SetVirtualTick(uint64_t tick) { s_iVirtualTick = tick; }
+
+private:
+    static int RunLive(const HostOptions& options);
+    static int RunHeadless(const HostOptions& options);
+
+    static HostOptions s_options;
+    static double s_rFrameInterval;
+    static uint64_t s_iVirtualTick;
+};

@@ -1,0 +1,21 @@
+#include "platform/SoundManager_Offline.h"
+
+#include <cstring>
+
+SoundManager_Offline::SoundManager_Offline()
+{
+    m_iSamplesPerFrame = c_iMaxBlockSamples;
+    m_pBlockBuffer = new float[c_iMaxBlockSamples];
+    m_iBlockBufferCapacity = c_iMaxBlockSamples;
+}
+
+void SoundManager_Offline::Pull(int16_t* out, int count)
+{
+    if (!out || count <= 0)
+        return;
+    if (m_bRunning)
+        RenderOutput(out, count);
+    else
+        std::memset(out, 0, sizeof(int16_t) * static_cast<size_t>(count));
+    m_iSamplesPulled += count;
+}

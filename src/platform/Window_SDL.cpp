@@ -1,0 +1,107 @@
+#include "platform/Window_SDL.h"
+
+#include "platform/Host.h"
+#include "platform/SoundManager_SDL.h"
+
+#include <cstdio>
+
+Window_SDL::Window_SDL(bool headless, bool fullscreen)
+    : m_bHeadless(headless), m_bFullscreen(fullscreen)
+{
+    if (m_bHeadless)
+        return;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0)
+    {
+        std::fprintf(stderr, "zindle: cannot open the video system: %s\n", SDL_GetError());
+        return;
+    }
+    m_bVideo = true;
+    Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
+    if (m_bFullscreen)
+        flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    m_pWindow = SDL_CreateWindow("Zindle", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 960, 640,
+                                 flags);
+    if (!m_pWindow)
+        std::fprintf(stderr, "zindle: cannot open a window: %s\n", SDL_GetError());
+}
+
+Window_SDL::~Window_SDL()
+{
+    if (m_pWindow)
+        SDL_DestroyWindow(m_pWindow);
+    m_pWindow = nullptr;
+    if (m_bVideo)
+        SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+}
+
+void Window_SDL::ToggleFullscreen()
+{
+    if (!m_pWindow)
+        return;
+    m_bFullscreen = !m_bFullscreen;
+    SDL_SetWindowFullscreen(m_pWindow, m_bFullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+}
+
+int Window_SDL::Process()
+{
+    if (!m_bVideo)
+        return c_iMessageNone;
+    SDL_Event event;
+    while (SDL_PollEvent(&event))
+    {
+        const int message = HandleEvent(event);
+        if (message != c_iMessageNone)
+            return message;
+    }
+    return c_iMessageNone;
+}
+
+int Window_SDL::HandleEvent(const SDL_Event& event)
+{
+    switch (event.type)
+    {
+    case SDL_QUIT:
+        return c_iMessageQuit;
+    case SDL_KEYDOWN:
+        if (event.key.keysym.sym == SDLK_q && (event.key.keysym.mod & KMOD_CTRL))
+            return c_iMessageQuit;
+        if (event.key.keysym.sym == SDLK_F11 && !event.key.repeat)
+            ToggleFullscreen();
+        break;
+    case SDL_WINDOWEVENT:
+        if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED)
+        {
+            m_bFocused = true;
+            Host::SetFrameInterval(Host::c_rActiveFrameInterval);
+        }
+        else if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST)
+        {
+            m_bFocused = false;
+            Host::SetFrameInterval(Host::c_rInactiveFrameInterval);
+        }
+        else if (event.window.event == SDL_WINDOWEVENT_CLOSE)
+        {
+            return c_iMessageQuit;
+        }
+        break;
+    case SDL_AUDIODEVICEREMOVED:
+        if (!event.adevice.iscapture)
+        {
+            auto* manager = dynamic_cast<SoundManager_SDL*>(SoundManager::GetInstance());
+            if (manager && manager->HasDevice() && event.adevice.which == manager->GetDevice())
+                manager->InterruptionCallback(1);
+        }
+        break;
+    case SDL_AUDIODEVICEADDED:
+        if (!event.adevice.iscapture)
+        {
+            auto* manager = dynamic_cast<SoundManager_SDL*>(SoundManager::GetInstance());
+            if (manager && !manager->HasDevice())
+                manager->InterruptionCallback(0);
+        }
+        break;
+    default:
+        break;
+    }
+    return c_iMessageNone;
+}

@@ -1,0 +1,36 @@
+// The desktop window: reports the portrait framebuffer size (320 x 480) and
+// drains SDL's events, turning them into window messages.
+#pragma once
+
+#include "app/Window.h"
+
+#include <SDL.h>
+
+class Window_SDL : public Window
+{
+public:
+    // headless: no SDL window and no events.
+    Window_SDL(bool headless, bool fullscreen);
+    ~Window_SDL() override;
+
+    int GetWidth() const override { return 320; }
+    int GetHeight() const override { return 480; }
+    bool IsFullscreen() const override { return m_bFullscreen; }
+    // 2 when the window was closed or Ctrl+Q pressed, 0 when no event is left.
+    int Process() override;
+
+    bool IsHeadless() const { return m_bHeadless; }
+    bool HasFocus() const { return m_bFocused; }
+    SDL_Window* GetSDLWindow() const { return m_pWindow; }
+    void ToggleFullscreen();
+
+    // Handles one event; returns the message it makes (0 for none).
+    int HandleEvent(const SDL_Event& event);
+
+private:
+    bool m_bHeadless;
+    bool m_bFullscreen;
+    bool m_bFocused = true;
+    bool m_bVideo = false;
+    SDL_Window* m_pWindow = nullptr;
+};

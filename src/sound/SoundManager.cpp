@@ -1,0 +1,108 @@
+#include "sound/SoundManager.h"
+
+#include "sound/DenormalGuard.h"
+#include "sound/SoundStreamSource.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
+
+static_assert(std::atomic<int>::is_always_lock_free);
+static_assert(std::atomic<float>::is_always_lock_free);
+static_assert(std::atomic<bool>::is_always_lock_free);
+static_assert(std::atomic<SoundStreamSource*>::is_always_lock_free);
+
+SoundManager* SoundManager::s_pInstance = nullptr;
+
+SoundManager::SoundManager() = default;
+
+SoundManager::~SoundManager()
+{
+    delete[] m_pBlockBuffer;
+    m_pBlockBuffer = nullptr;
+    m_iBlockBufferCapacity = 0;
+}
+
+void SoundManager::Startup(Window* window)
+{
+    if (!s_pInstance)
+        s_pInstance = CreatePlatformManager(window);
+}
+
+void SoundManager::Shutdown()
+{
+    SoundManager* instance = s_pInstance;
+    s_pInstance = nullptr;
+    delete instance;
+}
+
+void SoundManager::Update()
+{
+    if (s_pInstance)
+        s_pInstance->Update_Internal();
+}
+
+void SoundManager::SetStreamSource(SoundStreamSource* source)
+{
+    m_pStreamSource.store(source, std::memory_order_release);
+}
+
+SoundStreamSource* SoundManager::GetStreamSource() const
+{
+    return m_pStreamSource.load(std::memory_order_acquire);
+}
+
+const float* SoundManager::PullBlock(int count)
+{
+    if (count <= 0)
+        return nullptr;
+    if (m_iBlockBufferCapacity < count)
+    {
+        delete[] m_pBlockBuffer;
+        m_pBlockBuffer = new float[count];
+        m_iBlockBufferCapacity = count;
+    }
+    const int stamp = m_iTimeStamp.load(std::memory_order_relaxed);
+    SoundStreamSource* root = m_pStreamSource.load(std::memory_order_acquire);
+    const bool produced = root && root->Generate(0, stamp, m_pBlockBuffer, count) != 0;
+    // Wrap explicitly: a signed overflow would be undefined after ~2^31 blocks.
+    m_iTimeStamp.store(stamp == INT_MAX ? 0 : stamp + 1, std::memory_order_relaxed);
+    return produced ? m_pBlockBuffer : nullptr;
+}
+
+void SoundManager::RenderOutput(int16_t* out, int count)
+{
+    if (!out || count <= 0)
+        return;
+    DenormalGuard guard;
+    const int blockLimit = m_iSamplesPerFrame > 0 ? m_iSamplesPerFrame : c_iMaxBlockSamples;
+    while (count > 0)
+    {
+        const int n = std::min(count, blockLimit);
+        const float* block = PullBlock(n);
+        if (block)
+        {
+            for (int i = 0; i < n; ++i)
+                out[i] = ConvertSample(block[i]);
+        }
+        else
+        {
+            std::memset(out, 0, sizeof(int16_t) * static_cast<size_t>(n));
+        }
+        out += n;
+        count -= n;
+    }
+}
+
+int16_t SoundManager::ConvertSample(float x)
+{
+    const double scaled = static_cast<double>(x) * 32767.0;
+    if (std::isnan(scaled))
+        return 0;
+    if (scaled >= 32767.0)
+        return 32767;
+    if (scaled <= -32767.0)
+        return -32767;
+    return static_cast<int16_t>(static_cast<int32_t>(scaled));
+}

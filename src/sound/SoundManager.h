@@ -1,0 +1,69 @@
+// The sound engine singleton: holds the graph's root and pulls one block from it
+// per platform request. The platform subclass owns the audio thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+class SoundStreamSource;
+class Window;
+
+class SoundManager
+{
+public:
+    static constexpr int c_iMaxBlockSamples = 1024; // largest block the graph is sized for
+    static constexpr float c_rSampleRate = 44100.0f;
+
+    virtual ~SoundManager();
+
+    SoundManager(const SoundManager&) = delete;
+    SoundManager& operator=(const SoundManager&) = delete;
+
+    virtual void Update_Internal() {}
+    virtual void StartStream() = 0;
+    virtual void StopStream() = 0;
+
+    // Creates the platform sound manager (made by the host) if none exists.
+    static void Startup(Window* window);
+    static void Shutdown();
+    static SoundManager* GetInstance() { return s_pInstance; }
+    static void Update();
+
+    int GetSamplesPerFrame() const { return m_iSamplesPerFrame; }
+    float GetSampleRate() const { return m_rSampleRate; }
+    // Set only while the stream is stopped; null detaches the graph (silence).
+    void SetStreamSource(SoundStreamSource* source);
+    SoundStreamSource* GetStreamSource() const;
+
+    // The stamp the next block will carry. Stamps only ever compare for equality.
+    int GetTimeStamp() const { return m_iTimeStamp.load(std::memory_order_relaxed); }
+
+    // Fills `count` 16-bit samples, cut into blocks of at most samples-per-frame,
+    // each pulled from the root with its own stamp. Audio thread (or the
+    // headless loop) only.
+    void RenderOutput(int16_t* out, int count);
+
+    // Pulls one block of `count` samples from the root into the block buffer.
+    // Returns the block, or null for silence. Advances the stamp either way.
+    const float* PullBlock(int count);
+
+    // One float sample to 16 bits: truncation of x * 32767, clamped to
+    // +-32767, NaN to 0.
+    static int16_t ConvertSample(float x);
+
+protected:
+    SoundManager();
+
+    static SoundManager* s_pInstance;
+
+    std::atomic<SoundStreamSource*> m_pStreamSource{nullptr};
+    std::atomic<int> m_iTimeStamp{0};
+    int m_iSamplesPerFrame = 0;
+    float m_rSampleRate = c_rSampleRate;
+    float* m_pBlockBuffer = nullptr;
+    int m_iBlockBufferCapacity = 0;
+
+private:
+    // Provided by the platform host: the sound manager this machine uses.
+    static SoundManager* CreatePlatformManager(Window* window);
+};

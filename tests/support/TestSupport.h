@@ -1,0 +1,65 @@
+// Helpers shared by the test programs.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace zindle_test
+{
+// A fresh directory under the system's temporary directory, removed with the object.
+class TempDir
+{
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& Path() const { return m_path; }
+    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+std::string ReadFile(const std::filesystem::path& path);
+
+// The shared test data folder (../shared/testdata), or empty when it is absent.
+std::filesystem::path TestDataDir();
+// The source tree's data/ folder.
+std::filesystem::path SourceDataDir();
+// The built zindle program.
+std::string ZindleBinary();
+
+struct WavFile
+{
+    int sampleRate = 0;
+    int channels = 0;
+    int format = 0; // libsndfile format word
+    std::vector<int16_t> samples;
+};
+// Reads a WAV file with libsndfile; false when it cannot be read.
+bool ReadWav(const std::filesystem::path& path, WavFile& wav);
+
+struct ProcessResult
+{
+    int status = -1;
+    std::string output; // stdout and stderr together
+};
+// Runs a command through the shell and captures its output.
+ProcessResult RunCommand(const std::string& command);
+
+// Starts the headless sound manager (the offline one) for the current test and
+// shuts it down at the end of the scope.
+class ScopedSoundManager
+{
+public:
+    ScopedSoundManager();
+    ~ScopedSoundManager();
+    ScopedSoundManager(const ScopedSoundManager&) = delete;
+    ScopedSoundManager& operator=(const ScopedSoundManager&) = delete;
+};
+} // namespace zindle_test
