@@ -6,7 +6,7 @@ class Timer;
 
 class App
 {
-public:
+  public:
     App();
     virtual ~App();
 
@@ -29,7 +29,7 @@ public:
 
     static App* s_pInstance;
 
-protected:
+  protected:
     struct Event
     {
         int code;

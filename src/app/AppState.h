@@ -5,7 +5,7 @@ class Renderer;
 
 class AppState
 {
-public:
+  public:
     AppState() = default;
     virtual ~AppState() = default;
 
@@ -20,6 +20,6 @@ public:
     virtual void Exit() {}
     virtual bool IsInited() { return m_bInitialised; }
 
-protected:
+  protected:
     bool m_bInitialised = false;
 };

@@ -32,5 +32,6 @@ void Timer::SetClock(ClockFunction clock, double secondsPerTick)
 uint64_t Timer::SteadyClockNanoseconds()
 {
     const auto since = std::chrono::steady_clock::now().time_since_epoch();
-    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(since).count());
+    return static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(since).count());
 }

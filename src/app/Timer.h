@@ -6,7 +6,7 @@
 
 class Timer
 {
-public:
+  public:
     using ClockFunction = uint64_t (*)();
 
     Timer();
@@ -18,7 +18,7 @@ public:
     // Null restores the steady system clock in nanoseconds.
     static void SetClock(ClockFunction clock, double secondsPerTick);
 
-private:
+  private:
     static uint64_t SteadyClockNanoseconds();
 
     uint64_t m_iLastTick;

@@ -3,7 +3,7 @@
 
 class Window
 {
-public:
+  public:
     // Message codes Process() returns.
     static constexpr int c_iMessageNone = 0;
     static constexpr int c_iMessageQuit = 2;

@@ -11,7 +11,7 @@ class Window;
 
 class ZindleApp : public App
 {
-public:
+  public:
     ZindleApp();
     ~ZindleApp() override;
 
@@ -30,7 +30,7 @@ public:
 
     static ZindleApp* s_pInstance;
 
-protected:
+  protected:
     Window* m_pWindow = nullptr;
     std::string m_sFailure;
 

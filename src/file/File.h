@@ -3,7 +3,7 @@
 
 class File
 {
-public:
+  public:
     virtual ~File() = default;
 
     virtual int Pos() = 0;

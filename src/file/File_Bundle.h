@@ -8,7 +8,7 @@
 
 class File_Bundle
 {
-public:
+  public:
     // Opens name.ext from the resource directory; dir is ignored. Null when the
     // directory does not hold it.
     static File* Open(const char* name, const char* ext, const char* dir, bool read);
@@ -20,6 +20,6 @@ public:
     // The full path a resource name resolves to ("data/lava.png" -> DIR/lava.png).
     static std::string ResolvePath(const char* path);
 
-private:
+  private:
     static std::string s_sResourceDirectory;
 };

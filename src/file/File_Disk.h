@@ -7,7 +7,7 @@
 
 class File_Disk : public File
 {
-public:
+  public:
     File_Disk(FILE* stream, bool ownsStream);
     ~File_Disk() override;
 
@@ -24,7 +24,7 @@ public:
     // Opens path with "rb" (read) or "wb"; null on failure.
     static File_Disk* Open(const char* path, bool read);
 
-private:
+  private:
     FILE* m_pStream;
     bool m_bOwnsStream;
     unsigned int m_iLength = 0;

@@ -7,7 +7,7 @@
 
 class CommandLine
 {
-public:
+  public:
     static constexpr int c_iContinue = -1;
 
     // Returns c_iContinue when the program should run, otherwise the exit

@@ -141,7 +141,8 @@ int Host::RunLive(const HostOptions& options)
             return 1;
         auto* sound = dynamic_cast<SoundManager_SDL*>(SoundManager::GetInstance());
         std::vector<int16_t> captured(1u << 16);
-        auto drain = [&]() {
+        auto drain = [&]()
+        {
             if (!sound || !wav.IsOpen())
                 return;
             size_t n;
@@ -158,8 +159,8 @@ int Host::RunLive(const HostOptions& options)
             app.Update();
             app.Render();
             drain();
-            const double now =
-                static_cast<double>(SDL_GetPerformanceCounter() - start) / static_cast<double>(frequency);
+            const double now = static_cast<double>(SDL_GetPerformanceCounter() - start) /
+                               static_cast<double>(frequency);
             if (options.rSeconds && now >= *options.rSeconds)
                 break;
             next += s_rFrameInterval;

@@ -9,7 +9,7 @@
 
 class Host
 {
-public:
+  public:
     static constexpr double c_rActiveFrameInterval = 0.05;  // 20 frames per second
     static constexpr double c_rInactiveFrameInterval = 0.2; // 5 while unfocused
     static constexpr int c_iSamplesPerFrame = 2205;         // 0.05 s at 44100 Hz
@@ -29,7 +29,7 @@ public:
     static uint64_t VirtualClock() { return s_iVirtualTick; }
     static void SetVirtualTick(uint64_t tick) { s_iVirtualTick = tick; }
 
-private:
+  private:
     static int RunLive(const HostOptions& options);
     static int RunHeadless(const HostOptions& options);
 

@@ -7,13 +7,13 @@
 
 struct HostOptions
 {
-    std::string sDataDirectory;          // resolved resource directory
+    std::string sDataDirectory; // resolved resource directory
     bool bHeadless = false;
-    std::string sScript;                 // performance script, empty for none
-    std::optional<double> rSeconds;      // stop after this many seconds
-    std::string sWav;                    // audio output file, empty for none
-    std::string sScreenshot;             // final frame as PNG, empty for none
-    std::optional<uint32_t> iSeed;       // random seed; the clock when absent
-    int iBufferSamples = 256;            // samples per device request
+    std::string sScript;            // performance script, empty for none
+    std::optional<double> rSeconds; // stop after this many seconds
+    std::string sWav;               // audio output file, empty for none
+    std::string sScreenshot;        // final frame as PNG, empty for none
+    std::optional<uint32_t> iSeed;  // random seed; the clock when absent
+    int iBufferSamples = 256;       // samples per device request
     bool bFullscreen = false;
 };

@@ -6,7 +6,7 @@
 
 class OutputFile
 {
-public:
+  public:
     explicit OutputFile(std::string path);
     ~OutputFile(); // removes the temporary file unless committed
 
@@ -20,7 +20,7 @@ public:
     bool Commit(std::string& error);
     void Abandon();
 
-private:
+  private:
     std::string m_sPath;
     std::string m_sTemporary;
     bool m_bDone = false;

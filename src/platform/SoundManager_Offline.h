@@ -8,7 +8,7 @@
 
 class SoundManager_Offline : public SoundManager
 {
-public:
+  public:
     SoundManager_Offline();
 
     void StartStream() override { m_bRunning = true; }
@@ -19,7 +19,7 @@ public:
     void Pull(int16_t* out, int count);
     int64_t GetSamplesPulled() const { return m_iSamplesPulled; }
 
-private:
+  private:
     bool m_bRunning = false;
     int64_t m_iSamplesPulled = 0;
 };

@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-SoundManager_SDL::SoundManager_SDL(int bufferSamples, bool capture) : m_iBufferSamples(bufferSamples)
+SoundManager_SDL::SoundManager_SDL(int bufferSamples, bool capture)
+    : m_iBufferSamples(bufferSamples)
 {
     m_iSamplesPerFrame = c_iMaxBlockSamples;
     m_pBlockBuffer = new float[c_iMaxBlockSamples];

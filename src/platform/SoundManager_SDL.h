@@ -13,7 +13,7 @@
 
 class SoundManager_SDL : public SoundManager
 {
-public:
+  public:
     // bufferSamples: samples per device request. With capture, every sample sent
     // to the device is also queued for the main thread (see DrainCapture).
     SoundManager_SDL(int bufferSamples, bool capture);
@@ -39,7 +39,7 @@ public:
     size_t DrainCapture(int16_t* out, size_t maximum);
     size_t CaptureDropped() const { return m_pCapture ? m_pCapture->Dropped() : 0; }
 
-private:
+  private:
     bool OpenSubsystem();
     void CreateStream();
     void DestroyStream();

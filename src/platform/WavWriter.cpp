@@ -23,7 +23,8 @@ bool WavWriter::Open(const std::string& path, int sampleRate, std::string& error
     m_pFile = sf_open(m_pOutput->GetTemporaryPath().c_str(), SFM_WRITE, &info);
     if (!m_pFile)
     {
-        error = "cannot write " + path + ": " + (errno ? std::strerror(errno) : sf_strerror(nullptr));
+        error =
+            "cannot write " + path + ": " + (errno ? std::strerror(errno) : sf_strerror(nullptr));
         m_pOutput.reset();
         return false;
     }

@@ -11,7 +11,7 @@ struct sf_private_tag;
 
 class WavWriter
 {
-public:
+  public:
     WavWriter() = default;
     ~WavWriter();
 
@@ -27,7 +27,7 @@ public:
     bool IsOpen() const { return m_pFile != nullptr; }
     int64_t GetFramesWritten() const { return m_iFrames; }
 
-private:
+  private:
     std::unique_ptr<OutputFile> m_pOutput;
     sf_private_tag* m_pFile = nullptr;
     int64_t m_iFrames = 0;

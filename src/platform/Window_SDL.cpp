@@ -19,8 +19,8 @@ Window_SDL::Window_SDL(bool headless, bool fullscreen)
     Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
     if (m_bFullscreen)
         flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-    m_pWindow = SDL_CreateWindow("Zindle", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 960, 640,
-                                 flags);
+    m_pWindow =
+        SDL_CreateWindow("Zindle", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 960, 640, flags);
     if (!m_pWindow)
         std::fprintf(stderr, "zindle: cannot open a window: %s\n", SDL_GetError());
 }

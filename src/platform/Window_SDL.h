@@ -8,7 +8,7 @@
 
 class Window_SDL : public Window
 {
-public:
+  public:
     // headless: no SDL window and no events.
     Window_SDL(bool headless, bool fullscreen);
     ~Window_SDL() override;
@@ -27,7 +27,7 @@ public:
     // Handles one event; returns the message it makes (0 for none).
     int HandleEvent(const SDL_Event& event);
 
-private:
+  private:
     bool m_bHeadless;
     bool m_bFullscreen;
     bool m_bFocused = true;

@@ -44,10 +44,22 @@ void Transform::CopyTo(float* m, bool rotate) const
     const Vector3f& r0 = rotate ? m_vRow[1] : m_vRow[0];
     const Vector3f r1 = rotate ? Vector3f(-m_vRow[0].x, -m_vRow[0].y, -m_vRow[0].z) : m_vRow[1];
     const Vector3f& r2 = m_vRow[2];
-    m[0] = r0.x; m[1] = r0.y; m[2] = r0.z; m[3] = 0.0f;
-    m[4] = r1.x; m[5] = r1.y; m[6] = r1.z; m[7] = 0.0f;
-    m[8] = r2.x; m[9] = r2.y; m[10] = r2.z; m[11] = 0.0f;
-    m[12] = m_vPosition.x; m[13] = m_vPosition.y; m[14] = m_vPosition.z; m[15] = 1.0f;
+    m[0] = r0.x;
+    m[1] = r0.y;
+    m[2] = r0.z;
+    m[3] = 0.0f;
+    m[4] = r1.x;
+    m[5] = r1.y;
+    m[6] = r1.z;
+    m[7] = 0.0f;
+    m[8] = r2.x;
+    m[9] = r2.y;
+    m[10] = r2.z;
+    m[11] = 0.0f;
+    m[12] = m_vPosition.x;
+    m[13] = m_vPosition.y;
+    m[14] = m_vPosition.z;
+    m[15] = 1.0f;
 }
 
 void Transform::InvertRigid(Transform& out) const

@@ -19,14 +19,15 @@ struct SplitCase
 
 class ResourceDirectory
 {
-public:
-    explicit ResourceDirectory(const std::string& dir) : m_sSaved(File_Bundle::GetResourceDirectory())
+  public:
+    explicit ResourceDirectory(const std::string& dir)
+        : m_sSaved(File_Bundle::GetResourceDirectory())
     {
         File_Bundle::SetResourceDirectory(dir);
     }
     ~ResourceDirectory() { File_Bundle::SetResourceDirectory(m_sSaved); }
 
-private:
+  private:
     std::string m_sSaved;
 };
 } // namespace
@@ -81,7 +82,8 @@ TEST(File, ResourcesResolveByBareName)
 
     EXPECT_EQ(File::Open("data/missing.png", true), nullptr);
     EXPECT_EQ(File::Open("data/blsaw", true), nullptr) << "the extension is part of the name";
-    EXPECT_EQ(File_Bundle::ResolvePath("data/fonts/oldsans18.fnt"), (dir / "oldsans18.fnt").string());
+    EXPECT_EQ(File_Bundle::ResolvePath("data/fonts/oldsans18.fnt"),
+              (dir / "oldsans18.fnt").string());
 }
 
 TEST(File, ReadsExactlyAndReportsTheEnd)

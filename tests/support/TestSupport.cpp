@@ -22,7 +22,8 @@ TempDir::TempDir()
     std::random_device device;
     for (int attempt = 0; attempt < 100; ++attempt)
     {
-        fs::path candidate = fs::temp_directory_path() / ("zindle-test-" + std::to_string(device()));
+        fs::path candidate =
+            fs::temp_directory_path() / ("zindle-test-" + std::to_string(device()));
         std::error_code error;
         if (fs::create_directory(candidate, error))
         {
@@ -80,7 +81,8 @@ bool ReadWav(const fs::path& path, WavFile& wav)
     wav.channels = info.channels;
     wav.format = info.format;
     wav.samples.resize(static_cast<size_t>(info.frames * info.channels));
-    const sf_count_t read = sf_read_short(file, wav.samples.data(), static_cast<sf_count_t>(wav.samples.size()));
+    const sf_count_t read =
+        sf_read_short(file, wav.samples.data(), static_cast<sf_count_t>(wav.samples.size()));
     sf_close(file);
     return read == static_cast<sf_count_t>(wav.samples.size());
 }

@@ -11,7 +11,7 @@ namespace zindle_test
 // A fresh directory under the system's temporary directory, removed with the object.
 class TempDir
 {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -20,7 +20,7 @@ public:
     const std::filesystem::path& Path() const { return m_path; }
     std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
 
-private:
+  private:
     std::filesystem::path m_path;
 };
 
@@ -56,7 +56,7 @@ ProcessResult RunCommand(const std::string& command);
 // shuts it down at the end of the scope.
 class ScopedSoundManager
 {
-public:
+  public:
     ScopedSoundManager();
     ~ScopedSoundManager();
     ScopedSoundManager(const ScopedSoundManager&) = delete;
