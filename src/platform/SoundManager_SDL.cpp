@@ -55,7 +55,14 @@ void SoundManager_SDL::CreateStream()
     want.callback = &SoundManager_SDL::OutputCallback_Static;
     want.userdata = nullptr;
     SDL_AudioSpec have;
-    m_iDevice = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    // With no output device listed, opening the default one only makes the
+    // driver complain; go straight to the fallback below.
+    const char* current = SDL_GetCurrentAudioDriver();
+    const bool dummy = current && std::strcmp(current, "dummy") == 0;
+    if (dummy || SDL_GetNumAudioDevices(0) > 0)
+        m_iDevice = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    else
+        SDL_SetError("no output device found");
     if (m_iDevice == 0)
     {
         // No sound card: keep the program's timing and capture alive on SDL's
