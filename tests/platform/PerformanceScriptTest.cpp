@@ -1,0 +1,181 @@
+// Performance scripts: parsing with clear errors, and playing them frame by frame.
+#include "platform/PerformanceScript.h"
+#include "platform/ScriptPlayer.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace
+{
+class Recorder : public ScriptPlayer::Target
+{
+  public:
+    void TouchDown(int c, float x, float y) override
+    {
+        Log() << "down " << c << " " << x << " " << y;
+    }
+    void TouchMove(int c, float x, float y) override
+    {
+        Log() << "move " << c << " " << x << " " << y;
+    }
+    void TouchUp(int c) override { Log() << "up " << c; }
+    void Shot(const std::string& path) override { Log() << "shot " << path; }
+
+    std::vector<std::string> Take()
+    {
+        Flush();
+        std::vector<std::string> out;
+        out.swap(m_lines);
+        return out;
+    }
+
+  private:
+    std::ostringstream& Log()
+    {
+        Flush();
+        m_bOpen = true;
+        return m_line;
+    }
+    void Flush()
+    {
+        if (m_bOpen)
+            m_lines.push_back(m_line.str());
+        m_line.str("");
+        m_bOpen = false;
+    }
+    std::vector<std::string> m_lines;
+    std::ostringstream m_line;
+    bool m_bOpen = false;
+};
+
+// Plays frame k at t = k * 0.05 as the headless host does, touches then shots.
+std::vector<std::string> PlayFrame(ScriptPlayer& player, Recorder& recorder, int frame)
+{
+    player.PlayTouches(frame * 0.05, recorder);
+    player.TakeShots(recorder);
+    return recorder.Take();
+}
+} // namespace
+
+TEST(PerformanceScript, ParsesEveryEventAndItsDefaultLength)
+{
+    const std::string text = "# a demo\n"
+                             "0.0   down  1 120 200     # contact 1 lands\n"
+                             "\n"
+                             "0.5   move  1 240 180\n"
+                             "0.5   slide 1 300 180 1.5\n"
+                             "2.0   up    1\n"
+                             "2.2   tap   472 312\n"
+                             "3.0   shot  panel.png\n";
+    PerformanceScript script;
+    std::string error;
+    ASSERT_TRUE(script.Parse(text, "/some/dir/demo.zs", error)) << error;
+    ASSERT_EQ(script.GetEvents().size(), 6u);
+    const ScriptEvent& slide = script.GetEvents()[2];
+    EXPECT_EQ(slide.eKind, ScriptEvent::Kind::Slide);
+    EXPECT_EQ(slide.iContact, 1);
+    EXPECT_EQ(slide.rX, 300.0f);
+    EXPECT_EQ(slide.rDuration, 1.5);
+    EXPECT_EQ(slide.iLine, 5);
+    EXPECT_EQ(script.GetEvents()[5].sPath, "/some/dir/panel.png") << "relative to the script";
+    EXPECT_FALSE(script.GetEnd());
+    EXPECT_DOUBLE_EQ(script.GetDefaultSeconds(), 5.0) << "last event plus 2 s of echo tail";
+
+    ASSERT_TRUE(script.Parse("0 down 1 1 1\n1 slide 1 2 2 4\n2 up 1\n", "s.zs", error)) << error;
+    EXPECT_DOUBLE_EQ(script.GetLastEventTime(), 5.0) << "a slide lasts until it arrives";
+    ASSERT_TRUE(script.Parse("1 tap 5 5\n9.0 end\n", "s.zs", error)) << error;
+    EXPECT_DOUBLE_EQ(script.GetDefaultSeconds(), 9.0);
+}
+
+TEST(PerformanceScript, ErrorsNameFileLineAndProblem)
+{
+    struct Case
+    {
+        const char* text;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"0 wiggle 1 2 3\n", "bad.zs:1: unknown event 'wiggle'"},
+        {"0 down 1 2\n", "bad.zs:1: missing arguments (expected: down <contact> <x> <y>)"},
+        {"0 down 1 2 3 4\n", "bad.zs:1: extra arguments (expected: down <contact> <x> <y>)"},
+        {"1 down 1 2 3\n0.5 up 1\n", "bad.zs:2: time 0.5 goes backwards"},
+        {"\n\n0 move 3 2 3\n", "bad.zs:3: move of contact 3, which is not down"},
+        {"0 up 3\n", "bad.zs:1: up of contact 3, which is not down"},
+        {"0 down 1 0 0\n1 down 1 0 0\n", "bad.zs:2: contact 1 is already down"},
+        {"0 down 100 0 0\n", "bad.zs:1: '100' is not a contact (1 to 99)"},
+        {"0 down 0 0 0\n", "bad.zs:1: '0' is not a contact (1 to 99)"},
+        {"0 down 1 x 0\n", "bad.zs:1: 'x' is not a coordinate"},
+        {"0 down 1 nan 0\n", "bad.zs:1: 'nan' is not a coordinate"},
+        {"soon down 1 0 0\n", "bad.zs:1: 'soon' is not a time in seconds"},
+        {"-1 tap 0 0\n", "bad.zs:1: '-1' is not a time in seconds"},
+        {"0\n", "bad.zs:1: missing event after the time"},
+        {"0 down 1 0 0\n0 slide 1 5 5 -2\n", "bad.zs:2: '-2' is not a duration in seconds"},
+        {"1 end\n2 tap 0 0\n", "bad.zs:2: event after the end"},
+        {"0 shot\n", "bad.zs:1: missing arguments (expected: shot <file>)"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.text);
+        PerformanceScript script;
+        std::string error;
+        EXPECT_FALSE(script.Parse(c.text, "bad.zs", error));
+        EXPECT_EQ(error, c.error);
+        EXPECT_TRUE(script.GetEvents().empty()) << "a bad script yields nothing to play";
+    }
+
+    PerformanceScript script;
+    std::string error;
+    EXPECT_FALSE(script.Load("/no/such/script.zs", error));
+    EXPECT_NE(error.find("/no/such/script.zs: cannot read the script"), std::string::npos) << error;
+}
+
+TEST(ScriptPlayer, PlaysTouchesFrameByFrame)
+{
+    const std::string text = "0.0 down 1 100 200\n"
+                             "0.0 down 2 10 10\n"
+                             "0.1 slide 1 200 100 0.2\n"
+                             "0.12 tap 472 312\n"
+                             "0.2 shot a.png\n"
+                             "0.2 move 2 20 20\n"
+                             "0.35 up 1\n"
+                             "0.35 up 2\n";
+    PerformanceScript script;
+    std::string error;
+    ASSERT_TRUE(script.Parse(text, "p.zs", error)) << error;
+    ScriptPlayer player(script);
+    Recorder r;
+
+    EXPECT_EQ(PlayFrame(player, r, 0),
+              (std::vector<std::string>{"down 1 100 200", "down 2 10 10"}));
+    EXPECT_TRUE(PlayFrame(player, r, 1).empty());
+    // The slide starts at 0.1 and moves once per frame until it arrives at 0.3.
+    EXPECT_TRUE(PlayFrame(player, r, 2).empty());
+    EXPECT_EQ(PlayFrame(player, r, 3),
+              (std::vector<std::string>{"down 100 472 312", "move 1 125 175"}));
+    EXPECT_EQ(PlayFrame(player, r, 4),
+              (std::vector<std::string>{"up 100", "move 2 20 20", "move 1 150 150", "shot a.png"}))
+        << "the tap lifts on the next frame; shots come after the touches";
+    EXPECT_EQ(PlayFrame(player, r, 5), (std::vector<std::string>{"move 1 175 125"}));
+    EXPECT_EQ(PlayFrame(player, r, 6), (std::vector<std::string>{"move 1 200 100"}));
+    EXPECT_FALSE(player.IsFinished());
+    EXPECT_EQ(PlayFrame(player, r, 7), (std::vector<std::string>{"up 1", "up 2"}))
+        << "0.35 is due at frame 7 despite rounding of 7 * 0.05";
+    EXPECT_TRUE(player.IsFinished());
+}
+
+TEST(ScriptPlayer, AMoveOrLiftStopsARunningSlide)
+{
+    PerformanceScript script;
+    std::string error;
+    ASSERT_TRUE(script.Parse("0 down 5 0 0\n0 slide 5 100 0 1\n0.1 up 5\n", "p.zs", error))
+        << error;
+    ScriptPlayer player(script);
+    Recorder r;
+    EXPECT_EQ(PlayFrame(player, r, 0), (std::vector<std::string>{"down 5 0 0"}));
+    EXPECT_EQ(PlayFrame(player, r, 1), (std::vector<std::string>{"move 5 5 0"}));
+    EXPECT_EQ(PlayFrame(player, r, 2), (std::vector<std::string>{"up 5"}));
+    EXPECT_TRUE(PlayFrame(player, r, 3).empty());
+    EXPECT_TRUE(player.IsFinished());
+}
