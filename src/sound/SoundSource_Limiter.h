@@ -6,7 +6,7 @@
 
 class SoundSource_Limiter : public SoundStreamSource
 {
-public:
+  public:
     static constexpr float c_rLimit = 0.95f;
     static constexpr float c_rReleaseFactor = 0.999999f; // per sample, on the gain's distance to 1
     // Below this the distance is gone: the gain is exactly 1 again.
@@ -20,7 +20,7 @@ public:
 
     float GetGain() const { return 1.0f - m_rDeficit; } // audio thread (or while stopped)
 
-private:
+  private:
     SoundStreamSource* m_pSource = nullptr;
     int m_iSourceChannel = 0;
     // The gain is kept as its distance below 1: a float gain just under 1 cannot

@@ -1,11 +1,11 @@
 // What a listener hears from the filter and the effects, pulling real blocks.
 #include "SoundTestSupport.h"
-#include "support/TestSupport.h"
 #include "sound/SoundSource_Amp.h"
 #include "sound/SoundSource_Delay.h"
 #include "sound/SoundSource_LadderFilter.h"
 #include "sound/SoundSource_Limiter.h"
 #include "sound/SoundSource_Overdrive.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -59,7 +59,8 @@ TEST(LadderFilter, ResonancePeaksNearCutoff)
     for (float cutoff : {0.2f, 0.35f, 0.5f})
     {
         SCOPED_TRACE("cutoff " + std::to_string(cutoff));
-        const double corner = LoopResonanceFrequency(SoundSource_LadderFilter::CutoffCoefficient(cutoff));
+        const double corner =
+            LoopResonanceFrequency(SoundSource_LadderFilter::CutoffCoefficient(cutoff));
         double peakHz = 0.0, peakGain = 0.0;
         for (double hz = corner / 3.0; hz < corner * 3.0; hz *= 1.03)
         {
