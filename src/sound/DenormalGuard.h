@@ -9,7 +9,7 @@
 
 class DenormalGuard
 {
-  public:
+public:
     DenormalGuard()
     {
 #ifdef ZINDLE_HAS_MXCSR
@@ -26,6 +26,6 @@ class DenormalGuard
     DenormalGuard(const DenormalGuard&) = delete;
     DenormalGuard& operator=(const DenormalGuard&) = delete;
 
-  private:
+private:
     unsigned int m_iSaved = 0;
 };

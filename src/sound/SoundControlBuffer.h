@@ -6,7 +6,7 @@
 
 class SoundControlBuffer
 {
-  public:
+public:
     struct Run
     {
         float value;
@@ -33,7 +33,7 @@ class SoundControlBuffer
     const Run& GetRun(int index) const { return m_pRuns[index]; }
     int GetTimeStamp() const { return m_iTimeStamp; }
 
-  private:
+private:
     int m_iCapacity;
     int m_iRemaining = 0;
     Run* m_pWrite;

@@ -8,7 +8,7 @@
 
 class SoundControlSource
 {
-  public:
+public:
     // Buffers take their capacity from the sound manager, which must exist.
     explicit SoundControlSource(int numChannels);
     virtual ~SoundControlSource();
@@ -24,7 +24,7 @@ class SoundControlSource
 
     int GetNumChannels() const { return m_iNumChannels; }
 
-  protected:
+protected:
     int m_iNumChannels;
     SoundControlBuffer** m_pBuffers;
 };

@@ -10,7 +10,7 @@ class Window;
 
 class SoundManager
 {
-  public:
+public:
     static constexpr int c_iMaxBlockSamples = 1024; // largest block the graph is sized for
     static constexpr float c_rSampleRate = 44100.0f;
 
@@ -51,7 +51,7 @@ class SoundManager
     // +-32767, NaN to 0.
     static int16_t ConvertSample(float x);
 
-  protected:
+protected:
     SoundManager();
 
     static SoundManager* s_pInstance;
@@ -63,7 +63,7 @@ class SoundManager
     float* m_pBlockBuffer = nullptr;
     int m_iBlockBufferCapacity = 0;
 
-  private:
+private:
     // Provided by the platform host: the sound manager this machine uses.
     static SoundManager* CreatePlatformManager(Window* window);
 };

@@ -5,15 +5,13 @@
 
 class SoundStreamSource
 {
-  public:
+public:
     // A consumer's reference to one channel of a stream source.
     class Connection
     {
-      public:
+    public:
         Connection() = default;
-        Connection(SoundStreamSource* source, int channel) : m_pSource(source), m_iChannel(channel)
-        {
-        }
+        Connection(SoundStreamSource* source, int channel) : m_pSource(source), m_iChannel(channel) {}
 
         int Generate(int start, float* buffer, int count)
         {
@@ -25,7 +23,7 @@ class SoundStreamSource
         SoundStreamSource* GetSource() const { return m_pSource; }
         int GetChannel() const { return m_iChannel; }
 
-      private:
+    private:
         SoundStreamSource* m_pSource = nullptr;
         int m_iChannel = 0;
     };
@@ -40,6 +38,6 @@ class SoundStreamSource
 
     int GetNumChannels() const { return m_iNumChannels; }
 
-  protected:
+protected:
     int m_iNumChannels;
 };

@@ -13,7 +13,7 @@ template <typename T> class SpscRing
 {
     static_assert(std::is_trivially_copyable_v<T>);
 
-  public:
+public:
     explicit SpscRing(size_t minimumCapacity)
     {
         size_t capacity = 2;
@@ -55,7 +55,7 @@ template <typename T> class SpscRing
 
     size_t Dropped() const { return m_iDropped.load(std::memory_order_relaxed); }
 
-  private:
+private:
     std::unique_ptr<T[]> m_pItems;
     size_t m_iMask = 0;
     alignas(64) std::atomic<size_t> m_iHead{0};

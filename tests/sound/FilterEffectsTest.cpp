@@ -272,7 +272,9 @@ TEST(Delay, EchoArrivesAfterTheDelayTimeWithLevelAndFeedback)
     EXPECT_FLOAT_EQ(out[3 * d], 0.64f * 0.25f * 0.25f);
     for (int i = 1; i < 4 * d; ++i)
         if (i % d != 0)
+        {
             ASSERT_EQ(out[i], 0.0f) << "sample " << i;
+        }
 
     // Shortest and longest times.
     EXPECT_EQ(SoundSource_Delay::DelaySamples(0.001f), 176);
@@ -351,7 +353,9 @@ TEST(Delay, TimeChangeRederivesTheReadPositionAndEchoesOverSilence)
     EXPECT_EQ(Peak(out), 1.0f);
     for (size_t i = 0; i < out.size(); ++i)
         if (static_cast<int>(i) != after - 512)
+        {
             ASSERT_EQ(out[i], 0.0f) << i;
+        }
 
     input.m_iPosition = 0; // a fresh impulse at the new time
     input.m_bSilent = false;

@@ -177,7 +177,9 @@ TEST(Tweakable, ChangeRampsAcrossOneBlockInTenSampleSteps)
         // 0.5 / 51 per step; single-precision steps accumulate a little error.
         EXPECT_NEAR(ramp[i].value, 0.5f + 0.5f * (i + 1) / 51.0f, 4e-6f) << "run " << i;
         if (i > 0)
+        {
             EXPECT_GT(ramp[i].value, ramp[i - 1].value);
+        }
     }
     EXPECT_NEAR(ramp[50].value, 1.0f, 4e-6f); // the last step lands on the target
     EXPECT_EQ(ramp[51].value, 1.0f);
