@@ -5,7 +5,7 @@
 
 class Projection
 {
-  public:
+public:
     Projection() = default;
     Projection(const Projection&) = default;
     Projection& operator=(const Projection&) = default;

@@ -6,7 +6,7 @@
 
 class Transform
 {
-  public:
+public:
     Transform();
     Transform(const Transform&) = default;
     Transform& operator=(const Transform&) = default;
