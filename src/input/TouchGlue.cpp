@@ -1,6 +1,7 @@
 #include "input/TouchGlue.h"
 
 #include "input/TouchManager.h"
+#include "render/Renderer.h"
 
 TouchGlue::TouchGlue(float backingWidth, LandscapeQuery landscape)
     : m_rBackingWidth(backingWidth), m_pLandscape(landscape)
@@ -9,7 +10,10 @@ TouchGlue::TouchGlue(float backingWidth, LandscapeQuery landscape)
 
 bool TouchGlue::IsLandscape() const
 {
-    return m_pLandscape ? m_pLandscape() : false;
+    if (m_pLandscape)
+        return m_pLandscape();
+    Renderer* renderer = Renderer::GetInstance();
+    return renderer && renderer->GetLandscape();
 }
 
 void TouchGlue::RotateCoords(float& x, float& y) const

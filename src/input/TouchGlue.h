@@ -21,7 +21,7 @@ class TouchGlue
     using LandscapeQuery = bool (*)();
 
     // backingWidth: the portrait surface's width in points (320). Without a
-    // query the glue asks the renderer.
+    // query the glue asks the renderer, and without a renderer it does not rotate.
     explicit TouchGlue(float backingWidth = 320.0f, LandscapeQuery landscape = nullptr);
 
     // `touches` are the contacts this event is about; `all` is every contact the

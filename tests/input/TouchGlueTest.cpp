@@ -1,8 +1,10 @@
 // Platform contacts through the touch glue into the real touch manager: rotation
 // and truncation into landscape points, and the repair of stale contacts.
 #include "input/TouchGlue.h"
+#include "app/Window.h"
 #include "input/TouchListener.h"
 #include "input/TouchManager.h"
+#include "render/Renderer.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +21,36 @@ bool Portrait()
 {
     return false;
 }
+
+class PortraitWindow : public Window
+{
+  public:
+    int GetWidth() const override { return 320; }
+    int GetHeight() const override { return 480; }
+    bool IsFullscreen() const override { return false; }
+    int Process() override { return 0; }
+};
+
+// Answers only the orientation question.
+class OrientationRenderer : public Renderer
+{
+  public:
+    OrientationRenderer(Window* window, bool landscape) : Renderer(window), m_bLandscape(landscape)
+    {
+    }
+    bool RecreateDevice() override { return true; }
+    bool IsValid() override { return true; }
+    void SetMaterial(Material*) override {}
+    void SetTransform(const Transform&) override {}
+    void BeginFrame(bool, unsigned int) override {}
+    void EndFrame(bool) override {}
+    void RenderTree(Node*, Camera*) override {}
+    bool IsMainThread() override { return true; }
+    bool GetLandscape() override { return m_bLandscape; }
+
+  private:
+    bool m_bLandscape;
+};
 
 struct Event
 {
@@ -92,6 +124,26 @@ TEST_F(TouchGlueTest, RotatesPortraitViewPointsIntoLandscapeAndTruncates)
         ASSERT_EQ(logger.log.size(), 1u);
         ExpectEvent(logger.log[0], "began", 0, c.x + TouchManager::c_iOffsetX, c.y);
         glue.TouchesEnded(&contact, 1, &contact, 1);
+    }
+}
+
+TEST_F(TouchGlueTest, WithoutAQueryTheRendererDecidesTheRotation)
+{
+    PortraitWindow window;
+    const TouchGlue glue;
+    float x = 100.7f, y = 200.2f;
+    glue.RotateCoords(x, y);
+    EXPECT_FLOAT_EQ(x, 100.7f) << "no renderer: no rotation";
+    for (bool landscape : {true, false})
+    {
+        SCOPED_TRACE(landscape);
+        OrientationRenderer renderer(&window, landscape);
+        ASSERT_EQ(Renderer::GetInstance(), &renderer);
+        x = 100.7f;
+        y = 200.2f;
+        glue.RotateCoords(x, y);
+        EXPECT_FLOAT_EQ(x, landscape ? 200.2f : 100.7f);
+        EXPECT_FLOAT_EQ(y, landscape ? 320.0f - 100.7f : 200.2f);
     }
 }
 
