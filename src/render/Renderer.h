@@ -9,6 +9,7 @@
 #include "render/Vector2f.h"
 
 #include <atomic>
+#include <string>
 
 class Camera;
 class Material;
@@ -58,6 +59,9 @@ class Renderer
     // otherwise (window width, window height) = (320, 480).
     Vector2f GetScreenSize(bool rotated);
     int GetWaitingThreads() const { return m_iWaitingThreads.load(); }
+    // Why the renderer is not valid, for the start-up failure message.
+    const std::string& GetFailure() const { return m_sFailure; }
+    void SetFailure(const std::string& reason) { m_sFailure = reason; }
 
   protected:
     Window* m_pWindow;
@@ -66,6 +70,7 @@ class Renderer
     std::atomic<int> m_iWaitingThreads{0};
     Transform m_cameraView;
     Projection m_cameraProjection;
+    std::string m_sFailure;
 
     static Renderer* s_instance;
 };

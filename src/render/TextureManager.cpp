@@ -1,20 +1,24 @@
 #include "render/TextureManager.h"
 
+#include "render/Renderer.h"
 #include "render/Texture.h"
 
 Texture* TextureManager::LoadTexture(const char* path)
 {
     if (!path)
         return nullptr;
-    for (Texture* texture = m_pHead; texture; texture = texture->GetNext())
-    {
-        if (texture->CompareFilename(path))
-        {
-            texture->AddRef();
-            return texture;
-        }
-    }
-    return LoadTextureFromFile(path);
+    // Another thread walks the list only while the main thread is not drawing.
+    Renderer* renderer = Renderer::GetInstance();
+    if (renderer)
+        renderer->LockSemaphore();
+    Texture* found = m_pHead;
+    while (found && !found->CompareFilename(path))
+        found = found->GetNext();
+    if (found)
+        found->AddRef();
+    if (renderer)
+        renderer->UnlockSemaphore();
+    return found ? found : LoadTextureFromFile(path);
 }
 
 void TextureManager::AddTexture(Texture* texture)
