@@ -4,12 +4,13 @@
 #pragma once
 
 #include "app/Window.h"
+#include "platform/TouchInput_SDL.h"
 
 #include <SDL.h>
 
 class Window_SDL : public Window
 {
-  public:
+public:
     // headless: no SDL window and no events.
     Window_SDL(bool headless, bool fullscreen);
     ~Window_SDL() override;
@@ -29,9 +30,13 @@ class Window_SDL : public Window
     // Handles one event; returns the message it makes (0 for none).
     int HandleEvent(const SDL_Event& event);
 
-  private:
+    // Mouse and finger contacts, fed to the touch manager.
+    TouchInput_SDL& GetTouchInput() { return m_touchInput; }
+
+private:
     bool m_bHeadless;
     bool m_bFullscreen;
     bool m_bFocused = true;
     bool m_bVideo = false;
+    TouchInput_SDL m_touchInput;
 };
