@@ -115,11 +115,12 @@ class SceneTest : public ::testing::Test
   protected:
     void SetUp() override { ASSERT_TRUE(m_gl.IsValid()) << "no offscreen OpenGL ES 1.1"; }
 
-    // Draws one frame of the tree on a black screen and reads it back.
-    Frame Draw(Node* root)
+    // Draws one frame of the tree on a cleared screen (black unless told,
+    // 0xRRGGBB) and reads it back.
+    Frame Draw(Node* root, unsigned int clearColour = 0)
     {
         Renderer_GL_SDL& renderer = m_gl.GetRenderer();
-        renderer.BeginFrame(true, 0);
+        renderer.BeginFrame(true, clearColour);
         renderer.RenderTree(root, &m_camera);
         renderer.EndFrame(true);
         return Frame(m_gl.ReadLandscape());
