@@ -2,6 +2,7 @@
 // when malformed, glyph placement for each justification with kerning and
 // spaces, and glyph arrays that grow but never draw stale glyphs.
 #include "SceneTestSupport.h"
+#include "TestFont.h"
 
 #include "render/Texture.h"
 #include "scene/Font.h"
@@ -14,46 +15,13 @@ using namespace zindle_test;
 
 namespace
 {
-// Glyph page: 'A' red at x 0-5, 'V' green at 8-13, 'B' blue at 16-21, rows 0-9.
-void WriteGlyphPage(const std::filesystem::path& path)
-{
-    constexpr int w = 64;
-    constexpr int h = 16;
-    std::vector<uint8_t> samples(static_cast<size_t>(w) * h * 4, 0);
-    const uint8_t colours[3][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
-    for (int g = 0; g < 3; ++g)
-        for (int y = 0; y < 10; ++y)
-            for (int x = 8 * g; x < 8 * g + 6; ++x)
-            {
-                uint8_t* p = &samples[(static_cast<size_t>(y) * w + x) * 4];
-                p[0] = colours[g][0];
-                p[1] = colours[g][1];
-                p[2] = colours[g][2];
-                p[3] = 255;
-            }
-    WritePNG(path, w, h, 6, samples);
-}
-
-BmFontWriter TestFont(const std::string& page = "glyphs.png")
-{
-    BmFontWriter writer;
-    writer.Info().Common(12).Pages({page});
-    writer.Chars({{'A', 0, 0, 6, 10, 0, 0, 8},
-                  {'V', 8, 0, 6, 10, 0, 0, 8},
-                  {'B', 16, 0, 6, 10, 1, 2, 9},
-                  {' ', 0, 0, 0, 0, 0, 0, 5}});
-    writer.Kerning({{'A', 'V', -2}});
-    return writer;
-}
-
 class TextTest : public SceneTest
 {
   protected:
     void SetUp() override
     {
         SceneTest::SetUp();
-        WriteGlyphPage(m_dir / "glyphs.png");
-        WriteBytes("test.fnt", TestFont().String());
+        WriteTestFont(m_dir.Path());
         m_pText = Node_Text::Create();
         m_pText->SetFont("data/fonts/test.fnt");
         ASSERT_NE(m_pText->GetFont(), nullptr);
