@@ -19,18 +19,19 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
     std::string data;
     double seconds = 0.0;
     uint32_t seed = 0;
-    app.add_option("--data", data,
-                   "resource directory (default: $ZINDLE_DATA, then "
-                   "../share/zindle/data beside the program, then the "
-                   "source tree's data/)");
+    app.add_option("--data", data, "resource directory (default: $ZINDLE_DATA, then "
+                                    "../share/zindle/data beside the program, then the "
+                                    "source tree's data/)");
     app.add_flag("--headless", options.bHeadless,
                  "no window and no sound device: virtual clock, offscreen GL");
-    auto* secondsOption = app.add_option("--seconds", seconds, "stop after this many seconds")
-                              ->check(CLI::NonNegativeNumber);
+    auto* secondsOption =
+        app.add_option("--seconds", seconds, "stop after this many seconds")
+            ->check(CLI::NonNegativeNumber);
     app.add_option("--wav", options.sWav, "write the audio to this WAV file");
-    auto* seedOption = app.add_option("--seed", seed,
-                                      "seed of the random generator "
-                                      "(default: the clock)");
+    app.add_option("--screenshot", options.sScreenshot,
+                   "write the last presented frame as a 480 x 320 landscape PNG at exit");
+    auto* seedOption = app.add_option("--seed", seed, "seed of the random generator "
+                                                      "(default: the clock)");
     app.add_option("--buffer", options.iBufferSamples, "samples per device request")
         ->check(CLI::Range(64, 4096));
     app.add_flag("--fullscreen", options.bFullscreen, "start in full screen");
