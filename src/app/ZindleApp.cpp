@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "app/Window.h"
+#include "input/TouchManager.h"
 #include "render/Renderer.h"
 #include "sound/SoundManager.h"
 
@@ -59,6 +60,7 @@ bool ZindleApp::Init()
         m_pWindow = nullptr;
         return false;
     }
+    TouchManager::Startup();
     SoundManager::Startup(m_pWindow);
     std::srand(s_iRandomSeed);
     SetState(new State_Empty());
@@ -96,6 +98,7 @@ bool ZindleApp::Shutdown()
         m_pState = nullptr;
     }
     SoundManager::Shutdown();
+    TouchManager::Shutdown();
     delete m_pRenderer;
     m_pRenderer = nullptr;
     delete m_pWindow;
