@@ -67,16 +67,17 @@ unsigned int TextureManager_GL::PVRInternalFormat(uint8_t pixelFormat, bool alph
 
 bool TextureManager_GL::MatchAPVLength(size_t length, int& side, int& bitsPerPixel)
 {
+    // Exact comparisons: a side of 1 holds half a byte, which no file length matches.
     for (int s = 1024; s >= 1; s /= 2)
     {
         const size_t texels = static_cast<size_t>(s) * s;
-        if (length == texels / 2)
+        if (length * 2 == texels)
         {
             side = s;
             bitsPerPixel = 4;
             return true;
         }
-        if (length == texels / 4)
+        if (length * 4 == texels)
         {
             side = s;
             bitsPerPixel = 2;

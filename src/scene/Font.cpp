@@ -1,0 +1,118 @@
+#include "scene/Font.h"
+
+#include "file/File.h"
+#include "render/Renderer.h"
+#include "render/Texture.h"
+#include "scene/FontDescriptor.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+std::list<Font*> Font::m_FontList;
+
+Font::Font()
+{
+    m_FontList.push_back(this);
+}
+
+Font::~Font()
+{
+    m_FontList.remove(this);
+    Clear();
+}
+
+void Font::Clear()
+{
+    m_sName.clear();
+    m_bLoaded = false;
+    m_iHeight = 0;
+    m_iSpaceWidth = 0;
+    m_glyphs.clear();
+    m_pGlyphTable.fill(nullptr);
+    if (m_pTexture)
+        m_pTexture->Release();
+    m_pTexture = nullptr;
+}
+
+Font* Font::Load(const char* path)
+{
+    if (!path)
+        return nullptr;
+    for (Font* font : m_FontList)
+    {
+        const char* name = font->GetName();
+        if (name && std::strcmp(name, path) == 0)
+        {
+            font->AddRef();
+            return font;
+        }
+    }
+    Font* font = new Font();
+    if (!font->DoLoad(path))
+    {
+        font->Release();
+        return nullptr;
+    }
+    return font;
+}
+
+std::string Font::PagePath(const char* descriptorPath, const std::string& pageName)
+{
+    const char* separator = std::strrchr(descriptorPath, '/');
+    if (!separator)
+        separator = std::strrchr(descriptorPath, '\\');
+    if (!separator)
+        return pageName;
+    return std::string(descriptorPath, static_cast<size_t>(separator - descriptorPath + 1)) +
+           pageName;
+}
+
+bool Font::DoLoad(const char* path)
+{
+    Clear();
+    if (!path)
+        return false;
+
+    // The whole descriptor is read first, so no block can reach past the file.
+    std::unique_ptr<File> file(File::Open(path, true));
+    if (!file)
+        return false;
+    const unsigned int length = file->Length();
+    if (length > c_iMaxDescriptorBytes)
+        return false;
+    std::vector<uint8_t> bytes(length);
+    if (length > 0 && !file->Read(bytes.data(), static_cast<int>(length)))
+        return false;
+    file.reset();
+
+    FontDescriptor descriptor;
+    if (descriptor.Parse(bytes.data(), bytes.size()) != FontDescriptor::Status::Ok)
+        return false;
+
+    Renderer* renderer = Renderer::GetInstance();
+    Texture* texture = renderer
+                           ? renderer->LoadTexture(PagePath(path, descriptor.GetPageName()).c_str())
+                           : nullptr;
+    if (!texture)
+        return false;
+
+    m_pTexture = texture;
+    m_iHeight = descriptor.GetHeight();
+    m_iSpaceWidth = descriptor.GetSpaceWidth();
+    m_glyphs = std::move(descriptor.GetGlyphs());
+    for (int code = 0; code < FontDescriptor::c_iGlyphCodes; ++code)
+    {
+        const int index = descriptor.GetGlyphIndex(code);
+        m_pGlyphTable[static_cast<size_t>(code)] =
+            index >= 0 ? &m_glyphs[static_cast<size_t>(index)] : nullptr;
+    }
+    m_sName = path;
+    m_bLoaded = true;
+    return true;
+}
+
+FontCharacter* Font::GetCharacter(unsigned short code)
+{
+    return code < m_pGlyphTable.size() ? m_pGlyphTable[code] : nullptr;
+}
