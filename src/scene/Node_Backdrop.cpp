@@ -2,13 +2,13 @@
 
 #include "render/Material.h"
 #include "render/Renderer_GL.h"
+#include "scene/ModelVertexArrays.h"
 #include "scene/SceneHelpers.h"
 #include "sound/SoundControl_Theremin.h"
 
 #include <GLES/gl.h>
 
 #include <cmath>
-#include <cstddef>
 #include <numbers>
 
 namespace
@@ -239,12 +239,7 @@ void Node_Backdrop::Restore()
 void Node_Backdrop::Render(Renderer& renderer)
 {
     renderer.SetMaterial(m_pMaterial);
-    const auto* base = reinterpret_cast<const uint8_t*>(m_Vertices.data());
-    constexpr GLsizei stride = sizeof(ModelVertex);
-    glVertexPointer(3, GL_FLOAT, stride, base + offsetof(ModelVertex, position));
-    glNormalPointer(GL_FLOAT, stride, base + offsetof(ModelVertex, normal));
-    glTexCoordPointer(2, GL_FLOAT, stride, base + offsetof(ModelVertex, texCoord));
-    glColorPointer(4, GL_UNSIGNED_BYTE, stride, base + offsetof(ModelVertex, colour));
+    SetModelVertexArrays(m_Vertices.data());
     auto* gl = dynamic_cast<Renderer_GL*>(&renderer);
     if (gl)
         gl->SetTextureMatrix(&m_TextureTransform);

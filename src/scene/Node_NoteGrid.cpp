@@ -2,12 +2,11 @@
 
 #include "render/Material.h"
 #include "render/Renderer.h"
+#include "scene/ModelVertexArrays.h"
 #include "scene/SceneHelpers.h"
 #include "sound/SoundControl_Theremin.h"
 
 #include <GLES/gl.h>
-
-#include <cstddef>
 
 namespace
 {
@@ -98,12 +97,7 @@ void Node_NoteGrid::UpdateGeometry()
 void Node_NoteGrid::Render(Renderer& renderer)
 {
     renderer.SetMaterial(m_pMaterial);
-    const auto* base = reinterpret_cast<const uint8_t*>(m_Vertices.data());
-    constexpr GLsizei stride = sizeof(ModelVertex);
-    glVertexPointer(3, GL_FLOAT, stride, base + offsetof(ModelVertex, position));
-    glNormalPointer(GL_FLOAT, stride, base + offsetof(ModelVertex, normal));
-    glTexCoordPointer(2, GL_FLOAT, stride, base + offsetof(ModelVertex, texCoord));
-    glColorPointer(4, GL_UNSIGNED_BYTE, stride, base + offsetof(ModelVertex, colour));
+    SetModelVertexArrays(m_Vertices.data());
     glDrawArrays(GL_LINES, 0, m_iVertexCount);
     renderer.CheckError();
 }
