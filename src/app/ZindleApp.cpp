@@ -2,9 +2,26 @@
 
 #include "app/AppState.h"
 #include "app/Window.h"
+#include "render/Renderer.h"
 #include "sound/SoundManager.h"
 
 #include <cstdlib>
+
+namespace
+{
+// Until the instrument's main state exists, every frame is an empty one.
+class State_Empty : public AppState
+{
+public:
+    void Render(Renderer& renderer) override
+    {
+        if (!renderer.IsValid())
+            return;
+        renderer.BeginFrame(true, 0);
+        renderer.EndFrame(true);
+    }
+};
+} // namespace
 
 ZindleApp* ZindleApp::s_pInstance = nullptr;
 uint32_t ZindleApp::s_iRandomSeed = 1;
@@ -30,11 +47,21 @@ bool ZindleApp::Init()
         m_sFailure = "no window";
         return false;
     }
+    m_pRenderer = Renderer::Create(m_pWindow);
+    if (!m_pRenderer || !m_pRenderer->IsValid())
+    {
+        m_sFailure = m_pRenderer && !m_pRenderer->GetFailure().empty()
+                         ? m_pRenderer->GetFailure()
+                         : "no OpenGL ES 1.1 renderer";
+        delete m_pRenderer;
+        m_pRenderer = nullptr;
+        delete m_pWindow;
+        m_pWindow = nullptr;
+        return false;
+    }
     SoundManager::Startup(m_pWindow);
     std::srand(s_iRandomSeed);
-    // The instrument's own state arrives with the main state; until then the
-    // frame loop runs an empty state.
-    SetState(new AppState());
+    SetState(new State_Empty());
     return true;
 }
 
@@ -55,6 +82,8 @@ bool ZindleApp::Update()
 
 bool ZindleApp::Render()
 {
+    if (m_pState && m_pRenderer)
+        m_pState->Render(*m_pRenderer);
     return true;
 }
 
@@ -67,6 +96,8 @@ bool ZindleApp::Shutdown()
         m_pState = nullptr;
     }
     SoundManager::Shutdown();
+    delete m_pRenderer;
+    m_pRenderer = nullptr;
     delete m_pWindow;
     m_pWindow = nullptr;
     return App::Shutdown();

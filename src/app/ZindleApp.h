@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+class Renderer;
 class Window;
 
 class ZindleApp : public App
@@ -23,6 +24,7 @@ public:
     // Why Init() failed, for the host's one-line message.
     const std::string& GetFailure() const { return m_sFailure; }
     Window* GetWindow() const { return m_pWindow; }
+    Renderer* GetRenderer() const { return m_pRenderer; }
 
     // The seed Init() gives the random generator (the host sets it from --seed
     // or the clock).
@@ -32,6 +34,7 @@ public:
 
 protected:
     Window* m_pWindow = nullptr;
+    Renderer* m_pRenderer = nullptr;
     std::string m_sFailure;
 
     static uint32_t s_iRandomSeed;

@@ -28,6 +28,8 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
         app.add_option("--seconds", seconds, "stop after this many seconds")
             ->check(CLI::NonNegativeNumber);
     app.add_option("--wav", options.sWav, "write the audio to this WAV file");
+    app.add_option("--screenshot", options.sScreenshot,
+                   "write the last presented frame as a 480 x 320 landscape PNG at exit");
     auto* seedOption = app.add_option("--seed", seed, "seed of the random generator "
                                                       "(default: the clock)");
     app.add_option("--buffer", options.iBufferSamples, "samples per device request")

@@ -4,8 +4,10 @@
 #include "app/ZindleApp.h"
 #include "file/File_Bundle.h"
 #include "platform/CommandLine.h"
+#include "platform/PNGWriter.h"
 #include "platform/SoundManager_Offline.h"
 #include "platform/SoundManager_SDL.h"
+#include "platform/View_SDL.h"
 #include "platform/WavWriter.h"
 
 #include <SDL.h>
@@ -40,7 +42,32 @@ bool StartApp(ZindleApp& app)
     app.Shutdown();
     return false;
 }
+
+// The final frame, when the command line asked for it; false after reporting a failure.
+bool WriteFinalScreenshot(const HostOptions& options)
+{
+    if (options.sScreenshot.empty())
+        return true;
+    std::string error;
+    if (Host::WriteScreenshot(options.sScreenshot, error))
+        return true;
+    Fail(error);
+    return false;
+}
 } // namespace
+
+bool Host::WriteScreenshot(const std::string& path, std::string& error)
+{
+    View_SDL* view = View_SDL::GetInstance();
+    std::vector<uint8_t> rgba;
+    if (!view || !view->ReadLandscapeFrame(rgba))
+    {
+        error = "cannot write " + path + ": no frame to capture";
+        return false;
+    }
+    return PNGWriter::WriteRGB(path, View_SDL::c_iBackingHeight, View_SDL::c_iBackingWidth, rgba,
+                               error);
+}
 
 int Host::Main(int argc, char** argv)
 {
@@ -112,6 +139,8 @@ int Host::RunHeadless(const HostOptions& options)
                     break;
             }
         }
+        if (!WriteFinalScreenshot(options))
+            status = 1;
         app.Shutdown();
     }
     Timer::SetClock(nullptr, 0.0);
@@ -169,6 +198,8 @@ int Host::RunLive(const HostOptions& options)
             if (wait > 0.0)
                 SDL_Delay(static_cast<Uint32>(wait * 1000.0));
         }
+        if (!WriteFinalScreenshot(options))
+            status = 1;
         app.Shutdown();
         drain();
         if (sound && sound->CaptureDropped() > 0)

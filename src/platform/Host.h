@@ -6,6 +6,7 @@
 #include "platform/HostOptions.h"
 
 #include <cstdint>
+#include <string>
 
 class Host
 {
@@ -17,6 +18,10 @@ public:
     // The process entry's whole work; returns the exit status.
     static int Main(int argc, char** argv);
     static int Run(const HostOptions& options);
+
+    // Writes the frame the GL view holds now (the last one presented) as a
+    // 480 x 320 landscape PNG; false with a reason when it cannot.
+    static bool WriteScreenshot(const std::string& path, std::string& error);
 
     // Settings the platform factories read when the application starts.
     static const HostOptions& GetOptions() { return s_options; }

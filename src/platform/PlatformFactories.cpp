@@ -1,9 +1,12 @@
 // The platform pieces the instrument asks for through its abstract factories.
 #include "app/Window.h"
 #include "platform/Host.h"
+#include "platform/Renderer_GL_SDL.h"
 #include "platform/SoundManager_Offline.h"
 #include "platform/SoundManager_SDL.h"
+#include "platform/View_SDL.h"
 #include "platform/Window_SDL.h"
+#include "render/Renderer.h"
 #include "sound/SoundManager.h"
 
 Window* Window::Create(int /*width*/, int /*height*/, bool fullscreen)
@@ -18,4 +21,16 @@ SoundManager* SoundManager::CreatePlatformManager(Window* /*window*/)
     if (options.bHeadless)
         return new SoundManager_Offline();
     return new SoundManager_SDL(options.iBufferSamples, !options.sWav.empty());
+}
+
+Renderer* Renderer::Create(Window* window)
+{
+    if (!window)
+        return nullptr;
+    const auto* sdlWindow = dynamic_cast<const Window_SDL*>(window);
+    const bool headless = sdlWindow ? sdlWindow->IsHeadless() : Host::GetOptions().bHeadless;
+    auto* renderer = new Renderer_GL_SDL(window, new View_SDL(headless, window->IsFullscreen()));
+    if (!renderer->IsValid())
+        renderer->SetFailure(renderer->GetView()->GetError());
+    return renderer;
 }

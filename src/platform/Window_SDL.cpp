@@ -2,6 +2,7 @@
 
 #include "platform/Host.h"
 #include "platform/SoundManager_SDL.h"
+#include "platform/View_SDL.h"
 
 #include <cstdio>
 
@@ -16,30 +17,27 @@ Window_SDL::Window_SDL(bool headless, bool fullscreen)
         return;
     }
     m_bVideo = true;
-    Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
-    if (m_bFullscreen)
-        flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-    m_pWindow = SDL_CreateWindow("Zindle", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 960, 640,
-                                 flags);
-    if (!m_pWindow)
-        std::fprintf(stderr, "zindle: cannot open a window: %s\n", SDL_GetError());
 }
 
 Window_SDL::~Window_SDL()
 {
-    if (m_pWindow)
-        SDL_DestroyWindow(m_pWindow);
-    m_pWindow = nullptr;
     if (m_bVideo)
         SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
 }
 
+SDL_Window* Window_SDL::GetSDLWindow() const
+{
+    View_SDL* view = View_SDL::GetInstance();
+    return view ? view->GetSDLWindow() : nullptr;
+}
+
 void Window_SDL::ToggleFullscreen()
 {
-    if (!m_pWindow)
+    SDL_Window* window = GetSDLWindow();
+    if (!window)
         return;
     m_bFullscreen = !m_bFullscreen;
-    SDL_SetWindowFullscreen(m_pWindow, m_bFullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    SDL_SetWindowFullscreen(window, m_bFullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
 }
 
 int Window_SDL::Process()

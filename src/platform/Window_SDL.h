@@ -1,5 +1,6 @@
 // The desktop window: reports the portrait framebuffer size (320 x 480) and
-// drains SDL's events, turning them into window messages.
+// drains SDL's events, turning them into window messages. The SDL window
+// itself belongs to the GL view (View_SDL).
 #pragma once
 
 #include "app/Window.h"
@@ -21,7 +22,8 @@ public:
 
     bool IsHeadless() const { return m_bHeadless; }
     bool HasFocus() const { return m_bFocused; }
-    SDL_Window* GetSDLWindow() const { return m_pWindow; }
+    // The GL view's window; null headless or before the renderer exists.
+    SDL_Window* GetSDLWindow() const;
     void ToggleFullscreen();
 
     // Handles one event; returns the message it makes (0 for none).
@@ -32,5 +34,4 @@ private:
     bool m_bFullscreen;
     bool m_bFocused = true;
     bool m_bVideo = false;
-    SDL_Window* m_pWindow = nullptr;
 };

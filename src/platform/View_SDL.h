@@ -1,0 +1,98 @@
+// The GL view: owns the SDL window (none headless, where SDL's offscreen
+// driver gives the context a surface) and an OpenGL ES 1.1 context, and the
+// 320 x 480 portrait framebuffer object the renderer draws into. present()
+// shows that framebuffer on the window turned a quarter turn counter-clockwise,
+// scaled to fit and letterboxed; headless it only keeps the frame.
+#pragma once
+
+#include <GLES/gl.h>
+#include <GLES/glext.h>
+#include <SDL.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class View_SDL
+{
+  public:
+    static constexpr int c_iBackingWidth = 320; // portrait framebuffer, in pixels
+    static constexpr int c_iBackingHeight = 480;
+    static constexpr int c_iDefaultWindowWidth = 960;
+    static constexpr int c_iDefaultWindowHeight = 640;
+
+    // Creates the window (live), the context and the framebuffer, then shows
+    // the launch image. IsValid() tells whether all of it worked.
+    View_SDL(bool headless, bool fullscreen);
+    ~View_SDL();
+
+    View_SDL(const View_SDL&) = delete;
+    View_SDL& operator=(const View_SDL&) = delete;
+
+    bool IsValid() const { return m_bValid; }
+    bool IsHeadless() const { return m_bHeadless; }
+    // Why the view is not valid.
+    const std::string& GetError() const { return m_sError; }
+
+    // Shows the finished framebuffer.
+    void present();
+    // Makes the context current on the calling thread; releases it.
+    void lockContext();
+    void unlockContext();
+
+    // The window the player sees; null headless.
+    SDL_Window* GetSDLWindow() const { return m_bHeadless ? nullptr : m_pWindow; }
+    // The framebuffer as a 480 x 320 landscape picture, top row first, RGBA.
+    // Reads what the framebuffer holds now: the last presented frame between frames.
+    bool ReadLandscapeFrame(std::vector<uint8_t>& rgba);
+    // Maps a window point (SDL window coordinates) through the letterbox to a
+    // landscape screen point; false outside the picture or without a window.
+    bool WindowToLandscape(float windowX, float windowY, float& landscapeX,
+                           float& landscapeY) const;
+
+    // The two halves of a live present: draw the framebuffer turned and
+    // letterboxed into the window's back buffer (left bound for reading),
+    // then draw into the framebuffer object again.
+    void DrawToWindow();
+    void BindFramebuffer();
+
+    // The view the renderer presents through; null when none exists.
+    static View_SDL* GetInstance() { return s_pInstance; }
+
+    // The landscape picture's place in a drawable of that size, in pixels:
+    // the largest 3:2 rectangle that fits, centred.
+    static void FitLandscape(int drawableWidth, int drawableHeight, int& x, int& y, int& width,
+                             int& height);
+
+  private:
+    bool CreateContext(bool fullscreen);
+    bool LoadFramebufferFunctions();
+    bool createFramebuffer();
+    void destroyFramebuffer();
+    void displayLoadingImage();
+
+    bool m_bHeadless;
+    bool m_bValid = false;
+    bool m_bVideo = false;
+    std::string m_sError;
+    SDL_Window* m_pWindow = nullptr;
+    SDL_GLContext m_context = nullptr;
+    GLint m_iBackingWidth = 0;
+    GLint m_iBackingHeight = 0;
+    GLuint m_iViewFramebuffer = 0;
+    GLuint m_iViewColourTexture = 0; // the colour attachment, drawn by present()
+    GLuint m_iDepthRenderbuffer = 0;
+
+    PFNGLGENFRAMEBUFFERSOESPROC m_glGenFramebuffers = nullptr;
+    PFNGLDELETEFRAMEBUFFERSOESPROC m_glDeleteFramebuffers = nullptr;
+    PFNGLBINDFRAMEBUFFEROESPROC m_glBindFramebuffer = nullptr;
+    PFNGLFRAMEBUFFERTEXTURE2DOESPROC m_glFramebufferTexture2D = nullptr;
+    PFNGLGENRENDERBUFFERSOESPROC m_glGenRenderbuffers = nullptr;
+    PFNGLDELETERENDERBUFFERSOESPROC m_glDeleteRenderbuffers = nullptr;
+    PFNGLBINDRENDERBUFFEROESPROC m_glBindRenderbuffer = nullptr;
+    PFNGLRENDERBUFFERSTORAGEOESPROC m_glRenderbufferStorage = nullptr;
+    PFNGLFRAMEBUFFERRENDERBUFFEROESPROC m_glFramebufferRenderbuffer = nullptr;
+    PFNGLCHECKFRAMEBUFFERSTATUSOESPROC m_glCheckFramebufferStatus = nullptr;
+
+    static View_SDL* s_pInstance;
+};

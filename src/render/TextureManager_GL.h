@@ -1,0 +1,60 @@
+// Loads textures into GL: PVR containers and headerless APV files of PVRTC
+// data, and PNG images decoded on libpng.
+#pragma once
+
+#include "render/TextureManager.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class TextureManager_GL : public TextureManager
+{
+  public:
+    // Fields of the legacy (version 2) PVR header, 52 bytes little-endian.
+    struct PVRHeader
+    {
+        uint32_t iHeaderSize;
+        uint32_t iHeight;
+        uint32_t iWidth;
+        uint32_t iMipmapCount;
+        uint32_t iFlags; // the low byte is the pixel format
+        uint32_t iDataSize;
+        uint32_t iBitsPerPixel;
+        uint32_t iRedMask;
+        uint32_t iGreenMask;
+        uint32_t iBlueMask;
+        uint32_t iAlphaMask;
+        uint32_t iTag;
+        uint32_t iSurfaceCount;
+    };
+    static constexpr size_t c_iPVRHeaderBytes = 52;
+    static constexpr uint8_t c_iPVRFormatPVRTC2 = 0x18;
+    static constexpr uint8_t c_iPVRFormatPVRTC4 = 0x19;
+
+    // Reads the header; false when the file is shorter than a header, or its
+    // header size plus data size runs past the end of the file.
+    static bool ReadPVRHeader(const std::vector<uint8_t>& file, PVRHeader& header);
+    // The GL internal format for a PVR pixel-format byte (0 for an unknown one).
+    static unsigned int PVRInternalFormat(uint8_t pixelFormat, bool alpha);
+    // The side and bits per texel of an APV file of that length; false when
+    // the length fits no square of side 1 to 1024.
+    static bool MatchAPVLength(size_t length, int& side, int& bitsPerPixel);
+
+    // Uploads level 0 of compressed texture data into the bound texture.
+    static void UploadCompressed(unsigned int internalFormat, int width, int height,
+                                 const uint8_t* data, size_t size);
+
+  protected:
+    Texture* LoadTextureFromFile(const char* path) override;
+
+  private:
+    Texture* LoadPVRTextureFromFile(const char* path);
+    Texture* LoadAPVTextureFromFile(const char* path);
+    Texture* LoadImageTextureFromFile(const char* path);
+    // Makes a GL texture under the renderer's lock, lets upload fill level 0
+    // and wraps it. Null when no renderer holds a GL context.
+    Texture* CreateTexture(const char* path, int width, int height, bool alpha,
+                           const std::function<void()>& upload);
+};

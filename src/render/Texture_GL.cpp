@@ -1,0 +1,15 @@
+#include "render/Texture_GL.h"
+
+#include <GLES/gl.h>
+
+Texture_GL::Texture_GL(unsigned int name, const char* path, unsigned short width,
+                       unsigned short height, bool alpha)
+    : Texture(path, width, height, alpha), m_iName(name)
+{
+}
+
+Texture_GL::~Texture_GL()
+{
+    const GLuint name = m_iName;
+    glDeleteTextures(1, &name);
+}

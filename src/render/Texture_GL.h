@@ -1,0 +1,18 @@
+// A texture held by GL under its texture name.
+#pragma once
+
+#include "render/Texture.h"
+
+class Texture_GL : public Texture
+{
+  public:
+    Texture_GL(unsigned int name, const char* path, unsigned short width, unsigned short height,
+               bool alpha);
+    // Deletes the GL texture; the GL context must be current.
+    ~Texture_GL() override;
+
+    unsigned int GetTexture() const { return m_iName; }
+
+  private:
+    unsigned int m_iName;
+};
