@@ -48,6 +48,6 @@ uint64_t PvrHeader::Level0Size() const
 bool PvrHeader::Level0Fits(size_t fileSize) const
 {
     const uint64_t levelSize = Level0Size();
-    return levelSize != 0 && levelSize <= dataSize && headerSize <= fileSize &&
-           levelSize <= fileSize - headerSize;
+    return levelSize != 0 && levelSize <= dataSize &&
+           uint64_t(headerSize) + dataSize <= uint64_t(fileSize);
 }

@@ -48,7 +48,7 @@ struct PvrHeader
     // a zero side, a side over c_iMaxSide, or PVRTC with a side that is not a power of two.
     uint64_t Level0Size() const;
 
-    // True when the first level lies whole both inside the header's data size and inside
-    // a file of fileSize bytes.
+    // True when the data the header declares lies inside a file of fileSize bytes and
+    // holds the first level whole.
     bool Level0Fits(size_t fileSize) const;
 };

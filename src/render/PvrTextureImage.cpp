@@ -30,10 +30,10 @@ bool PvrTextureImage::ReadPvr(const uint8_t* file, size_t size, bool gpuDecodesP
     Reset();
     PvrHeader header;
     // Whatever the format, a header with a side of no texels or out of 16 bits, or with
-    // its image data placed past the end of the file, is not a texture.
+    // its image data running past the end of the file, is not a texture.
     if (!PvrHeader::Read(file, size, header) || header.width == 0 || header.height == 0 ||
         header.width > PvrHeader::c_iMaxSide || header.height > PvrHeader::c_iMaxSide ||
-        header.headerSize > size)
+        uint64_t(header.headerSize) + header.dataSize > uint64_t(size))
         return false;
     m_iWidth = uint16_t(header.width);
     m_iHeight = uint16_t(header.height);
@@ -68,30 +68,38 @@ bool PvrTextureImage::ReadPvr(const uint8_t* file, size_t size, bool gpuDecodesP
     }
 }
 
+bool PvrTextureImage::MatchApvLength(size_t length, uint32_t& side, int& bitsPerPixel)
+{
+    // Exact products: a side of 1 holds half a byte, which no length matches.
+    for (uint32_t s = c_iApvLargestSide; s >= 1; s /= 2)
+    {
+        const uint64_t texels = uint64_t(s) * s;
+        for (const int bits : {4, 2})
+        {
+            if (uint64_t(length) * (8 / bits) == texels)
+            {
+                side = s;
+                bitsPerPixel = bits;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 bool PvrTextureImage::ReadApv(const uint8_t* file, size_t size, bool gpuDecodesPvrtc)
 {
     Reset();
-    if (file == nullptr)
+    uint32_t side = 0;
+    int bitsPerPixel = 0;
+    if (file == nullptr || !MatchApvLength(size, side, bitsPerPixel))
         return false;
-    // Larger sides first; at each side 4 bits per texel before 2.
-    for (uint32_t side = c_iApvLargestSide; side >= 1; side /= 2)
-    {
-        const uint64_t texels = uint64_t(side) * side;
-        int bitsPerPixel = 0;
-        if (size == texels / 2)
-            bitsPerPixel = 4;
-        else if (size == texels / 4)
-            bitsPerPixel = 2;
-        if (bitsPerPixel == 0)
-            continue;
-        m_iWidth = m_iHeight = uint16_t(side);
-        m_bHasAlpha = false;
-        // Below 8 x 8 (4 bpp) or 16 x 16 (2 bpp) the length cannot hold a whole level.
-        if (size < PvrtcDecoder::LevelSize(side, side, bitsPerPixel))
-            return false;
-        return SetPvrtc(file, size, bitsPerPixel, gpuDecodesPvrtc);
-    }
-    return false;
+    m_iWidth = m_iHeight = uint16_t(side);
+    m_bHasAlpha = false;
+    // Below 8 x 8 (4 bpp) or 16 x 16 (2 bpp) the length cannot hold a whole level.
+    if (size < PvrtcDecoder::LevelSize(side, side, bitsPerPixel))
+        return false;
+    return SetPvrtc(file, size, bitsPerPixel, gpuDecodesPvrtc);
 }
 
 bool PvrTextureImage::SetPvrtc(const uint8_t* data, size_t size, int bitsPerPixel,

@@ -23,15 +23,19 @@ class PvrTextureImage
     PvrTextureImage& operator=(const PvrTextureImage&) = delete;
 
     // From a whole PVR (legacy version 2) file. False when no texture should be made:
-    // the header is cut short, a side is zero or over 65535, the header size points past
-    // the file (as in newer versions), or the first level of a known format does not lie
-    // whole inside the file and the header's data size.
+    // the header is cut short, a side is zero or over 65535, the header size plus the
+    // data size runs past the end of the file (as with a newer version's header or a cut
+    // file), or the data size of a known format is too small for the first level.
     bool ReadPvr(const uint8_t* file, size_t size, bool gpuDecodesPvrtc);
 
     // From a whole APV file: headerless PVRTC for one square power-of-two texture whose
     // side and rate follow from the length. False when the length matches no square or
     // is too short for a whole level.
     bool ReadApv(const uint8_t* file, size_t size, bool gpuDecodesPvrtc);
+
+    // The side and rate of an APV file of that length: sides 1024 down to 1, larger sides
+    // first and at each side 4 bits per texel before 2. False when no square matches.
+    static bool MatchApvLength(size_t length, uint32_t& side, int& bitsPerPixel);
 
     uint16_t GetWidth() const { return m_iWidth; }
     uint16_t GetHeight() const { return m_iHeight; }
