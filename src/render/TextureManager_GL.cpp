@@ -2,6 +2,7 @@
 
 #include "file/File.h"
 #include "render/PNGImage.h"
+#include "render/PvrTextureImage.h"
 #include "render/Renderer.h"
 #include "render/Texture_GL.h"
 
@@ -67,24 +68,11 @@ unsigned int TextureManager_GL::PVRInternalFormat(uint8_t pixelFormat, bool alph
 
 bool TextureManager_GL::MatchAPVLength(size_t length, int& side, int& bitsPerPixel)
 {
-    // Exact comparisons: a side of 1 holds half a byte, which no file length matches.
-    for (int s = 1024; s >= 1; s /= 2)
-    {
-        const size_t texels = static_cast<size_t>(s) * s;
-        if (length * 2 == texels)
-        {
-            side = s;
-            bitsPerPixel = 4;
-            return true;
-        }
-        if (length * 4 == texels)
-        {
-            side = s;
-            bitsPerPixel = 2;
-            return true;
-        }
-    }
-    return false;
+    uint32_t s = 0;
+    if (!PvrTextureImage::MatchApvLength(length, s, bitsPerPixel))
+        return false;
+    side = static_cast<int>(s);
+    return true;
 }
 
 void TextureManager_GL::UploadCompressed(unsigned int internalFormat, int width, int height,
@@ -94,27 +82,47 @@ void TextureManager_GL::UploadCompressed(unsigned int internalFormat, int width,
                            static_cast<GLsizei>(size), data);
 }
 
+void TextureManager_GL::UploadImage(const PvrTextureImage& image)
+{
+    switch (image.GetUpload())
+    {
+    case PvrTextureImage::Upload::Compressed:
+        UploadCompressed(image.GetInternalFormat(), image.GetWidth(), image.GetHeight(),
+                         image.GetData(), image.GetSize());
+        break;
+    case PvrTextureImage::Upload::Uncompressed:
+        glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(image.GetInternalFormat()),
+                     image.GetWidth(), image.GetHeight(), 0, image.GetFormat(), image.GetType(),
+                     image.GetData());
+        break;
+    case PvrTextureImage::Upload::None:
+        break; // an unknown pixel format: the texture object stays without an image
+    }
+}
+
+bool TextureManager_GL::GLDecodesPVRTC()
+{
+    Renderer* renderer = Renderer::GetInstance();
+    if (!renderer || !renderer->IsValid())
+        return false;
+    renderer->LockSemaphore();
+    const GLubyte* extensions = glGetString(GL_EXTENSIONS);
+    renderer->UnlockSemaphore();
+    return PvrTextureImage::ListsPvrtc(reinterpret_cast<const char*>(extensions));
+}
+
 Texture* TextureManager_GL::LoadPVRTextureFromFile(const char* path)
 {
     std::vector<uint8_t> file;
     if (!ReadWholeFile(path, file))
         return nullptr;
-    PVRHeader header;
-    if (!ReadPVRHeader(file, header))
+    // Without the GL's own PVRTC support the data is decoded here; either way only
+    // a first level that lies whole inside the file is uploaded.
+    PvrTextureImage image;
+    if (!image.ReadPvr(file.data(), file.size(), GLDecodesPVRTC()))
         return nullptr;
-    // Texture sizes are 16-bit.
-    if (header.iWidth > 0xFFFF || header.iHeight > 0xFFFF)
-        return nullptr;
-    const bool alpha = header.iAlphaMask != 0;
-    const unsigned int format =
-        PVRInternalFormat(static_cast<uint8_t>(header.iFlags & 0xFF), alpha);
-    const int width = static_cast<int>(header.iWidth);
-    const int height = static_cast<int>(header.iHeight);
-    return CreateTexture(path, width, height, alpha,
-                         [&]() {
-                             UploadCompressed(format, width, height,
-                                              file.data() + header.iHeaderSize, header.iDataSize);
-                         });
+    return CreateTexture(path, image.GetWidth(), image.GetHeight(), image.HasAlpha(),
+                         [&]() { UploadImage(image); });
 }
 
 Texture* TextureManager_GL::LoadAPVTextureFromFile(const char* path)
@@ -122,14 +130,11 @@ Texture* TextureManager_GL::LoadAPVTextureFromFile(const char* path)
     std::vector<uint8_t> file;
     if (!ReadWholeFile(path, file))
         return nullptr;
-    int side = 0;
-    int bits = 0;
-    if (!MatchAPVLength(file.size(), side, bits))
+    PvrTextureImage image;
+    if (!image.ReadApv(file.data(), file.size(), GLDecodesPVRTC()))
         return nullptr;
-    const unsigned int format =
-        bits == 4 ? GL_COMPRESSED_RGB_PVRTC_4BPPV1_IMG : GL_COMPRESSED_RGB_PVRTC_2BPPV1_IMG;
-    return CreateTexture(path, side, side, false,
-                         [&]() { UploadCompressed(format, side, side, file.data(), file.size()); });
+    return CreateTexture(path, image.GetWidth(), image.GetHeight(), false,
+                         [&]() { UploadImage(image); });
 }
 
 Texture* TextureManager_GL::LoadImageTextureFromFile(const char* path)
@@ -182,6 +187,8 @@ Texture* TextureManager_GL::CreateTexture(const char* path, int width, int heigh
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    // Every loader hands over tightly packed rows (a 16-bit row of one texel is 2 bytes).
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     upload();
     renderer->CheckError();
     // Made while the lock is held, so the texture list is never changed while

@@ -9,6 +9,8 @@
 #include <functional>
 #include <vector>
 
+class PvrTextureImage;
+
 class TextureManager_GL : public TextureManager
 {
   public:
@@ -45,6 +47,12 @@ class TextureManager_GL : public TextureManager
     // Uploads level 0 of compressed texture data into the bound texture.
     static void UploadCompressed(unsigned int internalFormat, int width, int height,
                                  const uint8_t* data, size_t size);
+    // Uploads the first level of a PVR or APV file into the bound texture: compressed,
+    // decoded or uncompressed as the image says; nothing for an unknown pixel format.
+    static void UploadImage(const PvrTextureImage& image);
+    // True when the current GL lists GL_IMG_texture_compression_pvrtc, so that PVRTC
+    // data goes up as it stands; otherwise it is decoded to RGBA8888 first.
+    static bool GLDecodesPVRTC();
 
   protected:
     Texture* LoadTextureFromFile(const char* path) override;

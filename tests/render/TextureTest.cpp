@@ -305,24 +305,29 @@ TEST_F(TextureTest, APVLengthGivesSideAndDepth)
     {
         size_t length;
         int side, bits; // side 0: rejected
-    } cases[] = {{131072, 512, 4}, {65536, 512, 2}, {1000, 0, 0}, {524288, 1024, 4},
-                 {8, 4, 4},        {4, 4, 2},       {0, 0, 0},    {2097152, 0, 0},
-                 {2, 2, 4},        {1, 2, 2},       {3, 0, 0}};
+        bool texture;   // false: too short for a whole PVRTC level (32 bytes at least)
+    } cases[] = {{131072, 512, 4, true}, {65536, 512, 2, true}, {1000, 0, 0, false},
+                 {524288, 1024, 4, true}, {32, 8, 4, true},     {64, 16, 2, true},
+                 {8, 4, 4, false},        {4, 4, 2, false},     {0, 0, 0, false},
+                 {2097152, 0, 0, false},  {2, 2, 4, false},     {1, 2, 2, false},
+                 {3, 0, 0, false}};
     for (const Case& c : cases)
     {
         SCOPED_TRACE(testing::Message() << c.length << " bytes");
+        int side = 0, bits = 0;
+        EXPECT_EQ(TextureManager_GL::MatchAPVLength(c.length, side, bits), c.side != 0);
+        EXPECT_EQ(side, c.side);
+        EXPECT_EQ(bits, c.bits);
+
         const std::string name = std::to_string(c.length) + "bytes.apv";
         WriteBytes(name, std::vector<uint8_t>(c.length, 0x55));
         Texture* texture = m_gl.GetRenderer().LoadTexture(name.c_str());
-        ASSERT_EQ(texture != nullptr, c.side != 0);
+        ASSERT_EQ(texture != nullptr, c.texture);
         if (!texture)
             continue;
         EXPECT_EQ(texture->GetWidth(), c.side);
         EXPECT_EQ(texture->GetHeight(), c.side);
         EXPECT_FALSE(texture->HasAlpha());
-        int side = 0, bits = 0;
-        EXPECT_TRUE(TextureManager_GL::MatchAPVLength(c.length, side, bits));
-        EXPECT_EQ(bits, c.bits);
         texture->Release();
     }
 }
