@@ -20,12 +20,12 @@ const int c_MouthPositions[c_iHeadFrames][2] = {{205, 148}, {219, 140}, {227, 13
                                                 {269, 130}, {271, 126}, {287, 130}};
 
 // Head shell, in screen points.
-const double c_rHeadX = 294.0; // centre of the face when looking at the player
-const double c_rHeadY = 146.0;
+const double c_rHeadX = 296.0; // centre of the face when looking at the player
+const double c_rHeadY = 156.0;
 const double c_rShellHalfW = 86.0;
 const double c_rShellHalfH = 72.0;
 const double c_rFaceRadius = 90.0; // the face is painted on a cylinder of this radius
-const double c_rMouthY = 184.0;    // centre line of the mouth
+const double c_rMouthY = 194.0;    // centre line of the mouth
 
 // Turn of frame i in radians: 0 looks left, 4 faces the player, 8 looks right.
 inline double HeadTurn(int frame)

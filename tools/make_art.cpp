@@ -301,6 +301,9 @@ Image MakeSpotlight()
             const float fy = (y - 268.0f) / 22.0f;
             a += 0.18f * std::exp(-(fx * fx + fy * fy) * 2.0f);
             a = std::min(a, 0.7f);
+            // Clear at the texture's edge.
+            const int edge = std::min(std::min(tx, ty), std::min(img.w - 1 - tx, img.h - 1 - ty));
+            a *= art::SmoothStep(0.0f, 24.0f, float(edge));
             const Rgba warm = Px(0xFFF1D6);
             img.At(tx, ty) = {warm.r * a, warm.g * a, warm.b * a, a};
         }
@@ -360,9 +363,9 @@ void VisorPath(cairo_t* cr, double turn)
 void Ear(cairo_t* cr, double turn, int side)
 {
     const double phi = side * M_PI / 2;
-    const double x = art::c_rHeadX + (art::c_rShellHalfW + 7) * std::sin(phi + turn);
+    const double x = art::c_rHeadX + (art::c_rShellHalfW + 5) * std::sin(phi + turn);
     const double y = art::c_rHeadY - 4;
-    const double w = 11 + 5 * std::abs(std::cos(phi + turn));
+    const double w = 10 + 5 * std::abs(std::cos(phi + turn));
     cairo_save(cr);
     art::RoundedRect(cr, x - w, y - 28, 2 * w, 56, w);
     cairo_pattern_t* g = cairo_pattern_create_linear(x - w, 0, x + w, 0);
@@ -494,12 +497,12 @@ Image MakeHead(int frame)
 
     // Antenna light.
     const double ax = hx + 46 * std::sin(turn);
-    const double ay = hy - art::c_rShellHalfH - 22;
+    const double ay = hy - art::c_rShellHalfH - 20;
     Glow(
         img, 4, 0.9,
         [&](cairo_t* cr)
         {
-            cairo_arc(cr, ax, ay, 11, 0, 2 * M_PI);
+            cairo_arc(cr, ax, ay, 9, 0, 2 * M_PI);
             SetColour(cr, 0xFF9A5A, 0.9);
             cairo_fill(cr);
         },
@@ -961,39 +964,39 @@ const char* c_pHintText = "Double-tap the corner for controls";
 // The hint beside the corner button, anchored at its right edge.
 Image MakeDoubleTap()
 {
-    Image img(512, 32);
+    Image img(512, 64);
     cairo_font_face_t* face = g_pFontCondensedBold;
     Canvas measure(1, 1);
     cairo_set_font_face(measure.cr, face);
     cairo_set_font_size(measure.cr, 13);
     cairo_text_extents_t ext;
     cairo_text_extents(measure.cr, c_pHintText, &ext);
-    const double right = img.w - 2;
+    const double right = img.w - 10;
     const double left = right - ext.x_advance - 34;
     if (left < 4)
         throw std::runtime_error("the hint text is too wide for its image");
     Glow(img, 3, 0.6,
          [&](cairo_t* cr)
          {
-             art::RoundedRect(cr, left, 5, right - left, 22, 11);
+             art::RoundedRect(cr, left, 21, right - left, 22, 11);
              SetColour(cr, 0x000000, 0.8);
              cairo_fill(cr);
          });
     Layer(img,
           [&](cairo_t* cr)
           {
-              art::RoundedRect(cr, left + 0.5, 5.5, right - left - 1, 21, 10.5);
+              art::RoundedRect(cr, left + 0.5, 21.5, right - left - 1, 21, 10.5);
               SetColour(cr, 0x101A33, 0.88);
               cairo_fill_preserve(cr);
               SetColour(cr, 0x7FE9FF, 0.9);
               cairo_set_line_width(cr, 1.5);
               cairo_stroke(cr);
               SetColour(cr, 0xFFFFFF);
-              Text(cr, face, 13, left + 11, 21, c_pHintText);
+              Text(cr, face, 13, left + 11, 37, c_pHintText);
               // Arrow towards the corner.
-              cairo_move_to(cr, right - 17, 10);
-              cairo_line_to(cr, right - 8, 16);
-              cairo_line_to(cr, right - 17, 22);
+              cairo_move_to(cr, right - 17, 26);
+              cairo_line_to(cr, right - 8, 32);
+              cairo_line_to(cr, right - 17, 38);
               cairo_close_path(cr);
               SetColour(cr, 0x7FE9FF);
               cairo_fill(cr);
@@ -1061,7 +1064,7 @@ Image MakeAbout(const Image& head, const Image& mouth)
         Layer(img,
               [&](cairo_t* cr)
               {
-                  cairo_translate(cr, -108, 46);
+                  cairo_translate(cr, 14, 62);
                   cairo_scale(cr, 0.66, 0.66);
                   cairo_set_source_surface(cr, s, 0, 0);
                   cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_BEST);
@@ -1080,8 +1083,9 @@ Image MakeAbout(const Image& head, const Image& mouth)
               Text(cr, g_pFontBold, 44, 196, 58, "Zindle");
               cairo_pattern_destroy(title);
               SetColour(cr, 0xBFEFFF);
-              Text(cr, g_pFontCondensedBold, 13, 198, 78,
-                   std::string("four-voice touch synthesizer, version ") + ZINDLE_VERSION);
+              Text(cr, g_pFontCondensedBold, 13, 198, 78, "Four-voice touch synthesizer");
+              SetColour(cr, 0xFFD36B);
+              Text(cr, g_pFontCondensedBold, 12, 358, 57, std::string("version ") + ZINDLE_VERSION);
 
               SetColour(cr, 0x7FE9FF);
               Text(cr, g_pFontCondensedBold, 14, 198, 108, "How to play");
