@@ -292,7 +292,7 @@ TEST(Resources, RobotFacesLineUpInEveryHeadAndMouthCombination)
             const int my = c_MouthPositions[j][1];
             EXPECT_LE(mx + mouth.w, c_iScreenW) << "the mouth leaves the screen";
             EXPECT_LE(my + mouth.h, c_iScreenH) << "the mouth leaves the screen";
-            size_t covered = 0, offFace = 0;
+            size_t covered = 0, offFace = 0, offPlate = 0;
             for (int y = 0; y < mouth.h; ++y)
                 for (int x = 0; x < mouth.w; ++x)
                 {
@@ -303,8 +303,15 @@ TEST(Resources, RobotFacesLineUpInEveryHeadAndMouthCombination)
                     const int hy = my + y - c_HeadY;
                     if (hx < 0 || hy < 0 || hx >= head.w || hy >= head.h || head.A(hx, hy) < 255)
                         ++offFace;
+                    // The mouth's own strokes glow on the dark mouth plate of the face.
+                    else if (mouth.A(x, y) >= 128)
+                    {
+                        const uint8_t* t = head.At(hx, hy);
+                        offPlate += (t[0] * 3 + t[1] * 6 + t[2]) / 10 > 80;
+                    }
                 }
             EXPECT_EQ(offFace, 0u) << "mouth texels fall beside the face";
+            EXPECT_EQ(offPlate, 0u) << "the mouth misses the mouth plate";
             EXPECT_GT(covered, previous) << "each step must open the mouth wider";
             previous = covered;
         }
