@@ -676,7 +676,7 @@ Image MakeMouth(int frame, int step)
     const double cx = art::FaceX(0, turn);
     const double cy = art::c_rMouthY;
     const double squash = art::FaceSquash(0, turn);
-    const double halfW[5] = {15, 17, 19, 21, 23};
+    const double halfW[5] = {18, 17, 19, 21, 23};
     const double open[5] = {0, 5, 9, 13, 17};
     const double w = halfW[step];
     const double h = open[step];
@@ -1025,8 +1025,27 @@ Image MakePanelBg()
                 c = art::Mix(c, Px(0x05070C), 0.35f * (6 - x) / 5.0f);
             if (x == 162)
                 c = art::Mix(c, Px(0x05070C), 0.4f);
+            // A thin glowing rule along the top.
+            if (y < 2 && x > 0)
+                c = art::Mix(c, Px(0x5CEBFF), y == 0 ? 0.7f : 0.3f);
             img.At(x, y) = c;
         }
+    // The name, engraved small under the controls.
+    Layer(img,
+          [&](cairo_t* cr)
+          {
+              cairo_set_font_face(cr, g_pFontCondensedBold);
+              cairo_set_font_size(cr, 10);
+              const char* name = "Z  I  N  D  L  E";
+              cairo_text_extents_t ext;
+              cairo_text_extents(cr, name, &ext);
+              SetColour(cr, 0x05070C, 0.6);
+              cairo_move_to(cr, 81.5 - ext.x_advance / 2 + 1, 314);
+              cairo_show_text(cr, name);
+              SetColour(cr, 0x4A5C82);
+              cairo_move_to(cr, 81.5 - ext.x_advance / 2, 313);
+              cairo_show_text(cr, name);
+          });
     return img;
 }
 
