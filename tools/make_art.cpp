@@ -229,13 +229,30 @@ Image MakeBackgroundWarm()
                 }
                 c = art::Mix(c, sun, inside * (1.0f - cut));
             }
-            // Thin horizon lines in the lower sky.
-            if (y > 250.0f)
+            // The ground: a perspective grid below the horizon, in front of the sun.
+            const float horizon = 246.0f;
+            if (y > horizon - 0.5f)
             {
-                const float spacing = 6.0f + (y - 250.0f) * 0.22f;
-                const float ph = std::fmod(y - 250.0f, spacing);
-                const float line = std::clamp(1.0f - std::abs(ph - spacing * 0.5f), 0.0f, 1.0f);
-                c = art::Mix(c, Px(0xFFD08A), line * 0.25f);
+                const float k = 70.0f;
+                const float depth = std::max(0.5f, y - horizon);
+                const float z = k / depth;
+                const float g = art::SmoothStep(0.0f, 90.0f, depth);
+                Rgba ground = art::Mix(Px(0xF0605A), Px(0x4A1466), g);
+                auto lineAt = [](float v, float step, float pixelsPerUnit)
+                {
+                    const float f = std::fmod(v / step + 1000.0f, 1.0f);
+                    const float dist = std::min(f, 1.0f - f) * step * pixelsPerUnit;
+                    return std::clamp(1.2f - dist, 0.0f, 1.0f);
+                };
+                const float across = lineAt((x - sunX) * z / k, 0.45f, k / z);
+                const float spacing = 0.4f * k / (z * z);
+                const float along =
+                    lineAt(z, 0.4f, k / (z * z)) * art::SmoothStep(2.0f, 7.0f, spacing);
+                const float lines = std::max(across * art::SmoothStep(0.0f, 30.0f, depth), along);
+                ground = art::Mix(ground, Px(0xFFC27A), lines * 0.55f);
+                // Glow along the horizon.
+                ground = art::Mix(ground, Px(0xFFB35C), 0.6f * std::exp(-depth / 10.0f));
+                c = art::Mix(c, ground, std::clamp(y - horizon + 0.5f, 0.0f, 1.0f));
             }
             img.At(tx, ty) = c;
         }
