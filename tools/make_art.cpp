@@ -1,0 +1,1242 @@
+// Draws every picture of the program's resources: backgrounds and the lava mask, the
+// spotlight, the robot's head frames and mouths, the decals, the panel graphics, the about
+// page and the launch image.
+//
+//   make_art <out-dir> <font-dir>
+//
+// <font-dir> holds the DejaVu TrueType files (DejaVuSansCondensed-Bold.ttf, DejaVuSans-Bold.ttf).
+#include "ArtCommon.h"
+#include "RobotGeometry.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#ifndef ZINDLE_VERSION
+#define ZINDLE_VERSION "0.0.0"
+#endif
+
+namespace
+{
+using art::Image;
+using art::Rgba;
+
+const int c_iScreenW = 480;
+const int c_iScreenH = 320;
+
+std::string g_OutDir;
+cairo_font_face_t* g_pFontCondensedBold = nullptr;
+cairo_font_face_t* g_pFontBold = nullptr;
+cairo_font_face_t* g_pFontBook = nullptr;
+
+struct Canvas
+{
+    cairo_surface_t* surface;
+    cairo_t* cr;
+    Canvas(int w, int h)
+        : surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h)), cr(cairo_create(surface))
+    {
+    }
+    ~Canvas()
+    {
+        cairo_destroy(cr);
+        cairo_surface_destroy(surface);
+    }
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+    Image Take() { return art::FromCairo(surface); }
+};
+
+struct Colour
+{
+    double r, g, b;
+};
+
+Colour Hex(unsigned v)
+{
+    return {((v >> 16) & 255) / 255.0, ((v >> 8) & 255) / 255.0, (v & 255) / 255.0};
+}
+
+void SetColour(cairo_t* cr, unsigned hex, double alpha = 1.0)
+{
+    const Colour c = Hex(hex);
+    cairo_set_source_rgba(cr, c.r, c.g, c.b, alpha);
+}
+
+void Stop(cairo_pattern_t* p, double at, unsigned hex, double alpha = 1.0)
+{
+    const Colour c = Hex(hex);
+    cairo_pattern_add_color_stop_rgba(p, at, c.r, c.g, c.b, alpha);
+}
+
+Rgba Px(unsigned hex, float alpha = 1.0f)
+{
+    const Colour c = Hex(hex);
+    return {float(c.r) * alpha, float(c.g) * alpha, float(c.b) * alpha, alpha};
+}
+
+// Draws with `draw` on a transparent layer of the destination's size, blurs it and lays it
+// over the destination: soft glows and shadows.
+void Glow(Image& dst, float radius, float opacity, const std::function<void(cairo_t*)>& draw,
+          double originX = 0, double originY = 0)
+{
+    Canvas layer(dst.w, dst.h);
+    cairo_translate(layer.cr, -originX, -originY);
+    draw(layer.cr);
+    Image img = layer.Take();
+    art::Blur(img, radius);
+    art::Over(dst, img, 0, 0, opacity);
+}
+
+void Layer(Image& dst, const std::function<void(cairo_t*)>& draw, double originX = 0,
+           double originY = 0)
+{
+    Canvas layer(dst.w, dst.h);
+    cairo_translate(layer.cr, -originX, -originY);
+    draw(layer.cr);
+    art::Over(dst, layer.Take(), 0, 0);
+}
+
+void Save(const std::string& name, const Image& image, art::PngKind kind, bool dither = false)
+{
+    art::WritePng(g_OutDir + "/" + name, image, kind, dither);
+    std::printf("  %-16s %4d x %-4d %s\n", name.c_str(), image.w, image.h,
+                kind == art::PngKind::Rgb ? "RGB" : "RGBA");
+}
+
+void Text(cairo_t* cr, cairo_font_face_t* face, double size, double x, double y,
+          const std::string& text, int align = 0)
+{
+    cairo_set_font_face(cr, face);
+    cairo_set_font_size(cr, size);
+    cairo_text_extents_t ext;
+    cairo_text_extents(cr, text.c_str(), &ext);
+    double left = x;
+    if (align == 1)
+        left = x - ext.x_advance * 0.5;
+    else if (align == 2)
+        left = x - ext.x_advance;
+    cairo_move_to(cr, left, y);
+    cairo_show_text(cr, text.c_str());
+}
+
+// ---------------------------------------------------------------------------------------
+// Backgrounds and lava
+// ---------------------------------------------------------------------------------------
+
+// Background images are 512 x 512, drawn centred on the screen: screen (x, y) is texel
+// (x + 16, y + 96).
+const int c_iBgSize = 512;
+const float c_rBgOffX = (c_iBgSize - c_iScreenW) / 2.0f;
+const float c_rBgOffY = (c_iBgSize - c_iScreenH) / 2.0f;
+
+float Hash01(int x, int y, uint32_t seed)
+{
+    uint32_t v = uint32_t(x) * 374761393u + uint32_t(y) * 668265263u + seed * 2246822519u;
+    v = (v ^ (v >> 13)) * 1274126177u;
+    return float((v ^ (v >> 16)) & 0xFFFFFF) / float(0xFFFFFF);
+}
+
+// Cool colourway: deep teal night with a halftone dot field and a few stars.
+Image MakeBackgroundCool()
+{
+    Image img(c_iBgSize, c_iBgSize);
+    const Rgba centre = Px(0x1F7C93);
+    const Rgba mid = Px(0x14406B);
+    const Rgba edge = Px(0x0A1230);
+    for (int ty = 0; ty < img.h; ++ty)
+        for (int tx = 0; tx < img.w; ++tx)
+        {
+            const float x = tx - c_rBgOffX + 0.5f;
+            const float y = ty - c_rBgOffY + 0.5f;
+            const float dx = (x - float(art::c_rHeadX)) / 300.0f;
+            const float dy = (y - float(art::c_rHeadY)) / 240.0f;
+            const float d = std::sqrt(dx * dx + dy * dy);
+            Rgba c = art::Mix(centre, mid, art::SmoothStep(0.0f, 0.55f, d));
+            c = art::Mix(c, edge, art::SmoothStep(0.45f, 1.35f, d));
+            // Halftone dots on a 12-point lattice, shrinking away from the middle.
+            const float cell = 12.0f;
+            const float gx = std::fmod(x + 1000.0f * cell, cell) - cell * 0.5f;
+            const float gy = std::fmod(y + 1000.0f * cell, cell) - cell * 0.5f;
+            const float radius = 2.6f * (1.0f - art::SmoothStep(0.1f, 1.3f, d)) + 0.4f;
+            const float dot = std::clamp(radius - std::sqrt(gx * gx + gy * gy) + 0.5f, 0.0f, 1.0f);
+            c = art::Mix(c, Px(0x5FD3E0), dot * 0.22f);
+            // A faint large wave band across the lower half.
+            const float band = std::sin(x * 0.018f + 1.3f) * 18.0f + 235.0f;
+            const float bandGlow = std::exp(-std::pow((y - band) / 26.0f, 2.0f));
+            c = art::Mix(c, Px(0x2CB5C7), bandGlow * 0.18f);
+            // Stars.
+            const int sx = int(std::floor(x / 16.0f));
+            const int sy = int(std::floor(y / 16.0f));
+            const float h = Hash01(sx, sy, 7);
+            if (h > 0.93f)
+            {
+                const float px = (sx + 0.2f + 0.6f * Hash01(sx, sy, 8)) * 16.0f;
+                const float py = (sy + 0.2f + 0.6f * Hash01(sx, sy, 9)) * 16.0f;
+                const float r = std::sqrt((x - px) * (x - px) + (y - py) * (y - py));
+                const float star = std::exp(-r * r / 1.2f) * (h - 0.93f) / 0.07f;
+                c = art::Mix(c, Px(0xE8FBFF), std::min(1.0f, star) * 0.8f);
+            }
+            img.At(tx, ty) = c;
+        }
+    return img;
+}
+
+// Warm colourway: a striped retro sun behind the robot in a magenta and orange sky.
+Image MakeBackgroundWarm()
+{
+    Image img(c_iBgSize, c_iBgSize);
+    const Rgba top = Px(0x3B1060);
+    const Rgba middle = Px(0xC2226A);
+    const Rgba bottom = Px(0xFF8C42);
+    const float sunX = float(art::c_rHeadX);
+    const float sunY = float(art::c_rHeadY) + 6.0f;
+    const float sunR = 128.0f;
+    for (int ty = 0; ty < img.h; ++ty)
+        for (int tx = 0; tx < img.w; ++tx)
+        {
+            const float x = tx - c_rBgOffX + 0.5f;
+            const float y = ty - c_rBgOffY + 0.5f;
+            const float t = std::clamp(y / 320.0f, -0.2f, 1.2f);
+            Rgba c = art::Mix(top, middle, art::SmoothStep(-0.1f, 0.55f, t));
+            c = art::Mix(c, bottom, art::SmoothStep(0.5f, 1.1f, t));
+            const float d = std::sqrt((x - sunX) * (x - sunX) + (y - sunY) * (y - sunY));
+            // Halo.
+            c = art::Mix(c, Px(0xFFB35C),
+                         0.45f * std::exp(-std::pow(std::max(0.0f, d - sunR) / 70.0f, 2.0f)));
+            // Sun disc with stripes that widen towards its foot.
+            const float inside = std::clamp(sunR - d + 0.5f, 0.0f, 1.0f);
+            if (inside > 0.0f)
+            {
+                const float v = (y - (sunY - sunR)) / (2.0f * sunR); // 0 top, 1 bottom
+                Rgba sun = art::Mix(Px(0xFFE27A), Px(0xFF5E5B), art::SmoothStep(0.1f, 0.95f, v));
+                float cut = 0.0f;
+                if (v > 0.45f)
+                {
+                    const float period = 17.0f;
+                    const float phase = std::fmod(y - (sunY - sunR), period);
+                    const float gap = 2.0f + (v - 0.45f) * 16.0f;
+                    cut = std::clamp(std::min(phase - (period - gap), period - phase) + 0.5f, 0.0f,
+                                     1.0f);
+                    cut = phase > period - gap
+                              ? std::clamp(phase - (period - gap) + 0.5f, 0.0f, 1.0f) *
+                                    std::clamp(period - phase + 0.5f, 0.0f, 1.0f)
+                              : 0.0f;
+                }
+                c = art::Mix(c, sun, inside * (1.0f - cut));
+            }
+            // The ground: a perspective grid below the horizon, in front of the sun.
+            const float horizon = 246.0f;
+            if (y > horizon - 0.5f)
+            {
+                const float k = 70.0f;
+                const float depth = std::max(0.5f, y - horizon);
+                const float z = k / depth;
+                const float g = art::SmoothStep(0.0f, 90.0f, depth);
+                Rgba ground = art::Mix(Px(0xF0605A), Px(0x4A1466), g);
+                auto lineAt = [](float v, float step, float pixelsPerUnit)
+                {
+                    const float f = std::fmod(v / step + 1000.0f, 1.0f);
+                    const float dist = std::min(f, 1.0f - f) * step * pixelsPerUnit;
+                    return std::clamp(1.2f - dist, 0.0f, 1.0f);
+                };
+                const float across = lineAt((x - sunX) * z / k, 0.45f, k / z);
+                const float spacing = 0.4f * k / (z * z);
+                const float along =
+                    lineAt(z, 0.4f, k / (z * z)) * art::SmoothStep(2.0f, 7.0f, spacing);
+                const float lines = std::max(across * art::SmoothStep(0.0f, 30.0f, depth), along);
+                ground = art::Mix(ground, Px(0xFFC27A), lines * 0.55f);
+                // Glow along the horizon.
+                ground = art::Mix(ground, Px(0xFFB35C), 0.6f * std::exp(-depth / 10.0f));
+                c = art::Mix(c, ground, std::clamp(y - horizon + 0.5f, 0.0f, 1.0f));
+            }
+            img.At(tx, ty) = c;
+        }
+    return img;
+}
+
+// Seamlessly tiling soft blobs in the alpha channel (metaballs on a torus).
+Image MakeLava()
+{
+    const int size = 256;
+    struct Ball
+    {
+        float x, y, r;
+    };
+    const std::vector<Ball> balls = {{40, 52, 26},  {150, 30, 18},  {205, 120, 30}, {98, 150, 22},
+                                     {30, 200, 20}, {170, 215, 25}, {240, 250, 13}, {120, 90, 11},
+                                     {70, 240, 11}, {225, 60, 14},  {140, 250, 10}};
+    Image img(size, size);
+    double coverage = 0;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x)
+        {
+            float field = 0.0f;
+            for (const Ball& b : balls)
+            {
+                float dx = std::abs(x + 0.5f - b.x);
+                float dy = std::abs(y + 0.5f - b.y);
+                dx = std::min(dx, size - dx);
+                dy = std::min(dy, size - dy);
+                field += b.r * b.r / (dx * dx + dy * dy + 1.0f);
+            }
+            const float a = art::SmoothStep(0.8f, 1.25f, field);
+            img.At(x, y) = {a, a, a, a};
+            coverage += a;
+        }
+    std::printf("  lava covers %.0f%% of its tile\n", 100.0 * coverage / (size * size));
+    return img;
+}
+
+// A soft pool of warm light with a faint beam from above, centred on the robot.
+Image MakeSpotlight()
+{
+    Image img(c_iBgSize, c_iBgSize);
+    const float cx = float(art::c_rHeadX);
+    const float cy = float(art::c_rHeadY);
+    for (int ty = 0; ty < img.h; ++ty)
+        for (int tx = 0; tx < img.w; ++tx)
+        {
+            const float x = tx - c_rBgOffX + 0.5f;
+            const float y = ty - c_rBgOffY + 0.5f;
+            const float dx = (x - cx) / 150.0f;
+            const float dy = (y - cy) / 135.0f;
+            const float d2 = dx * dx + dy * dy;
+            float a = 0.42f * std::exp(-d2 * 1.6f);
+            // Beam: widening downwards from above the screen.
+            const float halfWidth = 40.0f + (y + 60.0f) * 0.38f;
+            const float across = std::abs(x - cx) / halfWidth;
+            const float beam = (1.0f - art::SmoothStep(0.55f, 1.0f, across)) *
+                               (1.0f - art::SmoothStep(cy + 20.0f, cy + 150.0f, y));
+            a += 0.13f * beam * (y > -60.0f ? 1.0f : 0.0f);
+            // Floor pool under the head.
+            const float fx = (x - cx) / 120.0f;
+            const float fy = (y - 268.0f) / 22.0f;
+            a += 0.18f * std::exp(-(fx * fx + fy * fy) * 2.0f);
+            a = std::min(a, 0.7f);
+            // Clear at the texture's edge.
+            const int edge = std::min(std::min(tx, ty), std::min(img.w - 1 - tx, img.h - 1 - ty));
+            a *= art::SmoothStep(0.0f, 24.0f, float(edge));
+            const Rgba warm = Px(0xFFF1D6);
+            img.At(tx, ty) = {warm.r * a, warm.g * a, warm.b * a, a};
+        }
+    return img;
+}
+
+// ---------------------------------------------------------------------------------------
+// Robot
+// ---------------------------------------------------------------------------------------
+
+const unsigned c_iOutline = 0x1B1530;
+const unsigned c_iAccent = 0xFF7A4D;
+const unsigned c_iGlass = 0x0B1424;
+const unsigned c_iEye = 0x5CEBFF;
+
+void ShellPath(cairo_t* cr)
+{
+    const int n = 240;
+    const double e = 2.0 / 3.4; // superellipse exponent
+    for (int i = 0; i < n; ++i)
+    {
+        const double t = 2 * M_PI * i / n;
+        const double c = std::cos(t), s = std::sin(t);
+        const double x =
+            art::c_rHeadX + art::c_rShellHalfW * (c < 0 ? -1 : 1) * std::pow(std::abs(c), e);
+        const double y =
+            art::c_rHeadY + art::c_rShellHalfH * (s < 0 ? -1 : 1) * std::pow(std::abs(s), e);
+        if (i == 0)
+            cairo_move_to(cr, x, y);
+        else
+            cairo_line_to(cr, x, y);
+    }
+    cairo_close_path(cr);
+}
+
+// The mouth plate: a dark rounded screen on which the mouth images glow.
+const double c_rPlateHalfW = 31.0;
+const double c_rPlateHalfH = 15.0;
+
+void PlatePath(cairo_t* cr, double turn)
+{
+    const double cx = art::FaceX(0, turn);
+    const double halfW = c_rPlateHalfW * art::FaceSquash(0, turn);
+    art::RoundedRect(cr, cx - halfW, art::c_rMouthY - c_rPlateHalfH, 2 * halfW, 2 * c_rPlateHalfH,
+                     11);
+}
+
+void VisorPath(cairo_t* cr, double turn)
+{
+    const double limitL = art::c_rHeadX - art::c_rShellHalfW + 9;
+    const double limitR = art::c_rHeadX + art::c_rShellHalfW - 9;
+    const double left = std::max(limitL, art::FaceX(-55 * M_PI / 180, turn));
+    const double right = std::min(limitR, art::FaceX(55 * M_PI / 180, turn));
+    art::RoundedRect(cr, left, art::c_rHeadY - 44, right - left, 52, 24);
+}
+
+void Ear(cairo_t* cr, double turn, int side)
+{
+    const double phi = side * M_PI / 2;
+    const double x = art::c_rHeadX + (art::c_rShellHalfW + 5) * std::sin(phi + turn);
+    const double y = art::c_rHeadY - 4;
+    const double w = 10 + 5 * std::abs(std::cos(phi + turn));
+    cairo_save(cr);
+    art::RoundedRect(cr, x - w, y - 28, 2 * w, 56, w);
+    cairo_pattern_t* g = cairo_pattern_create_linear(x - w, 0, x + w, 0);
+    Stop(g, 0, 0xFFB08A);
+    Stop(g, 0.45, c_iAccent);
+    Stop(g, 1, 0xC4482A);
+    cairo_set_source(cr, g);
+    cairo_fill_preserve(cr);
+    cairo_pattern_destroy(g);
+    SetColour(cr, c_iOutline);
+    cairo_set_line_width(cr, 2.5);
+    cairo_stroke(cr);
+    // Grille slots.
+    SetColour(cr, 0x7A2A1A, 0.7);
+    cairo_set_line_width(cr, 2);
+    for (int i = -1; i <= 1; ++i)
+    {
+        cairo_move_to(cr, x - w * 0.45, y + i * 9);
+        cairo_line_to(cr, x + w * 0.45, y + i * 9);
+    }
+    cairo_stroke(cr);
+    cairo_restore(cr);
+}
+
+Image MakeHead(int frame)
+{
+    const double turn = art::HeadTurn(frame);
+    Image img(art::c_iHeadSize, art::c_iHeadSize);
+    const double ox = art::c_iHeadLeft, oy = art::c_iHeadTop;
+    const double hx = art::c_rHeadX, hy = art::c_rHeadY;
+    const double shellBottom = hy + art::c_rShellHalfH;
+
+    // Hover glow under the neck.
+    Glow(
+        img, 7, 0.9,
+        [&](cairo_t* cr)
+        {
+            cairo_save(cr);
+            cairo_translate(cr, hx + 8 * std::sin(turn), shellBottom + 26);
+            cairo_scale(cr, 52, 9);
+            cairo_arc(cr, 0, 0, 1, 0, 2 * M_PI);
+            cairo_restore(cr);
+            SetColour(cr, c_iEye, 0.8);
+            cairo_fill(cr);
+        },
+        ox, oy);
+
+    Layer(
+        img,
+        [&](cairo_t* cr)
+        {
+            // Ears behind the shell.
+            for (int side : {-1, 1})
+                if (std::cos(side * M_PI / 2 + turn) <= 1e-6)
+                    Ear(cr, turn, side);
+            // Neck and collar.
+            const double nx = hx + 6 * std::sin(turn);
+            cairo_rectangle(cr, nx - 20, shellBottom - 10, 40, 30);
+            cairo_pattern_t* neck = cairo_pattern_create_linear(nx - 20, 0, nx + 20, 0);
+            Stop(neck, 0, 0x6F7A8C);
+            Stop(neck, 0.4, 0xC9D3E0);
+            Stop(neck, 1, 0x4D5666);
+            cairo_set_source(cr, neck);
+            cairo_fill_preserve(cr);
+            cairo_pattern_destroy(neck);
+            SetColour(cr, c_iOutline);
+            cairo_set_line_width(cr, 2.5);
+            cairo_stroke(cr);
+            cairo_save(cr);
+            cairo_translate(cr, nx, shellBottom + 22);
+            cairo_scale(cr, 44, 8);
+            cairo_arc(cr, 0, 0, 1, 0, 2 * M_PI);
+            cairo_restore(cr);
+            cairo_pattern_t* collar =
+                cairo_pattern_create_linear(0, shellBottom + 14, 0, shellBottom + 30);
+            Stop(collar, 0, 0xFFC2A0);
+            Stop(collar, 0.5, c_iAccent);
+            Stop(collar, 1, 0xA83A22);
+            cairo_set_source(cr, collar);
+            cairo_fill_preserve(cr);
+            cairo_pattern_destroy(collar);
+            SetColour(cr, c_iOutline);
+            cairo_stroke(cr);
+
+            // Antenna.
+            const double ax = hx + 46 * std::sin(turn);
+            const double top = hy - art::c_rShellHalfH;
+            cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+            SetColour(cr, c_iOutline);
+            cairo_set_line_width(cr, 7);
+            cairo_move_to(cr, ax, top + 4);
+            cairo_line_to(cr, ax, top - 16);
+            cairo_stroke(cr);
+            SetColour(cr, 0xB9C4D2);
+            cairo_set_line_width(cr, 3);
+            cairo_move_to(cr, ax, top + 4);
+            cairo_line_to(cr, ax, top - 16);
+            cairo_stroke(cr);
+
+            // Shell.
+            ShellPath(cr);
+            cairo_pattern_t* body =
+                cairo_pattern_create_radial(hx - 34, hy - 40, 8, hx - 10, hy - 5, 118);
+            Stop(body, 0, 0xFFFDF6);
+            Stop(body, 0.45, 0xF3E6CE);
+            Stop(body, 0.85, 0xCDB593);
+            Stop(body, 1, 0xA98E6C);
+            cairo_set_source(cr, body);
+            cairo_fill_preserve(cr);
+            cairo_pattern_destroy(body);
+            SetColour(cr, c_iOutline);
+            cairo_set_line_width(cr, 3);
+            cairo_stroke(cr);
+
+            // Antenna base dome.
+            cairo_save(cr);
+            cairo_translate(cr, ax, top + 2);
+            cairo_scale(cr, 13 * std::cos(turn * 0.6), 7);
+            cairo_arc(cr, 0, 0, 1, M_PI, 2 * M_PI);
+            cairo_restore(cr);
+            cairo_close_path(cr);
+            SetColour(cr, 0x9AA6B8);
+            cairo_fill_preserve(cr);
+            SetColour(cr, c_iOutline);
+            cairo_set_line_width(cr, 2);
+            cairo_stroke(cr);
+        },
+        ox, oy);
+
+    // Antenna light.
+    const double ax = hx + 46 * std::sin(turn);
+    const double ay = hy - art::c_rShellHalfH - 20;
+    Glow(
+        img, 4, 0.9,
+        [&](cairo_t* cr)
+        {
+            cairo_arc(cr, ax, ay, 9, 0, 2 * M_PI);
+            SetColour(cr, 0xFF9A5A, 0.9);
+            cairo_fill(cr);
+        },
+        ox, oy);
+    Layer(
+        img,
+        [&](cairo_t* cr)
+        {
+            cairo_arc(cr, ax, ay, 7.5, 0, 2 * M_PI);
+            cairo_pattern_t* ball = cairo_pattern_create_radial(ax - 2.5, ay - 2.5, 1, ax, ay, 8);
+            Stop(ball, 0, 0xFFF3D0);
+            Stop(ball, 0.5, 0xFF9A5A);
+            Stop(ball, 1, 0xD9482A);
+            cairo_set_source(cr, ball);
+            cairo_fill_preserve(cr);
+            cairo_pattern_destroy(ball);
+            SetColour(cr, c_iOutline);
+            cairo_set_line_width(cr, 2);
+            cairo_stroke(cr);
+        },
+        ox, oy);
+
+    // Visor glass, eyes, cheeks and mouth plate.
+    Layer(
+        img,
+        [&](cairo_t* cr)
+        {
+            VisorPath(cr, turn);
+            cairo_pattern_t* glass = cairo_pattern_create_linear(0, hy - 44, 0, hy + 8);
+            Stop(glass, 0, 0x22365A);
+            Stop(glass, 0.6, c_iGlass);
+            Stop(glass, 1, 0x0F2A3A);
+            cairo_set_source(cr, glass);
+            cairo_fill_preserve(cr);
+            cairo_pattern_destroy(glass);
+            SetColour(cr, c_iOutline);
+            cairo_set_line_width(cr, 3);
+            cairo_stroke(cr);
+
+            PlatePath(cr, turn);
+            cairo_pattern_t* plate =
+                cairo_pattern_create_linear(0, art::c_rMouthY - 15, 0, art::c_rMouthY + 15);
+            Stop(plate, 0, 0x050A14);
+            Stop(plate, 1, 0x14263A);
+            cairo_set_source(cr, plate);
+            cairo_fill_preserve(cr);
+            cairo_pattern_destroy(plate);
+            SetColour(cr, c_iOutline);
+            cairo_set_line_width(cr, 2.5);
+            cairo_stroke(cr);
+        },
+        ox, oy);
+
+    // Eye glow, clipped to the visor.
+    const double eyePhi = 22 * M_PI / 180;
+    const double eyeY = hy - 18;
+    Glow(
+        img, 6, 0.85,
+        [&](cairo_t* cr)
+        {
+            VisorPath(cr, turn);
+            cairo_clip(cr);
+            for (int side : {-1, 1})
+            {
+                const double ex = art::FaceX(side * eyePhi, turn);
+                const double sq = art::FaceSquash(side * eyePhi, turn);
+                cairo_save(cr);
+                cairo_translate(cr, ex, eyeY);
+                cairo_scale(cr, 20 * sq, 20);
+                cairo_arc(cr, 0, 0, 1, 0, 2 * M_PI);
+                cairo_restore(cr);
+                SetColour(cr, c_iEye, 0.9);
+                cairo_fill(cr);
+            }
+        },
+        ox, oy);
+    Layer(
+        img,
+        [&](cairo_t* cr)
+        {
+            for (int side : {-1, 1})
+            {
+                const double ex = art::FaceX(side * eyePhi, turn);
+                const double sq = art::FaceSquash(side * eyePhi, turn);
+                cairo_save(cr);
+                cairo_translate(cr, ex, eyeY);
+                cairo_scale(cr, sq, 1);
+                cairo_arc(cr, 0, 0, 12.5, 0, 2 * M_PI);
+                cairo_pattern_t* eye = cairo_pattern_create_radial(-3, -4, 1, 0, 0, 13);
+                Stop(eye, 0, 0xFFFFFF);
+                Stop(eye, 0.35, 0xC8FBFF);
+                Stop(eye, 0.8, c_iEye);
+                Stop(eye, 1, 0x1AA7D1);
+                cairo_set_source(cr, eye);
+                cairo_fill(cr);
+                cairo_pattern_destroy(eye);
+                // Sparkle.
+                cairo_arc(cr, -4.5, -5, 2.6, 0, 2 * M_PI);
+                SetColour(cr, 0xFFFFFF, 0.95);
+                cairo_fill(cr);
+                cairo_restore(cr);
+            }
+            // Glass reflection streak.
+            VisorPath(cr, turn);
+            cairo_clip(cr);
+            cairo_move_to(cr, hx - 70, hy - 44);
+            cairo_line_to(cr, hx - 40, hy - 44);
+            cairo_line_to(cr, hx - 78, hy + 8);
+            cairo_line_to(cr, hx - 108, hy + 8);
+            cairo_close_path(cr);
+            SetColour(cr, 0xFFFFFF, 0.10);
+            cairo_fill(cr);
+            cairo_reset_clip(cr);
+            // Cheek lights.
+            for (int side : {-1, 1})
+            {
+                const double phi = side * 44 * M_PI / 180;
+                const double sq = art::FaceSquash(phi, turn);
+                if (sq < 0.25)
+                    continue;
+                cairo_save(cr);
+                cairo_translate(cr, art::FaceX(phi, turn), art::c_rMouthY - 6);
+                cairo_scale(cr, 8 * sq, 5);
+                cairo_arc(cr, 0, 0, 1, 0, 2 * M_PI);
+                cairo_restore(cr);
+                SetColour(cr, 0xFF8A7A, 0.55);
+                cairo_fill(cr);
+            }
+        },
+        ox, oy);
+
+    // Gloss on the shell, and ears in front of it.
+    Glow(
+        img, 3, 0.8,
+        [&](cairo_t* cr)
+        {
+            ShellPath(cr);
+            cairo_clip(cr);
+            cairo_save(cr);
+            cairo_translate(cr, hx - 40, hy - 56);
+            cairo_rotate(cr, -0.22);
+            cairo_scale(cr, 34, 10);
+            cairo_arc(cr, 0, 0, 1, 0, 2 * M_PI);
+            cairo_restore(cr);
+            SetColour(cr, 0xFFFFFF, 0.95);
+            cairo_fill(cr);
+            cairo_arc(cr, hx - 72, hy - 34, 4, 0, 2 * M_PI);
+            SetColour(cr, 0xFFFFFF, 0.9);
+            cairo_fill(cr);
+        },
+        ox, oy);
+    Layer(
+        img,
+        [&](cairo_t* cr)
+        {
+            for (int side : {-1, 1})
+                if (std::cos(side * M_PI / 2 + turn) > 1e-6)
+                    Ear(cr, turn, side);
+        },
+        ox, oy);
+    return img;
+}
+
+// Mouth opening `step` (0 closed … 4 widest) for head frame `frame`.
+Image MakeMouth(int frame, int step)
+{
+    const double turn = art::HeadTurn(frame);
+    const double ox = art::c_MouthPositions[frame][0];
+    const double oy = art::c_MouthPositions[frame][1];
+    Image img(art::c_iMouthWidth, art::c_iMouthHeight);
+    const double cx = art::FaceX(0, turn);
+    const double cy = art::c_rMouthY;
+    const double squash = art::FaceSquash(0, turn);
+    const double halfW[5] = {18, 17, 19, 21, 23};
+    const double open[5] = {0, 5, 9, 13, 17};
+    const double w = halfW[step];
+    const double h = open[step];
+
+    auto shape = [&](cairo_t* cr)
+    {
+        cairo_translate(cr, cx, cy - 1);
+        cairo_scale(cr, squash, 1);
+        if (step == 0)
+        {
+            cairo_move_to(cr, -w, -2);
+            cairo_curve_to(cr, -w * 0.5, 4, w * 0.5, 4, w, -2);
+        }
+        else
+        {
+            const double topY = -h * 0.5;
+            const double botY = h * 0.5;
+            cairo_move_to(cr, -w, topY);
+            cairo_curve_to(cr, -w * 0.4, topY + 3, w * 0.4, topY + 3, w, topY);
+            cairo_curve_to(cr, w * 0.9, botY + h * 0.2, w * 0.5, botY + h * 0.25, 0,
+                           botY + h * 0.25);
+            cairo_curve_to(cr, -w * 0.5, botY + h * 0.25, -w * 0.9, botY + h * 0.2, -w, topY);
+            cairo_close_path(cr);
+        }
+    };
+    Glow(
+        img, 3, 0.9,
+        [&](cairo_t* cr)
+        {
+            shape(cr);
+            cairo_identity_matrix(cr);
+            SetColour(cr, c_iEye, 0.9);
+            cairo_set_line_width(cr, 5);
+            cairo_stroke(cr);
+        },
+        ox, oy);
+    Layer(
+        img,
+        [&](cairo_t* cr)
+        {
+            cairo_save(cr);
+            shape(cr);
+            cairo_restore(cr);
+            cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+            cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+            if (step > 0)
+            {
+                SetColour(cr, 0x03121C);
+                cairo_fill_preserve(cr);
+                cairo_save(cr);
+                cairo_clip_preserve(cr);
+                // A little oscilloscope trace inside the mouth.
+                cairo_new_path(cr);
+                const double amp = h * 0.28;
+                for (int i = 0; i <= 40; ++i)
+                {
+                    const double t = i / 40.0;
+                    const double x = cx + (-w + 2 * w * t) * squash;
+                    const double y = cy + 1.5 + amp * std::sin(t * 3 * M_PI);
+                    if (i == 0)
+                        cairo_move_to(cr, x, y);
+                    else
+                        cairo_line_to(cr, x, y);
+                }
+                SetColour(cr, 0x9CF6FF, 0.9);
+                cairo_set_line_width(cr, 1.5);
+                cairo_stroke(cr);
+                cairo_restore(cr);
+                cairo_save(cr);
+                shape(cr);
+                cairo_restore(cr);
+            }
+            SetColour(cr, 0xC9FCFF);
+            cairo_set_line_width(cr, step == 0 ? 3 : 2.2);
+            cairo_stroke(cr);
+        },
+        ox, oy);
+    return img;
+}
+
+// ---------------------------------------------------------------------------------------
+// Decals
+// ---------------------------------------------------------------------------------------
+
+struct DecalRect
+{
+    int x0, y0, x1, y1;
+};
+// Texel rectangles of the eight doodles (first corner, opposite corner).
+const DecalRect c_Decals[8] = {{7, 7, 40, 45},     {52, 14, 80, 41},   {90, 5, 138, 54},
+                               {150, 12, 170, 42}, {185, 15, 215, 48}, {9, 56, 50, 103},
+                               {68, 61, 100, 110}, {142, 55, 186, 99}};
+
+void DecalStroke(cairo_t* cr, double width)
+{
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+    cairo_set_line_width(cr, width);
+    cairo_stroke(cr);
+}
+
+void DrawDecal(cairo_t* cr, int index, const DecalRect& r)
+{
+    const double x0 = r.x0 + 3, y0 = r.y0 + 3, x1 = r.x1 - 3, y1 = r.y1 - 3;
+    const double w = x1 - x0, h = y1 - y0;
+    const double cx = (x0 + x1) / 2, cy = (y0 + y1) / 2;
+    switch (index)
+    {
+    case 0: // eighth note
+        cairo_save(cr);
+        cairo_translate(cr, x0 + w * 0.3, y1 - h * 0.15);
+        cairo_rotate(cr, -0.45);
+        cairo_scale(cr, 8, 5.5);
+        cairo_arc(cr, 0, 0, 1, 0, 2 * M_PI);
+        cairo_restore(cr);
+        cairo_fill(cr);
+        cairo_move_to(cr, x0 + w * 0.3 + 6.5, y1 - h * 0.2);
+        cairo_line_to(cr, x0 + w * 0.3 + 6.5, y0 + 1);
+        cairo_curve_to(cr, x0 + w * 0.7, y0 + h * 0.2, x1, y0 + h * 0.3, x1 - 3, y0 + h * 0.6);
+        DecalStroke(cr, 2.6);
+        break;
+    case 1: // sparkle
+        cairo_move_to(cr, cx, y0);
+        cairo_curve_to(cr, cx + 2, cy - 2, cx + 2, cy - 2, x1, cy);
+        cairo_curve_to(cr, cx + 2, cy + 2, cx + 2, cy + 2, cx, y1);
+        cairo_curve_to(cr, cx - 2, cy + 2, cx - 2, cy + 2, x0, cy);
+        cairo_curve_to(cr, cx - 2, cy - 2, cx - 2, cy - 2, cx, y0);
+        cairo_close_path(cr);
+        cairo_fill(cr);
+        break;
+    case 2: // ringed planet
+        cairo_arc(cr, cx, cy, w * 0.26, 0, 2 * M_PI);
+        DecalStroke(cr, 2.6);
+        cairo_save(cr);
+        cairo_translate(cr, cx, cy);
+        cairo_rotate(cr, -0.45);
+        cairo_scale(cr, w * 0.47, h * 0.16);
+        cairo_arc(cr, 0, 0, 1, -0.25 * M_PI + M_PI, 2.25 * M_PI);
+        cairo_restore(cr);
+        DecalStroke(cr, 2.2);
+        cairo_arc(cr, x1 - 4, y0 + 5, 2, 0, 2 * M_PI);
+        cairo_fill(cr);
+        break;
+    case 3: // lightning
+        cairo_move_to(cr, x0 + w * 0.7, y0);
+        cairo_line_to(cr, x0 + 1, cy + 2);
+        cairo_line_to(cr, cx + 1, cy + 1);
+        cairo_line_to(cr, x0 + w * 0.3, y1);
+        cairo_line_to(cr, x1, cy - 3);
+        cairo_line_to(cr, cx - 0.5, cy - 2);
+        cairo_close_path(cr);
+        cairo_fill(cr);
+        break;
+    case 4: // spiral
+        for (int i = 0; i <= 80; ++i)
+        {
+            const double t = i / 80.0 * 4.2 * M_PI;
+            const double rr = 1.0 + t / (4.2 * M_PI) * (std::min(w, h) * 0.5 - 2);
+            const double x = cx + rr * std::cos(t), y = cy + rr * std::sin(t);
+            if (i == 0)
+                cairo_move_to(cr, x, y);
+            else
+                cairo_line_to(cr, x, y);
+        }
+        DecalStroke(cr, 2.4);
+        break;
+    case 5: // two beamed notes
+        for (int i = 0; i < 2; ++i)
+        {
+            const double nx = x0 + 7 + i * (w - 16);
+            const double ny = y1 - 6 - i * 5;
+            cairo_save(cr);
+            cairo_translate(cr, nx, ny);
+            cairo_rotate(cr, -0.45);
+            cairo_scale(cr, 7, 5);
+            cairo_arc(cr, 0, 0, 1, 0, 2 * M_PI);
+            cairo_restore(cr);
+            cairo_fill(cr);
+            cairo_move_to(cr, nx + 6, ny - 1);
+            cairo_line_to(cr, nx + 6, y0 + 6 - i * 5 + 5);
+            DecalStroke(cr, 2.4);
+        }
+        cairo_move_to(cr, x0 + 13, y0 + 9);
+        cairo_line_to(cr, x1 - 3, y0 + 4);
+        DecalStroke(cr, 5);
+        break;
+    case 6: // little rocket
+        cairo_move_to(cr, cx, y0);
+        cairo_curve_to(cr, x1, y0 + h * 0.25, x1 - 3, y0 + h * 0.6, cx + 6, y1 - h * 0.22);
+        cairo_line_to(cr, cx - 6, y1 - h * 0.22);
+        cairo_curve_to(cr, x0 + 3, y0 + h * 0.6, x0, y0 + h * 0.25, cx, y0);
+        cairo_close_path(cr);
+        DecalStroke(cr, 2.4);
+        cairo_arc(cr, cx, y0 + h * 0.36, 3.5, 0, 2 * M_PI);
+        DecalStroke(cr, 2);
+        cairo_move_to(cr, cx - 4, y1 - h * 0.14);
+        cairo_line_to(cr, cx, y1);
+        cairo_line_to(cr, cx + 4, y1 - h * 0.14);
+        DecalStroke(cr, 2.2);
+        break;
+    default: // sine wave in a ring: an oscilloscope
+        cairo_arc(cr, cx, cy, std::min(w, h) * 0.5 - 1, 0, 2 * M_PI);
+        DecalStroke(cr, 2.4);
+        for (int i = 0; i <= 40; ++i)
+        {
+            const double t = i / 40.0;
+            const double x = cx - w * 0.32 + w * 0.64 * t;
+            const double y = cy - h * 0.18 * std::sin(t * 2 * M_PI);
+            if (i == 0)
+                cairo_move_to(cr, x, y);
+            else
+                cairo_line_to(cr, x, y);
+        }
+        DecalStroke(cr, 2.4);
+        break;
+    }
+}
+
+Image MakeDecals()
+{
+    Image img(256, 128);
+    const unsigned tints[8] = {0xFFFFFF, 0xFFF4C2, 0xD8F7FF, 0xFFF0A8,
+                               0xFFE0F4, 0xFFFFFF, 0xE4FFF0, 0xD8F7FF};
+    for (int i = 0; i < 8; ++i)
+    {
+        const DecalRect& r = c_Decals[i];
+        Image one(img.w, img.h);
+        Glow(one, 2.5, 0.7,
+             [&](cairo_t* cr)
+             {
+                 SetColour(cr, tints[i]);
+                 DrawDecal(cr, i, r);
+             });
+        Layer(one,
+              [&](cairo_t* cr)
+              {
+                  SetColour(cr, tints[i]);
+                  DrawDecal(cr, i, r);
+              });
+        // Keep every doodle strictly inside its rectangle, one texel clear of its edge.
+        for (int y = 0; y < img.h; ++y)
+            for (int x = 0; x < img.w; ++x)
+                if (x > r.x0 && x < r.x1 - 1 && y > r.y0 && y < r.y1 - 1)
+                {
+                    const Rgba& s = one.At(x, y);
+                    Rgba& d = img.At(x, y);
+                    d = {s.r + d.r * (1 - s.a), s.g + d.g * (1 - s.a), s.b + d.b * (1 - s.a),
+                         s.a + d.a * (1 - s.a)};
+                }
+    }
+    return img;
+}
+
+// ---------------------------------------------------------------------------------------
+// Panel graphics, hint, about page, launch image
+// ---------------------------------------------------------------------------------------
+
+// The corner button: a little mixing desk, white on black, drawn additively.
+Image MakePanelOpen()
+{
+    Canvas c(64, 64);
+    SetColour(c.cr, 0x000000);
+    cairo_paint(c.cr);
+    cairo_set_source_rgb(c.cr, 1, 1, 1);
+    art::RoundedRect(c.cr, 12.5, 12.5, 39, 39, 9);
+    cairo_set_line_width(c.cr, 3);
+    cairo_stroke(c.cr);
+    const double knobs[3] = {0.3, 0.7, 0.45};
+    for (int i = 0; i < 3; ++i)
+    {
+        const double y = 22 + i * 10;
+        cairo_move_to(c.cr, 19, y);
+        cairo_line_to(c.cr, 45, y);
+        cairo_set_line_width(c.cr, 2);
+        cairo_set_line_cap(c.cr, CAIRO_LINE_CAP_ROUND);
+        cairo_stroke(c.cr);
+        cairo_arc(c.cr, 19 + 26 * knobs[i], y, 3.5, 0, 2 * M_PI);
+        cairo_fill(c.cr);
+    }
+    return c.Take();
+}
+
+const char* c_pHintText = "Double-tap the corner for controls";
+
+// The hint beside the corner button, anchored at its right edge.
+Image MakeDoubleTap()
+{
+    Image img(512, 64);
+    cairo_font_face_t* face = g_pFontCondensedBold;
+    Canvas measure(1, 1);
+    cairo_set_font_face(measure.cr, face);
+    cairo_set_font_size(measure.cr, 13);
+    cairo_text_extents_t ext;
+    cairo_text_extents(measure.cr, c_pHintText, &ext);
+    const double right = img.w - 10;
+    const double left = right - ext.x_advance - 34;
+    if (left < 4)
+        throw std::runtime_error("the hint text is too wide for its image");
+    Glow(img, 3, 0.6,
+         [&](cairo_t* cr)
+         {
+             art::RoundedRect(cr, left, 21, right - left, 22, 11);
+             SetColour(cr, 0x000000, 0.8);
+             cairo_fill(cr);
+         });
+    Layer(img,
+          [&](cairo_t* cr)
+          {
+              art::RoundedRect(cr, left + 0.5, 21.5, right - left - 1, 21, 10.5);
+              SetColour(cr, 0x101A33, 0.88);
+              cairo_fill_preserve(cr);
+              SetColour(cr, 0x7FE9FF, 0.9);
+              cairo_set_line_width(cr, 1.5);
+              cairo_stroke(cr);
+              SetColour(cr, 0xFFFFFF);
+              Text(cr, face, 13, left + 11, 37, c_pHintText);
+              // Arrow towards the corner.
+              cairo_move_to(cr, right - 17, 26);
+              cairo_line_to(cr, right - 8, 32);
+              cairo_line_to(cr, right - 17, 38);
+              cairo_close_path(cr);
+              SetColour(cr, 0x7FE9FF);
+              cairo_fill(cr);
+          });
+    return img;
+}
+
+// The panel background: the 163-point strip, full height, calm and dark.
+Image MakePanelBg()
+{
+    Image img(256, 512);
+    for (int y = 0; y < img.h; ++y)
+        for (int x = 0; x < img.w; ++x)
+        {
+            const float t = std::min(1.0f, y / 320.0f);
+            Rgba c = art::Mix(Px(0x24304A), Px(0x121826), t);
+            // Fine diagonal pinstripes.
+            const float stripe = std::fmod(float(x + y), 6.0f) < 1.0f ? 1.0f : 0.0f;
+            c = art::Mix(c, Px(0x3A4A6A), stripe * 0.18f);
+            // Soft light along the top.
+            c = art::Mix(c, Px(0x3C5C8C), 0.35f * std::exp(-y / 28.0f));
+            // Bevel at the left edge of the strip.
+            if (x == 0)
+                c = art::Mix(c, Px(0x6F86B5), 0.8f);
+            else if (x < 6)
+                c = art::Mix(c, Px(0x05070C), 0.35f * (6 - x) / 5.0f);
+            if (x == 162)
+                c = art::Mix(c, Px(0x05070C), 0.4f);
+            // A thin glowing rule along the top.
+            if (y < 2 && x > 0)
+                c = art::Mix(c, Px(0x5CEBFF), y == 0 ? 0.7f : 0.3f);
+            img.At(x, y) = c;
+        }
+    // The name, engraved small under the controls.
+    Layer(img,
+          [&](cairo_t* cr)
+          {
+              cairo_set_font_face(cr, g_pFontCondensedBold);
+              cairo_set_font_size(cr, 10);
+              const char* name = "Z  I  N  D  L  E";
+              cairo_text_extents_t ext;
+              cairo_text_extents(cr, name, &ext);
+              SetColour(cr, 0x05070C, 0.6);
+              cairo_move_to(cr, 81.5 - ext.x_advance / 2 + 1, 314);
+              cairo_show_text(cr, name);
+              SetColour(cr, 0x4A5C82);
+              cairo_move_to(cr, 81.5 - ext.x_advance / 2, 313);
+              cairo_show_text(cr, name);
+          });
+    return img;
+}
+
+void Paragraph(cairo_t* cr, cairo_font_face_t* face, double size, double x, double y,
+               double lineStep, const std::vector<std::string>& lines)
+{
+    for (size_t i = 0; i < lines.size(); ++i)
+        Text(cr, face, size, x, y + lineStep * double(i), lines[i]);
+}
+
+// The about page: the top-left 480 x 320 of a 512 x 512 opaque image.
+Image MakeAbout(const Image& head, const Image& mouth)
+{
+    Image img(512, 512);
+    for (int y = 0; y < img.h; ++y)
+        for (int x = 0; x < img.w; ++x)
+        {
+            const float dx = (x - 100.0f) / 260.0f, dy = (y - 150.0f) / 260.0f;
+            const float d = std::sqrt(dx * dx + dy * dy);
+            Rgba c = art::Mix(Px(0x1E4E74), Px(0x0C1226), art::SmoothStep(0.0f, 1.2f, d));
+            const float cell = 12.0f;
+            const float gx = std::fmod(float(x), cell) - cell * 0.5f;
+            const float gy = std::fmod(float(y), cell) - cell * 0.5f;
+            const float dot = std::clamp(1.3f - std::sqrt(gx * gx + gy * gy), 0.0f, 1.0f);
+            c = art::Mix(c, Px(0x5FD3E0), dot * 0.12f);
+            img.At(x, y) = c;
+        }
+    // The robot, scaled down, on the left.
+    {
+        Image face(art::c_iHeadSize, art::c_iHeadSize);
+        art::Over(face, head, 0, 0);
+        art::Over(face, mouth, art::c_MouthPositions[4][0] - art::c_iHeadLeft,
+                  art::c_MouthPositions[4][1] - art::c_iHeadTop);
+        cairo_surface_t* s = art::ToCairo(face);
+        Layer(img,
+              [&](cairo_t* cr)
+              {
+                  cairo_translate(cr, 14, 62);
+                  cairo_scale(cr, 0.66, 0.66);
+                  cairo_set_source_surface(cr, s, 0, 0);
+                  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_BEST);
+                  cairo_paint(cr);
+              });
+        cairo_surface_destroy(s);
+    }
+    Layer(img,
+          [&](cairo_t* cr)
+          {
+              // Title.
+              cairo_pattern_t* title = cairo_pattern_create_linear(0, 18, 0, 58);
+              Stop(title, 0, 0xFFE27A);
+              Stop(title, 1, 0xFF6A5B);
+              cairo_set_source(cr, title);
+              Text(cr, g_pFontBold, 44, 196, 58, "Zindle");
+              cairo_pattern_destroy(title);
+              SetColour(cr, 0xBFEFFF);
+              Text(cr, g_pFontCondensedBold, 13, 198, 78, "Four-voice touch synthesizer");
+              SetColour(cr, 0xFFD36B);
+              Text(cr, g_pFontCondensedBold, 12, 358, 57, std::string("version ") + ZINDLE_VERSION);
+
+              SetColour(cr, 0x7FE9FF);
+              Text(cr, g_pFontCondensedBold, 14, 198, 108, "How to play");
+              SetColour(cr, 0xFFFFFF);
+              Paragraph(cr, g_pFontBook, 12, 198, 126, 16,
+                        {"Touch anywhere to play; up to four fingers.",
+                         "Left to right sets the pitch, up and down",
+                         "the timbre. The robot sings along.",
+                         "Double-tap the bottom-right corner for the",
+                         "controls: modes, echo, overdrive, scale."});
+
+              SetColour(cr, 0x7FE9FF);
+              Text(cr, g_pFontCondensedBold, 14, 198, 222, "Credits and licences");
+              SetColour(cr, 0xE6ECF5);
+              Paragraph(cr, g_pFontBook, 11, 198, 239, 14,
+                        {"Sound, code and pictures: the Zindle developers.",
+                         "Interface font: DejaVu Sans Condensed Bold,",
+                         "Bitstream Vera licence (DejaVu changes are",
+                         "public domain); see oldsans18-LICENSE.txt."});
+              SetColour(cr, 0xFFD36B);
+              Text(cr, g_pFontCondensedBold, 13, 240, 310, "Tap anywhere to go back", 1);
+          });
+    return img;
+}
+
+// Composites the robot (head frame, mouth step) with the spotlight over a background at
+// screen size, as the scene draws them.
+Image Composite(const Image& bg, const Image& spot, const Image& head, const Image& mouth,
+                int frame)
+{
+    Image screen(c_iScreenW, c_iScreenH);
+    for (int y = 0; y < c_iScreenH; ++y)
+        for (int x = 0; x < c_iScreenW; ++x)
+            screen.At(x, y) = bg.At(x + int(c_rBgOffX), y + int(c_rBgOffY));
+    art::Over(screen, spot, -int(c_rBgOffX), -int(c_rBgOffY));
+    art::Over(screen, head, art::c_iHeadLeft, art::c_iHeadTop);
+    art::Over(screen, mouth, art::c_MouthPositions[frame][0], art::c_MouthPositions[frame][1]);
+    return screen;
+}
+
+// The launch image: the landscape title screen turned a quarter turn clockwise onto the
+// 320 x 480 portrait framebuffer.
+Image MakeDefault(const Image& landscapeScene)
+{
+    Image land = landscapeScene;
+    Layer(land,
+          [&](cairo_t* cr)
+          {
+              cairo_pattern_t* title = cairo_pattern_create_linear(0, 250, 0, 300);
+              Stop(title, 0, 0xFFE27A);
+              Stop(title, 1, 0xFF6A5B);
+              Glow(land, 4, 0.7,
+                   [&](cairo_t* g)
+                   {
+                       SetColour(g, 0x000000);
+                       Text(g, g_pFontBold, 40, 24, 296, "Zindle");
+                   });
+              cairo_set_source(cr, title);
+              Text(cr, g_pFontBold, 40, 22, 294, "Zindle");
+              cairo_pattern_destroy(title);
+          });
+    Image portrait(c_iScreenH, c_iScreenW);
+    for (int py = 0; py < portrait.h; ++py)
+        for (int px = 0; px < portrait.w; ++px)
+            portrait.At(px, py) = land.At(py, c_iScreenH - 1 - px);
+    return portrait;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 3)
+    {
+        std::fprintf(stderr, "usage: make_art <out-dir> <font-dir>\n");
+        return 2;
+    }
+    g_OutDir = argv[1];
+    const std::string fontDir = argv[2];
+    try
+    {
+        g_pFontCondensedBold = art::LoadFontFace(fontDir + "/DejaVuSansCondensed-Bold.ttf");
+        g_pFontBold = art::LoadFontFace(fontDir + "/DejaVuSans-Bold.ttf");
+        g_pFontBook = art::LoadFontFace(fontDir + "/DejaVuSansCondensed.ttf");
+        std::printf("make_art: writing %s\n", g_OutDir.c_str());
+
+        const Image cool = MakeBackgroundCool();
+        Save("newbg5.png", cool, art::PngKind::Rgb, true);
+        Save("newbg4.png", MakeBackgroundWarm(), art::PngKind::Rgb, true);
+        Save("lava.png", MakeLava(), art::PngKind::Rgba);
+        const Image spot = MakeSpotlight();
+        Save("spotlight.png", spot, art::PngKind::Rgba);
+
+        std::vector<Image> heads;
+        for (int i = 0; i < art::c_iHeadFrames; ++i)
+        {
+            heads.push_back(MakeHead(i));
+            Save("robot" + std::to_string(i) + ".png", heads.back(), art::PngKind::Rgba);
+            for (int k = 0; k < art::c_iMouthSteps; ++k)
+                Save("mouth" + std::to_string(i + 1) + "-" + std::to_string(k) + ".png",
+                     MakeMouth(i, k), art::PngKind::Rgba);
+        }
+
+        Save("decals.png", MakeDecals(), art::PngKind::Rgba);
+        Save("panelopen.png", MakePanelOpen(), art::PngKind::Rgb);
+        Save("doubletap.png", MakeDoubleTap(), art::PngKind::Rgba);
+        Save("panelbg.png", MakePanelBg(), art::PngKind::Rgb, true);
+        const Image smile = MakeMouth(4, 1);
+        Save("about.png", MakeAbout(heads[4], smile), art::PngKind::Rgb, true);
+        Save("Default.png", MakeDefault(Composite(cool, spot, heads[4], smile, 4)),
+             art::PngKind::Rgb, true);
+    }
+    catch (const std::exception& e)
+    {
+        std::fprintf(stderr, "make_art: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
