@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "app/Window.h"
+#include "input/TouchManager.h"
 #include "sound/SoundManager.h"
 
 #include <cstdlib>
@@ -30,6 +31,7 @@ bool ZindleApp::Init()
         m_sFailure = "no window";
         return false;
     }
+    TouchManager::Startup();
     SoundManager::Startup(m_pWindow);
     std::srand(s_iRandomSeed);
     // The instrument's own state arrives with the main state; until then the
@@ -67,6 +69,7 @@ bool ZindleApp::Shutdown()
         m_pState = nullptr;
     }
     SoundManager::Shutdown();
+    TouchManager::Shutdown();
     delete m_pWindow;
     m_pWindow = nullptr;
     return App::Shutdown();

@@ -1,0 +1,62 @@
+#include "render/Renderer.h"
+
+#include "app/Window.h"
+#include "render/TextureManager.h"
+
+Renderer* Renderer::s_instance = nullptr;
+
+Renderer::Renderer(Window* window) : m_pWindow(window)
+{
+    if (!s_instance)
+        s_instance = this;
+}
+
+Renderer::~Renderer()
+{
+    if (s_instance == this)
+        s_instance = nullptr;
+    // The constructing (main) thread has held the mutex since construction;
+    // a mutex must not be destroyed while locked.
+    m_semaphore.Unlock();
+}
+
+void Renderer::LockSemaphore()
+{
+    if (IsMainThread())
+        return;
+    ++m_iWaitingThreads;
+    m_semaphore.Lock();
+    --m_iWaitingThreads;
+}
+
+void Renderer::UnlockSemaphore()
+{
+    if (IsMainThread())
+        return;
+    m_semaphore.Unlock();
+}
+
+void Renderer::CheckThread()
+{
+    // Each unlock lets one waiting thread take the mutex; locking again waits
+    // until that thread has finished and let go.
+    while (m_iWaitingThreads.load() != 0)
+    {
+        m_semaphore.Unlock();
+        m_semaphore.Lock();
+    }
+}
+
+Texture* Renderer::LoadTexture(const char* path)
+{
+    return m_pTextureManager ? m_pTextureManager->LoadTexture(path) : nullptr;
+}
+
+Vector2f Renderer::GetScreenSize(bool rotated)
+{
+    const float width = m_pWindow ? static_cast<float>(m_pWindow->GetWidth()) : 0.0f;
+    const float height = m_pWindow ? static_cast<float>(m_pWindow->GetHeight()) : 0.0f;
+    if (rotated && GetLandscape())
+        return Vector2f(height, width);
+    return Vector2f(width, height);
+}

@@ -1,0 +1,71 @@
+// The process-wide drawing service: owns the texture manager, applies materials
+// and transforms, draws scene trees through cameras, brackets frames and hands
+// the GL context to other threads that load textures.
+#pragma once
+
+#include "render/Projection.h"
+#include "render/Semaphore.h"
+#include "render/Transform.h"
+#include "render/Vector2f.h"
+
+#include <atomic>
+
+class Camera;
+class Material;
+class Node;
+class Texture;
+class TextureManager;
+class Window;
+
+class Renderer
+{
+  public:
+    explicit Renderer(Window* window);
+    virtual ~Renderer();
+
+    Renderer(const Renderer&) = delete;
+    Renderer& operator=(const Renderer&) = delete;
+
+    virtual bool RecreateDevice() = 0;
+    virtual bool IsValid() = 0;
+    // Null leaves every state alone.
+    virtual void SetMaterial(Material* material) = 0;
+    // The model transform of the next drawable.
+    virtual void SetTransform(const Transform& model) = 0;
+    // colour: red in bits 16-23, green 8-15, blue 0-7; the top byte is ignored.
+    virtual void BeginFrame(bool clear, unsigned int colour) = 0;
+    virtual void EndFrame(bool present) = 0;
+    virtual void RenderTree(Node* root, Camera* camera) = 0;
+    // Brackets GL work on a thread other than the main one; nothing on the main thread.
+    virtual void LockSemaphore();
+    virtual void UnlockSemaphore();
+    virtual bool IsMainThread() = 0;
+    virtual bool GetLandscape() { return false; }
+    // Polls and discards a pending GL error.
+    virtual void CheckError() {}
+    // Main thread, after each presented frame: lets every waiting thread run.
+    virtual void CheckThread();
+
+    // The platform renderer on the given window (made by the platform host).
+    static Renderer* Create(Window* window);
+    static Renderer* GetInstance() { return s_instance; }
+
+    // A new reference to the texture of that path, or null.
+    Texture* LoadTexture(const char* path);
+    TextureManager* GetTextureManager() const { return m_pTextureManager; }
+    Window* GetWindow() const { return m_pWindow; }
+    // rotated and landscape: (window height, window width) = (480, 320);
+    // otherwise (window width, window height) = (320, 480).
+    Vector2f GetScreenSize(bool rotated);
+    int GetWaitingThreads() const { return m_iWaitingThreads.load(); }
+
+  protected:
+    Window* m_pWindow;
+    TextureManager* m_pTextureManager = nullptr;
+    Semaphore m_semaphore{0, 1};
+    std::atomic<int> m_iWaitingThreads{0};
+    Transform m_cameraView;
+    Projection m_cameraProjection;
+
+    static Renderer* s_instance;
+};

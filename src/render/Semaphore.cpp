@@ -1,0 +1,7 @@
+#include "render/Semaphore.h"
+
+Semaphore::Semaphore(int initial, int /*maximum*/)
+{
+    if (initial == 0)
+        m_mutex.lock();
+}
