@@ -6,6 +6,7 @@
 #include <alsa/asoundlib.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 namespace
@@ -32,6 +33,7 @@ MidiOutput::MidiOutput() = default;
 
 MidiOutput::~MidiOutput()
 {
+    StopSender();
     if (MpeEncoder::GetInstance() == m_pEncoder.get())
         MpeEncoder::SetInstance(nullptr);
 }
@@ -59,7 +61,29 @@ bool MidiOutput::Open(const HostOptions& options, std::string& error)
     if (options.bMidiOut)
         OpenLive(options.sMidiOutPort);
     MpeEncoder::SetInstance(m_pEncoder.get());
+    if (!options.bHeadless)
+    {
+        m_bSending.store(true);
+        m_sender = std::thread(
+            [this]()
+            {
+                while (m_bSending.load())
+                {
+                    DrainToOutputs();
+                    std::this_thread::sleep_for(
+                        std::chrono::microseconds(c_iSendIntervalMicroseconds));
+                }
+            });
+    }
     return true;
+}
+
+void MidiOutput::StopSender()
+{
+    if (!m_sender.joinable())
+        return;
+    m_bSending.store(false);
+    m_sender.join();
 }
 
 void MidiOutput::OpenLive(const std::string& match)
@@ -118,6 +142,12 @@ void MidiOutput::Warn(const std::string& message)
 
 void MidiOutput::Update()
 {
+    if (!m_sender.joinable())
+        DrainToOutputs();
+}
+
+void MidiOutput::DrainToOutputs()
+{
     if (!m_pEncoder)
         return;
     size_t n;
@@ -130,16 +160,17 @@ void MidiOutput::Update()
             for (size_t i = 0; i < n; ++i)
                 m_pPort->sendMessage(m_events[i].pBytes, m_events[i].iSize);
         }
-        m_iEventsSent += static_cast<int64_t>(n);
+        m_iEventsSent.fetch_add(static_cast<int64_t>(n), std::memory_order_relaxed);
     }
 }
 
 bool MidiOutput::Close(int64_t endSampleTime, std::string& error)
 {
+    StopSender();
     if (!m_pEncoder)
         return true;
     m_pEncoder->EndNotes();
-    Update();
+    DrainToOutputs();
     if (MpeEncoder::GetInstance() == m_pEncoder.get())
         MpeEncoder::SetInstance(nullptr);
     if (const size_t dropped = m_pEncoder->GetDropped(); dropped > 0)

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <memory>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 namespace
@@ -420,4 +421,64 @@ TEST(MidiOutput, MutedSoundStillPullsTheVoicesButSendsSilence)
     manager->RenderOutput(out.data(), 600);
     EXPECT_EQ(out[599], 16383);
     manager->SetStreamSource(nullptr);
+}
+
+TEST(MidiOutputThread, LiveSenderDrainsWhileTheAudioThreadPlays)
+{
+    // Live (not headless), a sender thread is the queue's consumer: the file it
+    // writes holds exactly what a single-threaded encoder makes of the same
+    // blocks, in order.
+    zindle_test::ScopedSoundManager sound;
+    constexpr int c_iBlocks = 2000;
+    auto play = [](MpeEncoder& encoder, HeldVoice& voice, int block)
+    {
+        voice.m_rHz = block % 7 == 6 ? 0.0f : 200.0f + static_cast<float>(block % 50);
+        voice.m_rTimbre = static_cast<float>(block % 13) / 13.0f;
+        encoder.ProcessBlock(block + 1, 256);
+    };
+    std::vector<MidiEvent> expected;
+    {
+        MpeEncoder reference;
+        HeldVoice voice(0.0f, 0.0f);
+        reference.SetVoiceSource(1, &voice);
+        for (int b = 0; b < c_iBlocks; ++b)
+            play(reference, voice, b);
+        reference.EndNotes();
+        MidiEvent e;
+        while (reference.Drain(&e, 1) == 1)
+            expected.push_back(e);
+    }
+
+    TempDir dir;
+    HostOptions options;
+    options.bHeadless = false;
+    options.sMidiFile = (dir / "live.mid").string();
+    MidiOutput output;
+    std::string error;
+    ASSERT_TRUE(output.Open(options, error)) << error;
+    ASSERT_TRUE(output.HasSenderThread());
+    HeldVoice voice(0.0f, 0.0f);
+    output.GetEncoder()->SetVoiceSource(1, &voice);
+    std::thread audio(
+        [&]()
+        {
+            for (int b = 0; b < c_iBlocks; ++b)
+                play(*output.GetEncoder(), voice, b);
+        });
+    while (output.GetEventsSent() < 29)
+        std::this_thread::yield(); // the sender sends without the main thread's help
+    audio.join();
+    ASSERT_TRUE(output.Close(0, error)) << error;
+    EXPECT_EQ(output.GetEncoder()->GetDropped(), 0u);
+
+    MidiFile file;
+    ASSERT_TRUE(zindle_test::ReadMidiFile(options.sMidiFile, file, error)) << error;
+    const std::vector<MidiFileEvent> channel = ChannelEvents(file);
+    ASSERT_EQ(channel.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i)
+    {
+        ASSERT_EQ(channel[i].tick, expected[i].iSampleTime) << "event " << i;
+        ASSERT_EQ(channel[i].status, expected[i].pBytes[0]) << "event " << i;
+        ASSERT_EQ(channel[i].data[0], expected[i].pBytes[1]) << "event " << i;
+    }
 }
