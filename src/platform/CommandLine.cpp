@@ -35,6 +35,18 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
     app.add_option("--buffer", options.iBufferSamples, "samples per device request")
         ->check(CLI::Range(64, 4096));
     app.add_flag("--fullscreen", options.bFullscreen, "start in full screen");
+    app.add_option("--midi", options.sMidiFile,
+                   "write what the voices play as MPE to this MIDI file");
+    auto* midiOutOption =
+        app.add_option("--midi-out", options.sMidiOutPort,
+                       "play MPE live on the ALSA sequencer: a virtual port \"Zindle\", or "
+                       "connected to the first port whose name contains NAME")
+            ->expected(0, 1)
+            ->type_name("[NAME]");
+    app.add_option("--midi-bend", options.iMidiBendRange,
+                   "pitch-bend range of the MIDI member channels in semitones (default 48)")
+        ->check(CLI::Range(1, 96));
+    app.add_flag("--mute", options.bMute, "silence Zindle's own sound (for MIDI output)");
 
     try
     {
@@ -55,6 +67,7 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
         std::fprintf(stderr, "zindle: %s (try --help)\n", e.what());
         return 2;
     }
+    options.bMidiOut = midiOutOption->count() > 0;
     if (secondsOption->count() > 0)
         options.rSeconds = seconds;
     if (seedOption->count() > 0)

@@ -4,6 +4,7 @@
 #include "app/ZindleApp.h"
 #include "file/File_Bundle.h"
 #include "platform/CommandLine.h"
+#include "platform/MidiOutput.h"
 #include "platform/PNGWriter.h"
 #include "platform/SoundManager_Offline.h"
 #include "platform/SoundManager_SDL.h"
@@ -101,8 +102,10 @@ int Host::RunHeadless(const HostOptions& options)
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
 
     WavWriter wav;
+    MidiOutput midi;
     std::string error;
-    if (!options.sWav.empty() && !wav.Open(options.sWav, 44100, error))
+    if ((!options.sWav.empty() && !wav.Open(options.sWav, 44100, error)) ||
+        !midi.Open(options, error))
     {
         Fail(error);
         return 1;
@@ -117,6 +120,7 @@ int Host::RunHeadless(const HostOptions& options)
     Timer::SetClock(&Host::VirtualClock, c_rActiveFrameInterval);
 
     int status = 0;
+    int64_t samplesPulled = 0;
     {
         ZindleApp app;
         if (!StartApp(app))
@@ -138,14 +142,22 @@ int Host::RunHeadless(const HostOptions& options)
                 if (wav.IsOpen() && !wav.Write(block.data(), block.size()))
                     break;
             }
+            midi.Update();
         }
         if (!WriteFinalScreenshot(options))
             status = 1;
+        if (sound)
+            samplesPulled = sound->GetSamplesPulled();
         app.Shutdown();
     }
     Timer::SetClock(nullptr, 0.0);
 
     if (wav.IsOpen() && !wav.Close(error))
+    {
+        Fail(error);
+        status = 1;
+    }
+    if (!midi.Close(samplesPulled, error))
     {
         Fail(error);
         status = 1;
@@ -156,8 +168,10 @@ int Host::RunHeadless(const HostOptions& options)
 int Host::RunLive(const HostOptions& options)
 {
     WavWriter wav;
+    MidiOutput midi;
     std::string error;
-    if (!options.sWav.empty() && !wav.Open(options.sWav, 44100, error))
+    if ((!options.sWav.empty() && !wav.Open(options.sWav, 44100, error)) ||
+        !midi.Open(options, error))
     {
         Fail(error);
         return 1;
@@ -188,6 +202,7 @@ int Host::RunLive(const HostOptions& options)
             app.Update();
             app.Render();
             drain();
+            midi.Update();
             const double now = static_cast<double>(SDL_GetPerformanceCounter() - start) /
                                static_cast<double>(frequency);
             if (options.rSeconds && now >= *options.rSeconds)
@@ -209,6 +224,11 @@ int Host::RunLive(const HostOptions& options)
     }
 
     if (wav.IsOpen() && !wav.Close(error))
+    {
+        Fail(error);
+        status = 1;
+    }
+    if (!midi.Close(0, error))
     {
         Fail(error);
         status = 1;

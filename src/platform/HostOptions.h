@@ -16,4 +16,10 @@ struct HostOptions
     std::optional<uint32_t> iSeed;  // random seed; the clock when absent
     int iBufferSamples = 256;       // samples per device request
     bool bFullscreen = false;
+    std::string sMidiFile;    // MPE events as a Standard MIDI File, empty for none
+    bool bMidiOut = false;    // live MPE output on the ALSA sequencer
+    std::string sMidiOutPort; // connect to the first port whose name contains this;
+                              // empty: a virtual port "Zindle"
+    int iMidiBendRange = 48;  // member channels' pitch-bend range in semitones
+    bool bMute = false;       // Zindle's own sound off (MIDI only)
 };

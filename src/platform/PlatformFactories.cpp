@@ -18,9 +18,13 @@ Window* Window::Create(int /*width*/, int /*height*/, bool fullscreen)
 SoundManager* SoundManager::CreatePlatformManager(Window* /*window*/)
 {
     const HostOptions& options = Host::GetOptions();
+    SoundManager* manager = nullptr;
     if (options.bHeadless)
-        return new SoundManager_Offline();
-    return new SoundManager_SDL(options.iBufferSamples, !options.sWav.empty());
+        manager = new SoundManager_Offline();
+    else
+        manager = new SoundManager_SDL(options.iBufferSamples, !options.sWav.empty());
+    manager->SetMuted(options.bMute);
+    return manager;
 }
 
 Renderer* Renderer::Create(Window* window)

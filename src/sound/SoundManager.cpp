@@ -77,11 +77,12 @@ void SoundManager::RenderOutput(int16_t* out, int count)
         return;
     DenormalGuard guard;
     const int blockLimit = m_iSamplesPerFrame > 0 ? m_iSamplesPerFrame : c_iMaxBlockSamples;
+    const bool muted = IsMuted();
     while (count > 0)
     {
         const int n = std::min(count, blockLimit);
         const float* block = PullBlock(n);
-        if (block)
+        if (block && !muted)
         {
             for (int i = 0; i < n; ++i)
                 out[i] = ConvertSample(block[i]);

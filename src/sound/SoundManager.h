@@ -43,6 +43,11 @@ class SoundManager
     // headless loop) only.
     void RenderOutput(int16_t* out, int count);
 
+    // Muted, RenderOutput still pulls every block (so everything that listens to
+    // the voices keeps going) but outputs silence.
+    void SetMuted(bool muted) { m_bMuted.store(muted, std::memory_order_relaxed); }
+    bool IsMuted() const { return m_bMuted.load(std::memory_order_relaxed); }
+
     // Pulls one block of `count` samples from the root into the block buffer.
     // Returns the block, or null for silence. Advances the stamp either way.
     const float* PullBlock(int count);
@@ -58,6 +63,7 @@ class SoundManager
 
     std::atomic<SoundStreamSource*> m_pStreamSource{nullptr};
     std::atomic<int> m_iTimeStamp{0};
+    std::atomic<bool> m_bMuted{false};
     int m_iSamplesPerFrame = 0;
     float m_rSampleRate = c_rSampleRate;
     float* m_pBlockBuffer = nullptr;

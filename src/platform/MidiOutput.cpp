@@ -1,0 +1,182 @@
+#include "platform/MidiOutput.h"
+
+#include "sound/SoundManager.h"
+
+#include <RtMidi.h>
+#include <alsa/asoundlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+
+namespace
+{
+constexpr size_t c_iDrainChunk = 1024;
+
+// ALSA reports its own failures on stderr; the probe stays quiet and lets the
+// caller say it once.
+void QuietAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+// RtMidi reports failures after construction through this callback instead of
+// printing and throwing; the flag tells the caller the last call failed.
+void RtMidiFailure_Static(RtMidiError::Type type, const std::string& text, void* user)
+{
+    if (type == RtMidiError::WARNING || type == RtMidiError::DEBUG_WARNING)
+        return;
+    auto* failure = static_cast<std::string*>(user);
+    if (failure->empty())
+        *failure = text;
+}
+} // namespace
+
+MidiOutput::MidiOutput() = default;
+
+MidiOutput::~MidiOutput()
+{
+    StopSender();
+    if (MpeEncoder::GetInstance() == m_pEncoder.get())
+        MpeEncoder::SetInstance(nullptr);
+}
+
+bool MidiOutput::SequencerAvailable()
+{
+    snd_lib_error_set_handler(&QuietAlsaError);
+    snd_seq_t* sequencer = nullptr;
+    const int status = snd_seq_open(&sequencer, "default", SND_SEQ_OPEN_OUTPUT, 0);
+    if (status >= 0)
+        snd_seq_close(sequencer);
+    snd_lib_error_set_handler(nullptr);
+    return status >= 0;
+}
+
+bool MidiOutput::Open(const HostOptions& options, std::string& error)
+{
+    if (options.sMidiFile.empty() && !options.bMidiOut)
+        return true;
+    if (!options.sMidiFile.empty() &&
+        !m_file.Open(options.sMidiFile, static_cast<int>(SoundManager::c_rSampleRate), error))
+        return false;
+    m_pEncoder = std::make_unique<MpeEncoder>(options.iMidiBendRange);
+    m_events.resize(c_iDrainChunk);
+    if (options.bMidiOut)
+        OpenLive(options.sMidiOutPort);
+    MpeEncoder::SetInstance(m_pEncoder.get());
+    if (!options.bHeadless)
+    {
+        m_bSending.store(true);
+        m_sender = std::thread(
+            [this]()
+            {
+                while (m_bSending.load())
+                {
+                    DrainToOutputs();
+                    std::this_thread::sleep_for(
+                        std::chrono::microseconds(c_iSendIntervalMicroseconds));
+                }
+            });
+    }
+    return true;
+}
+
+void MidiOutput::StopSender()
+{
+    if (!m_sender.joinable())
+        return;
+    m_bSending.store(false);
+    m_sender.join();
+}
+
+void MidiOutput::OpenLive(const std::string& match)
+{
+    if (!SequencerAvailable())
+    {
+        Warn("no ALSA sequencer on this machine: MIDI output is off, Zindle plays on");
+        return;
+    }
+    try
+    {
+        auto port = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, c_sPortName);
+        m_sPortFailure.clear();
+        port->setErrorCallback(&RtMidiFailure_Static, &m_sPortFailure);
+        std::string description;
+        if (!match.empty())
+        {
+            const unsigned count = port->getPortCount();
+            for (unsigned i = 0; i < count && description.empty(); ++i)
+            {
+                const std::string name = port->getPortName(i);
+                if (name.find(match) == std::string::npos)
+                    continue;
+                port->openPort(i, c_sPortName);
+                description = "connected to " + name;
+            }
+            if (description.empty())
+                Warn("no MIDI port name contains \"" + match +
+                     "\": opening the virtual port instead");
+        }
+        if (description.empty())
+        {
+            port->openVirtualPort(c_sPortName);
+            description = std::string("virtual port ") + c_sPortName;
+        }
+        if (!m_sPortFailure.empty())
+        {
+            Warn("MIDI output is off: " + m_sPortFailure);
+            return;
+        }
+        m_pPort = std::move(port);
+        m_sPortDescription = description;
+        std::printf("zindle: MIDI output: %s\n", description.c_str());
+        std::fflush(stdout);
+    }
+    catch (const RtMidiError& e)
+    {
+        Warn("MIDI output is off: " + e.getMessage());
+    }
+}
+
+void MidiOutput::Warn(const std::string& message)
+{
+    std::fprintf(stderr, "zindle: warning: %s\n", message.c_str());
+}
+
+void MidiOutput::Update()
+{
+    if (!m_sender.joinable())
+        DrainToOutputs();
+}
+
+void MidiOutput::DrainToOutputs()
+{
+    if (!m_pEncoder)
+        return;
+    size_t n;
+    while ((n = m_pEncoder->Drain(m_events.data(), m_events.size())) > 0)
+    {
+        if (m_file.IsOpen())
+            m_file.Write(m_events.data(), n);
+        if (m_pPort)
+        {
+            for (size_t i = 0; i < n; ++i)
+                m_pPort->sendMessage(m_events[i].pBytes, m_events[i].iSize);
+        }
+        m_iEventsSent.fetch_add(static_cast<int64_t>(n), std::memory_order_relaxed);
+    }
+}
+
+bool MidiOutput::Close(int64_t endSampleTime, std::string& error)
+{
+    StopSender();
+    if (!m_pEncoder)
+        return true;
+    m_pEncoder->EndNotes();
+    DrainToOutputs();
+    if (MpeEncoder::GetInstance() == m_pEncoder.get())
+        MpeEncoder::SetInstance(nullptr);
+    if (const size_t dropped = m_pEncoder->GetDropped(); dropped > 0)
+        Warn(std::to_string(dropped) + " MIDI events were dropped (the queue was full)");
+    m_pPort.reset();
+    if (!m_file.IsOpen())
+        return true;
+    return m_file.Close(std::max(endSampleTime, m_pEncoder->GetSampleTime()), error);
+}

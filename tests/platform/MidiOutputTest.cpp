@@ -1,0 +1,484 @@
+// MIDI out on the host side: the Standard MIDI File writer read back by an
+// independent reader, the MidiOutput that drains the encoder to the file and
+// the live port, the command line, muting, and the program without a sequencer.
+#include "platform/MidiOutput.h"
+#include "platform/CommandLine.h"
+#include "platform/MidiFileWriter.h"
+#include "sound/MpeEncoder.h"
+#include "sound/SoundControlSource.h"
+#include "sound/SoundManager.h"
+#include "sound/SoundTestSupport.h"
+
+#include "support/MidiFileReader.h"
+#include "support/TestSupport.h"
+
+#include <RtMidi.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+namespace
+{
+using zindle_test::MidiFile;
+using zindle_test::MidiFileEvent;
+using zindle_test::TempDir;
+
+// The channel messages of a read-back file, in order.
+std::vector<MidiFileEvent> ChannelEvents(const MidiFile& file)
+{
+    std::vector<MidiFileEvent> events;
+    for (const MidiFileEvent& e : file.trackEvents.at(0))
+    {
+        if (e.status >= 0x80 && e.status < 0xF0)
+            events.push_back(e);
+    }
+    return events;
+}
+
+// The meta events of a read-back file, in order.
+std::vector<MidiFileEvent> MetaEvents(const MidiFile& file)
+{
+    std::vector<MidiFileEvent> events;
+    for (const MidiFileEvent& e : file.trackEvents.at(0))
+    {
+        if (e.status == 0xFF)
+            events.push_back(e);
+    }
+    return events;
+}
+
+bool WriteEvents(const std::filesystem::path& path, const std::vector<MidiEvent>& events,
+                 int64_t end)
+{
+    MidiFileWriter writer;
+    std::string error;
+    if (!writer.Open(path.string(), 44100, error))
+        return false;
+    writer.Write(events.data(), events.size());
+    return writer.Close(end, error);
+}
+
+// A voice like the theremin that holds one pitch and timbre.
+class HeldVoice : public SoundControlSource
+{
+  public:
+    HeldVoice(float hz, float timbre) : SoundControlSource(2), m_rHz(hz), m_rTimbre(timbre) {}
+    void Generate(int channel, int, SoundControlBuffer* buffer, int count) override
+    {
+        buffer->AddValue(channel == 0 ? m_rHz : m_rTimbre, count);
+    }
+    float m_rHz, m_rTimbre;
+};
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+} // namespace
+
+TEST(MidiFileWriter, RoundTripKeepsEveryEventAtItsSample)
+{
+    TempDir dir;
+    // Times around the widths of the delta encoding, a minute in, and a gap
+    // longer than one delta time can hold.
+    const int64_t times[] = {0,       0,          1,          127,
+                             128,     16383,      16384,      2097151,
+                             2097152, 44100 * 60, 44100 * 60, 0x10000000 + 44100 * 60 + 5};
+    std::vector<MidiEvent> events;
+    for (size_t i = 0; i < std::size(times); ++i)
+    {
+        const uint8_t channel = static_cast<uint8_t>(i % 5);
+        switch (i % 3)
+        {
+        case 0:
+            events.push_back(MidiEvent::Make(times[i], 0x90 | channel, 40 + i, 100));
+            break;
+        case 1:
+            events.push_back(MidiEvent::Make(times[i], 0xE0 | channel, i, 64));
+            break;
+        default:
+            events.push_back(MidiEvent::Make(times[i], 0xB0 | channel, 74, i * 10));
+            break;
+        }
+    }
+    events.push_back(MidiEvent::Make(times[std::size(times) - 1], 0xD0, 33, 0)); // two bytes
+    const int64_t end = times[std::size(times) - 1] + 44100;
+    ASSERT_TRUE(WriteEvents(dir / "round.mid", events, end));
+
+    MidiFile file;
+    std::string error;
+    ASSERT_TRUE(zindle_test::ReadMidiFile(dir / "round.mid", file, error)) << error;
+    EXPECT_EQ(file.format, 0);
+    EXPECT_EQ(file.tracks, 1);
+    const std::vector<MidiFileEvent> channel = ChannelEvents(file);
+    ASSERT_EQ(channel.size(), events.size());
+    // One tick is one sample: 120 bpm (500000 us per beat) and 22050 ticks per
+    // beat make 44100 ticks per second.
+    const std::vector<MidiFileEvent> meta = MetaEvents(file);
+    ASSERT_GE(meta.size(), 3u);
+    EXPECT_EQ(meta[0].metaType, 0x03);
+    EXPECT_EQ(std::string(meta[0].data.begin(), meta[0].data.end()), "Zindle");
+    EXPECT_EQ(meta[1].metaType, 0x51);
+    for (const MidiFileEvent& e : meta)
+    {
+        if (e.metaType == 0x51)
+        {
+            ASSERT_EQ(e.data.size(), 3u);
+            const double usPerBeat = (e.data[0] << 16) | (e.data[1] << 8) | e.data[2];
+            EXPECT_DOUBLE_EQ(usPerBeat / 1e6 / file.division, 1.0 / 44100.0);
+        }
+    }
+    for (size_t i = 0; i < events.size(); ++i)
+    {
+        SCOPED_TRACE("event " + std::to_string(i));
+        EXPECT_EQ(channel[i].tick, events[i].iSampleTime);
+        EXPECT_EQ(channel[i].status, events[i].pBytes[0]);
+        ASSERT_EQ(channel[i].data.size() + 1, events[i].iSize);
+        for (size_t b = 0; b < channel[i].data.size(); ++b)
+            EXPECT_EQ(channel[i].data[b], events[i].pBytes[b + 1]);
+    }
+    EXPECT_EQ(meta.back().metaType, 0x2F);
+    EXPECT_EQ(meta.back().tick, end);
+}
+
+TEST(MidiFileWriter, SameEventsGiveTheSameBytes)
+{
+    TempDir dir;
+    const std::vector<MidiEvent> events = {MidiEvent::Make(0, 0xB0, 101, 0),
+                                           MidiEvent::Make(300, 0x91, 60, 100),
+                                           MidiEvent::Make(4410, 0x81, 60, 64)};
+    ASSERT_TRUE(WriteEvents(dir / "a.mid", events, 44100));
+    ASSERT_TRUE(WriteEvents(dir / "b.mid", events, 44100));
+    const std::string a = zindle_test::ReadFile(dir / "a.mid");
+    EXPECT_EQ(a, zindle_test::ReadFile(dir / "b.mid"));
+    // Header: format 0, one track, 22050 (0x5622) ticks per beat.
+    const std::string header("MThd\0\0\0\6\0\0\0\1\x56\x22MTrk", 18);
+    EXPECT_EQ(a.substr(0, 18), header);
+    // The events: delta 0 B0 65 00, delta 300 (82 2C) 91 3C 64, delta 4110
+    // (A0 0E) 81 3C 40, then the end of the track 39690 samples later.
+    const std::string body("\x00\xB0\x65\x00\x82\x2C\x91\x3C\x64\xA0\x0E\x81\x3C\x40"
+                           "\x82\xB6\x0A\xFF\x2F\x00",
+                           20);
+    EXPECT_EQ(a.substr(a.size() - body.size()), body);
+}
+
+TEST(MidiFileWriter, LateEventsWaitAndNonChannelBytesStayOut)
+{
+    TempDir dir;
+    MidiEvent empty;
+    std::vector<MidiEvent> events = {MidiEvent::Make(1000, 0x90, 60, 100),
+                                     MidiEvent::Make(500, 0x80, 60, 64), // earlier than 1000
+                                     MidiEvent::Make(1200, 0xF0, 1, 2),  // not a channel message
+                                     empty, MidiEvent::Make(1300, 0x90, 62, 100)};
+    ASSERT_TRUE(WriteEvents(dir / "late.mid", events, 0)); // the end before the last event
+    MidiFile file;
+    std::string error;
+    ASSERT_TRUE(zindle_test::ReadMidiFile(dir / "late.mid", file, error)) << error;
+    const std::vector<MidiFileEvent> channel = ChannelEvents(file);
+    ASSERT_EQ(channel.size(), 3u);
+    EXPECT_EQ(channel[0].tick, 1000);
+    EXPECT_EQ(channel[1].tick, 1000);
+    EXPECT_EQ(channel[1].status, 0x80);
+    EXPECT_EQ(channel[2].tick, 1300);
+    EXPECT_EQ(MetaEvents(file).back().tick, 1300);
+}
+
+TEST(MidiFileWriter, AFileThatCannotBeWrittenFailsAndLeavesNothing)
+{
+    TempDir dir;
+    std::string error;
+    {
+        MidiFileWriter writer;
+        EXPECT_FALSE(writer.Open((dir / "missing" / "x.mid").string(), 44100, error));
+        EXPECT_NE(error.find("cannot write"), std::string::npos) << error;
+        EXPECT_NE(error.find("x.mid"), std::string::npos) << error;
+        EXPECT_FALSE(writer.IsOpen());
+        error.clear();
+        EXPECT_FALSE(writer.Open((dir / "odd.mid").string(), 44101, error));
+        EXPECT_NE(error.find("44101"), std::string::npos) << error;
+    }
+    {
+        // Opened but never closed: the temporary file goes, nothing is left.
+        MidiFileWriter writer;
+        ASSERT_TRUE(writer.Open((dir / "abandoned.mid").string(), 44100, error));
+        const MidiEvent e = MidiEvent::Make(10, 0x90, 60, 100);
+        writer.Write(&e, 1);
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
+}
+
+TEST(MidiOutput, DrainsTheEncoderIntoTheFileAndEndsSoundingNotes)
+{
+    zindle_test::ScopedSoundManager sound;
+    TempDir dir;
+    HostOptions options;
+    options.sMidiFile = (dir / "play.mid").string();
+    options.iMidiBendRange = 24;
+    MidiOutput output;
+    std::string error;
+    ASSERT_TRUE(output.Open(options, error)) << error;
+    ASSERT_TRUE(output.IsOpen());
+    EXPECT_FALSE(output.IsLive());
+    MpeEncoder* encoder = MpeEncoder::GetInstance();
+    ASSERT_EQ(encoder, output.GetEncoder());
+
+    HeldVoice voice(466.16f, 0.5f); // A#4 and a bit
+    for (int block = 1; block <= 10; ++block)
+    {
+        if (block == 3)
+            encoder->SetVoiceSource(2, &voice);
+        encoder->ProcessBlock(block, 441);
+        output.Update();
+    }
+    ASSERT_TRUE(output.Close(44100, error)) << error;
+    EXPECT_EQ(MpeEncoder::GetInstance(), nullptr);
+    EXPECT_EQ(output.GetEventsSent(), 29 + 4);
+
+    MidiFile file;
+    ASSERT_TRUE(zindle_test::ReadMidiFile(options.sMidiFile, file, error)) << error;
+    const std::vector<MidiFileEvent> channel = ChannelEvents(file);
+    ASSERT_EQ(channel.size(), 33u);
+    EXPECT_EQ(channel[7].data, (std::vector<uint8_t>{6, 24})); // the bend range, channel 2
+    EXPECT_EQ(channel[29].status, 0xE3);                       // voice 2: channel 4
+    EXPECT_EQ(channel[29].tick, 882);
+    EXPECT_EQ(channel[31].status, 0x93);
+    EXPECT_EQ(channel[31].data, (std::vector<uint8_t>{70, 100}));
+    EXPECT_EQ(channel[32].status, 0x83); // released when playing stopped
+    EXPECT_EQ(channel[32].tick, 4410);
+    EXPECT_EQ(MetaEvents(file).back().tick, 44100);
+}
+
+TEST(MidiOutput, MakesNothingWhenNoMidiIsAskedFor)
+{
+    MidiOutput output;
+    std::string error;
+    ASSERT_TRUE(output.Open(HostOptions(), error));
+    EXPECT_FALSE(output.IsOpen());
+    EXPECT_EQ(MpeEncoder::GetInstance(), nullptr);
+    output.Update();
+    EXPECT_TRUE(output.Close(0, error));
+}
+
+TEST(MidiOutput, LivePortIsAVirtualZindlePortWhereASequencerExists)
+{
+    HostOptions options;
+    options.bMidiOut = true;
+    MidiOutput output;
+    std::string error;
+    ASSERT_TRUE(output.Open(options, error)) << error;
+    EXPECT_TRUE(output.IsOpen()); // the encoder runs whatever happens to the port
+    if (!MidiOutput::SequencerAvailable())
+    {
+        EXPECT_FALSE(output.IsLive());
+        output.Update();
+        EXPECT_TRUE(output.Close(0, error));
+        GTEST_SKIP() << "no ALSA sequencer on this machine: only the fallback was checked";
+    }
+    ASSERT_TRUE(output.IsLive());
+    EXPECT_EQ(output.GetPortDescription(), "virtual port Zindle");
+    RtMidiIn listener(RtMidi::LINUX_ALSA, "zindle-test");
+    bool found = false;
+    for (unsigned i = 0; i < listener.getPortCount(); ++i)
+        found = found || listener.getPortName(i).find("Zindle") != std::string::npos;
+    EXPECT_TRUE(found);
+    output.Update();
+    EXPECT_TRUE(output.Close(0, error));
+}
+
+TEST(MidiOutput, WithoutASequencerTheProgramWarnsOnceAndPlaysOn)
+{
+    // An empty ALSA configuration knows no sequencer, on any machine.
+    TempDir dir;
+    zindle_test::WriteFile(dir / "alsa.conf", "");
+    const auto result = zindle_test::RunCommand(
+        "ALSA_CONFIG_PATH='" + (dir / "alsa.conf").string() + "' " + zindle_test::ZindleBinary() +
+        " --headless --seconds 0.5 --midi-out --mute --wav '" + (dir / "out.wav").string() +
+        "' --midi '" + (dir / "out.mid").string() + "'");
+    EXPECT_EQ(result.status, 0) << result.output;
+    const std::vector<std::string> lines = Lines(result.output);
+    ASSERT_EQ(lines.size(), 1u) << result.output;
+    EXPECT_EQ(lines[0], "zindle: warning: no ALSA sequencer on this machine: MIDI output is off, "
+                        "Zindle plays on");
+    // The rest of the performance happened: the audio and the file are there.
+    zindle_test::WavFile wav;
+    ASSERT_TRUE(zindle_test::ReadWav(dir / "out.wav", wav));
+    EXPECT_GE(wav.samples.size(), 22050u);
+    MidiFile file;
+    std::string error;
+    ASSERT_TRUE(zindle_test::ReadMidiFile(dir / "out.mid", file, error)) << error;
+    EXPECT_EQ(ChannelEvents(file).size(), 29u); // the configuration
+}
+
+TEST(MidiOutput, TheProgramsMidiFileIsTheSameForTheSameInputs)
+{
+    TempDir dir;
+    std::string bytes[2];
+    for (int run = 0; run < 2; ++run)
+    {
+        const auto path = dir / ("run" + std::to_string(run) + ".mid");
+        const auto result = zindle_test::RunCommand(zindle_test::ZindleBinary() +
+                                                    " --headless --seconds 0.3 --seed 7 --midi '" +
+                                                    path.string() + "'");
+        ASSERT_EQ(result.status, 0) << result.output;
+        bytes[run] = zindle_test::ReadFile(path);
+    }
+    EXPECT_EQ(bytes[0], bytes[1]);
+    MidiFile file;
+    std::string error;
+    ASSERT_TRUE(zindle_test::ParseMidiFile(bytes[0], file, error)) << error;
+    // The track lasts as long as the audio pulled: 6 frames (13230 samples) in 256-sample requests.
+    EXPECT_EQ(MetaEvents(file).back().tick, 13312);
+
+    const auto bad =
+        zindle_test::RunCommand(zindle_test::ZindleBinary() + " --headless --seconds 0.1 --midi '" +
+                                (dir / "no" / "x.mid").string() + "'");
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_NE(bad.output.find("cannot write"), std::string::npos) << bad.output;
+}
+
+TEST(MidiOutput, CommandLineOptions)
+{
+    struct Case
+    {
+        std::vector<std::string> args;
+        int status;
+        bool midiOut;
+        std::string port;
+        int bend;
+        bool mute;
+        std::string file;
+    };
+    const Case cases[] = {
+        {{}, CommandLine::c_iContinue, false, "", 48, false, ""},
+        {{"--midi-out"}, CommandLine::c_iContinue, true, "", 48, false, ""},
+        {{"--midi-out", "--mute"}, CommandLine::c_iContinue, true, "", 48, true, ""},
+        {{"--midi-out", "FLUID", "--midi-bend", "24"},
+         CommandLine::c_iContinue,
+         true,
+         "FLUID",
+         24,
+         false,
+         ""},
+        {{"--midi", "a.mid", "--midi-bend", "96"},
+         CommandLine::c_iContinue,
+         false,
+         "",
+         96,
+         false,
+         "a.mid"},
+        {{"--midi-bend", "0"}, 2, false, "", 48, false, ""},
+        {{"--midi-bend", "97"}, 2, false, "", 48, false, ""},
+        {{"--midi"}, 2, false, "", 48, false, ""},
+    };
+    for (const Case& c : cases)
+    {
+        std::string joined;
+        std::vector<char*> argv = {const_cast<char*>("zindle")};
+        for (const std::string& a : c.args)
+        {
+            argv.push_back(const_cast<char*>(a.c_str()));
+            joined += a + " ";
+        }
+        SCOPED_TRACE(joined);
+        HostOptions options;
+        testing::internal::CaptureStderr();
+        const int status = CommandLine::Parse(static_cast<int>(argv.size()), argv.data(), options);
+        testing::internal::GetCapturedStderr();
+        ASSERT_EQ(status, c.status);
+        if (status != CommandLine::c_iContinue)
+            continue;
+        EXPECT_EQ(options.bMidiOut, c.midiOut);
+        EXPECT_EQ(options.sMidiOutPort, c.port);
+        EXPECT_EQ(options.iMidiBendRange, c.bend);
+        EXPECT_EQ(options.bMute, c.mute);
+        EXPECT_EQ(options.sMidiFile, c.file);
+    }
+}
+
+TEST(MidiOutput, MutedSoundStillPullsTheVoicesButSendsSilence)
+{
+    zindle_test::ScopedSoundManager sound;
+    SoundManager* manager = SoundManager::GetInstance();
+    zindle_test::TestSignal signal(zindle_test::Constant(0.5f));
+    manager->SetStreamSource(&signal);
+    std::vector<int16_t> out(600, 1);
+    manager->RenderOutput(out.data(), 600);
+    EXPECT_EQ(out[0], 16383);
+    manager->SetMuted(true);
+    manager->RenderOutput(out.data(), 600);
+    for (int16_t s : out)
+        ASSERT_EQ(s, 0);
+    EXPECT_EQ(signal.m_iPosition, 1200); // the graph played on
+    manager->SetMuted(false);
+    manager->RenderOutput(out.data(), 600);
+    EXPECT_EQ(out[599], 16383);
+    manager->SetStreamSource(nullptr);
+}
+
+TEST(MidiOutputThread, LiveSenderDrainsWhileTheAudioThreadPlays)
+{
+    // Live (not headless), a sender thread is the queue's consumer: the file it
+    // writes holds exactly what a single-threaded encoder makes of the same
+    // blocks, in order.
+    zindle_test::ScopedSoundManager sound;
+    constexpr int c_iBlocks = 2000;
+    auto play = [](MpeEncoder& encoder, HeldVoice& voice, int block)
+    {
+        voice.m_rHz = block % 7 == 6 ? 0.0f : 200.0f + static_cast<float>(block % 50);
+        voice.m_rTimbre = static_cast<float>(block % 13) / 13.0f;
+        encoder.ProcessBlock(block + 1, 256);
+    };
+    std::vector<MidiEvent> expected;
+    {
+        MpeEncoder reference;
+        HeldVoice voice(0.0f, 0.0f);
+        reference.SetVoiceSource(1, &voice);
+        for (int b = 0; b < c_iBlocks; ++b)
+            play(reference, voice, b);
+        reference.EndNotes();
+        MidiEvent e;
+        while (reference.Drain(&e, 1) == 1)
+            expected.push_back(e);
+    }
+
+    TempDir dir;
+    HostOptions options;
+    options.bHeadless = false;
+    options.sMidiFile = (dir / "live.mid").string();
+    MidiOutput output;
+    std::string error;
+    ASSERT_TRUE(output.Open(options, error)) << error;
+    ASSERT_TRUE(output.HasSenderThread());
+    HeldVoice voice(0.0f, 0.0f);
+    output.GetEncoder()->SetVoiceSource(1, &voice);
+    std::thread audio(
+        [&]()
+        {
+            for (int b = 0; b < c_iBlocks; ++b)
+                play(*output.GetEncoder(), voice, b);
+        });
+    while (output.GetEventsSent() < 29)
+        std::this_thread::yield(); // the sender sends without the main thread's help
+    audio.join();
+    ASSERT_TRUE(output.Close(0, error)) << error;
+    EXPECT_EQ(output.GetEncoder()->GetDropped(), 0u);
+
+    MidiFile file;
+    ASSERT_TRUE(zindle_test::ReadMidiFile(options.sMidiFile, file, error)) << error;
+    const std::vector<MidiFileEvent> channel = ChannelEvents(file);
+    ASSERT_EQ(channel.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i)
+    {
+        ASSERT_EQ(channel[i].tick, expected[i].iSampleTime) << "event " << i;
+        ASSERT_EQ(channel[i].status, expected[i].pBytes[0]) << "event " << i;
+        ASSERT_EQ(channel[i].data[0], expected[i].pBytes[1]) << "event " << i;
+    }
+}
