@@ -1,6 +1,7 @@
 #include "app/ZindleApp.h"
 
 #include "app/AppState.h"
+#include "app/State_Main.h"
 #include "app/Window.h"
 #include "input/TouchManager.h"
 #include "render/Renderer.h"
@@ -8,21 +9,6 @@
 
 #include <cstdlib>
 
-namespace
-{
-// Until the instrument's main state exists, every frame is an empty one.
-class State_Empty : public AppState
-{
-public:
-    void Render(Renderer& renderer) override
-    {
-        if (!renderer.IsValid())
-            return;
-        renderer.BeginFrame(true, 0);
-        renderer.EndFrame(true);
-    }
-};
-} // namespace
 
 ZindleApp* ZindleApp::s_pInstance = nullptr;
 uint32_t ZindleApp::s_iRandomSeed = 1;
@@ -63,7 +49,7 @@ bool ZindleApp::Init()
     TouchManager::Startup();
     SoundManager::Startup(m_pWindow);
     std::srand(s_iRandomSeed);
-    SetState(new State_Empty());
+    SetState(new State_Main());
     return true;
 }
 

@@ -27,6 +27,7 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
     auto* secondsOption =
         app.add_option("--seconds", seconds, "stop after this many seconds")
             ->check(CLI::NonNegativeNumber);
+    app.add_option("--script", options.sScript, "play a performance script (.zs), headless or live");
     app.add_option("--wav", options.sWav, "write the audio to this WAV file");
     app.add_option("--screenshot", options.sScreenshot,
                    "write the last presented frame as a 480 x 320 landscape PNG at exit");

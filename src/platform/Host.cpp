@@ -6,10 +6,13 @@
 #include "platform/CommandLine.h"
 #include "platform/MidiOutput.h"
 #include "platform/PNGWriter.h"
+#include "platform/PerformanceScript.h"
+#include "platform/ScriptPlayer.h"
 #include "platform/SoundManager_Offline.h"
 #include "platform/SoundManager_SDL.h"
 #include "platform/View_SDL.h"
 #include "platform/WavWriter.h"
+#include "platform/Window_SDL.h"
 
 #include <SDL.h>
 
@@ -18,6 +21,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -41,6 +45,74 @@ bool StartApp(ZindleApp& app)
         return true;
     Fail("start-up failed: " + app.GetFailure());
     app.Shutdown();
+    return false;
+}
+
+// Plays a script's touches into the window's touch input as contacts of their
+// own device, and writes its shots.
+class ScriptTarget : public ScriptPlayer::Target
+{
+public:
+    explicit ScriptTarget(TouchInput_SDL* input) : m_pInput(input) {}
+
+    void TouchDown(int contact, float x, float y) override
+    {
+        m_positions[contact] = {ViewX(y), x};
+        if (m_pInput)
+            m_pInput->Down(c_iScriptDevice, contact, ViewX(y), x);
+    }
+    void TouchMove(int contact, float x, float y) override
+    {
+        m_positions[contact] = {ViewX(y), x};
+        if (m_pInput)
+            m_pInput->Move(c_iScriptDevice, contact, ViewX(y), x);
+    }
+    void TouchUp(int contact) override
+    {
+        const auto at = m_positions.find(contact);
+        if (at == m_positions.end())
+            return;
+        if (m_pInput)
+            m_pInput->Up(c_iScriptDevice, contact, at->second.first, at->second.second);
+        m_positions.erase(at);
+    }
+    void Shot(const std::string& path) override
+    {
+        std::string error;
+        if (!Host::WriteScreenshot(path, error))
+        {
+            Fail(error);
+            m_bFailed = true;
+        }
+    }
+    bool Failed() const { return m_bFailed; }
+
+private:
+    static constexpr int64_t c_iScriptDevice = -3; // apart from the mouse and every touch device
+
+    // Landscape (X, Y) is the portrait view point (320 - Y, X).
+    static float ViewX(float landscapeY) { return 320.0f - landscapeY; }
+
+    TouchInput_SDL* m_pInput;
+    std::map<int, std::pair<float, float>> m_positions; // view points of the contacts down
+    bool m_bFailed = false;
+};
+
+TouchInput_SDL* WindowTouchInput(ZindleApp& app)
+{
+    auto* window = dynamic_cast<Window_SDL*>(app.GetWindow());
+    return window ? &window->GetTouchInput() : nullptr;
+}
+
+// Loads --script; false after reporting a bad script (exit status 2).
+bool LoadScript(const HostOptions& options, PerformanceScript& script)
+{
+    if (options.sScript.empty())
+        return true;
+    std::string error;
+    if (script.Load(options.sScript, error))
+        return true;
+    std::fprintf(stderr, "zindle: %s\n", error.c_str());
     return false;
 }
 
@@ -101,6 +173,10 @@ int Host::RunHeadless(const HostOptions& options)
     // Offscreen GL needs no display; respect a driver the caller chose.
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
 
+    PerformanceScript script;
+    if (!LoadScript(options, script))
+        return 2;
+
     WavWriter wav;
     MidiOutput midi;
     std::string error;
@@ -111,7 +187,9 @@ int Host::RunHeadless(const HostOptions& options)
         return 1;
     }
 
-    const double seconds = options.rSeconds ? *options.rSeconds : c_rDefaultHeadlessSeconds;
+    const double seconds = options.rSeconds         ? *options.rSeconds
+                           : !options.sScript.empty() ? script.GetDefaultSeconds()
+                                                      : c_rDefaultHeadlessSeconds;
     const int64_t frames = static_cast<int64_t>(std::ceil(seconds / c_rActiveFrameInterval - 1e-9));
 
     // Frame k runs at exactly t = k * 0.05 s; the timer is made one tick earlier
@@ -130,11 +208,16 @@ int Host::RunHeadless(const HostOptions& options)
         }
         auto* sound = dynamic_cast<SoundManager_Offline*>(SoundManager::GetInstance());
         std::vector<int16_t> block(static_cast<size_t>(options.iBufferSamples));
+        ScriptPlayer player(script);
+        ScriptTarget target(WindowTouchInput(app));
         for (int64_t frame = 0; frame < frames && app.IsRunning(); ++frame)
         {
             SetVirtualTick(static_cast<uint64_t>(frame + 1));
             app.Update();
+            // Touches arrive between a frame's update and its drawing.
+            player.PlayTouches(static_cast<double>(frame) * c_rActiveFrameInterval, target);
             app.Render();
+            player.TakeShots(target);
             const int64_t target = (frame + 1) * c_iSamplesPerFrame;
             while (sound && sound->GetSamplesPulled() < target)
             {
@@ -144,7 +227,7 @@ int Host::RunHeadless(const HostOptions& options)
             }
             midi.Update();
         }
-        if (!WriteFinalScreenshot(options))
+        if (!WriteFinalScreenshot(options) || target.Failed())
             status = 1;
         if (sound)
             samplesPulled = sound->GetSamplesPulled();
@@ -167,6 +250,10 @@ int Host::RunHeadless(const HostOptions& options)
 
 int Host::RunLive(const HostOptions& options)
 {
+    PerformanceScript script;
+    if (!LoadScript(options, script))
+        return 2;
+
     WavWriter wav;
     MidiOutput midi;
     std::string error;
@@ -193,18 +280,26 @@ int Host::RunLive(const HostOptions& options)
                 wav.Write(captured.data(), n);
         };
 
+        ScriptPlayer player(script);
+        ScriptTarget target(WindowTouchInput(app));
         s_rFrameInterval = c_rActiveFrameInterval;
         const Uint64 frequency = SDL_GetPerformanceFrequency();
         const Uint64 start = SDL_GetPerformanceCounter();
+        auto elapsed = [&]()
+        {
+            return static_cast<double>(SDL_GetPerformanceCounter() - start) /
+                   static_cast<double>(frequency);
+        };
         double next = 0.0;
         while (app.IsRunning())
         {
             app.Update();
+            player.PlayTouches(elapsed(), target);
             app.Render();
+            player.TakeShots(target);
             drain();
             midi.Update();
-            const double now = static_cast<double>(SDL_GetPerformanceCounter() - start) /
-                               static_cast<double>(frequency);
+            const double now = elapsed();
             if (options.rSeconds && now >= *options.rSeconds)
                 break;
             next += s_rFrameInterval;
@@ -214,7 +309,7 @@ int Host::RunLive(const HostOptions& options)
             if (wait > 0.0)
                 SDL_Delay(static_cast<Uint32>(wait * 1000.0));
         }
-        if (!WriteFinalScreenshot(options))
+        if (!WriteFinalScreenshot(options) || target.Failed())
             status = 1;
         app.Shutdown();
         drain();

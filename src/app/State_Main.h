@@ -1,0 +1,123 @@
+// The instrument: builds the scene and the four-voice synth graph, plays the
+// synth and autotune modes, routes every panel control, animates the panel and
+// the about screen, draws both layers and tears everything down in order.
+#pragma once
+
+#include "app/AppState.h"
+
+class Camera_2D;
+class Node;
+class Node_2DQuad;
+class Node_Backdrop;
+class Node_ControlPanel;
+class Node_Decals;
+class Node_DoubleClickButton;
+class Node_NoteGrid;
+class Node_Robot;
+class Node_Sprite;
+class SoundControl_Switch;
+class SoundControl_Theremin;
+class SoundControl_Tweakable;
+class SoundSource_Amp;
+class SoundSource_BLPulse;
+class SoundSource_BLSaw;
+class SoundSource_Delay;
+class SoundSource_LadderFilter;
+class SoundSource_Limiter;
+class SoundSource_Mixer;
+class SoundSource_Osc_Sine;
+class SoundSource_Overdrive;
+class SoundSource_Switch;
+
+class State_Main : public AppState
+{
+  public:
+    static constexpr int c_iVoices = 4;
+
+    State_Main() = default;
+    ~State_Main() override;
+
+    State_Main(const State_Main&) = delete;
+    State_Main& operator=(const State_Main&) = delete;
+
+    bool Init() override;
+    void Update(float dt) override;
+    void Render(Renderer& renderer) override;
+    void Exit() override;
+
+    void SetSynthMode();
+    void SetAutotuneMode(int mode);
+    void SliderCallback(int id, int phase, float value);
+    static void SliderCallback_Static(void* state, int id, int phase, float value);
+    void ButtonCallback(int id);
+    static void ButtonCallback_Static(void* state, int id);
+    Camera_2D* GetPanelCamera() const { return m_pPanelCamera; }
+
+    // What the rest of the program (and the tests) may look at.
+    int GetSynthMode() const { return m_iSynthMode; }
+    int GetAutotuneMode() const { return m_iAutotuneMode; }
+    bool IsPanelOpen() const { return m_bPanelOpen; }
+    bool IsAboutShown() const { return m_bAboutShown; }
+    float GetPanelSlide() const { return m_rPanelSlide; }
+    float GetAboutSlide() const { return m_rAboutSlide; }
+    Node_ControlPanel* GetControlPanel() const { return m_pControlPanel; }
+    Node_NoteGrid* GetNoteGrid() const { return m_pNoteGrid; }
+    Node_Sprite* GetHint() const { return m_pHint; }
+    Node_Robot* GetRobot() const { return m_pRobot; }
+    Camera_2D* GetMainCamera() const { return m_pMainCamera; }
+    SoundControl_Theremin* GetTheremin(int voice) const;
+    SoundSource_Limiter* GetLimiter() const { return m_pLimiter; }
+    SoundSource_LadderFilter* GetFilter(int voice) const;
+    SoundSource_Delay* GetDelay() const { return m_pDelay; }
+    SoundSource_Overdrive* GetOverdrive() const { return m_pOverdrive; }
+    SoundControl_Tweakable* GetPulseWidthControl() const { return m_pPulseWidthControl; }
+    SoundControl_Tweakable* GetCutoffControl() const { return m_pCutoffControl; }
+    SoundSource_Switch* GetOscillatorSwitch(int voice) const;
+    SoundSource_Switch* GetVoiceSwitch(int voice) const;
+    SoundControl_Switch* GetWidthSwitch(int voice) const;
+    SoundControl_Switch* GetCutoffSwitch(int voice) const;
+
+  private:
+    void BuildScene();
+    void BuildSynth();
+    template <typename T> static void ReleaseNode(T*& node);
+    template <typename T> static void DeleteObject(T*& object);
+
+    Node* m_pRoot = nullptr;
+    Camera_2D* m_pMainCamera = nullptr;
+    Node_Backdrop* m_pBackdrop = nullptr;
+    Node_Decals* m_pDecals = nullptr;
+    Node_Robot* m_pRobot = nullptr;
+    Node_NoteGrid* m_pNoteGrid = nullptr;
+    Node_DoubleClickButton* m_pPanelOpenButton = nullptr;
+    Node_Sprite* m_pHint = nullptr;
+    float m_rHintTime = 0.0f;
+    Camera_2D* m_pPanelCamera = nullptr;
+    Node_ControlPanel* m_pControlPanel = nullptr;
+    Node_2DQuad* m_pSeparator = nullptr;
+
+    SoundSource_BLSaw* m_pSaw[c_iVoices] = {};
+    SoundSource_BLPulse* m_pPulse[c_iVoices] = {};
+    SoundSource_Switch* m_pOscillatorSwitch[c_iVoices] = {};
+    SoundSource_LadderFilter* m_pFilter[c_iVoices] = {};
+    SoundControl_Switch* m_pCutoffSwitch[c_iVoices] = {};
+    SoundSource_Osc_Sine* m_pSine[c_iVoices] = {};
+    SoundSource_Amp* m_pAmp[c_iVoices] = {};
+    SoundSource_Switch* m_pVoiceSwitch[c_iVoices] = {};
+    SoundControl_Theremin* m_pTheremin[c_iVoices] = {};
+    SoundControl_Switch* m_pWidthSwitch[c_iVoices] = {};
+    SoundControl_Tweakable* m_pPulseWidthControl = nullptr;
+    SoundControl_Tweakable* m_pCutoffControl = nullptr;
+    SoundSource_Mixer* m_pMixer = nullptr;
+    SoundSource_Overdrive* m_pOverdrive = nullptr;
+    SoundSource_Delay* m_pDelay = nullptr;
+    SoundSource_Limiter* m_pLimiter = nullptr;
+
+    int m_iSynthMode = 0;
+    int m_iAutotuneMode = 0;
+    bool m_bNoteGridShown = false;
+    bool m_bPanelOpen = false;
+    float m_rPanelSlide = 0.0f;
+    bool m_bAboutShown = false;
+    float m_rAboutSlide = 0.0f;
+};

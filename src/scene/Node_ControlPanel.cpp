@@ -1,0 +1,464 @@
+#include "scene/Node_ControlPanel.h"
+
+#include "app/State_Main.h"
+#include "render/Material.h"
+#include "scene/Font.h"
+#include "scene/Node_2DQuad.h"
+#include "scene/Node_Button.h"
+#include "scene/Node_Slider.h"
+#include "scene/Node_Sprite.h"
+#include "scene/Node_Text.h"
+#include "scene/SceneHelpers.h"
+
+#include <cmath>
+
+namespace
+{
+constexpr const char* c_sFont = "data/fonts/oldsans18.fnt";
+constexpr unsigned int c_iWhite = 0xFFFFFFFF;
+
+// Slider colours: background, frame, fill, pressed frame, pressed fill.
+constexpr unsigned int c_iSliderFrame = 0xFF000000;
+constexpr unsigned int c_iSliderFill = 0xFFFF4444;
+constexpr unsigned int c_iSliderFramePressed = 0xFF444444;
+constexpr unsigned int c_iSliderFillPressed = 0xFFFF8888;
+
+// The one-octave keyboard of the scale page, C to B.
+constexpr float c_rKeyDx[12] = {0, 10, 20, 30, 40, 60, 70, 80, 90, 100, 110, 120};
+constexpr float c_rKeyDy[12] = {27, 0, 27, 0, 27, 27, 0, 27, 0, 27, 0, 27};
+
+const char* const c_sModeNames[4] = {"Mekko", "Pulse", "Theremin", "PWM"};
+} // namespace
+
+Node_ControlPanel::Node_ControlPanel(State_Main* state) : m_pState(state)
+{
+    const Vector2f screen = scene::LandscapeScreenSize();
+    const float W = screen.x;
+    const float H = screen.y;
+    m_rWidth = W;
+    m_rHeight = H;
+    const float M = W - 81.5f;  // centre of the main page
+    const float L = M - 69.0f;  // left edge of the main page's controls
+    const float S = L + 163.0f; // left edge of the second page's controls
+
+    // Main page.
+    for (float x : {W - c_rPageWidth, W})
+    {
+        if (Node_Sprite* background = Node_Sprite::Create("data/panelbg.png"))
+        {
+            if (Material* material = background->GetMaterial())
+                material->SetOptions(0, false, false);
+            background->SetOffset(0.0f, 0.0f, false);
+            background->SetPosition(x, 0.0f, true, 0.0f, 1.0f);
+            AddChild(background);
+            background->Release();
+        }
+    }
+    m_pCloseButton = MakeTextButton(this, W - 70.0f, H - 55.0f, 60.0f, 30.0f, "Close", false, 1);
+    m_pCloseButton->SetTouchBorder(10.0f, 0.0f, 10.0f, 20.0f);
+    m_pAboutButton = MakeTextButton(this, W - 153.0f, H - 55.0f, 60.0f, 30.0f, "About", false, 2);
+    m_pAboutButton->SetTouchBorder(10.0f, 0.0f, 10.0f, 20.0f);
+
+    m_pAboutArea = Node_Button::Create(0.0f, H, W, H);
+    m_pAboutArea->SetColor(false, 0, 0);
+    m_pAboutArea->SetCamera(m_pState ? m_pState->GetPanelCamera() : nullptr);
+    m_pAboutArea->SetCallback(&State_Main::ButtonCallback_Static, m_pState, 3);
+    AddChild(m_pAboutArea);
+
+    MakeQuad(this, L, 35.0f, L + 138.0f, 65.0f);
+    m_pModeText = MakeText(this, 0, 0, 1, "Mekko", true);
+    const int fh = m_pModeText->GetFont() ? m_pModeText->GetFont()->GetHeight() : 0;
+    m_pModeText->SetPos(static_cast<int>(M), 50 - fh / 2);
+    MakeText(this, static_cast<int>(M), 35 - fh, 1, "Mode", false);
+    m_pModeDown = MakeTextButton(this, L, 35.0f, 34.5f, 30.0f, "<", false, 17);
+    m_pModeDown->SetTextOffset(0.0f, -1.0f);
+    m_pModeDown->SetTouchBorder(0.0f, 0.0f, 30.0f, 20.0f);
+    m_pModeUp = MakeTextButton(this, L + 103.0f, 35.0f, 34.5f, 30.0f, ">", false, 18);
+    m_pModeUp->SetTextOffset(0.0f, -1.0f);
+    m_pModeUp->SetTouchBorder(30.0f, 0.0f, 0.0f, 20.0f);
+
+    m_pTimbreSlider = MakeSlider(this, L + 2.0f, 93.0f, 134.0f, 20.0f, "Timbre", 8, 0.0f);
+    m_pSynthControlsButton =
+        MakeTextButton(this, L, 85.0f, 138.0f, 30.0f, "Synth Controls  >", true, 4);
+    m_pSynthControlsButton->SetTouchBorder(10.0f, 0.0f, 10.0f, 20.0f);
+    m_pSynthControlsButton->SetActive(false);
+    ShowWidget(m_pSynthControlsButton, false);
+    m_pEffectsButton = MakeTextButton(this, L, 135.0f, 138.0f, 30.0f, "Effects  >", true, 5);
+    m_pEffectsButton->SetTouchBorder(10.0f, 0.0f, 10.0f, 20.0f);
+    m_pScaleButton = MakeTextButton(this, L, 185.0f, 138.0f, 30.0f, "Scale  >", true, 6);
+    m_pScaleButton->SetTouchBorder(10.0f, 0.0f, 10.0f, 20.0f);
+    m_pBackButton = MakeTextButton(this, S, H - 55.0f, 138.0f, 30.0f, "Back", true, 7);
+    m_pBackButton->SetTouchBorder(10.0f, 0.0f, 10.0f, 20.0f);
+
+    // Effects page.
+    m_pEffectsPage = MakePage();
+    m_pEchoVolumeSlider =
+        MakeSlider(m_pEffectsPage, S, 35.0f, 138.0f, 20.0f, "Echo Volume", 11, 0.0f);
+    m_pEchoTimeSlider = MakeSlider(m_pEffectsPage, S, 85.0f, 138.0f, 20.0f, "Echo Time", 12, 0.0f);
+    m_pEchoRepeatSlider =
+        MakeSlider(m_pEffectsPage, S, 135.0f, 138.0f, 20.0f, "Echo Repeat", 13, 0.0f);
+    m_pOverdriveSlider =
+        MakeSlider(m_pEffectsPage, S, 185.0f, 138.0f, 20.0f, "Overdrive", 14, 0.0f);
+
+    // Pulse synth page.
+    m_pPulsePage = MakePage();
+    m_pPulseTimbreSlider = MakeSlider(m_pPulsePage, S, 35.0f, 138.0f, 20.0f, "Timbre", 8, 0.8f);
+    m_pPulseWidthSlider = MakeSlider(m_pPulsePage, S, 85.0f, 138.0f, 20.0f, "Pulse Width", 9, 0.0f);
+
+    // PWM synth page.
+    m_pPWMPage = MakePage();
+    m_pCutoffSlider = MakeSlider(m_pPWMPage, S, 35.0f, 138.0f, 20.0f, "Cutoff", 10, 1.0f);
+    m_pResonanceSlider = MakeSlider(m_pPWMPage, S, 85.0f, 138.0f, 20.0f, "Resonance", 8, 0.0f);
+
+    // Scale page.
+    m_pScalePage = MakePage();
+    m_pPitchSlider = MakeSlider(m_pScalePage, S + 40.0f, 28.0f, 96.0f, 20.0f, nullptr, 15, 0.5f);
+    m_pPitchSlider->SetTouchBorder(0.0f, 10.0f, 0.0f, 5.0f);
+    m_pZoomSlider = MakeSlider(m_pScalePage, S + 40.0f, 58.0f, 96.0f, 20.0f, nullptr, 16, 0.0f);
+    MakeText(m_pScalePage, static_cast<int>(S), 28, 0, "Pitch", false);
+    MakeText(m_pScalePage, static_cast<int>(S), 58, 0, "Zoom", false);
+    m_pNoteGridButton =
+        MakeTextButton(m_pScalePage, S, 94.0f, 138.0f, 27.0f, "Note Grid", false, 23);
+    m_pNoteGridButton->SetTouchBorder(0.0f, 10.0f, 0.0f, 20.0f);
+    MakeQuad(m_pScalePage, S, 147.0f, S + 138.0f, 174.0f);
+    m_pAutotuneText =
+        MakeText(m_pScalePage, static_cast<int>(M + 163.0f), 160 - fh / 2, 1, "Off", true);
+    MakeText(m_pScalePage, static_cast<int>(M + 163.0f), 147 - fh, 1, "Autotune", false);
+    m_pAutotuneDown = MakeTextButton(m_pScalePage, S, 147.0f, 34.5f, 27.0f, "<", false, 21);
+    m_pAutotuneDown->SetTextOffset(0.0f, -1.0f);
+    m_pAutotuneDown->SetTouchBorder(0.0f, 0.0f, 30.0f, 20.0f);
+    m_pAutotuneUp = MakeTextButton(m_pScalePage, S + 103.0f, 147.0f, 34.5f, 27.0f, ">", false, 22);
+    m_pAutotuneUp->SetTextOffset(0.0f, -1.0f);
+    m_pAutotuneUp->SetTouchBorder(30.0f, 0.0f, 0.0f, 20.0f);
+    for (int k = 0; k < 12; ++k)
+    {
+        Node_Button* key =
+            Node_Button::Create(S + c_rKeyDx[k] - 1.0f, 188.0f + c_rKeyDy[k], 22.0f, 29.0f);
+        key->SetColor(true, c_iButtonLitColour, c_iButtonLitColour);
+        key->SetCallbackOnTouch(true);
+        if (c_rKeyDy[k] > 0.0f)
+            key->SetTouchBorder(0.0f, 0.0f, 0.0f, 15.0f);
+        key->SetCallback(&State_Main::ButtonCallback_Static, m_pState, 24 + k);
+        m_pScalePage->AddChild(key);
+        m_pNoteKeys[k] = key;
+    }
+
+    SetMode(0);
+}
+
+Node_ControlPanel::~Node_ControlPanel()
+{
+    DropWidget(m_pCloseButton);
+    DropWidget(m_pAboutButton);
+    DropWidget(m_pAboutArea);
+    DropWidget(m_pTimbreSlider);
+    DropWidget(m_pSynthControlsButton);
+    DropWidget(m_pEffectsButton);
+    DropWidget(m_pScaleButton);
+    DropWidget(m_pBackButton);
+    DropWidget(m_pEffectsPage);
+    DropWidget(m_pEchoVolumeSlider);
+    DropWidget(m_pEchoTimeSlider);
+    DropWidget(m_pEchoRepeatSlider);
+    DropWidget(m_pOverdriveSlider);
+    DropWidget(m_pPulsePage);
+    DropWidget(m_pPulseTimbreSlider);
+    DropWidget(m_pPulseWidthSlider);
+    DropWidget(m_pPWMPage);
+    DropWidget(m_pResonanceSlider);
+    DropWidget(m_pCutoffSlider);
+    DropWidget(m_pScalePage);
+    DropWidget(m_pPitchSlider);
+    DropWidget(m_pZoomSlider);
+    DropWidget(m_pNoteGridButton);
+    for (Node_Button*& key : m_pNoteKeys)
+        DropWidget(key);
+    DropWidget(m_pAutotuneText);
+    DropWidget(m_pAutotuneDown);
+    DropWidget(m_pAutotuneUp);
+    DropWidget(m_pModeDown);
+    DropWidget(m_pModeUp);
+    DropWidget(m_pModeText);
+}
+
+Node_Button* Node_ControlPanel::MakeTextButton(Node* parent, float x, float y, float w, float h,
+                                               const char* text, bool toPanel, int id)
+{
+    Node_Button* button = Node_Button::Create(x, y, w, h);
+    button->SetFont(c_sFont, c_iWhite, c_iWhite);
+    button->SetColor(true, c_iButtonColour, c_iButtonLitColour);
+    button->SetText(text);
+    if (toPanel)
+        button->SetCallback(&Node_ControlPanel::ButtonCallback_Static, this, id);
+    else
+        button->SetCallback(&State_Main::ButtonCallback_Static, m_pState, id);
+    parent->AddChild(button);
+    return button; // the panel keeps the creation reference
+}
+
+Node_Slider* Node_ControlPanel::MakeSlider(Node* parent, float x, float y, float w, float h,
+                                           const char* text, int id, float value)
+{
+    Node_Slider* slider = Node_Slider::Create(x, y, w, h);
+    slider->SetColor(true, c_iSliderFrame, c_iSliderFill, c_iSliderFramePressed,
+                     c_iSliderFillPressed);
+    slider->SetTouchBorder(0.0f, 10.0f, 0.0f, 20.0f);
+    if (text)
+    {
+        slider->SetFont(c_sFont, c_iWhite, c_iWhite);
+        slider->SetText(text);
+    }
+    slider->SetCallback(&State_Main::SliderCallback_Static, m_pState, id);
+    slider->SetValue(value);
+    parent->AddChild(slider);
+    return slider;
+}
+
+Node* Node_ControlPanel::MakeQuad(Node* parent, float x0, float y0, float x1, float y1)
+{
+    auto* quad = new Node_2DQuad(Vector2f(x0, y0), Vector2f(x1, y1), 0);
+    Material* material = Material::Create();
+    material->SetOptions(0, false, false);
+    quad->SetMaterial(material);
+    material->Release();
+    parent->AddChild(quad);
+    quad->Release();
+    return quad;
+}
+
+Node_Text* Node_ControlPanel::MakeText(Node* parent, int x, int y, int justify, const char* text,
+                                       bool keep)
+{
+    Node_Text* label = Node_Text::Create();
+    label->SetFont(c_sFont);
+    label->SetPos(x, y);
+    label->SetJustify(justify);
+    label->SetText(text);
+    parent->AddChild(label);
+    if (!keep)
+        label->Release();
+    return label;
+}
+
+Node* Node_ControlPanel::MakePage()
+{
+    Node* page = new Node();
+    page->SetChildrenVisible(false);
+    AddChild(page);
+    return page;
+}
+
+void Node_ControlPanel::Drop(Node*& node)
+{
+    if (node)
+        node->Release();
+    node = nullptr;
+}
+
+void Node_ControlPanel::ShowWidget(Node* widget, bool shown)
+{
+    widget->SetVisible(shown);
+    widget->SetChildrenVisible(shown);
+}
+
+void Node_ControlPanel::SetActive(bool active)
+{
+    m_bActive = active;
+    for (Node_Button* button : {m_pCloseButton, m_pAboutButton, m_pEffectsButton,
+                                m_pSynthControlsButton, m_pScaleButton, m_pModeDown, m_pModeUp})
+        button->SetActive(active);
+    if (active)
+    {
+        SetMode(m_iMode);
+    }
+    else
+    {
+        m_pTimbreSlider->SetActive(false);
+        m_pSynthControlsButton->SetActive(false);
+    }
+}
+
+void Node_ControlPanel::SetMode(int mode)
+{
+    m_iMode = mode;
+    switch (mode)
+    {
+    case 0:
+        m_pSynthControlsButton->SetActive(false);
+        ShowWidget(m_pSynthControlsButton, false);
+        m_pTimbreSlider->SetActive(m_bActive);
+        ShowWidget(m_pTimbreSlider, true);
+        m_pModeText->SetText(c_sModeNames[0]);
+        m_pTimbreSlider->Apply();
+        break;
+    case 1:
+        m_pSynthControlsButton->SetActive(m_bActive);
+        ShowWidget(m_pSynthControlsButton, true);
+        m_pTimbreSlider->SetActive(false);
+        ShowWidget(m_pTimbreSlider, false);
+        m_pModeText->SetText(c_sModeNames[1]);
+        m_pPulseTimbreSlider->Apply();
+        m_pPulseWidthSlider->Apply();
+        break;
+    case 2:
+        m_pSynthControlsButton->SetActive(false);
+        ShowWidget(m_pSynthControlsButton, false);
+        m_pTimbreSlider->SetActive(false);
+        ShowWidget(m_pTimbreSlider, false);
+        m_pModeText->SetText(c_sModeNames[2]);
+        break;
+    case 3:
+        m_pSynthControlsButton->SetActive(m_bActive);
+        ShowWidget(m_pSynthControlsButton, true);
+        m_pTimbreSlider->SetActive(false);
+        ShowWidget(m_pTimbreSlider, false);
+        m_pModeText->SetText(c_sModeNames[3]);
+        m_pCutoffSlider->Apply();
+        m_pResonanceSlider->Apply();
+        break;
+    default:
+        break;
+    }
+}
+
+void Node_ControlPanel::SetSubPanel(int page)
+{
+    for (Node* p : {m_pEffectsPage, m_pPulsePage, m_pPWMPage, m_pScalePage})
+    {
+        p->SetChildrenVisible(false);
+        p->GetTransform().SetPosition(10000.0f, 0.0f, 0.0f);
+    }
+    Node* chosen = nullptr;
+    if (page == 1)
+        chosen = m_pEffectsPage;
+    else if (page == 2)
+        chosen = m_pScalePage;
+    else if (page == 0)
+        chosen = m_iMode == 1 ? m_pPulsePage : m_iMode == 3 ? m_pPWMPage : nullptr;
+    if (chosen)
+    {
+        chosen->SetChildrenVisible(true);
+        chosen->GetTransform().SetPosition(0.0f, 0.0f, 0.0f);
+    }
+}
+
+void Node_ControlPanel::ButtonCallback(int id)
+{
+    switch (id)
+    {
+    case 4:
+    case 5:
+    case 6:
+        SetSubPanel(id == 4 ? 0 : id == 5 ? 1 : 2);
+        m_bSubPanelShown = true;
+        SetActive(false);
+        break;
+    case 7:
+        m_bSubPanelShown = false;
+        SetActive(true);
+        break;
+    default:
+        break;
+    }
+}
+
+void Node_ControlPanel::ButtonCallback_Static(void* panel, int id)
+{
+    if (panel)
+        static_cast<Node_ControlPanel*>(panel)->ButtonCallback(id);
+}
+
+void Node_ControlPanel::Update(float dt)
+{
+    if (m_bSubPanelShown)
+    {
+        if (m_rSlide >= 1.0f)
+            return;
+        m_rSlide = std::min(1.0f, m_rSlide + 2.0f * dt);
+    }
+    else
+    {
+        if (m_rSlide <= 0.0f)
+            return;
+        m_rSlide = std::max(0.0f, m_rSlide - 2.0f * dt);
+    }
+    float x;
+    if (m_rSlide <= 0.0f)
+        x = 0.0f;
+    else if (m_rSlide >= 1.0f)
+        x = -c_rPageWidth;
+    else
+        x = c_rPageWidth * (0.5f * std::cos(static_cast<float>(M_PI) * m_rSlide) - 0.5f);
+    GetTransform().SetPosition(x, 0.0f, 0.0f);
+}
+
+void Node_ControlPanel::LoadAbout()
+{
+    if (m_bAboutLoaded)
+        return;
+    m_bAboutLoaded = true;
+    Node_Sprite* about = Node_Sprite::Create("data/about.png");
+    if (!about)
+        return; // the about area still closes the screen
+    if (Material* material = about->GetMaterial())
+        material->SetOptions(0, false, false);
+    about->SetOffset(0.0f, 0.0f, false);
+    about->SetPosition(0.0f, m_rHeight, true, 0.0f, 1.0f);
+    AddChild(about);
+    about->Release();
+}
+
+void Node_ControlPanel::SetSliderValue(int id, float value)
+{
+    Node_Slider* slider = id == 8    ? m_pTimbreSlider
+                          : id == 11 ? m_pEchoVolumeSlider
+                          : id == 12 ? m_pEchoTimeSlider
+                          : id == 13 ? m_pEchoRepeatSlider
+                          : id == 14 ? m_pOverdriveSlider
+                                     : nullptr;
+    if (slider)
+        slider->SetValue(value);
+}
+
+float Node_ControlPanel::GetSliderValue(int id)
+{
+    Node_Slider* slider = id == 8    ? m_pTimbreSlider
+                          : id == 11 ? m_pEchoVolumeSlider
+                          : id == 12 ? m_pEchoTimeSlider
+                          : id == 13 ? m_pEchoRepeatSlider
+                                     : nullptr;
+    return slider ? slider->GetValue() : -1.0f;
+}
+
+void Node_ControlPanel::SetButtonLit(int id, bool lit)
+{
+    Node_Button* button = nullptr;
+    if (id == 23)
+        button = m_pNoteGridButton;
+    else if (id >= 24 && id <= 35)
+        button = m_pNoteKeys[id - 24];
+    if (button)
+        button->SetColor(true, lit ? c_iButtonLitColour : c_iButtonColour, c_iButtonLitColour);
+}
+
+void Node_ControlPanel::SetAutotuneText(const char* text)
+{
+    if (m_pAutotuneText)
+        m_pAutotuneText->SetText(text);
+}
+
+void Node_ControlPanel::SetPitchSlider(float value)
+{
+    if (m_pPitchSlider)
+        m_pPitchSlider->SetValue(value);
+}
+
+const char* Node_ControlPanel::GetModeText() const
+{
+    return m_pModeText ? m_pModeText->GetText() : "";
+}
+
+const char* Node_ControlPanel::GetAutotuneText() const
+{
+    return m_pAutotuneText ? m_pAutotuneText->GetText() : "";
+}
