@@ -5,7 +5,9 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -113,5 +115,101 @@ ScopedSoundManager::ScopedSoundManager()
 ScopedSoundManager::~ScopedSoundManager()
 {
     SoundManager::Shutdown();
+}
+} // namespace zindle_test
+
+namespace zindle_test
+{
+double EstimateFrequency(const std::vector<int16_t>& samples, size_t begin, size_t end,
+                         double minHz, double maxHz, double sampleRate)
+{
+    end = std::min(end, samples.size());
+    const int minLag = static_cast<int>(sampleRate / maxHz);
+    const int maxLag = static_cast<int>(sampleRate / minHz) + 1;
+    if (begin >= end || end - begin < static_cast<size_t>(2 * maxLag))
+        return 0.0;
+    const size_t window = end - begin - static_cast<size_t>(maxLag);
+    std::vector<double> d(static_cast<size_t>(maxLag) + 2, 0.0);
+    for (int lag = 1; lag <= maxLag + 1; ++lag)
+    {
+        double sum = 0.0;
+        for (size_t i = 0; i < window; ++i)
+        {
+            const double diff = static_cast<double>(samples[begin + i]) -
+                                static_cast<double>(samples[begin + i + static_cast<size_t>(lag)]);
+            sum += diff * diff;
+        }
+        d[static_cast<size_t>(lag)] = sum;
+    }
+    // Cumulative mean normalised difference; the first dip below the threshold
+    // is the period.
+    std::vector<double> cmnd(d.size(), 1.0);
+    double running = 0.0;
+    for (size_t lag = 1; lag < d.size(); ++lag)
+    {
+        running += d[lag];
+        cmnd[lag] = running > 0.0 ? d[lag] * static_cast<double>(lag) / running : 1.0;
+    }
+    size_t best = 0;
+    for (size_t lag = static_cast<size_t>(std::max(minLag, 2)); lag + 1 < cmnd.size(); ++lag)
+    {
+        if (cmnd[lag] < 0.15)
+        {
+            while (lag + 1 < cmnd.size() && cmnd[lag + 1] < cmnd[lag])
+                ++lag;
+            best = lag;
+            break;
+        }
+    }
+    if (best == 0)
+    {
+        double lowest = 1e300;
+        for (size_t lag = static_cast<size_t>(std::max(minLag, 2)); lag + 1 < cmnd.size(); ++lag)
+            if (cmnd[lag] < lowest)
+            {
+                lowest = cmnd[lag];
+                best = lag;
+            }
+        if (lowest > 0.5)
+            return 0.0;
+    }
+    // Parabolic refinement on the raw difference.
+    double period = static_cast<double>(best);
+    if (best > 1 && best + 1 < d.size())
+    {
+        const double a = d[best - 1], b = d[best], c = d[best + 1];
+        const double denominator = a - 2.0 * b + c;
+        if (denominator > 0.0)
+            period += 0.5 * (a - c) / denominator;
+    }
+    return sampleRate / period;
+}
+
+double RelativePower(const std::vector<int16_t>& samples, size_t begin, size_t end, double hz,
+                     double sampleRate)
+{
+    end = std::min(end, samples.size());
+    if (begin >= end)
+        return 0.0;
+    const double w = 2.0 * M_PI * hz / sampleRate;
+    double re = 0.0, im = 0.0, total = 0.0;
+    for (size_t i = begin; i < end; ++i)
+    {
+        const double x = samples[i];
+        const double phase = w * static_cast<double>(i - begin);
+        re += x * std::cos(phase);
+        im -= x * std::sin(phase);
+        total += x * x;
+    }
+    const double n = static_cast<double>(end - begin);
+    return total > 0.0 ? (re * re + im * im) / (n * total) : 0.0;
+}
+
+int PeakLevel(const std::vector<int16_t>& samples, size_t begin, size_t end)
+{
+    int peak = 0;
+    for (size_t i = begin; i < std::min(end, samples.size()); ++i)
+        peak = std::max(peak, std::abs(static_cast<int>(samples[i])));
+    return peak;
 }
 } // namespace zindle_test

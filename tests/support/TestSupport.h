@@ -63,3 +63,18 @@ class ScopedSoundManager
     ScopedSoundManager& operator=(const ScopedSoundManager&) = delete;
 };
 } // namespace zindle_test
+
+namespace zindle_test
+{
+// The fundamental frequency of samples[begin, end) in hertz (YIN difference
+// function with parabolic refinement), searched between minHz and maxHz; 0 when
+// no periodicity is found.
+double EstimateFrequency(const std::vector<int16_t>& samples, size_t begin, size_t end,
+                         double minHz = 20.0, double maxHz = 2000.0, double sampleRate = 44100.0);
+// Power of samples[begin, end) at one frequency (Goertzel), normalised by the
+// window's total power: near 0.5 for a lone sine at that frequency.
+double RelativePower(const std::vector<int16_t>& samples, size_t begin, size_t end, double hz,
+                     double sampleRate = 44100.0);
+// Largest absolute sample in [begin, end).
+int PeakLevel(const std::vector<int16_t>& samples, size_t begin, size_t end);
+} // namespace zindle_test

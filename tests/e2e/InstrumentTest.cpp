@@ -1,0 +1,347 @@
+// The whole instrument through the real program, headless: scripted fingers and
+// taps in, the WAV and screenshots out.
+#include "support/TestSupport.h"
+
+#include <png.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using zindle_test::EstimateFrequency;
+using zindle_test::PeakLevel;
+using zindle_test::RelativePower;
+
+namespace
+{
+constexpr double c_rRate = 44100.0;
+
+// The pitch a finger at landscape x plays in the default octave window
+// (octave -1.125 to 4.125 above 65.41 Hz across the full 480-point width). The
+// touch manager moves every touch 5 points to the right.
+double PredictedPitch(double x)
+{
+    return 65.406395 * std::pow(2.0, -1.125 + 5.25 * (x + 5.0) / 480.0);
+}
+
+size_t At(double seconds)
+{
+    return static_cast<size_t>(seconds * c_rRate);
+}
+
+struct Played
+{
+    int status = -1;
+    std::string output;
+    zindle_test::WavFile wav;
+};
+
+// Plays a script headless with a fixed seed and reads the WAV back.
+Played Play(const zindle_test::TempDir& dir, const std::string& script,
+            const std::string& extra = "")
+{
+    const fs::path scriptPath = dir / "play.zs";
+    zindle_test::WriteFile(scriptPath, script);
+    Played run;
+    const auto result = zindle_test::RunCommand(
+        zindle_test::ZindleBinary() + " --headless --seed 7 --script '" + scriptPath.string() +
+        "' --wav '" + (dir / "play.wav").string() + "' " + extra);
+    run.status = result.status;
+    run.output = result.output;
+    zindle_test::ReadWav(dir / "play.wav", run.wav);
+    return run;
+}
+
+// Taps that open the panel (a double tap on the corner) at time t.
+std::string OpenPanel(double t)
+{
+    char text[128];
+    std::snprintf(text, sizeof text, "%.2f tap 455 295\n%.2f tap 455 295\n", t, t + 0.2);
+    return text;
+}
+
+std::string Tap(double t, int x, int y)
+{
+    return std::to_string(t) + " tap " + std::to_string(x) + " " + std::to_string(y) + "\n";
+}
+
+// Reaches synth mode `mode` through the panel: open, ">" mode times, "Close".
+// Returns the time when the panel has closed again.
+double ChooseMode(std::string& script, int mode)
+{
+    if (mode == 0)
+        return 0.0;
+    script += OpenPanel(0.0);
+    double t = 0.8;
+    for (int i = 0; i < mode; ++i, t += 0.2)
+        script += Tap(t, 449, 50); // mode ">"
+    script += Tap(t, 440, 280);    // "Close"
+    return t + 0.7;
+}
+
+struct Image
+{
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgba;
+    const uint8_t* At(int x, int y) const
+    {
+        return &rgba[(static_cast<size_t>(y) * width + x) * 4];
+    }
+};
+
+bool ReadPng(const fs::path& path, Image& image)
+{
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&png, path.c_str()))
+        return false;
+    png.format = PNG_FORMAT_RGBA;
+    image.width = static_cast<int>(png.width);
+    image.height = static_cast<int>(png.height);
+    image.rgba.resize(PNG_IMAGE_SIZE(png));
+    return png_image_finish_read(&png, nullptr, image.rgba.data(), 0, nullptr) != 0;
+}
+
+// Mean absolute difference of two images over a rectangle.
+double Difference(const Image& a, const Image& b, int x0, int y0, int x1, int y1)
+{
+    double sum = 0.0;
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x, ++n)
+            for (int c = 0; c < 3; ++c)
+                sum += std::abs(static_cast<int>(a.At(x, y)[c]) - static_cast<int>(b.At(x, y)[c]));
+    return n ? sum / (3.0 * n) : 0.0;
+}
+} // namespace
+
+TEST(Instrument, AFingerPlaysThePitchOfItsPlaceInEverySynthMode)
+{
+    const char* names[4] = {"Mekko", "Pulse", "Theremin", "PWM"};
+    for (int mode = 0; mode < 4; ++mode)
+    {
+        SCOPED_TRACE(names[mode]);
+        zindle_test::TempDir dir;
+        std::string script;
+        const double start = ChooseMode(script, mode);
+        char text[256];
+        std::snprintf(text, sizeof text, "%.2f down 1 240 160\n%.2f move 1 120 160\n%.2f up 1\n",
+                      start, start + 1.0, start + 2.0);
+        script += text;
+        const Played run = Play(dir, script);
+        ASSERT_EQ(run.status, 0) << run.output;
+        const double middle = EstimateFrequency(run.wav.samples, At(start + 0.3), At(start + 0.9));
+        EXPECT_NEAR(middle, PredictedPitch(240), PredictedPitch(240) * 0.005);
+        const double left = EstimateFrequency(run.wav.samples, At(start + 1.3), At(start + 1.9));
+        EXPECT_NEAR(left, PredictedPitch(120), PredictedPitch(120) * 0.005);
+        EXPECT_GT(PeakLevel(run.wav.samples, At(start + 0.3), At(start + 0.9)), 3000) << "audible";
+    }
+}
+
+TEST(Instrument, FourFingersPlayFourVoicesAndAFifthAddsNothing)
+{
+    zindle_test::TempDir dir;
+    std::string script;
+    const double t = ChooseMode(script, 2); // pure sines make each voice easy to find
+    const int xs[5] = {60, 180, 300, 420, 240};
+    for (int i = 0; i < 5; ++i)
+        script += std::to_string(t + 0.1 * i) + " down " + std::to_string(i + 1) + " " +
+                  std::to_string(xs[i]) + " 80\n";
+    script += std::to_string(t + 2.0) + " up 2\n";
+    const Played run = Play(dir, script);
+    ASSERT_EQ(run.status, 0) << run.output;
+
+    const size_t from = At(t + 0.8), to = At(t + 1.8);
+    for (int i = 0; i < 4; ++i)
+    {
+        SCOPED_TRACE(xs[i]);
+        EXPECT_GT(RelativePower(run.wav.samples, from, to, PredictedPitch(xs[i])), 0.05)
+            << "each of the four fingers sounds";
+    }
+    EXPECT_LT(RelativePower(run.wav.samples, from, to, PredictedPitch(240)), 0.002)
+        << "the fifth finger finds no idle voice";
+
+    // Lifting the second finger ends exactly that voice.
+    const size_t after = At(t + 2.3), end = At(t + 3.3);
+    EXPECT_LT(RelativePower(run.wav.samples, after, end, PredictedPitch(180)), 0.002);
+    EXPECT_GT(RelativePower(run.wav.samples, after, end, PredictedPitch(60)), 0.05);
+    EXPECT_LT(RelativePower(run.wav.samples, after, end, PredictedPitch(240)), 0.002)
+        << "a finger that found no voice does not take the freed one";
+}
+
+TEST(Instrument, LiftingEveryFingerEndsInSilenceAfterTheEcho)
+{
+    zindle_test::TempDir dir;
+    const Played run =
+        Play(dir, "0.0 down 1 100 100\n0.2 down 2 300 200\n1.0 up 1\n1.0 up 2\n4.0 end\n");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_GT(PeakLevel(run.wav.samples, At(0.3), At(0.9)), 3000);
+    EXPECT_GT(PeakLevel(run.wav.samples, At(1.05), At(1.3)), 0) << "the echo rings on briefly";
+    EXPECT_EQ(PeakLevel(run.wav.samples, At(2.5), At(4.0)), 0) << "then nothing";
+    EXPECT_GE(run.wav.samples.size(), At(4.0)) << "the script's end sets the length";
+}
+
+TEST(Instrument, SnapLandsOnEnabledSemitones)
+{
+    // Panel, "Scale  >", autotune ">" three times ("Snap"), optionally a note key,
+    // "Back", "Close", then a finger between two semitones.
+    auto script = [](bool dropG)
+    {
+        std::string s = OpenPanel(0.0);
+        s += Tap(0.8, 398, 200); // "Scale  >"
+        s += Tap(1.5, 449, 160) + Tap(1.7, 449, 160) + Tap(1.9, 449, 160);
+        if (dropG)
+            s += Tap(2.0, 419, 229); // key G
+        s += Tap(2.1, 398, 280);     // "Back"
+        s += Tap(2.8, 440, 280);     // "Close"
+        s += "3.5 down 1 245 160\n5.0 up 1\n";
+        return s;
+    };
+    const double raw = PredictedPitch(245); // 199.6 Hz, between G and G#
+    {
+        SCOPED_TRACE("all notes");
+        zindle_test::TempDir dir;
+        const Played run = Play(dir, script(false));
+        ASSERT_EQ(run.status, 0) << run.output;
+        const double f = EstimateFrequency(run.wav.samples, At(3.8), At(4.8));
+        EXPECT_NEAR(f, 196.0, 196.0 * 0.003) << "G3, the nearest semitone";
+        EXPECT_GT(std::abs(f - raw), 2.0);
+    }
+    {
+        SCOPED_TRACE("without G");
+        zindle_test::TempDir dir;
+        const Played run = Play(dir, script(true));
+        ASSERT_EQ(run.status, 0) << run.output;
+        const double f = EstimateFrequency(run.wav.samples, At(3.8), At(4.8));
+        EXPECT_NEAR(f, 207.65, 207.65 * 0.003) << "G# once G is switched off";
+    }
+}
+
+TEST(Instrument, DoubleTapOpensThePanelAndCloseShutsIt)
+{
+    zindle_test::TempDir dir;
+    const std::string script = "0.0 shot first.png\n" + OpenPanel(0.5) + "1.5 shot open.png\n" +
+                               Tap(2.0, 440, 280) /* "Close" */ + "3.0 shot closed.png\n";
+    const Played run = Play(dir, script);
+    ASSERT_EQ(run.status, 0) << run.output;
+
+    Image first, open, closed;
+    ASSERT_TRUE(ReadPng(dir / "first.png", first));
+    ASSERT_TRUE(ReadPng(dir / "open.png", open));
+    ASSERT_TRUE(ReadPng(dir / "closed.png", closed));
+    ASSERT_EQ(open.width, 480);
+    ASSERT_EQ(open.height, 320);
+    // The separator: a black line two points wide where the scene ends (480 - 165).
+    for (int y = 0; y < 320; y += 7)
+        for (int x = 315; x < 317; ++x)
+        {
+            const uint8_t* p = open.At(x, y);
+            ASSERT_LT(p[0] + p[1] + p[2], 30) << x << "," << y;
+        }
+    EXPECT_GT(Difference(first, open, 320, 0, 480, 320), 20.0)
+        << "the panel strip covers the right";
+    EXPECT_LT(Difference(first, closed, 320, 0, 480, 260),
+              Difference(first, open, 320, 0, 480, 260) / 3)
+        << "closed again, the scene is back";
+}
+
+TEST(Instrument, HintAppearsAfterThreeSingleTaps)
+{
+    zindle_test::TempDir dir;
+    const Played quiet = Play(dir, "3.5 shot none.png\n");
+    ASSERT_EQ(quiet.status, 0) << quiet.output;
+    const Played taps = Play(dir, Tap(0.0, 455, 295) + Tap(1.0, 455, 295) + Tap(2.0, 455, 295) +
+                                      "3.5 shot hint.png\n");
+    ASSERT_EQ(taps.status, 0) << taps.output;
+    Image none, hint;
+    ASSERT_TRUE(ReadPng(dir / "none.png", none));
+    ASSERT_TRUE(ReadPng(dir / "hint.png", hint));
+    EXPECT_GT(Difference(none, hint, 200, 285, 430, 305), 15.0) << "the hint beside the corner";
+    EXPECT_LT(Difference(none, hint, 0, 0, 480, 200), 15.0) << "the rest of the scene as before";
+}
+
+TEST(Instrument, NoteGridShowsOnTheSurface)
+{
+    zindle_test::TempDir dir;
+    std::string common = OpenPanel(0.0) + Tap(0.8, 398, 200); // "Scale  >"
+    const Played plain =
+        Play(dir, common + Tap(2.1, 398, 280) + Tap(2.8, 440, 280) + "3.6 shot plain.png\n");
+    ASSERT_EQ(plain.status, 0) << plain.output;
+    const Played grid = Play(dir, common + Tap(1.5, 398, 107) + Tap(2.1, 398, 280) +
+                                      Tap(2.8, 440, 280) + "3.6 shot grid.png\n");
+    ASSERT_EQ(grid.status, 0) << grid.output;
+    Image a, b;
+    ASSERT_TRUE(ReadPng(dir / "plain.png", a));
+    ASSERT_TRUE(ReadPng(dir / "grid.png", b));
+    // Vertical lines: count columns that changed over the whole height.
+    int changed = 0;
+    for (int x = 0; x < 480; ++x)
+    {
+        int rows = 0;
+        for (int y = 0; y < 320; y += 4)
+        {
+            const uint8_t* p = a.At(x, y);
+            const uint8_t* q = b.At(x, y);
+            if (std::abs(p[0] - q[0]) + std::abs(p[1] - q[1]) + std::abs(p[2] - q[2]) > 30)
+                ++rows;
+        }
+        if (rows > 60)
+            ++changed;
+    }
+    EXPECT_GE(changed, 20) << "a line for each enabled note across the octave window";
+}
+
+TEST(Instrument, SameInputsGiveIdenticalFiles)
+{
+    zindle_test::TempDir a, b;
+    const std::string script = "0 down 1 100 100\n0.5 slide 1 400 200 1\n2 up 1\n2.5 shot s.png\n";
+    const Played first = Play(a, script);
+    const Played second = Play(b, script);
+    ASSERT_EQ(first.status, 0) << first.output;
+    ASSERT_EQ(second.status, 0);
+    EXPECT_EQ(zindle_test::ReadFile(a / "play.wav"), zindle_test::ReadFile(b / "play.wav"));
+    EXPECT_EQ(zindle_test::ReadFile(a / "s.png"), zindle_test::ReadFile(b / "s.png"));
+}
+
+TEST(Instrument, BadScriptsAndResourcesFailClearly)
+{
+    zindle_test::TempDir dir;
+    {
+        SCOPED_TRACE("malformed script");
+        const Played run = Play(dir, "0 down 1 10 10\n1 move 2 5 5\n");
+        EXPECT_EQ(run.status, 2);
+        EXPECT_NE(run.output.find("play.zs:2: move of contact 2, which is not down"),
+                  std::string::npos)
+            << run.output;
+        EXPECT_FALSE(fs::exists(dir / "play.wav")) << "no output for a script that never played";
+    }
+    {
+        SCOPED_TRACE("missing script");
+        const auto result = zindle_test::RunCommand(zindle_test::ZindleBinary() +
+                                                    " --headless --script /no/such.zs");
+        EXPECT_EQ(result.status, 2) << result.output;
+        EXPECT_NE(result.output.find("/no/such.zs"), std::string::npos);
+    }
+    {
+        SCOPED_TRACE("corrupt font and image");
+        zindle_test::TempDir data;
+        for (const auto& entry : fs::directory_iterator(zindle_test::SourceDataDir()))
+            fs::copy(entry.path(), data / entry.path().filename().string());
+        zindle_test::WriteFile(data / "oldsans18.fnt", "BMF\x03garbage");
+        zindle_test::WriteFile(data / "robot4.png", "\x89PNG\r\n\x1a\nbroken");
+        fs::remove(data / "panelbg.png");
+        const auto result = zindle_test::RunCommand(
+            zindle_test::ZindleBinary() + " --headless --seconds 2 --data '" +
+            data.Path().string() + "' --script /dev/null --screenshot '" +
+            (dir / "corrupt.png").string() + "'");
+        EXPECT_EQ(result.status, 0)
+            << "elements whose resources fail are left out: " << result.output;
+        EXPECT_TRUE(fs::exists(dir / "corrupt.png"));
+    }
+}
