@@ -157,13 +157,13 @@ TouchInput_SDL::Entry* TouchInput_SDL::Find(int64_t device, int64_t finger)
     return nullptr;
 }
 
-int TouchInput_SDL::CollectContacts(TouchGlue::Contact* out) const
+int TouchInput_SDL::CollectContacts(TouchGlue::Contact* out)
 {
     int count = 0;
-    for (const Entry& entry : m_entries)
+    for (Entry& entry : m_entries)
     {
         if (entry.used)
-            out[count++] = {const_cast<Entry*>(&entry), entry.x, entry.y};
+            out[count++] = ContactOf(entry);
     }
     return count;
 }

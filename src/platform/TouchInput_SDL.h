@@ -69,7 +69,7 @@ class TouchInput_SDL
     Entry* Find(int64_t device, int64_t finger);
     void Finished(Finish finish, int64_t device, int64_t finger, float viewX, float viewY);
     // Every current contact, the entry's address as its identity.
-    int CollectContacts(TouchGlue::Contact* out) const;
+    int CollectContacts(TouchGlue::Contact* out);
     static TouchGlue::Contact ContactOf(Entry& entry);
 
     TouchGlue m_glue;
