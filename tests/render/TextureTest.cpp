@@ -306,10 +306,10 @@ TEST_F(TextureTest, APVLengthGivesSideAndDepth)
         size_t length;
         int side, bits; // side 0: rejected
         bool texture;   // false: too short for a whole PVRTC level (32 bytes at least)
-    } cases[] = {{131072, 512, 4, true}, {65536, 512, 2, true}, {1000, 0, 0, false},
-                 {524288, 1024, 4, true}, {32, 8, 4, true},     {64, 16, 2, true},
-                 {8, 4, 4, false},        {4, 4, 2, false},     {0, 0, 0, false},
-                 {2097152, 0, 0, false},  {2, 2, 4, false},     {1, 2, 2, false},
+    } cases[] = {{131072, 512, 4, true},  {65536, 512, 2, true}, {1000, 0, 0, false},
+                 {524288, 1024, 4, true}, {32, 8, 4, true},      {64, 16, 2, true},
+                 {8, 4, 4, false},        {4, 4, 2, false},      {0, 0, 0, false},
+                 {2097152, 0, 0, false},  {2, 2, 4, false},      {1, 2, 2, false},
                  {3, 0, 0, false}};
     for (const Case& c : cases)
     {
