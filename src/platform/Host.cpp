@@ -311,11 +311,16 @@ int Host::RunLive(const HostOptions& options)
         }
         if (!WriteFinalScreenshot(options) || target.Failed())
             status = 1;
+        // Everything the device was sent is captured before the sound manager goes.
+        if (sound)
+        {
+            sound->StopStream();
+            drain();
+            if (sound->CaptureDropped() > 0)
+                std::fprintf(stderr, "zindle: warning: %zu captured samples were dropped\n",
+                             sound->CaptureDropped());
+        }
         app.Shutdown();
-        drain();
-        if (sound && sound->CaptureDropped() > 0)
-            std::fprintf(stderr, "zindle: warning: %zu captured samples were dropped\n",
-                         sound->CaptureDropped());
     }
 
     if (wav.IsOpen() && !wav.Close(error))
