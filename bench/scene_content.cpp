@@ -1,14 +1,20 @@
 // Per-frame cost of the animated scene content, headless: the backdrop with
-// four fingers down, the note grid at its 128-line maximum, and the heap
-// allocations each frame makes (the "allocs/frame" counter must read 0).
+// four fingers down, the decals, the robot, the note grid at its 128-line
+// maximum, and the heap allocations each frame makes (the "allocs/frame"
+// counter must read 0). The robot and decal images are written to a temporary
+// resource directory at the shipped sizes.
+#include "file/File_Bundle.h"
 #include "input/TouchManager.h"
 #include "platform/Host.h"
+#include "platform/PNGWriter.h"
 #include "platform/Renderer_GL_SDL.h"
 #include "platform/Window_SDL.h"
 #include "render/Camera_2D.h"
 #include "render/Material.h"
 #include "scene/Node_Backdrop.h"
+#include "scene/Node_Decals.h"
 #include "scene/Node_NoteGrid.h"
+#include "scene/Node_Robot.h"
 #include "sound/SoundControl_Theremin.h"
 
 #include <GLES/gl.h>
@@ -17,8 +23,11 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <new>
+#include <string>
+#include <vector>
 
 namespace
 {
@@ -49,11 +58,36 @@ void operator delete(void* p, std::size_t) noexcept
 
 namespace
 {
+// Solid images at the shipped sizes: heads 256, mouths 128, the decal sheet 256 x 128.
+bool WriteArt(const std::filesystem::path& dir)
+{
+    const auto write = [&](const std::string& name, int width, int height)
+    {
+        std::vector<uint8_t> rgba(static_cast<size_t>(width) * height * 4, 200);
+        std::string error;
+        return PNGWriter::WriteRGB((dir / name).string(), width, height, rgba, error);
+    };
+    bool ok = write("decals.png", 256, 128);
+    for (int i = 0; i < Node_Robot::c_iHeadFrames; ++i)
+    {
+        ok = ok && write("robot" + std::to_string(i) + ".png", 256, 256);
+        for (int k = 0; k < Node_Robot::c_iMouthSteps; ++k)
+            ok = ok && write("mouth" + std::to_string(i + 1) + "-" + std::to_string(k) + ".png",
+                             128, 128);
+    }
+    return ok;
+}
+
 // The renderer, the touch manager and four theremins on a full-screen camera.
 struct Stage
 {
     Stage()
     {
+        std::string pattern = (std::filesystem::temp_directory_path() / "zindle_bench_XXXXXX");
+        if (mkdtemp(pattern.data()))
+            artDir = pattern;
+        if (!artDir.empty() && WriteArt(artDir))
+            File_Bundle::SetResourceDirectory(artDir.string());
         HostOptions options = Host::GetOptions();
         options.bHeadless = true;
         Host::SetOptions(options);
@@ -75,6 +109,8 @@ struct Stage
         camera.reset();
         renderer.reset();
         window.reset();
+        if (!artDir.empty())
+            std::filesystem::remove_all(artDir);
     }
     bool IsValid() const { return renderer && renderer->IsValid(); }
 
@@ -96,6 +132,7 @@ struct Stage
         glFinish();
     }
 
+    std::filesystem::path artDir;
     std::unique_ptr<Window_SDL> window;
     std::unique_ptr<Renderer_GL_SDL> renderer;
     std::unique_ptr<Camera_2D> camera;
@@ -163,6 +200,55 @@ void BM_NoteGridRender_128Lines(benchmark::State& state)
     SoundControl_Theremin::SetPitchZoom(0.0f);
 }
 BENCHMARK(BM_NoteGridRender_128Lines);
+
+void BM_DecalsUpdate(benchmark::State& state)
+{
+    std::srand(1);
+    auto* decals = new Node_Decals();
+    if (!decals->GetBatch())
+        state.SkipWithError("no decal sheet");
+    Measure(state, [&] { decals->Update(0.05f); });
+    decals->Release();
+}
+BENCHMARK(BM_DecalsUpdate);
+
+void BM_DecalsRender(benchmark::State& state)
+{
+    std::srand(1);
+    auto* decals = new Node_Decals();
+    decals->Update(0.05f);
+    Measure(state, [&] { g_pStage->Draw(decals); });
+    decals->Release();
+}
+BENCHMARK(BM_DecalsRender);
+
+Node_Robot* MakeRobot()
+{
+    auto* robot = new Node_Robot();
+    for (auto& voice : g_pStage->voices)
+        robot->AddTheremin(voice.get());
+    robot->SetMouthMode(3);
+    return robot;
+}
+
+// The robot's per-frame update alone: picking the frames and placing the sprites.
+void BM_RobotUpdate(benchmark::State& state)
+{
+    Node_Robot* robot = MakeRobot();
+    if (!robot->GetHeadSprite(0))
+        state.SkipWithError("no robot images");
+    Measure(state, [&] { robot->Render(*g_pStage->renderer); });
+    robot->Release();
+}
+BENCHMARK(BM_RobotUpdate);
+
+void BM_RobotRender(benchmark::State& state)
+{
+    Node_Robot* robot = MakeRobot();
+    Measure(state, [&] { g_pStage->Draw(robot); });
+    robot->Release();
+}
+BENCHMARK(BM_RobotRender);
 
 // The frame around the drawables alone, to subtract from the Render figures.
 void BM_EmptyFrame(benchmark::State& state)

@@ -10,7 +10,7 @@
 
 class Window_SDL : public Window
 {
-public:
+  public:
     // headless: no SDL window and no events.
     Window_SDL(bool headless, bool fullscreen);
     ~Window_SDL() override;
@@ -33,7 +33,7 @@ public:
     // Mouse and finger contacts, fed to the touch manager.
     TouchInput_SDL& GetTouchInput() { return m_touchInput; }
 
-private:
+  private:
     bool m_bHeadless;
     bool m_bFullscreen;
     bool m_bFocused = true;
