@@ -6,6 +6,8 @@
 #include "input/TouchManager.h"
 #include "render/Camera_2D.h"
 #include "sound/SoundControl_Theremin.h"
+#include "sound/SoundSource_Osc_Sine.h"
+#include "sound/SoundTestSupport.h"
 
 #include "support/TestSupport.h"
 
@@ -673,6 +675,50 @@ TEST_F(MpeEncoderThereminTest, AFingerIsHeardOnChannelTwoInEveryAutotuneMode)
                         std::round(receiver.Pitch(1)), 0.01);
         }
     }
+}
+
+TEST_F(MpeEncoderThereminTest, NotePlusBendIsThePitchTheVoiceSounds)
+{
+    // The block loop as the instrument runs it: the sound manager pulls a sine
+    // voice that follows the theremin, then the encoder reads the same block.
+    // The receiver's note plus bend is compared with the sine's measured pitch.
+    SoundControl_Theremin::SetAutotuneSamples(0, false);
+    SoundSource_Osc_Sine sine;
+    sine.SetPitchSource(m_voice.get(), 0);
+    SoundManager* manager = SoundManager::GetInstance();
+    manager->SetStreamSource(&sine);
+    for (int x : {13, 150, 241, 377, 466})
+    {
+        SCOPED_TRACE("finger at x = " + std::to_string(x));
+        auto encoder = MakeEncoder();
+        encoder->SetVoiceSource(0, m_voice.get());
+        Touch(0, x, 100);
+        std::vector<float> audio;
+        for (int b = 0; b < 2 * 44100 / 256; ++b)
+        {
+            const int stamp = manager->GetTimeStamp();
+            const float* block = manager->PullBlock(256);
+            ASSERT_NE(block, nullptr);
+            audio.insert(audio.end(), block, block + 256);
+            encoder->ProcessBlock(stamp, 256);
+        }
+        Touch(2, x, 100);
+        Receiver receiver;
+        for (const MidiEvent& e : Drain(*encoder))
+            receiver.Apply(e);
+        ASSERT_TRUE(receiver.channels[1].on);
+        EXPECT_EQ(receiver.channels[1].noteOns, 1);
+        const double measured = zindle_test::MeasureFrequency(audio, 512);
+        EXPECT_NEAR(receiver.Pitch(1), Note(measured), 0.01) << measured << " Hz";
+        // Let the note end before the next finger.
+        for (int b = 0; b < 2; ++b)
+        {
+            const int stamp = manager->GetTimeStamp();
+            manager->PullBlock(256);
+            encoder->ProcessBlock(stamp, 256);
+        }
+    }
+    manager->SetStreamSource(nullptr);
 }
 
 TEST(MpeEncoderThread, AudioThreadProducesMainThreadDrainsNothingLostOrReordered)
