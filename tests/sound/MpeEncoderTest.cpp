@@ -540,6 +540,33 @@ TEST_F(MpeEncoderTest, RemovedVoicesAndTheEndOfPlayingReleaseEveryNote)
     EXPECT_EQ(events[7].iSampleTime, 512);
 }
 
+TEST_F(MpeEncoderTest, PitchesBeyondMidisNotesHoldTheEdgeWithoutRetriggering)
+{
+    struct Case
+    {
+        float hz, later;
+        int note, bend;
+    };
+    // More than 48 semitones below note 0 and above note 127.
+    for (const Case& c : {Case{0.1f, 0.2f, 0, 0}, Case{300000.0f, 250000.0f, 127, 16383}})
+    {
+        SCOPED_TRACE(std::to_string(c.hz) + " Hz");
+        auto encoder = MakeEncoder();
+        TestVoice voice;
+        voice.Hold(c.hz, 0.5f);
+        encoder->SetVoiceSource(0, &voice);
+        for (int b = 0; b < 3; ++b)
+            Process(*encoder, 256);
+        voice.Hold(c.later, 0.5f);
+        Process(*encoder, 256);
+        const std::vector<MidiEvent> events = Drain(*encoder);
+        ASSERT_EQ(events.size(), 3u);
+        EXPECT_EQ(events[0].pBytes[1] | (events[0].pBytes[2] << 7), c.bend);
+        EXPECT_EQ(events[2].Status(), 0x90);
+        EXPECT_EQ(events[2].pBytes[1], c.note);
+    }
+}
+
 TEST_F(MpeEncoderTest, AFullQueueDropsAndCountsWhatDoesNotFit)
 {
     MpeEncoder encoder(48, 16);
