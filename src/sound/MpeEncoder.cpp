@@ -25,6 +25,7 @@ struct Lane
     int iEnd = INT_MAX; // offset where the current run ends
     float rValue = 0.0f;
 
+    Lane() = default;
     explicit Lane(const SoundControlBuffer* buffer)
     {
         if (buffer && buffer->GetRunCount() > 0)
@@ -88,8 +89,7 @@ void MpeEncoder::ProcessBlock(int start, int count)
         return;
 
     // Two lanes per voice: pitch and timbre.
-    Lane lanes[c_iVoices * 2] = {Lane(nullptr), Lane(nullptr), Lane(nullptr), Lane(nullptr),
-                                 Lane(nullptr), Lane(nullptr), Lane(nullptr), Lane(nullptr)};
+    Lane lanes[c_iVoices * 2];
     bool present[c_iVoices] = {};
     for (int voice = 0; voice < c_iVoices; ++voice)
     {
@@ -161,16 +161,19 @@ void MpeEncoder::Encode(int voice, float hz, float timbre, int64_t time)
     }
     const double nearest = std::round(v.rLastNote);
     const bool whole = std::fabs(v.rLastNote - nearest) < c_rWholeTolerance;
-    const int bend = BendValue(v.rLastNote - v.iNote, m_iBendRange);
+    int bend = BendValue(v.rLastNote - v.iNote, m_iBendRange);
     // A jump from one whole semitone to another (snapping) plays a new note;
     // so does a glide that leaves the bend range around the note, so that the
-    // pitch sent stays exact.
-    if (bend < 0 || (whole && v.bWhole && static_cast<int>(nearest) != v.iNote))
+    // pitch sent stays exact. Beyond MIDI's notes the bend holds at its edge.
+    const bool beyondRange = bend < 0 && NoteNumber(v.rLastNote) != v.iNote;
+    if (beyondRange || (whole && v.bWhole && static_cast<int>(nearest) != v.iNote))
     {
         EndNote(voice, time);
         StartNote(voice, v.rLastNote, timbre, time);
         return;
     }
+    if (bend < 0)
+        bend = EdgeBend(v.rLastNote - v.iNote);
     v.bWhole = whole && static_cast<int>(nearest) == v.iNote;
     const int channel = c_iFirstMemberChannel + voice;
     if (bend != v.iBend)
@@ -190,11 +193,10 @@ void MpeEncoder::StartNote(int voice, double note, float timbre, int64_t time)
 {
     Voice& v = m_voices[voice];
     const int channel = c_iFirstMemberChannel + voice;
-    v.iNote = std::clamp(static_cast<int>(std::lround(note)), 0, 127);
-    // Only a pitch beyond MIDI's note range can miss the range; it is held at the edge.
-    v.iBend = BendValue(std::clamp(note - v.iNote, -static_cast<double>(m_iBendRange),
-                                   m_iBendRange * 8191.0 / c_iBendCentre),
-                        m_iBendRange);
+    v.iNote = NoteNumber(note);
+    v.iBend = BendValue(note - v.iNote, m_iBendRange);
+    if (v.iBend < 0)
+        v.iBend = EdgeBend(note - v.iNote); // only beyond MIDI's notes
     v.iTimbre = TimbreValue(timbre);
     v.bSounding = true;
     v.bWhole = std::fabs(note - v.iNote) < c_rWholeTolerance;
@@ -229,6 +231,16 @@ int MpeEncoder::BendValue(double semitones, int bendRange)
     // The receiver maps bend b to (b - 8192) / 8192 * range semitones.
     const long value = c_iBendCentre + std::lround(semitones / bendRange * c_iBendCentre);
     return value < 0 || value > 16383 ? -1 : static_cast<int>(value);
+}
+
+int MpeEncoder::NoteNumber(double note)
+{
+    return static_cast<int>(std::clamp(std::round(note), 0.0, 127.0));
+}
+
+int MpeEncoder::EdgeBend(double semitones)
+{
+    return semitones < 0.0 ? 0 : 16383;
 }
 
 int MpeEncoder::TimbreValue(float timbre)

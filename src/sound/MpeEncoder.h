@@ -27,7 +27,9 @@ class MpeEncoder
     static constexpr int c_iReleaseVelocity = 64; // the neutral release velocity
     static constexpr int c_iTimbreController = 74;
     static constexpr int c_iBendCentre = 8192;
-    static constexpr size_t c_iDefaultQueueEvents = 16384; // seconds of the busiest playing
+    // Over a second of the busiest playing: four voices gliding make about
+    // 12000 events a second.
+    static constexpr size_t c_iDefaultQueueEvents = 16384;
     // A pitch this close to a semitone counts as whole (0.01 cent): what snapping emits.
     static constexpr double c_rWholeTolerance = 1e-4;
 
@@ -41,6 +43,8 @@ class MpeEncoder
 
     // The control source voice k reads: pitch on its channel 0, timbre on its
     // channel 1. Null mutes the voice (a sounding note ends at the next block).
+    // Like the graph's structure, change it only while the stream is stopped
+    // if the old source is about to be destroyed.
     void SetVoiceSource(int voice, SoundControlSource* source);
 
     // Audio thread, once per block, after (or before) the graph pulled it: reads
@@ -92,6 +96,8 @@ class MpeEncoder
     void StartNote(int voice, double note, float timbre, int64_t time);
     void EndNote(int voice, int64_t time);
     void Queue(int64_t time, int status, int data1, int data2);
+    static int NoteNumber(double note);    // the nearest MIDI note, 0 to 127
+    static int EdgeBend(double semitones); // the bend at the edge toward `semitones`
     static int TimbreValue(float timbre);
 
     int m_iBendRange;

@@ -6,6 +6,8 @@
 #include "input/TouchManager.h"
 #include "render/Camera_2D.h"
 #include "sound/SoundControl_Theremin.h"
+#include "sound/SoundSource_Osc_Sine.h"
+#include "sound/SoundTestSupport.h"
 
 #include "support/TestSupport.h"
 
@@ -538,6 +540,33 @@ TEST_F(MpeEncoderTest, RemovedVoicesAndTheEndOfPlayingReleaseEveryNote)
     EXPECT_EQ(events[7].iSampleTime, 512);
 }
 
+TEST_F(MpeEncoderTest, PitchesBeyondMidisNotesHoldTheEdgeWithoutRetriggering)
+{
+    struct Case
+    {
+        float hz, later;
+        int note, bend;
+    };
+    // More than 48 semitones below note 0 and above note 127.
+    for (const Case& c : {Case{0.1f, 0.2f, 0, 0}, Case{300000.0f, 250000.0f, 127, 16383}})
+    {
+        SCOPED_TRACE(std::to_string(c.hz) + " Hz");
+        auto encoder = MakeEncoder();
+        TestVoice voice;
+        voice.Hold(c.hz, 0.5f);
+        encoder->SetVoiceSource(0, &voice);
+        for (int b = 0; b < 3; ++b)
+            Process(*encoder, 256);
+        voice.Hold(c.later, 0.5f);
+        Process(*encoder, 256);
+        const std::vector<MidiEvent> events = Drain(*encoder);
+        ASSERT_EQ(events.size(), 3u);
+        EXPECT_EQ(events[0].pBytes[1] | (events[0].pBytes[2] << 7), c.bend);
+        EXPECT_EQ(events[2].Status(), 0x90);
+        EXPECT_EQ(events[2].pBytes[1], c.note);
+    }
+}
+
 TEST_F(MpeEncoderTest, AFullQueueDropsAndCountsWhatDoesNotFit)
 {
     MpeEncoder encoder(48, 16);
@@ -673,6 +702,50 @@ TEST_F(MpeEncoderThereminTest, AFingerIsHeardOnChannelTwoInEveryAutotuneMode)
                         std::round(receiver.Pitch(1)), 0.01);
         }
     }
+}
+
+TEST_F(MpeEncoderThereminTest, NotePlusBendIsThePitchTheVoiceSounds)
+{
+    // The block loop as the instrument runs it: the sound manager pulls a sine
+    // voice that follows the theremin, then the encoder reads the same block.
+    // The receiver's note plus bend is compared with the sine's measured pitch.
+    SoundControl_Theremin::SetAutotuneSamples(0, false);
+    SoundSource_Osc_Sine sine;
+    sine.SetPitchSource(m_voice.get(), 0);
+    SoundManager* manager = SoundManager::GetInstance();
+    manager->SetStreamSource(&sine);
+    for (int x : {13, 150, 241, 377, 466})
+    {
+        SCOPED_TRACE("finger at x = " + std::to_string(x));
+        auto encoder = MakeEncoder();
+        encoder->SetVoiceSource(0, m_voice.get());
+        Touch(0, x, 100);
+        std::vector<float> audio;
+        for (int b = 0; b < 2 * 44100 / 256; ++b)
+        {
+            const int stamp = manager->GetTimeStamp();
+            const float* block = manager->PullBlock(256);
+            ASSERT_NE(block, nullptr);
+            audio.insert(audio.end(), block, block + 256);
+            encoder->ProcessBlock(stamp, 256);
+        }
+        Touch(2, x, 100);
+        Receiver receiver;
+        for (const MidiEvent& e : Drain(*encoder))
+            receiver.Apply(e);
+        ASSERT_TRUE(receiver.channels[1].on);
+        EXPECT_EQ(receiver.channels[1].noteOns, 1);
+        const double measured = zindle_test::MeasureFrequency(audio, 512);
+        EXPECT_NEAR(receiver.Pitch(1), Note(measured), 0.01) << measured << " Hz";
+        // Let the note end before the next finger.
+        for (int b = 0; b < 2; ++b)
+        {
+            const int stamp = manager->GetTimeStamp();
+            manager->PullBlock(256);
+            encoder->ProcessBlock(stamp, 256);
+        }
+    }
+    manager->SetStreamSource(nullptr);
 }
 
 TEST(MpeEncoderThread, AudioThreadProducesMainThreadDrainsNothingLostOrReordered)
