@@ -12,6 +12,7 @@
 #include "scene/Node_NoteGrid.h"
 #include "scene/Node_Robot.h"
 #include "scene/Node_Sprite.h"
+#include "sound/MpeEncoder.h"
 #include "sound/SoundControl_Switch.h"
 #include "sound/SoundControl_Theremin.h"
 #include "sound/SoundControl_Tweakable.h"
@@ -202,6 +203,8 @@ void State_Main::BuildSynth()
         m_pTheremin[i]->SetCamera(m_pMainCamera);
         m_pRobot->AddTheremin(m_pTheremin[i]);
         m_pBackdrop->AddTheremin(m_pTheremin[i]);
+        if (MpeEncoder* mpe = MpeEncoder::GetInstance())
+            mpe->SetVoiceSource(i, m_pTheremin[i]);
 
         m_pSaw[i] = new SoundSource_BLSaw();
         m_pSaw[i]->SetPitchSource(m_pTheremin[i], 0);
@@ -514,6 +517,10 @@ void State_Main::Exit()
         sound->StopStream();
         sound->SetStreamSource(nullptr);
     }
+    if (MpeEncoder* mpe = MpeEncoder::GetInstance())
+        for (int i = 0; i < c_iVoices; ++i)
+            if (m_pTheremin[i])
+                mpe->SetVoiceSource(i, nullptr);
     ReleaseNode(m_pRoot);
     DeleteObject(m_pMainCamera);
     ReleaseNode(m_pBackdrop);

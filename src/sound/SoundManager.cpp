@@ -1,6 +1,7 @@
 #include "sound/SoundManager.h"
 
 #include "sound/DenormalGuard.h"
+#include "sound/MpeEncoder.h"
 #include "sound/SoundStreamSource.h"
 
 #include <algorithm>
@@ -66,6 +67,10 @@ const float* SoundManager::PullBlock(int count)
     const int stamp = m_iTimeStamp.load(std::memory_order_relaxed);
     SoundStreamSource* root = m_pStreamSource.load(std::memory_order_acquire);
     const bool produced = root && root->Generate(0, stamp, m_pBlockBuffer, count) != 0;
+    // What the voices played in this block, for MIDI out: every block, silent
+    // ones included, so its clock is the output's sample index.
+    if (MpeEncoder* mpe = MpeEncoder::GetInstance())
+        mpe->ProcessBlock(stamp, count);
     // Wrap explicitly: a signed overflow would be undefined after ~2^31 blocks.
     m_iTimeStamp.store(stamp == INT_MAX ? 0 : stamp + 1, std::memory_order_relaxed);
     return produced ? m_pBlockBuffer : nullptr;
