@@ -653,7 +653,8 @@ TEST_F(StateMainTest, HintAppearsAfterThreeMissedDoubleTapsAndFadesAway)
     };
     const Step steps[] = {
         {0.30f, 127, true}, // 0.35 s: half way in
-        {1.00f, 255, true}, // 1.35 s: full
+        {0.40f, 255, true}, // 0.75 s: full
+        {0.60f, 255, true}, // 1.35 s
         {2.90f, 255, true}, // 4.25 s: still full
         {0.10f, 236, true}, // 4.35 s: fading out
         {0.40f, 91, true},  // 4.75 s
