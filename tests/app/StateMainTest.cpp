@@ -187,6 +187,35 @@ TEST_F(StateMainTest, AFingerSoundsInEveryModeAndLiftingSilencesIt)
     }
 }
 
+TEST_F(StateMainTest, TheFingersHeightWorksAsTheModeSays)
+{
+    // Near the bottom edge the touch axis is close to 0: it closes the filter
+    // in "Mekko", silences the sine in "Theremin", and leaves "PWM" (cutoff from
+    // its slider) bright.
+    auto levelAt = [&](int y)
+    {
+        Down(2, 150, y);
+        Frames(1);
+        OutputLevel(4096);
+        const double level = OutputLevel(4096);
+        Up(2, 150, y);
+        Frames(1);
+        OutputLevel(44100); // the echo dies away
+        return level;
+    };
+    const double mekkoHigh = levelAt(10);
+    const double mekkoLow = levelAt(317);
+    m_pState->ButtonCallback(18);
+    m_pState->ButtonCallback(18);
+    const double sineHigh = levelAt(10);
+    const double sineLow = levelAt(317);
+    m_pState->ButtonCallback(18);
+    const double pwmLow = levelAt(317);
+    EXPECT_GT(mekkoHigh, 4.0 * mekkoLow);
+    EXPECT_GT(sineHigh, 20.0 * sineLow);
+    EXPECT_GT(pwmLow, 4.0 * mekkoLow);
+}
+
 // ---------------------------------------------------------------- modes
 
 TEST_F(StateMainTest, ModeButtonsCycleTheFourModesAndSetEveryVoice)
