@@ -183,6 +183,8 @@ TEST_F(StateMainTest, AFingerSoundsInEveryModeAndLiftingSilencesIt)
         Up(2, 200, 60);
         Frames(1);
         EXPECT_FALSE(m_pState->GetTheremin(0)->IsTouchActive());
+        OutputLevel(44100); // the release and the echo's repeats
+        EXPECT_EQ(OutputLevel(4096), 0.0);
         m_pState->ButtonCallback(18);
     }
 }
