@@ -63,6 +63,7 @@ class State_Main : public AppState
     Node_ControlPanel* GetControlPanel() const { return m_pControlPanel; }
     Node_NoteGrid* GetNoteGrid() const { return m_pNoteGrid; }
     Node_Sprite* GetHint() const { return m_pHint; }
+    Node_DoubleClickButton* GetPanelOpenButton() const { return m_pPanelOpenButton; }
     Node_Robot* GetRobot() const { return m_pRobot; }
     Camera_2D* GetMainCamera() const { return m_pMainCamera; }
     SoundControl_Theremin* GetTheremin(int voice) const;

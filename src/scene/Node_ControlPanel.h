@@ -51,6 +51,7 @@ class Node_ControlPanel : public Node
     Node_Button* GetNoteGridButton() const { return m_pNoteGridButton; }
     Node_Slider* GetTimbreSlider() const { return m_pTimbreSlider; }
     Node_Button* GetSynthControlsButton() const { return m_pSynthControlsButton; }
+    Node_Slider* GetPitchSlider() const { return m_pPitchSlider; }
 
   private:
     Node_Button* MakeTextButton(Node* parent, float x, float y, float w, float h, const char* text,

@@ -25,6 +25,10 @@ class SoundSource_Delay : public SoundStreamSource
     void SetFeedback(float x);
     // Echo level x^2. Switching the echo on from 0 clears the ring first.
     void SetDelayLevel(float x);
+    // The settings as stored (after the curves above).
+    float GetDelayTime() const { return m_rDelayTime.load(std::memory_order_relaxed); }
+    float GetFeedback() const { return m_rFeedback.load(std::memory_order_relaxed); }
+    float GetDelayLevel() const { return m_rDelayLevel.load(std::memory_order_relaxed); }
 
     int Generate(int channel, int start, float* buffer, int count) override;
 

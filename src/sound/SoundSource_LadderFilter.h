@@ -21,6 +21,7 @@ class SoundSource_LadderFilter : public SoundStreamSource
     // Feedback amount, 0 (none) to 11 (the panel's full scale); main thread,
     // any time. Values outside the range are clamped, not a number gives 0.
     void SetResonance(float resonance);
+    float GetResonance() const { return m_rResonance.load(std::memory_order_relaxed); }
 
     int Generate(int channel, int start, float* buffer, int count) override;
 

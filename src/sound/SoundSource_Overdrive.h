@@ -14,6 +14,7 @@ class SoundSource_Overdrive : public SoundStreamSource
     // Panel value in [0, 1] (clamped): drive = 1 + 30 x^2; 0 leaves the signal
     // untouched. Main thread, any time.
     void SetDrive(float x);
+    float GetDrive() const { return m_rDrive.load(std::memory_order_relaxed); }
 
     int Generate(int channel, int start, float* buffer, int count) override;
 
