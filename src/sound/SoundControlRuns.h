@@ -11,7 +11,7 @@
 
 class SoundControlRuns
 {
-public:
+  public:
     SoundControlRuns(SoundControlSource* source, int channel, int start, int count)
         : m_pBuffer(source ? source->UpdateBuffer(channel, start, count) : nullptr), m_iCount(count)
     {
@@ -40,7 +40,7 @@ public:
     // Walks the block as consecutive stretches that cover exactly `count` samples.
     class Cursor
     {
-    public:
+      public:
         explicit Cursor(const SoundControlRuns& runs) : m_runs(runs) {}
 
         // The next stretch (length > 0); false once the block is covered.
@@ -67,7 +67,7 @@ public:
             return true;
         }
 
-    private:
+      private:
         const SoundControlRuns& m_runs;
         int m_iRun = 0;
         int m_iOffset = 0;
@@ -89,7 +89,7 @@ public:
         return value;
     }
 
-private:
+  private:
     SoundControlBuffer* m_pBuffer;
     int m_iCount;
 };

@@ -2,7 +2,8 @@
 
 SoundControl_Switch::SoundControl_Switch(int numSources)
     : SoundControlSource(1), m_pSources(numSources > 0 ? numSources : 0, nullptr),
-      m_pChannels(numSources > 0 ? numSources : 0, 0), m_iNumSources(numSources > 0 ? numSources : 0)
+      m_pChannels(numSources > 0 ? numSources : 0, 0),
+      m_iNumSources(numSources > 0 ? numSources : 0)
 {
 }
 

@@ -8,7 +8,7 @@
 
 class SoundControl_Switch : public SoundControlSource
 {
-public:
+  public:
     explicit SoundControl_Switch(int numSources);
 
     // Before the stream starts. An index outside [0, n) is ignored.
@@ -20,7 +20,7 @@ public:
     // An input that was never set reads as 0 for the whole block.
     void Generate(int channel, int start, SoundControlBuffer* buffer, int count) override;
 
-private:
+  private:
     std::vector<SoundControlSource*> m_pSources;
     std::vector<int> m_pChannels;
     int m_iNumSources;

@@ -7,7 +7,7 @@
 
 class SoundControl_Tweakable : public SoundControlSource
 {
-public:
+  public:
     static constexpr int c_iStepSamples = 10;
 
     SoundControl_Tweakable(float min, float max, float value);
@@ -16,7 +16,7 @@ public:
 
     void Generate(int channel, int start, SoundControlBuffer* buffer, int count) override;
 
-private:
+  private:
     Tweakable_Float m_tweakable;
     float m_rEmittedValue; // audio thread: the value the last block ended on
 };

@@ -8,7 +8,7 @@ class SoundControlSource;
 
 class SoundSource_Amp : public SoundStreamSource
 {
-public:
+  public:
     SoundSource_Amp();
 
     void SetSoundSource(SoundStreamSource* source, int channel);
@@ -16,7 +16,7 @@ public:
 
     int Generate(int channel, int start, float* buffer, int count) override;
 
-private:
+  private:
     float m_rGain = 0.0f;
     bool m_bReset = true; // seed the gain from the next block's first volume
     SoundControlSource* m_pVolumeSource = nullptr;

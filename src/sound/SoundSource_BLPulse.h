@@ -8,7 +8,7 @@ class SoundControlSource;
 
 class SoundSource_BLPulse : public SoundStreamSource
 {
-public:
+  public:
     static constexpr float c_rBufferSize = 2048.0f; // table period in entries
 
     SoundSource_BLPulse();
@@ -19,7 +19,7 @@ public:
 
     int Generate(int channel, int start, float* buffer, int count) override;
 
-private:
+  private:
     float m_rSampleRate = 0.0f;
     float m_rPhase = 0.0f;
     SoundControlSource* m_pPitchSource = nullptr;

@@ -11,7 +11,7 @@ class SoundControlSource;
 
 class SoundSource_BLSaw : public SoundStreamSource
 {
-public:
+  public:
     static constexpr float c_rBufferSize = 2048.0f; // table period in entries
     static constexpr int c_iTableSize = 2048;
     static constexpr int c_iTableEntries = c_iTableSize + 1; // plus one guard entry
@@ -36,7 +36,7 @@ public:
     // LoadSampleBuffer, falling back to ComputeSampleBuffer.
     static void BuildSampleBuffer(float* table);
 
-private:
+  private:
     void RenderRun(float frequency, float* out, int n);
 
     static float m_rSampleBuffer[c_iTableEntries];

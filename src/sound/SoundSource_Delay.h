@@ -11,7 +11,7 @@
 
 class SoundSource_Delay : public SoundStreamSource
 {
-public:
+  public:
     static constexpr int c_iRingSamples = 176400; // 4 s at 44100 Hz
 
     SoundSource_Delay();
@@ -31,7 +31,7 @@ public:
     // The echo's delay in samples for a normalised time.
     static int DelaySamples(float time);
 
-private:
+  private:
     // Set by the main thread only; the audio thread compares its applied copy.
     std::atomic<float> m_rDelayTime{1.0f};
     std::atomic<float> m_rFeedback{0.0f};

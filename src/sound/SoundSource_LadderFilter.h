@@ -11,7 +11,7 @@ class SoundControlSource;
 
 class SoundSource_LadderFilter : public SoundStreamSource
 {
-public:
+  public:
     static constexpr float c_rMaxResonance = 11.0f;
 
     SoundSource_LadderFilter();
@@ -27,7 +27,7 @@ public:
     // The stage coefficient for a cutoff value: 0 gives 0, 1 gives 0.7.
     static float CutoffCoefficient(float cutoff);
 
-private:
+  private:
     SoundControlSource* m_pCutoffSource = nullptr;
     int m_iCutoffChannel = 0;
     SoundStreamSource* m_pSource = nullptr;

@@ -1,16 +1,16 @@
 // Peak limiter at +-0.95: instant attack, the gain relaxes back to 1 with a
-// time constant of about 22 s.
+// time constant of about 987,000 samples (22 s).
 #pragma once
 
 #include "sound/SoundStreamSource.h"
 
 class SoundSource_Limiter : public SoundStreamSource
 {
-public:
+  public:
     static constexpr float c_rLimit = 0.95f;
-    // Nearest float to 0.999999, and exactly one minus it, so the gain settles on 1.
-    static constexpr float c_rReleaseFactor = 0.999999f;
-    static constexpr float c_rReleaseOffset = 1.013279e-6f;
+    static constexpr float c_rReleaseFactor = 0.999999f; // per sample, on the gain's distance to 1
+    // Below this the distance is gone: the gain is exactly 1 again.
+    static constexpr float c_rDeficitFloor = 1e-9f;
 
     SoundSource_Limiter();
 
@@ -18,10 +18,12 @@ public:
 
     int Generate(int channel, int start, float* buffer, int count) override;
 
-    float GetGain() const { return m_rGain; } // audio thread (or while stopped)
+    float GetGain() const { return 1.0f - m_rDeficit; } // audio thread (or while stopped)
 
-private:
+  private:
     SoundStreamSource* m_pSource = nullptr;
     int m_iSourceChannel = 0;
-    float m_rGain = 1.0f;
+    // The gain is kept as its distance below 1: a float gain just under 1 cannot
+    // take steps of a millionth of that distance, and would stall about 3% short.
+    float m_rDeficit = 0.0f;
 };

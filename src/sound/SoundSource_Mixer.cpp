@@ -7,8 +7,8 @@ SoundSource_Mixer::SoundSource_Mixer() : SoundStreamSource(1)
     // Sized for the largest block up front, so the audio thread never allocates.
     SoundManager* manager = SoundManager::GetInstance();
     const int samples = manager ? manager->GetSamplesPerFrame() : 0;
-    m_iScratchSize = samples > SoundManager::c_iMaxBlockSamples ? samples
-                                                                : SoundManager::c_iMaxBlockSamples;
+    m_iScratchSize =
+        samples > SoundManager::c_iMaxBlockSamples ? samples : SoundManager::c_iMaxBlockSamples;
     m_pScratch.reset(new float[m_iScratchSize]);
 }
 

@@ -8,7 +8,7 @@
 
 class SoundSource_Mixer : public SoundStreamSource
 {
-public:
+  public:
     SoundSource_Mixer();
 
     // Appends an input; only before the stream starts. `level` is not applied:
@@ -17,7 +17,7 @@ public:
 
     int Generate(int channel, int start, float* buffer, int count) override;
 
-private:
+  private:
     std::unique_ptr<float[]> m_pScratch;
     int m_iScratchSize = 0;
     std::vector<SoundStreamSource::Connection> m_connections;

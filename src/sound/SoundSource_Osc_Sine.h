@@ -7,7 +7,7 @@ class SoundControlSource;
 
 class SoundSource_Osc_Sine : public SoundStreamSource
 {
-public:
+  public:
     static constexpr float c_rTwoPi = 6.2831855f;
 
     SoundSource_Osc_Sine();
@@ -16,7 +16,7 @@ public:
 
     int Generate(int channel, int start, float* buffer, int count) override;
 
-private:
+  private:
     void RenderRun(float increment, float* out, int n);
 
     float m_rAngle = 0.0f;

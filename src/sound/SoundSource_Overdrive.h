@@ -7,7 +7,7 @@
 
 class SoundSource_Overdrive : public SoundStreamSource
 {
-public:
+  public:
     SoundSource_Overdrive();
 
     void SetSoundSource(SoundStreamSource* source, int channel);
@@ -17,7 +17,7 @@ public:
 
     int Generate(int channel, int start, float* buffer, int count) override;
 
-private:
+  private:
     std::atomic<float> m_rDrive{1.0f};
     SoundStreamSource* m_pSource = nullptr;
     int m_iSourceChannel = 0;

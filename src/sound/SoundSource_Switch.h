@@ -9,7 +9,7 @@
 
 class SoundSource_Switch : public SoundStreamSource
 {
-public:
+  public:
     explicit SoundSource_Switch(int numSources);
 
     // Before the stream starts. An index outside [0, n) is ignored.
@@ -20,7 +20,7 @@ public:
 
     int Generate(int channel, int start, float* buffer, int count) override;
 
-private:
+  private:
     std::vector<SoundStreamSource::Connection> m_pConnections;
     int m_iNumSources;
     std::atomic<int> m_iCurrentSource{0};

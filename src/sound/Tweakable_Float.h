@@ -6,7 +6,7 @@
 
 class Tweakable_Float
 {
-public:
+  public:
     // `value` is clamped into [min, max].
     Tweakable_Float(float min, float max, float value);
 
@@ -17,7 +17,7 @@ public:
     float GetMin() const { return min; }
     float GetMax() const { return max; }
 
-private:
+  private:
     float min;
     float max;
     std::atomic<float> value;

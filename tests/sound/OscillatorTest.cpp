@@ -1,10 +1,10 @@
 // What a listener hears from the oscillators: pitch, level, band-limiting and
 // how each one ends a note.
 #include "SoundTestSupport.h"
-#include "support/TestSupport.h"
 #include "sound/SoundSource_BLPulse.h"
 #include "sound/SoundSource_BLSaw.h"
 #include "sound/SoundSource_Osc_Sine.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -104,7 +104,9 @@ TEST(BLPulse, FundamentalAndSquareLevelsAtSeveralPitchesIncludingBelowOneEntryPe
         for (float x : out)
             onLevel += std::fabs(std::fabs(x) - level) < 0.1 * level ? 1 : 0;
         if (hz <= 660.0f)
+        {
             EXPECT_GT(static_cast<double>(onLevel) / static_cast<double>(out.size()), 0.97);
+        }
         EXPECT_NEAR(Rms(out), level, level * 0.08);
         EXPECT_LT(Peak(out), level * 3.0f);
     }
@@ -273,10 +275,17 @@ TEST(Oscillators, NonFiniteOrHugePitchGivesFiniteOutput)
     const float inf = std::numeric_limits<float>::infinity();
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const std::vector<std::vector<std::pair<float, int>>> cases = {
-        {{nan, 512}},     {{inf, 512}},          {{-inf, 512}},
-        {{1e30f, 512}},   {{44100.0f, 512}},     {{440.0f, 100}, {nan, 100}, {1e9f, 312}},
-        {{-1e30f, 512}},  {{30000.0f, 512}},     {{440.0f, 256}, {inf, 256}},
-        {{1e-38f, 512}},  {{440.0f, 256}, {1e-38f, 256}},
+        {{nan, 512}},
+        {{inf, 512}},
+        {{-inf, 512}},
+        {{1e30f, 512}},
+        {{44100.0f, 512}},
+        {{440.0f, 100}, {nan, 100}, {1e9f, 312}},
+        {{-1e30f, 512}},
+        {{30000.0f, 512}},
+        {{440.0f, 256}, {inf, 256}},
+        {{1e-38f, 512}},
+        {{440.0f, 256}, {1e-38f, 256}},
     };
     for (size_t c = 0; c < cases.size(); ++c)
     {
@@ -294,9 +303,9 @@ TEST(Oscillators, NonFiniteOrHugePitchGivesFiniteOutput)
         Render(&pulse, 1024);
         Render(&sine, 1024);
         pitch.SetRuns(cases[c]);
-        for (SoundStreamSource* source : {static_cast<SoundStreamSource*>(&saw),
-                                          static_cast<SoundStreamSource*>(&pulse),
-                                          static_cast<SoundStreamSource*>(&sine)})
+        for (SoundStreamSource* source :
+             {static_cast<SoundStreamSource*>(&saw), static_cast<SoundStreamSource*>(&pulse),
+              static_cast<SoundStreamSource*>(&sine)})
         {
             const std::vector<float> out = Render(source, 4096, 512);
             EXPECT_TRUE(AllFinite(out));

@@ -7,8 +7,8 @@
 #include "sound/SoundManager.h"
 #include "sound/SoundStreamSource.h"
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <numbers>
 #include <utility>
@@ -20,7 +20,7 @@ namespace zindle_test
 // (a constant by default); counts its Generate calls.
 class TestControl : public SoundControlSource
 {
-public:
+  public:
     explicit TestControl(float value = 0.0f) : SoundControlSource(1) { SetValue(value); }
 
     void SetValue(float value) { m_runs = {{value, 1 << 20}}; }
@@ -36,7 +36,7 @@ public:
 
     int m_iGenerateCalls = 0;
 
-private:
+  private:
     std::vector<std::pair<float, int>> m_runs;
 };
 
@@ -44,7 +44,7 @@ private:
 // while `silent` is set; counts its Generate calls.
 class TestSignal : public SoundStreamSource
 {
-public:
+  public:
     explicit TestSignal(std::function<float(long)> signal)
         : SoundStreamSource(1), m_signal(std::move(signal))
     {
@@ -64,7 +64,7 @@ public:
     int m_iGenerateCalls = 0;
     long m_iPosition = 0;
 
-private:
+  private:
     std::function<float(long)> m_signal;
 };
 

@@ -1,8 +1,8 @@
 // The saw table: the shipped resource file must be exactly what the program
 // computes, and a missing, short or damaged file falls back to the computation.
-#include "support/TestSupport.h"
 #include "file/File_Bundle.h"
 #include "sound/SoundSource_BLSaw.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
