@@ -13,7 +13,7 @@ namespace
 // Until the instrument's main state exists, every frame is an empty one.
 class State_Empty : public AppState
 {
-public:
+  public:
     void Render(Renderer& renderer) override
     {
         if (!renderer.IsValid())

@@ -377,3 +377,58 @@ TEST_F(RendererTest, BlendModesComposeAsDrawn)
         material->Release();
     }
 }
+
+TEST_F(RendererTest, FogFollowsTheCamera)
+{
+    // Fog colour packs red in the top byte, alpha in the lowest.
+    struct Camera_Fog : Camera_2D
+    {
+        Camera_Fog()
+        {
+            m_bFogEnabled = true;
+            m_iFogColor = 0xFF804000;
+            m_rFogStart = 10.0f;
+            m_rFogEnd = 90.0f;
+        }
+    } foggy;
+    Camera_2D clear;
+    Node root;
+    m_gl.GetRenderer().BeginFrame(true, 0);
+    m_gl.GetRenderer().RenderTree(&root, &foggy);
+    EXPECT_TRUE(glIsEnabled(GL_FOG));
+    GLfloat colour[4] = {};
+    glGetFloatv(GL_FOG_COLOR, colour);
+    EXPECT_FLOAT_EQ(colour[0], 1.0f);
+    EXPECT_NEAR(colour[1], 128.0f / 255.0f, 1e-6);
+    EXPECT_NEAR(colour[2], 64.0f / 255.0f, 1e-6);
+    EXPECT_FLOAT_EQ(colour[3], 0.0f);
+    GLfloat start = 0.0f, end = 0.0f;
+    glGetFloatv(GL_FOG_START, &start);
+    glGetFloatv(GL_FOG_END, &end);
+    EXPECT_FLOAT_EQ(start, 10.0f);
+    EXPECT_FLOAT_EQ(end, 90.0f);
+    EXPECT_EQ(GetInteger(GL_FOG_MODE), GL_LINEAR);
+
+    m_gl.GetRenderer().RenderTree(&root, &clear);
+    EXPECT_FALSE(glIsEnabled(GL_FOG));
+    m_gl.GetRenderer().EndFrame(true);
+}
+
+TEST_F(RendererTest, TextureMatrixIsLoadedOrReset)
+{
+    Transform shift;
+    shift.SetPosition(0.25f, 0.5f, 0.0f);
+    m_gl.GetRenderer().SetTextureMatrix(&shift);
+    EXPECT_EQ(GetInteger(GL_MATRIX_MODE), GL_MODELVIEW);
+    GLfloat m[16] = {};
+    glGetFloatv(GL_TEXTURE_MATRIX, m);
+    EXPECT_FLOAT_EQ(m[12], 0.25f);
+    EXPECT_FLOAT_EQ(m[13], 0.5f);
+    EXPECT_FLOAT_EQ(m[0], 1.0f);
+
+    m_gl.GetRenderer().SetTextureMatrix(nullptr);
+    glGetFloatv(GL_TEXTURE_MATRIX, m);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_FLOAT_EQ(m[i], i % 5 == 0 ? 1.0f : 0.0f) << i;
+    EXPECT_EQ(GetInteger(GL_MATRIX_MODE), GL_MODELVIEW);
+}
