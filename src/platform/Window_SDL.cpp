@@ -82,6 +82,20 @@ int Window_SDL::HandleEvent(const SDL_Event& event)
             return c_iMessageQuit;
         }
         break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+    case SDL_MOUSEMOTION:
+    case SDL_FINGERDOWN:
+    case SDL_FINGERMOTION:
+    case SDL_FINGERUP:
+        if (SDL_Window* window = GetSDLWindow())
+        {
+            TouchInput_SDL::Geometry geometry{};
+            SDL_GetWindowSize(window, &geometry.windowWidth, &geometry.windowHeight);
+            SDL_GL_GetDrawableSize(window, &geometry.drawableWidth, &geometry.drawableHeight);
+            m_touchInput.HandleEvent(event, geometry);
+        }
+        break;
     case SDL_AUDIODEVICEREMOVED:
         if (!event.adevice.iscapture)
         {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/Window.h"
+#include "platform/TouchInput_SDL.h"
 
 #include <SDL.h>
 
@@ -29,9 +30,13 @@ class Window_SDL : public Window
     // Handles one event; returns the message it makes (0 for none).
     int HandleEvent(const SDL_Event& event);
 
+    // Mouse and finger contacts, fed to the touch manager.
+    TouchInput_SDL& GetTouchInput() { return m_touchInput; }
+
   private:
     bool m_bHeadless;
     bool m_bFullscreen;
     bool m_bFocused = true;
     bool m_bVideo = false;
+    TouchInput_SDL m_touchInput;
 };

@@ -167,27 +167,6 @@ TEST_F(TouchManagerTest, AuctionOrderWithEqualNegativeAndCompetingBids)
     }
 }
 
-TEST_F(TouchManagerTest, FourIdleBiddersTakeFourFingersAndAFifthIsIgnored)
-{
-    IdleBidder voices[4];
-    for (int finger = 0; finger < 4; ++finger)
-    {
-        Manager().TouchBegan(Handle(finger), 100 + finger, 50);
-        for (int v = 0; v < 4; ++v)
-            EXPECT_EQ(voices[v].m_iTouch, v <= finger ? v : -1) << "finger " << finger;
-    }
-    Manager().TouchBegan(Handle(4), 300, 50);
-    EXPECT_EQ(Manager().FindTouchID(Handle(4)), -1);
-    EXPECT_EQ(Manager().GetActiveTouchCount(), 4);
-
-    // Lifting the second finger frees voice 1 and id 1; the next finger takes both.
-    Manager().TouchEnded(1, 101, 50);
-    EXPECT_EQ(voices[1].m_iTouch, -1);
-    Manager().TouchBegan(Handle(5), 200, 50);
-    EXPECT_EQ(voices[1].m_iTouch, 1);
-    EXPECT_EQ(Manager().FindTouchID(Handle(5)), 1);
-}
-
 TEST_F(TouchManagerTest, AThirteenthContactIsDroppedAndTheOthersKeepWorking)
 {
     RecordingListener owner;

@@ -1,0 +1,74 @@
+// Cost of one theremin voice per block: both control channels of a moving
+// finger, in each autotune mode, and the touch manager's auction for a new finger.
+#include "input/TouchManager.h"
+#include "render/Camera_2D.h"
+#include "sound/SoundControl_Theremin.h"
+
+#include <benchmark/benchmark.h>
+
+namespace
+{
+// Mode: 0 off, 1 gentle ("Slow"), 2 snap.
+void BM_ThereminBlock(benchmark::State& state)
+{
+    const int count = static_cast<int>(state.range(0));
+    const int mode = static_cast<int>(state.range(1));
+    TouchManager::Startup();
+    SoundControl_Theremin::ResetSettings();
+    if (mode == 1)
+        SoundControl_Theremin::SetAutotuneSamples(4410, true);
+    else if (mode == 2)
+        SoundControl_Theremin::SetAutotuneSamples(0, true);
+    Camera_2D camera;
+    camera.SetViewport(Vector2f(0.0f, 0.0f), Vector2f(480.0f, 320.0f));
+    {
+        SoundControl_Theremin voice;
+        voice.SetCamera(&camera);
+        int handle = 0;
+        TouchManager* manager = TouchManager::GetInstance();
+        manager->TouchBegan(&handle, 100, 100);
+        int stamp = 0, x = 100;
+        for (auto _ : state)
+        {
+            // A finger sliding back and forth: every block glides.
+            x = x >= 400 ? 100 : x + 7;
+            manager->TouchMoved(0, x, 100 + x / 4);
+            ++stamp;
+            benchmark::DoNotOptimize(voice.UpdateBuffer(0, stamp, count));
+            benchmark::DoNotOptimize(voice.UpdateBuffer(1, stamp, count));
+        }
+        state.SetItemsProcessed(state.iterations() * count);
+    }
+    TouchManager::Shutdown();
+    SoundControl_Theremin::ResetSettings();
+}
+BENCHMARK(BM_ThereminBlock)
+    ->ArgNames({"samples", "mode"})
+    ->Args({256, 0})
+    ->Args({256, 1})
+    ->Args({256, 2})
+    ->Args({1024, 1});
+
+void BM_TouchAuction(benchmark::State& state)
+{
+    TouchManager::Startup();
+    Camera_2D camera;
+    camera.SetViewport(Vector2f(0.0f, 0.0f), Vector2f(480.0f, 320.0f));
+    {
+        SoundControl_Theremin voices[4];
+        for (auto& voice : voices)
+            voice.SetCamera(&camera);
+        int handle = 0;
+        TouchManager* manager = TouchManager::GetInstance();
+        for (auto _ : state)
+        {
+            manager->TouchBegan(&handle, 200, 100);
+            manager->TouchEnded(manager->FindTouchID(&handle), 200, 100);
+        }
+    }
+    TouchManager::Shutdown();
+}
+BENCHMARK(BM_TouchAuction);
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,315 @@
+// The desktop's touch surface: window points through the letterbox to view
+// points, the mouse and SDL fingers as contacts, and the live window routing
+// them to the real touch manager.
+#include "input/TouchListener.h"
+#include "input/TouchManager.h"
+#include "platform/TouchInput_SDL.h"
+#include "platform/Window_SDL.h"
+#include "render/Renderer.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace
+{
+using Geometry = TouchInput_SDL::Geometry;
+
+struct Event
+{
+    std::string what;
+    int id, x, y; // landscape points as the owner gets them (offset removed)
+};
+
+// Takes every contact and logs it.
+class Logger : public TouchListener
+{
+  public:
+    Logger() { TouchManager::GetInstance()->AddListener(this); }
+    ~Logger() override { TouchManager::GetInstance()->RemoveListener(this); }
+    bool TouchGetBid(int, int, float& bid) override
+    {
+        bid = 1.0f;
+        return true;
+    }
+    void TouchBegan(int id, int x, int y) override { Log("began", id, x, y); }
+    void TouchMoved(int id, int x, int y, int, int) override { Log("moved", id, x, y); }
+    void TouchEnded(int id, int x, int y, int, int) override { Log("ended", id, x, y); }
+    void TouchCanceled(int id, int x, int y, int, int) override { Log("canceled", id, x, y); }
+    void Log(const char* what, int id, int x, int y)
+    {
+        log.push_back({what, id, x - TouchManager::c_iOffsetX, y});
+    }
+    std::vector<Event> log;
+};
+
+class PortraitWindow : public Window
+{
+  public:
+    int GetWidth() const override { return 320; }
+    int GetHeight() const override { return 480; }
+    bool IsFullscreen() const override { return false; }
+    int Process() override { return 0; }
+};
+
+// A landscape renderer that draws nothing: only the glue's rotation matters here.
+class LandscapeRenderer : public Renderer
+{
+  public:
+    explicit LandscapeRenderer(Window* window) : Renderer(window) {}
+    bool RecreateDevice() override { return true; }
+    bool IsValid() override { return true; }
+    void SetMaterial(Material*) override {}
+    void SetTransform(const Transform&) override {}
+    void BeginFrame(bool, unsigned int) override {}
+    void EndFrame(bool) override {}
+    void RenderTree(Node*, Camera*) override {}
+    bool IsMainThread() override { return true; }
+    bool GetLandscape() override { return true; }
+};
+
+SDL_Event MouseButton(Uint32 type, int x, int y, Uint8 button = SDL_BUTTON_LEFT, Uint32 which = 0)
+{
+    SDL_Event e{};
+    e.type = type;
+    e.button.which = which;
+    e.button.button = button;
+    e.button.x = x;
+    e.button.y = y;
+    return e;
+}
+
+SDL_Event MouseMotion(int x, int y, Uint32 state = SDL_BUTTON_LMASK, Uint32 which = 0)
+{
+    SDL_Event e{};
+    e.type = SDL_MOUSEMOTION;
+    e.motion.which = which;
+    e.motion.state = state;
+    e.motion.x = x;
+    e.motion.y = y;
+    return e;
+}
+
+SDL_Event Finger(Uint32 type, SDL_FingerID finger, float x, float y, SDL_TouchID device = 7)
+{
+    SDL_Event e{};
+    e.type = type;
+    e.tfinger.touchId = device;
+    e.tfinger.fingerId = finger;
+    e.tfinger.x = x;
+    e.tfinger.y = y;
+    return e;
+}
+
+void ExpectEvent(const Event& e, const std::string& what, int id, int x, int y)
+{
+    EXPECT_EQ(e.what, what);
+    EXPECT_EQ(e.id, id);
+    EXPECT_EQ(e.x, x);
+    EXPECT_EQ(e.y, y);
+}
+
+class TouchInputTest : public ::testing::Test
+{
+  protected:
+    void SetUp() override { TouchManager::Startup(); }
+    void TearDown() override { TouchManager::Shutdown(); }
+
+    PortraitWindow m_window;
+    LandscapeRenderer m_renderer{&m_window};
+    TouchInput_SDL m_input;
+    const Geometry m_default{960, 640, 960, 640};
+};
+} // namespace
+
+TEST(TouchInputMapping, WindowPointsReachPortraitViewPointsThroughTheLetterbox)
+{
+    struct Case
+    {
+        const char* name;
+        Geometry geometry;
+        float wx, wy;
+        float landscapeX, landscapeY;
+        bool inside;
+    };
+    const Case cases[] = {
+        {"default window, top-left", {960, 640, 960, 640}, 0.0f, 0.0f, 0.0f, 0.0f, true},
+        {"default window, centre", {960, 640, 960, 640}, 480.0f, 320.0f, 240.0f, 160.0f, true},
+        {"default window, near bottom-right",
+         {960, 640, 960, 640},
+         958.0f,
+         638.0f,
+         479.0f,
+         319.0f,
+         true},
+        {"HiDPI: drawable twice the window",
+         {960, 640, 1920, 1280},
+         240.0f,
+         160.0f,
+         120.0f,
+         80.0f,
+         true},
+        {"wide window: bars left and right",
+         {1000, 500, 1000, 500},
+         125.0f,
+         0.0f,
+         0.0f,
+         0.0f,
+         true},
+        {"wide window, in the left bar",
+         {1000, 500, 1000, 500},
+         62.5f,
+         250.0f,
+         -40.0f,
+         160.0f,
+         false},
+        {"tall window: bars above and below",
+         {480, 720, 480, 720},
+         240.0f,
+         240.0f,
+         240.0f,
+         40.0f,
+         true},
+        {"tall window, below the picture",
+         {480, 720, 480, 720},
+         240.0f,
+         600.0f,
+         240.0f,
+         400.0f,
+         false},
+        {"native size", {480, 320, 480, 320}, 100.5f, 50.25f, 100.5f, 50.25f, true},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        float vx = -1.0f, vy = -1.0f;
+        bool inside = !c.inside;
+        ASSERT_TRUE(TouchInput_SDL::WindowToView(c.wx, c.wy, c.geometry, vx, vy, &inside));
+        EXPECT_NEAR(vx, 320.0f - c.landscapeY, 1e-3f);
+        EXPECT_NEAR(vy, c.landscapeX, 1e-3f);
+        EXPECT_EQ(inside, c.inside);
+    }
+    float vx = 0.0f, vy = 0.0f;
+    EXPECT_FALSE(TouchInput_SDL::WindowToView(1.0f, 1.0f, {0, 0, 0, 0}, vx, vy));
+    EXPECT_FALSE(TouchInput_SDL::WindowToView(1.0f, 1.0f, {960, 640, 0, 640}, vx, vy));
+}
+
+TEST_F(TouchInputTest, TheLeftMouseButtonIsOneFinger)
+{
+    Logger logger;
+    m_input.HandleEvent(MouseMotion(100, 100, 0), m_default); // hovering: nothing
+    m_input.HandleEvent(MouseButton(SDL_MOUSEBUTTONDOWN, 480, 320), m_default);
+    m_input.HandleEvent(MouseMotion(200, 100), m_default);
+    m_input.HandleEvent(MouseButton(SDL_MOUSEBUTTONUP, 202, 102), m_default);
+    m_input.HandleEvent(MouseMotion(300, 300), m_default); // after the lift: nothing
+    ASSERT_EQ(logger.log.size(), 3u);
+    ExpectEvent(logger.log[0], "began", 0, 240, 160);
+    ExpectEvent(logger.log[1], "moved", 0, 100, 50);
+    ExpectEvent(logger.log[2], "ended", 0, 101, 51);
+    EXPECT_EQ(m_input.GetContactCount(), 0);
+}
+
+TEST_F(TouchInputTest, OtherButtonsAndMouseCopiesOfTouchesAreIgnored)
+{
+    Logger logger;
+    m_input.HandleEvent(MouseButton(SDL_MOUSEBUTTONDOWN, 480, 320, SDL_BUTTON_RIGHT), m_default);
+    m_input.HandleEvent(
+        MouseButton(SDL_MOUSEBUTTONDOWN, 480, 320, SDL_BUTTON_LEFT, SDL_TOUCH_MOUSEID), m_default);
+    m_input.HandleEvent(MouseMotion(10, 10, SDL_BUTTON_LMASK, SDL_TOUCH_MOUSEID), m_default);
+    EXPECT_TRUE(logger.log.empty());
+    EXPECT_EQ(m_input.GetContactCount(), 0);
+
+    SDL_Event key{};
+    key.type = SDL_KEYDOWN;
+    EXPECT_FALSE(m_input.HandleEvent(key, m_default));
+}
+
+TEST_F(TouchInputTest, FingersAreContactsWithTheirOwnIdentity)
+{
+    Logger logger;
+    // Two fingers and the mouse at once.
+    m_input.HandleEvent(Finger(SDL_FINGERDOWN, 1, 0.25f, 0.5f), m_default);
+    m_input.HandleEvent(Finger(SDL_FINGERDOWN, 2, 0.75f, 0.5f), m_default);
+    m_input.HandleEvent(MouseButton(SDL_MOUSEBUTTONDOWN, 0, 0), m_default);
+    EXPECT_EQ(m_input.GetContactCount(), 3);
+    m_input.HandleEvent(Finger(SDL_FINGERMOTION, 2, 0.5f, 0.25f), m_default);
+    // Lifting one of three keeps the others (the set still lists it while it lifts).
+    m_input.HandleEvent(Finger(SDL_FINGERUP, 1, 0.25f, 0.5f), m_default);
+    m_input.HandleEvent(MouseMotion(2, 4), m_default);
+    ASSERT_EQ(logger.log.size(), 6u);
+    ExpectEvent(logger.log[0], "began", 0, 120, 160);
+    ExpectEvent(logger.log[1], "began", 1, 360, 160);
+    ExpectEvent(logger.log[2], "began", 2, 0, 0);
+    ExpectEvent(logger.log[3], "moved", 1, 240, 80);
+    ExpectEvent(logger.log[4], "ended", 0, 120, 160);
+    ExpectEvent(logger.log[5], "moved", 2, 1, 2);
+
+    // The same finger id on another device is another contact.
+    m_input.HandleEvent(Finger(SDL_FINGERDOWN, 2, 0.1f, 0.1f, 8), m_default);
+    EXPECT_EQ(m_input.GetContactCount(), 3);
+    EXPECT_EQ(TouchManager::GetInstance()->GetActiveTouchCount(), 3);
+}
+
+TEST_F(TouchInputTest, AContactLandingOnTheLetterboxIsIgnoredButASlideOutIsFollowed)
+{
+    Logger logger;
+    const Geometry wide{1000, 500, 1000, 500}; // picture from x = 125 to 875
+    m_input.HandleEvent(MouseButton(SDL_MOUSEBUTTONDOWN, 50, 250), wide);
+    m_input.HandleEvent(MouseButton(SDL_MOUSEBUTTONUP, 50, 250), wide);
+    EXPECT_TRUE(logger.log.empty());
+
+    m_input.HandleEvent(MouseButton(SDL_MOUSEBUTTONDOWN, 860, 250), wide);
+    m_input.HandleEvent(MouseMotion(950, 250), wide);
+    ASSERT_EQ(logger.log.size(), 2u);
+    EXPECT_EQ(logger.log[1].what, "moved");
+    EXPECT_EQ(logger.log[1].x, 528) << "beyond the right edge of the picture";
+}
+
+TEST_F(TouchInputTest, TheLastContactLiftingClearsStaleTouches)
+{
+    Logger logger;
+    m_input.Down(1, 1, 300.0f, 10.0f);
+    m_input.Down(1, 2, 200.0f, 30.0f);
+    // A contact the desktop never reports again: only the glue's repair ends it.
+    TouchManager::GetInstance()->TouchBegan(&logger, 0, 0);
+    logger.log.clear();
+    m_input.Up(1, 1, 300.0f, 10.0f);
+    ASSERT_EQ(logger.log.size(), 2u);
+    ExpectEvent(logger.log[0], "ended", 0, 10, 20);
+    ExpectEvent(logger.log[1], "canceled", 2, 0, 0);
+    m_input.Cancel(1, 2);
+    ASSERT_EQ(logger.log.size(), 3u);
+    ExpectEvent(logger.log[2], "canceled", 1, 30, 120);
+    EXPECT_EQ(TouchManager::GetInstance()->GetActiveTouchCount(), 0);
+    m_input.Cancel(1, 2); // no longer down: nothing
+    m_input.Up(1, 1, 0.0f, 0.0f);
+    EXPECT_EQ(logger.log.size(), 3u);
+}
+
+TEST(TouchInputLive, TheWindowRoutesMouseAndFingersToTheTouchManager)
+{
+    auto window = std::make_unique<Window_SDL>(false, false);
+    std::unique_ptr<Renderer> renderer(Renderer::Create(window.get()));
+    if (!renderer || !renderer->IsValid() || !window->GetSDLWindow())
+        GTEST_SKIP() << "no window under this video driver";
+    ASSERT_TRUE(renderer->GetLandscape());
+    TouchManager::Startup();
+    {
+        Logger logger;
+        int ww = 0, wh = 0;
+        SDL_GetWindowSize(window->GetSDLWindow(), &ww, &wh);
+        window->HandleEvent(MouseButton(SDL_MOUSEBUTTONDOWN, ww / 2, wh / 2));
+        window->HandleEvent(Finger(SDL_FINGERDOWN, 3, 0.0f, 0.0f));
+        window->HandleEvent(MouseButton(SDL_MOUSEBUTTONUP, ww / 2, wh / 2));
+        window->HandleEvent(Finger(SDL_FINGERUP, 3, 0.0f, 0.0f));
+        ASSERT_EQ(logger.log.size(), 4u);
+        ExpectEvent(logger.log[0], "began", 0, 240, 160);
+        EXPECT_EQ(logger.log[1].what, "began");
+        EXPECT_EQ(logger.log[1].id, 1);
+        ExpectEvent(logger.log[2], "ended", 0, 240, 160);
+        EXPECT_EQ(logger.log[3].what, "ended");
+    }
+    TouchManager::Shutdown();
+}
