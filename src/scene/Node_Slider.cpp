@@ -151,12 +151,7 @@ void Node_Slider::TouchMoved(int /*id*/, int x, int /*y*/, int prevX, int /*prev
     const float width = m_vMax.x - m_vMin.x;
     // A track without width cannot be dragged along.
     if (width > 0.0f)
-    {
-        const float value =
-            std::clamp(m_rValue + static_cast<float>(x - prevX) / width, 0.0f, 1.0f);
-        if (value != m_rValue)
-            m_rValue = value;
-    }
+        m_rValue = std::clamp(m_rValue + static_cast<float>(x - prevX) / width, 0.0f, 1.0f);
     m_bDirty = true;
     Report(c_iPhaseChanged);
 }

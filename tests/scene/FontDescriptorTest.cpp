@@ -155,6 +155,11 @@ struct MalformedCase
     Status expected;
 };
 
+void PrintTo(const MalformedCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 class FontDescriptorMalformed : public ::testing::TestWithParam<MalformedCase>
 {
 };
