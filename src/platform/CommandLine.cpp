@@ -13,26 +13,31 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
 {
     CLI::App app{"Zindle: a four-voice touch synthesizer with a robot face.", "zindle"};
     app.set_version_flag("--version", std::string("zindle ") + ZINDLE_VERSION);
-    app.footer("Keys in the window: F11 full screen, Ctrl+Q quit.\n"
+    app.footer("In the window: the left mouse button is a finger; the right button puts down a\n"
+               "held finger that stays down (right-click it to lift it, right-drag it to move\n"
+               "it; up to 12 fingers). Keys: Tab opens or closes the panel, Escape lifts the\n"
+               "held fingers, Space lifts every finger, F11 full screen, Ctrl+Q quit.\n"
                "Exit status: 0 success, 1 run-time failure, 2 bad arguments or script.");
 
     std::string data;
     double seconds = 0.0;
     uint32_t seed = 0;
-    app.add_option("--data", data, "resource directory (default: $ZINDLE_DATA, then "
-                                    "../share/zindle/data beside the program, then the "
-                                    "source tree's data/)");
+    app.add_option("--data", data,
+                   "resource directory (default: $ZINDLE_DATA, then "
+                   "../share/zindle/data beside the program, then the "
+                   "source tree's data/)");
     app.add_flag("--headless", options.bHeadless,
                  "no window and no sound device: virtual clock, offscreen GL");
-    auto* secondsOption =
-        app.add_option("--seconds", seconds, "stop after this many seconds")
-            ->check(CLI::NonNegativeNumber);
-    app.add_option("--script", options.sScript, "play a performance script (.zs), headless or live");
+    auto* secondsOption = app.add_option("--seconds", seconds, "stop after this many seconds")
+                              ->check(CLI::NonNegativeNumber);
+    app.add_option("--script", options.sScript,
+                   "play a performance script (.zs), headless or live");
     app.add_option("--wav", options.sWav, "write the audio to this WAV file");
     app.add_option("--screenshot", options.sScreenshot,
                    "write the last presented frame as a 480 x 320 landscape PNG at exit");
-    auto* seedOption = app.add_option("--seed", seed, "seed of the random generator "
-                                                      "(default: the clock)");
+    auto* seedOption = app.add_option("--seed", seed,
+                                      "seed of the random generator "
+                                      "(default: the clock)");
     app.add_option("--buffer", options.iBufferSamples, "samples per device request")
         ->check(CLI::Range(64, 4096));
     app.add_flag("--fullscreen", options.bFullscreen, "start in full screen");
@@ -48,10 +53,14 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
                    "pitch-bend range of the MIDI member channels in semitones (default 48)")
         ->check(CLI::Range(1, 96));
     app.add_flag("--mute", options.bMute, "silence Zindle's own sound (for MIDI output)");
+    bool noFingers = false;
+    app.add_flag("--no-fingers", noFingers,
+                 "draw no rings at the fingers (in the window and in screenshots)");
 
     try
     {
         app.parse(argc, argv);
+        options.bShowFingers = !noFingers;
     }
     catch (const CLI::CallForHelp& e)
     {

@@ -22,4 +22,5 @@ struct HostOptions
                               // empty: a virtual port "Zindle"
     int iMidiBendRange = 48;  // member channels' pitch-bend range in semitones
     bool bMute = false;       // Zindle's own sound off (MIDI only)
+    bool bShowFingers = true; // a ring at every finger that is down
 };

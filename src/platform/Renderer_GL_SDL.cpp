@@ -1,7 +1,10 @@
 #include "platform/Renderer_GL_SDL.h"
 
 #include "app/Window.h"
+#include "platform/FingerOverlay.h"
+#include "platform/Host.h"
 #include "platform/View_SDL.h"
+#include "platform/Window_SDL.h"
 #include "render/TextureManager.h"
 
 #include <GLES/gl.h>
@@ -56,6 +59,15 @@ void Renderer_GL_SDL::SetViewport(const Vector2f& min, const Vector2f& max)
 
 void Renderer_GL_SDL::Present()
 {
+    // The hand goes over the finished frame, before it is shown or read.
+    auto* window = dynamic_cast<Window_SDL*>(m_pWindow);
+    if (m_pView && m_pView->IsValid() && window && Host::GetOptions().bShowFingers)
+    {
+        TouchInput_SDL::Finger fingers[TouchInput_SDL::c_iMaxContacts];
+        const int count =
+            window->GetTouchInput().GetFingers(fingers, TouchInput_SDL::c_iMaxContacts);
+        FingerOverlay::Draw(fingers, count);
+    }
     if (m_pView)
         m_pView->present();
 }

@@ -39,22 +39,36 @@ bool TouchInput_SDL::HandleEvent(const SDL_Event& event, const Geometry& geometr
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
         // Touches arrive as fingers; SDL's mouse copies of them are dropped.
-        if (event.button.which == SDL_TOUCH_MOUSEID || event.button.button != SDL_BUTTON_LEFT)
+        if (event.button.which == SDL_TOUCH_MOUSEID ||
+            (event.button.button != SDL_BUTTON_LEFT && event.button.button != SDL_BUTTON_RIGHT))
             return true;
         if (!WindowToView(static_cast<float>(event.button.x), static_cast<float>(event.button.y),
                           geometry, vx, vy, &inside))
             return true;
+        if (event.button.button == SDL_BUTTON_RIGHT)
+        {
+            if (event.type == SDL_MOUSEBUTTONUP)
+                RightUp();
+            else if (inside)
+                RightDown(vx, vy);
+            return true;
+        }
         if (event.type == SDL_MOUSEBUTTONUP)
             Up(c_iMouseDevice, 0, vx, vy);
         else if (inside)
             Down(c_iMouseDevice, 0, vx, vy);
         return true;
     case SDL_MOUSEMOTION:
-        if (event.motion.which == SDL_TOUCH_MOUSEID || !(event.motion.state & SDL_BUTTON_LMASK))
+        if (event.motion.which == SDL_TOUCH_MOUSEID ||
+            !(event.motion.state & (SDL_BUTTON_LMASK | SDL_BUTTON_RMASK)))
             return true;
-        if (WindowToView(static_cast<float>(event.motion.x), static_cast<float>(event.motion.y),
-                         geometry, vx, vy))
+        if (!WindowToView(static_cast<float>(event.motion.x), static_cast<float>(event.motion.y),
+                          geometry, vx, vy))
+            return true;
+        if (event.motion.state & SDL_BUTTON_LMASK)
             Move(c_iMouseDevice, 0, vx, vy);
+        if (event.motion.state & SDL_BUTTON_RMASK)
+            RightMove(vx, vy);
         return true;
     case SDL_FINGERDOWN:
     case SDL_FINGERMOTION:
@@ -82,7 +96,7 @@ bool TouchInput_SDL::HandleEvent(const SDL_Event& event, const Geometry& geometr
 
 void TouchInput_SDL::Down(int64_t device, int64_t finger, float viewX, float viewY)
 {
-    if (Find(device, finger))
+    if (Find(device, finger) || GetContactCount() >= c_iMaxFingers)
         return;
     for (Entry& entry : m_entries)
     {
@@ -137,6 +151,100 @@ void TouchInput_SDL::Finished(Finish finish, int64_t device, int64_t finger, flo
     else
         m_glue.TouchesCanceled(&contact, 1, all, count);
     entry->used = false;
+}
+
+void TouchInput_SDL::RightDown(float viewX, float viewY)
+{
+    // The nearest held finger within reach is grabbed; otherwise a new one lands.
+    Entry* nearest = nullptr;
+    float best = c_rGrabRadius * c_rGrabRadius;
+    for (Entry& entry : m_entries)
+    {
+        if (!entry.used || entry.device != c_iHeldDevice)
+            continue;
+        const float dx = entry.x - viewX;
+        const float dy = entry.y - viewY;
+        const float distance = dx * dx + dy * dy;
+        if (distance <= best)
+        {
+            best = distance;
+            nearest = &entry;
+        }
+    }
+    if (nearest)
+    {
+        m_iGrabbed = nearest->finger;
+        m_bGrabbedMoved = false;
+        return;
+    }
+    const int64_t finger = m_iNextHeld++;
+    Down(c_iHeldDevice, finger, viewX, viewY);
+    if (Find(c_iHeldDevice, finger))
+    {
+        m_iGrabbed = finger;
+        m_bGrabbedMoved = true;
+    }
+}
+
+void TouchInput_SDL::RightMove(float viewX, float viewY)
+{
+    if (m_iGrabbed < 0 || !Find(c_iHeldDevice, m_iGrabbed))
+        return;
+    m_bGrabbedMoved = true;
+    Move(c_iHeldDevice, m_iGrabbed, viewX, viewY);
+}
+
+void TouchInput_SDL::RightUp()
+{
+    // A click on a held finger (no drag) lifts it where it is.
+    if (m_iGrabbed >= 0 && !m_bGrabbedMoved)
+    {
+        if (Entry* entry = Find(c_iHeldDevice, m_iGrabbed))
+            Up(c_iHeldDevice, m_iGrabbed, entry->x, entry->y);
+    }
+    m_iGrabbed = -1;
+    m_bGrabbedMoved = false;
+}
+
+void TouchInput_SDL::LiftHeld()
+{
+    for (Entry& entry : m_entries)
+    {
+        if (entry.used && entry.device == c_iHeldDevice)
+            Up(entry.device, entry.finger, entry.x, entry.y);
+    }
+    m_iGrabbed = -1;
+}
+
+void TouchInput_SDL::LiftAll()
+{
+    for (Entry& entry : m_entries)
+    {
+        if (entry.used)
+            Up(entry.device, entry.finger, entry.x, entry.y);
+    }
+    m_iGrabbed = -1;
+}
+
+int TouchInput_SDL::GetFingers(Finger* out, int capacity) const
+{
+    int count = 0;
+    for (const Entry& entry : m_entries)
+    {
+        if (!entry.used || count >= capacity)
+            continue;
+        // View (x, y) is landscape (y, 320 - x).
+        out[count++] = {entry.y, c_rLandscapeHeight - entry.x, entry.device == c_iHeldDevice};
+    }
+    return count;
+}
+
+int TouchInput_SDL::GetHeldCount() const
+{
+    int count = 0;
+    for (const Entry& entry : m_entries)
+        count += entry.used && entry.device == c_iHeldDevice ? 1 : 0;
+    return count;
 }
 
 int TouchInput_SDL::GetContactCount() const

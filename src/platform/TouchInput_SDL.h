@@ -1,7 +1,9 @@
 // The desktop's touch surface: the left mouse button is one finger, each SDL
 // touch finger is one finger (mouse events SDL makes up from touches are
-// ignored). Window points map back through the letterboxed, scaled picture to
-// landscape points and then to the portrait view points the touch glue takes.
+// ignored), and the right mouse button puts down held fingers that stay down
+// after the button is released: right-clicking near a held finger lifts it,
+// dragging it with the right button moves it. Window points map back through the letterboxed,
+// scaled picture to landscape points and then to the portrait view points the touch glue takes.
 // Keeps the set of current contacts, each with an identity stable for its life.
 #pragma once
 
@@ -17,6 +19,18 @@ class TouchInput_SDL
     static constexpr int c_iMaxContacts = 16; // more fingers than this are ignored
     static constexpr float c_rLandscapeWidth = 480.0f;
     static constexpr float c_rLandscapeHeight = 320.0f;
+    // The touch table's size: no finger lands while this many are down.
+    static constexpr int c_iMaxFingers = 12;
+    // A right click this close (in points) to a held finger grabs it.
+    static constexpr float c_rGrabRadius = 12.0f;
+
+    // A finger that is down, as the hand overlay draws it.
+    struct Finger
+    {
+        float landscapeX;
+        float landscapeY;
+        bool held;
+    };
 
     // The window's size in points and its drawable's in pixels (HiDPI).
     struct Geometry
@@ -46,6 +60,14 @@ class TouchInput_SDL
     void Cancel(int64_t device, int64_t finger);
 
     int GetContactCount() const;
+    int GetHeldCount() const;
+
+    // Lifts every held finger; lifts every finger of any kind.
+    void LiftHeld();
+    void LiftAll();
+
+    // Every finger down now, in landscape points; returns how many were written.
+    int GetFingers(Finger* out, int capacity) const;
 
   private:
     struct Entry
@@ -65,6 +87,13 @@ class TouchInput_SDL
 
     // The mouse as a device of its own, apart from every SDL touch device.
     static constexpr int64_t c_iMouseDevice = INT64_MIN;
+    // Held fingers: a device of their own, a new finger number each time.
+    static constexpr int64_t c_iHeldDevice = INT64_MIN + 1;
+
+    // The right button's press: places, grabs or lifts a held finger.
+    void RightDown(float viewX, float viewY);
+    void RightMove(float viewX, float viewY);
+    void RightUp();
 
     Entry* Find(int64_t device, int64_t finger);
     void Finished(Finish finish, int64_t device, int64_t finger, float viewX, float viewY);
@@ -74,4 +103,7 @@ class TouchInput_SDL
 
     TouchGlue m_glue;
     Entry m_entries[c_iMaxContacts];
+    int64_t m_iNextHeld = 0;      // the next held finger's number
+    int64_t m_iGrabbed = -1;      // the held finger the right button holds, -1 for none
+    bool m_bGrabbedMoved = false; // it moved (or was just placed): the release keeps it
 };

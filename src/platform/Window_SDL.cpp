@@ -1,5 +1,7 @@
 #include "platform/Window_SDL.h"
 
+#include "app/App.h"
+#include "app/State_Main.h"
 #include "platform/Host.h"
 #include "platform/SoundManager_SDL.h"
 #include "platform/View_SDL.h"
@@ -40,6 +42,17 @@ void Window_SDL::ToggleFullscreen()
     SDL_SetWindowFullscreen(window, m_bFullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
 }
 
+bool Window_SDL::TogglePanel()
+{
+    App* app = App::s_pInstance;
+    auto* state = app ? dynamic_cast<State_Main*>(app->GetState()) : nullptr;
+    if (!state)
+        return false;
+    // The corner's double tap (button 0) opens the panel, "Close" (button 1) shuts it.
+    State_Main::ButtonCallback_Static(state, state->IsPanelOpen() ? 1 : 0);
+    return true;
+}
+
 int Window_SDL::Process()
 {
     if (!m_bVideo)
@@ -63,8 +76,16 @@ int Window_SDL::HandleEvent(const SDL_Event& event)
     case SDL_KEYDOWN:
         if (event.key.keysym.sym == SDLK_q && (event.key.keysym.mod & KMOD_CTRL))
             return c_iMessageQuit;
-        if (event.key.keysym.sym == SDLK_F11 && !event.key.repeat)
+        if (event.key.repeat)
+            break;
+        if (event.key.keysym.sym == SDLK_F11)
             ToggleFullscreen();
+        else if (event.key.keysym.sym == SDLK_TAB)
+            TogglePanel();
+        else if (event.key.keysym.sym == SDLK_ESCAPE)
+            m_touchInput.LiftHeld();
+        else if (event.key.keysym.sym == SDLK_SPACE)
+            m_touchInput.LiftAll();
         break;
     case SDL_WINDOWEVENT:
         if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED)
@@ -88,14 +109,17 @@ int Window_SDL::HandleEvent(const SDL_Event& event)
     case SDL_FINGERDOWN:
     case SDL_FINGERMOTION:
     case SDL_FINGERUP:
+    {
+        // Without a window (headless) window points are landscape points.
+        TouchInput_SDL::Geometry geometry{480, 320, 480, 320};
         if (SDL_Window* window = GetSDLWindow())
         {
-            TouchInput_SDL::Geometry geometry{};
             SDL_GetWindowSize(window, &geometry.windowWidth, &geometry.windowHeight);
             SDL_GL_GetDrawableSize(window, &geometry.drawableWidth, &geometry.drawableHeight);
-            m_touchInput.HandleEvent(event, geometry);
         }
+        m_touchInput.HandleEvent(event, geometry);
         break;
+    }
     case SDL_AUDIODEVICEREMOVED:
         if (!event.adevice.iscapture)
         {

@@ -26,8 +26,13 @@ class Window_SDL : public Window
     // The GL view's window; null headless or before the renderer exists.
     SDL_Window* GetSDLWindow() const;
     void ToggleFullscreen();
+    // Opens the control panel, or closes it when open, as its buttons do;
+    // false when the main state is not running.
+    bool TogglePanel();
 
-    // Handles one event; returns the message it makes (0 for none).
+    // Handles one event; returns the message it makes (0 for none). Keys: F11
+    // full screen, Ctrl+Q quit, Tab the panel, Escape lifts the held fingers,
+    // Space every finger. Headless, mouse points are landscape points.
     int HandleEvent(const SDL_Event& event);
 
     // Mouse and finger contacts, fed to the touch manager.

@@ -214,7 +214,7 @@ TEST_F(TouchInputTest, TheLeftMouseButtonIsOneFinger)
 TEST_F(TouchInputTest, OtherButtonsAndMouseCopiesOfTouchesAreIgnored)
 {
     Logger logger;
-    m_input.HandleEvent(MouseButton(SDL_MOUSEBUTTONDOWN, 480, 320, SDL_BUTTON_RIGHT), m_default);
+    m_input.HandleEvent(MouseButton(SDL_MOUSEBUTTONDOWN, 480, 320, SDL_BUTTON_MIDDLE), m_default);
     m_input.HandleEvent(
         MouseButton(SDL_MOUSEBUTTONDOWN, 480, 320, SDL_BUTTON_LEFT, SDL_TOUCH_MOUSEID), m_default);
     m_input.HandleEvent(MouseMotion(10, 10, SDL_BUTTON_LMASK, SDL_TOUCH_MOUSEID), m_default);
