@@ -38,6 +38,45 @@ void Fail(const std::string& message)
     std::fprintf(stderr, "zindle: %s\n", message.c_str());
 }
 
+// The run's output files: opened before the performance, so an unwritable path
+// fails at once, and finished (renamed into place) after it.
+struct Outputs
+{
+    WavWriter wav;
+    MidiOutput midi;
+
+    // False after reporting the problem.
+    bool Open(const HostOptions& options)
+    {
+        std::string error;
+        if ((!options.sWav.empty() && !wav.Open(options.sWav, 44100, error)) ||
+            !midi.Open(options, error))
+        {
+            Fail(error);
+            return false;
+        }
+        return true;
+    }
+
+    // False after reporting a file that could not be finished.
+    bool Close(int64_t endSampleTime)
+    {
+        bool ok = true;
+        std::string error;
+        if (wav.IsOpen() && !wav.Close(error))
+        {
+            Fail(error);
+            ok = false;
+        }
+        if (!midi.Close(endSampleTime, error))
+        {
+            Fail(error);
+            ok = false;
+        }
+        return ok;
+    }
+};
+
 // Starts the application; one clear line and false when it cannot start.
 bool StartApp(ZindleApp& app)
 {
@@ -52,7 +91,7 @@ bool StartApp(ZindleApp& app)
 // own device, and writes its shots.
 class ScriptTarget : public ScriptPlayer::Target
 {
-public:
+  public:
     explicit ScriptTarget(TouchInput_SDL* input) : m_pInput(input) {}
 
     void TouchDown(int contact, float x, float y) override
@@ -87,7 +126,7 @@ public:
     }
     bool Failed() const { return m_bFailed; }
 
-private:
+  private:
     static constexpr int64_t c_iScriptDevice = -3; // apart from the mouse and every touch device
 
     // Landscape (X, Y) is the portrait view point (320 - Y, X).
@@ -177,17 +216,13 @@ int Host::RunHeadless(const HostOptions& options)
     if (!LoadScript(options, script))
         return 2;
 
-    WavWriter wav;
-    MidiOutput midi;
-    std::string error;
-    if ((!options.sWav.empty() && !wav.Open(options.sWav, 44100, error)) ||
-        !midi.Open(options, error))
-    {
-        Fail(error);
+    Outputs outputs;
+    WavWriter& wav = outputs.wav;
+    MidiOutput& midi = outputs.midi;
+    if (!outputs.Open(options))
         return 1;
-    }
 
-    const double seconds = options.rSeconds         ? *options.rSeconds
+    const double seconds = options.rSeconds           ? *options.rSeconds
                            : !options.sScript.empty() ? script.GetDefaultSeconds()
                                                       : c_rDefaultHeadlessSeconds;
     const int64_t frames = static_cast<int64_t>(std::ceil(seconds / c_rActiveFrameInterval - 1e-9));
@@ -235,17 +270,7 @@ int Host::RunHeadless(const HostOptions& options)
     }
     Timer::SetClock(nullptr, 0.0);
 
-    if (wav.IsOpen() && !wav.Close(error))
-    {
-        Fail(error);
-        status = 1;
-    }
-    if (!midi.Close(samplesPulled, error))
-    {
-        Fail(error);
-        status = 1;
-    }
-    return status;
+    return outputs.Close(samplesPulled) ? status : 1;
 }
 
 int Host::RunLive(const HostOptions& options)
@@ -254,15 +279,11 @@ int Host::RunLive(const HostOptions& options)
     if (!LoadScript(options, script))
         return 2;
 
-    WavWriter wav;
-    MidiOutput midi;
-    std::string error;
-    if ((!options.sWav.empty() && !wav.Open(options.sWav, 44100, error)) ||
-        !midi.Open(options, error))
-    {
-        Fail(error);
+    Outputs outputs;
+    WavWriter& wav = outputs.wav;
+    MidiOutput& midi = outputs.midi;
+    if (!outputs.Open(options))
         return 1;
-    }
 
     int status = 0;
     {
@@ -323,15 +344,5 @@ int Host::RunLive(const HostOptions& options)
         app.Shutdown();
     }
 
-    if (wav.IsOpen() && !wav.Close(error))
-    {
-        Fail(error);
-        status = 1;
-    }
-    if (!midi.Close(0, error))
-    {
-        Fail(error);
-        status = 1;
-    }
-    return status;
+    return outputs.Close(0) ? status : 1;
 }

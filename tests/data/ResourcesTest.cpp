@@ -4,6 +4,8 @@
 // interface shows.
 #include "file/File.h"
 #include "file/File_Bundle.h"
+#include "scene/Font.h"
+#include "support/GLTestContext.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -528,3 +530,26 @@ TEST(Resources, InterfaceTextsFitTheirWidgets)
             EXPECT_LE(Measure(font, text), fit.width) << "\"" << text << "\" is too wide";
 }
 } // namespace
+
+// The same font through the program's own loader, as the panel loads it.
+TEST(Resources, FontLoadsThroughTheProgramsLoaderWithEveryInterfaceGlyph)
+{
+    zindle_test::GLTestContext gl(zindle_test::SourceDataDir());
+    ASSERT_TRUE(gl.IsValid());
+    ::Font* font = ::Font::Load(c_pFontPath);
+    ASSERT_NE(font, nullptr);
+    EXPECT_NE(font->GetTexture(), nullptr) << "the page image is found by its bare name";
+    EXPECT_GT(font->GetHeight(), 0);
+    for (const std::string& text : c_Texts)
+    {
+        for (char c : text)
+        {
+            if (c != ' ')
+            {
+                EXPECT_NE(font->GetCharacter(static_cast<unsigned char>(c)), nullptr)
+                    << "\"" << text << "\" needs '" << c << "'";
+            }
+        }
+    }
+    font->Release();
+}
