@@ -313,9 +313,13 @@ void SoundControl_Theremin::GenerateTimbre(SoundControlBuffer* buffer, int count
     {
         const GlideRuns glide(count);
         const float step = (target - m_rTimbre) / static_cast<float>(glide.runs);
+        // Repeated float steps may overshoot the target by an ulp: keep every
+        // run between where the glide starts and where it ends, inside [0, 1].
+        const float low = std::min(m_rTimbre, target);
+        const float high = std::max(m_rTimbre, target);
         for (int i = 0; i < glide.runs; ++i)
         {
-            m_rTimbre += step;
+            m_rTimbre = std::clamp(m_rTimbre + step, low, high);
             buffer->AddValue(m_rTimbre, glide.length);
         }
         buffer->AddValue(target, glide.remainder);
