@@ -24,12 +24,6 @@ bool ReadWholeFile(const char* path, std::vector<uint8_t>& bytes)
     return bytes.empty() || file->Read(bytes.data(), static_cast<int>(bytes.size()));
 }
 
-uint32_t ReadLittleEndian32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
 bool IsPowerOfTwo(int n)
 {
     return n > 0 && (n & (n - 1)) == 0;
@@ -43,27 +37,6 @@ Texture* TextureManager_GL::LoadTextureFromFile(const char* path)
     if (std::strstr(path, ".apv"))
         return LoadAPVTextureFromFile(path);
     return LoadImageTextureFromFile(path);
-}
-
-bool TextureManager_GL::ReadPVRHeader(const std::vector<uint8_t>& file, PVRHeader& header)
-{
-    if (file.size() < c_iPVRHeaderBytes)
-        return false;
-    uint32_t fields[13];
-    for (int i = 0; i < 13; ++i)
-        fields[i] = ReadLittleEndian32(file.data() + i * 4);
-    std::memcpy(&header, fields, sizeof(header));
-    const uint64_t end = static_cast<uint64_t>(header.iHeaderSize) + header.iDataSize;
-    return end <= file.size();
-}
-
-unsigned int TextureManager_GL::PVRInternalFormat(uint8_t pixelFormat, bool alpha)
-{
-    if (pixelFormat == c_iPVRFormatPVRTC2)
-        return alpha ? GL_COMPRESSED_RGBA_PVRTC_2BPPV1_IMG : GL_COMPRESSED_RGB_PVRTC_2BPPV1_IMG;
-    if (pixelFormat == c_iPVRFormatPVRTC4)
-        return alpha ? GL_COMPRESSED_RGBA_PVRTC_4BPPV1_IMG : GL_COMPRESSED_RGB_PVRTC_4BPPV1_IMG;
-    return 0;
 }
 
 bool TextureManager_GL::MatchAPVLength(size_t length, int& side, int& bitsPerPixel)

@@ -14,32 +14,6 @@ class PvrTextureImage;
 class TextureManager_GL : public TextureManager
 {
   public:
-    // Fields of the legacy (version 2) PVR header, 52 bytes little-endian.
-    struct PVRHeader
-    {
-        uint32_t iHeaderSize;
-        uint32_t iHeight;
-        uint32_t iWidth;
-        uint32_t iMipmapCount;
-        uint32_t iFlags; // the low byte is the pixel format
-        uint32_t iDataSize;
-        uint32_t iBitsPerPixel;
-        uint32_t iRedMask;
-        uint32_t iGreenMask;
-        uint32_t iBlueMask;
-        uint32_t iAlphaMask;
-        uint32_t iTag;
-        uint32_t iSurfaceCount;
-    };
-    static constexpr size_t c_iPVRHeaderBytes = 52;
-    static constexpr uint8_t c_iPVRFormatPVRTC2 = 0x18;
-    static constexpr uint8_t c_iPVRFormatPVRTC4 = 0x19;
-
-    // Reads the header; false when the file is shorter than a header, or its
-    // header size plus data size runs past the end of the file.
-    static bool ReadPVRHeader(const std::vector<uint8_t>& file, PVRHeader& header);
-    // The GL internal format for a PVR pixel-format byte (0 for an unknown one).
-    static unsigned int PVRInternalFormat(uint8_t pixelFormat, bool alpha);
     // The side and bits per texel of an APV file of that length; false when
     // the length fits no square of side 1 to 1024.
     static bool MatchAPVLength(size_t length, int& side, int& bitsPerPixel);

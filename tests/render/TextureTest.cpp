@@ -3,6 +3,8 @@
 #include "platform/Renderer_GL_SDL.h"
 #include "render/Camera_2D.h"
 #include "render/Material.h"
+#include "render/PvrHeader.h"
+#include "render/PvrTextureImage.h"
 #include "render/TextureManager_GL.h"
 #include "render/Texture_GL.h"
 #include "support/GLTestContext.h"
@@ -361,13 +363,20 @@ TEST_F(TextureTest, PVRFilesFromTheTestData)
         ASSERT_FALSE(bytes.empty());
         WriteBytes(c.name, bytes);
 
-        TextureManager_GL::PVRHeader header{};
-        ASSERT_TRUE(TextureManager_GL::ReadPVRHeader(bytes, header));
-        EXPECT_EQ(header.iHeaderSize, 52u);
-        EXPECT_EQ(header.iHeaderSize + header.iDataSize, bytes.size());
-        EXPECT_EQ(header.iTag, 0x21525650u);
-        EXPECT_EQ(header.iFlags & 0xFF, c.format);
-        EXPECT_EQ(TextureManager_GL::PVRInternalFormat(c.format, c.alpha), c.internalFormat);
+        PvrHeader header;
+        ASSERT_TRUE(PvrHeader::Read(bytes.data(), bytes.size(), header));
+        EXPECT_TRUE(header.Level0Fits(bytes.size()));
+        EXPECT_EQ(header.headerSize, 52u);
+        EXPECT_EQ(header.headerSize + header.dataSize, bytes.size());
+        EXPECT_EQ(header.tag, 0x21525650u);
+        EXPECT_EQ(header.PixelFormat(), c.format);
+        // On a GL that takes PVRTC, the compressed formats go up as they stand.
+        PvrTextureImage image;
+        ASSERT_TRUE(image.ReadPvr(bytes.data(), bytes.size(), true));
+        EXPECT_EQ(image.GetUpload() == PvrTextureImage::Upload::Compressed
+                      ? image.GetInternalFormat()
+                      : 0u,
+                  c.internalFormat);
 
         // Every pixel format byte still makes a texture object.
         Texture* texture = m_gl.GetRenderer().LoadTexture(c.name);
