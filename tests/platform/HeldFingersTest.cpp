@@ -5,6 +5,7 @@
 #include "input/TouchManager.h"
 #include "platform/Window_SDL.h"
 #include "render/Renderer.h"
+#include "support/TouchTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -13,54 +14,9 @@
 
 namespace
 {
-struct Logged
-{
-    std::string what;
-    int id, x, y; // landscape points, the touch manager's offset removed
-};
-
-class Recorder : public TouchListener
-{
-  public:
-    Recorder() { TouchManager::GetInstance()->AddListener(this); }
-    ~Recorder() override { TouchManager::GetInstance()->RemoveListener(this); }
-    bool TouchGetBid(int, int, float& bid) override
-    {
-        bid = 1.0f;
-        return true;
-    }
-    void TouchBegan(int id, int x, int y) override { Log("began", id, x, y); }
-    void TouchMoved(int id, int x, int y, int, int) override { Log("moved", id, x, y); }
-    void TouchEnded(int id, int x, int y, int, int) override { Log("ended", id, x, y); }
-    void TouchCanceled(int id, int x, int y, int, int) override { Log("canceled", id, x, y); }
-    void Log(const char* what, int id, int x, int y)
-    {
-        log.push_back({what, id, x - TouchManager::c_iOffsetX, y});
-    }
-    int Count(const std::string& what) const
-    {
-        int n = 0;
-        for (const Logged& e : log)
-            n += e.what == what ? 1 : 0;
-        return n;
-    }
-    std::vector<Logged> log;
-};
-
-class LandscapeRenderer : public Renderer
-{
-  public:
-    explicit LandscapeRenderer(Window* window) : Renderer(window) {}
-    bool RecreateDevice() override { return true; }
-    bool IsValid() override { return true; }
-    void SetMaterial(Material*) override {}
-    void SetTransform(const Transform&) override {}
-    void BeginFrame(bool, unsigned int) override {}
-    void EndFrame(bool) override {}
-    void RenderTree(Node*, Camera*) override {}
-    bool IsMainThread() override { return true; }
-    bool GetLandscape() override { return true; }
-};
+using Logged = zindle_test::TouchEvent;
+using Recorder = zindle_test::TouchRecorder;
+using zindle_test::LandscapeRenderer;
 
 class HeldFingers : public ::testing::Test
 {

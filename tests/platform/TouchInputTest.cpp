@@ -6,6 +6,7 @@
 #include "platform/TouchInput_SDL.h"
 #include "platform/Window_SDL.h"
 #include "render/Renderer.h"
+#include "support/TouchTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -15,60 +16,11 @@
 
 namespace
 {
+using Event = zindle_test::TouchEvent;
+using Logger = zindle_test::TouchRecorder;
+using zindle_test::LandscapeRenderer;
+using zindle_test::PortraitWindow;
 using Geometry = TouchInput_SDL::Geometry;
-
-struct Event
-{
-    std::string what;
-    int id, x, y; // landscape points as the owner gets them (offset removed)
-};
-
-// Takes every contact and logs it.
-class Logger : public TouchListener
-{
-  public:
-    Logger() { TouchManager::GetInstance()->AddListener(this); }
-    ~Logger() override { TouchManager::GetInstance()->RemoveListener(this); }
-    bool TouchGetBid(int, int, float& bid) override
-    {
-        bid = 1.0f;
-        return true;
-    }
-    void TouchBegan(int id, int x, int y) override { Log("began", id, x, y); }
-    void TouchMoved(int id, int x, int y, int, int) override { Log("moved", id, x, y); }
-    void TouchEnded(int id, int x, int y, int, int) override { Log("ended", id, x, y); }
-    void TouchCanceled(int id, int x, int y, int, int) override { Log("canceled", id, x, y); }
-    void Log(const char* what, int id, int x, int y)
-    {
-        log.push_back({what, id, x - TouchManager::c_iOffsetX, y});
-    }
-    std::vector<Event> log;
-};
-
-class PortraitWindow : public Window
-{
-  public:
-    int GetWidth() const override { return 320; }
-    int GetHeight() const override { return 480; }
-    bool IsFullscreen() const override { return false; }
-    int Process() override { return 0; }
-};
-
-// A landscape renderer that draws nothing: only the glue's rotation matters here.
-class LandscapeRenderer : public Renderer
-{
-  public:
-    explicit LandscapeRenderer(Window* window) : Renderer(window) {}
-    bool RecreateDevice() override { return true; }
-    bool IsValid() override { return true; }
-    void SetMaterial(Material*) override {}
-    void SetTransform(const Transform&) override {}
-    void BeginFrame(bool, unsigned int) override {}
-    void EndFrame(bool) override {}
-    void RenderTree(Node*, Camera*) override {}
-    bool IsMainThread() override { return true; }
-    bool GetLandscape() override { return true; }
-};
 
 SDL_Event MouseButton(Uint32 type, int x, int y, Uint8 button = SDL_BUTTON_LEFT, Uint32 which = 0)
 {
