@@ -1,6 +1,7 @@
 // Rendering costs, headless on SDL's offscreen driver: loading and uploading
 // PNG textures, a cached load, a frame of 100 textured quads, and reading
 // the frame back for a screenshot.
+#include "HeadlessRenderer.h"
 #include "file/File_Bundle.h"
 #include "platform/Host.h"
 #include "platform/Renderer_GL_SDL.h"
@@ -27,26 +28,7 @@ namespace fs = std::filesystem;
 
 namespace
 {
-// The headless renderer every benchmark draws with.
-struct Scene
-{
-    Scene()
-    {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        HostOptions options;
-        options.bHeadless = true;
-        Host::SetOptions(options);
-        window = std::make_unique<Window_SDL>(true, false);
-        renderer.reset(static_cast<Renderer_GL_SDL*>(Renderer::Create(window.get())));
-    }
-    ~Scene()
-    {
-        renderer.reset();
-        window.reset();
-    }
-    std::unique_ptr<Window_SDL> window;
-    std::unique_ptr<Renderer_GL_SDL> renderer;
-};
+using Scene = HeadlessRenderer;
 
 // A textured square drawn from four ModelVertex records.
 class Node_BenchQuad : public Node

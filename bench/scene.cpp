@@ -1,6 +1,7 @@
 // Scene drawable costs, headless on SDL's offscreen driver: a sprite batch
 // repacked each frame with every sprite moving or none, a text line rebuilt,
 // and a font descriptor parsed.
+#include "HeadlessRenderer.h"
 #include "file/File_Bundle.h"
 #include "platform/Host.h"
 #include "platform/Renderer_GL_SDL.h"
@@ -23,26 +24,7 @@
 
 namespace
 {
-// The headless renderer the benchmarks draw with.
-struct Scene
-{
-    Scene()
-    {
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        HostOptions options;
-        options.bHeadless = true;
-        Host::SetOptions(options);
-        window = std::make_unique<Window_SDL>(true, false);
-        renderer.reset(static_cast<Renderer_GL_SDL*>(Renderer::Create(window.get())));
-    }
-    ~Scene()
-    {
-        renderer.reset();
-        window.reset();
-    }
-    std::unique_ptr<Window_SDL> window;
-    std::unique_ptr<Renderer_GL_SDL> renderer;
-};
+using Scene = HeadlessRenderer;
 
 // The shared BMFont test files, when the checkout has them.
 std::filesystem::path FontDir()
