@@ -95,9 +95,8 @@ bool SoundControl_Theremin::TouchGetBid(int x, int y, float& bid)
 
 void SoundControl_Theremin::TouchBegan(int id, int x, int y)
 {
-    m_bNewTouch.store(true, c_relaxed);
     m_iTouchID = id;
-    Place(x, y);
+    Place(x, y, true);
 }
 
 void SoundControl_Theremin::TouchMoved(int id, int x, int y, int prevX, int prevY)
@@ -108,7 +107,7 @@ void SoundControl_Theremin::TouchMoved(int id, int x, int y, int prevX, int prev
     // moves must not steer the finger that took this voice since.
     if (id != m_iTouchID || !IsTouchActive())
         return;
-    Place(x, y);
+    Place(x, y, false);
 }
 
 void SoundControl_Theremin::TouchEnded(int id, int x, int y, int prevX, int prevY)
@@ -134,7 +133,7 @@ void SoundControl_Theremin::UpdateTouchPosition()
         m_bTouchActive.store(false, c_relaxed);
 }
 
-void SoundControl_Theremin::Place(int x, int y)
+void SoundControl_Theremin::Place(int x, int y, bool began)
 {
     if (!m_pCamera)
     {
@@ -159,7 +158,10 @@ void SoundControl_Theremin::Place(int x, int y)
     m_rTargetFrequency.store(OctaveToFrequency(minOctave + nx * (maxOctave - minOctave)),
                              c_relaxed);
     m_rTargetTimbre.store(1.0f - ny, c_relaxed);
-    // Published last: the audio thread never sees an active finger without its pitch.
+    // Published last: the audio thread never sees an active finger (or a new
+    // touch) without its pitch.
+    if (began)
+        m_bNewTouch.store(true, std::memory_order_release);
     m_bTouchActive.store(true, std::memory_order_release);
 }
 
@@ -167,30 +169,41 @@ void SoundControl_Theremin::Place(int x, int y)
 
 void SoundControl_Theremin::Generate(int channel, int start, SoundControlBuffer* buffer, int count)
 {
-    (void)start;
-    const bool active = m_bTouchActive.load(std::memory_order_acquire);
-    const bool newTouch = m_bNewTouch.load(c_relaxed);
+    TakeFinger(start);
     if (channel == 0)
-        GeneratePitch(buffer, count, active, newTouch);
+        GeneratePitch(buffer, count);
     else if (channel == 1)
-        GenerateTimbre(buffer, count, active, newTouch);
-    // Cleared only when seen, so a touch that begins meanwhile keeps its flag.
-    if (newTouch)
-        m_bNewTouch.store(false, c_relaxed);
+        GenerateTimbre(buffer, count);
 }
 
-void SoundControl_Theremin::GeneratePitch(SoundControlBuffer* buffer, int count, bool active,
-                                          bool newTouch)
+void SoundControl_Theremin::TakeFinger(int start)
 {
-    if (!active)
+    if (start == m_iFingerStamp)
+        return;
+    m_iFingerStamp = start;
+    // A touch that landed since the last block sounds in this one, even if it
+    // has already lifted: no press is too short to be heard.
+    const bool newTouch = m_bNewTouch.exchange(false, std::memory_order_acquire);
+    const bool active = m_bTouchActive.load(std::memory_order_acquire);
+    m_blockFinger.bActive = active || newTouch;
+    m_blockFinger.bNewTouch = newTouch;
+    m_blockFinger.rFrequency = m_rTargetFrequency.load(c_relaxed);
+    m_blockFinger.rTimbre = m_rTargetTimbre.load(c_relaxed);
+    m_blockFinger.rX = m_rX.load(c_relaxed);
+}
+
+void SoundControl_Theremin::GeneratePitch(SoundControlBuffer* buffer, int count)
+{
+    const Finger& finger = m_blockFinger;
+    if (!finger.bActive)
     {
         buffer->AddValue(0.0f, count);
         m_bPitchWasActive = false;
         return;
     }
-    const float target = m_rTargetFrequency.load(c_relaxed);
+    const float target = finger.rFrequency;
     const float speed = s_rAutotuneSpeed.load(c_relaxed);
-    const bool startsHere = newTouch || !m_bPitchWasActive;
+    const bool startsHere = finger.bNewTouch || !m_bPitchWasActive;
 
     if (speed == 0.0f)
     {
@@ -230,7 +243,7 @@ void SoundControl_Theremin::GeneratePitch(SoundControlBuffer* buffer, int count,
     }
     else
     {
-        GenerateGentle(buffer, count, octave, m_rX.load(c_relaxed));
+        GenerateGentle(buffer, count, octave, finger.rX);
     }
     m_rLastRawOctave = octave;
     m_bPitchWasActive = true;
@@ -301,11 +314,12 @@ void SoundControl_Theremin::GenerateGentle(SoundControlBuffer* buffer, int count
     m_rFrequency = OctaveToFrequency(current);
 }
 
-void SoundControl_Theremin::GenerateTimbre(SoundControlBuffer* buffer, int count, bool active,
-                                           bool newTouch)
+void SoundControl_Theremin::GenerateTimbre(SoundControlBuffer* buffer, int count)
 {
-    const float target = m_rTargetTimbre.load(c_relaxed);
-    if (!active || target == m_rTimbre || newTouch || !m_bTimbreWasActive)
+    const Finger& finger = m_blockFinger;
+    const bool active = finger.bActive;
+    const float target = finger.rTimbre;
+    if (!active || target == m_rTimbre || finger.bNewTouch || !m_bTimbreWasActive)
     {
         buffer->AddValue(active ? target : 0.0f, count);
     }

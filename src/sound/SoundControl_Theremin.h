@@ -49,6 +49,19 @@ class SoundControl_Theremin : public SoundControlSource, public TouchListener
 
     void Generate(int channel, int start, SoundControlBuffer* buffer, int count) override;
 
+    // The finger as the audio thread sees it for one block: taken once, by
+    // whichever channel is pulled first in the block, so both channels (and
+    // anything that reads them) agree on it. Audio thread only.
+    struct Finger
+    {
+        bool bActive = false;   // sounds in this block
+        bool bNewTouch = false; // landed since the last block: start on its pitch
+        float rFrequency = 0.0f;
+        float rTimbre = 0.0f;
+        float rX = 0.0f;
+    };
+    const Finger& GetBlockFinger() const { return m_blockFinger; }
+
     // The octave window. Pitch and zoom are slider positions in [0, 1].
     static void SetPitchScale(float p);
     static float GetPitchScale() { return m_rRangePitch.load(std::memory_order_relaxed); }
@@ -92,16 +105,21 @@ class SoundControl_Theremin : public SoundControlSource, public TouchListener
 
   private:
     // Normalises (x, y) to the viewport. Inside: stores the targets and then
-    // publishes the finger active. Outside: the note ends.
-    void Place(int x, int y);
-    void GeneratePitch(SoundControlBuffer* buffer, int count, bool active, bool newTouch);
-    void GenerateTimbre(SoundControlBuffer* buffer, int count, bool active, bool newTouch);
+    // publishes the finger active (and, when it has just landed, new). Outside:
+    // the note ends.
+    void Place(int x, int y, bool began);
+    // Takes the finger for the block stamped `start`, once per block.
+    void TakeFinger(int start);
+    void GeneratePitch(SoundControlBuffer* buffer, int count);
+    void GenerateTimbre(SoundControlBuffer* buffer, int count);
     void GenerateGentle(SoundControlBuffer* buffer, int count, float octave, float x);
     static void RebuildNoteTables();
     static float WindowWidth(float zoom);
     static float ZoneCount();
 
-    // Finger, written by the main thread and read by the audio thread.
+    // Finger, written by the main thread and read by the audio thread. A new
+    // touch stays set until a block takes it, so that a press released before
+    // the next block still sounds for that one block.
     std::atomic<bool> m_bTouchActive{false};
     std::atomic<bool> m_bNewTouch{false};
     int m_iTouchID = -1;
@@ -111,6 +129,8 @@ class SoundControl_Theremin : public SoundControlSource, public TouchListener
     std::atomic<float> m_rY{0.0f};
 
     // Audio thread only.
+    Finger m_blockFinger;
+    int m_iFingerStamp = -1;   // the block m_blockFinger belongs to (stamps are never negative)
     float m_rFrequency = 0.0f; // glided raw pitch at the end of the last block
     float m_rTimbre = 0.0f;
     bool m_bPitchWasActive = false;

@@ -69,12 +69,13 @@ class ThereminTest : public ::testing::Test
         manager->TouchEnded(id, x - TouchManager::c_iOffsetX, y);
     }
 
-    // One block of both channels, pitch first, as the voice's oscillator and
-    // filter pull them.
-    void Pull(Theremin& voice, int count, Runs* pitch, Runs* timbre = nullptr)
+    // One block of both channels, pitch first as in "Mekko", or timbre first
+    // as the graph pulls them in the other modes.
+    void Pull(Theremin& voice, int count, Runs* pitch, Runs* timbre = nullptr,
+              bool timbreFirst = false)
     {
         ++m_iStamp;
-        for (int channel = 0; channel < 2; ++channel)
+        for (int channel : {timbreFirst ? 1 : 0, timbreFirst ? 0 : 1})
         {
             const SoundControlBuffer* buffer = voice.UpdateBuffer(channel, m_iStamp, count);
             ASSERT_NE(buffer, nullptr);
@@ -528,6 +529,39 @@ TEST_F(ThereminTest, GentleAutotuneReleasesItsCorrectionDuringASlide)
     const double semitones = 12.0 * std::log2(pitch.back().value / Hz(raw));
     EXPECT_NEAR(semitones, 0.0, 0.01);
     EXPECT_GT(semitones, 0.0);
+}
+
+TEST_F(ThereminTest, EachBlockTakesOneFingerWhicheverChannelIsPulledFirst)
+{
+    Theremin& voice = AddVoice();
+    for (bool timbreFirst : {false, true})
+    {
+        SCOPED_TRACE(timbreFirst ? "timbre first" : "pitch first");
+        Runs pitch, timbre;
+        Down(0, 100, 100);
+        Pull(voice, 1024, &pitch, &timbre, timbreFirst);
+        // One finger lifts and another lands on the same voice between two
+        // blocks: the new one starts on its own pitch and timbre, no glide.
+        Up(0);
+        Down(1, 400, 200);
+        Pull(voice, 1024, &pitch, &timbre, timbreFirst);
+        ASSERT_EQ(pitch.size(), 1u);
+        ExpectHz(pitch[0].value, Hz(-1.125 + 5.25 * 400.0 / 480.0));
+        ASSERT_EQ(timbre.size(), 1u);
+        EXPECT_FLOAT_EQ(timbre[0].value, 1.0f - 200.0f / 320.0f);
+
+        // A press that lifts before the next block still sounds for that block.
+        Up(1);
+        Down(2, 300, 80);
+        Up(2);
+        EXPECT_FALSE(voice.IsTouchActive()) << "free for the next finger at once";
+        Pull(voice, 256, &pitch, &timbre, timbreFirst);
+        ASSERT_EQ(pitch.size(), 1u);
+        ExpectHz(pitch[0].value, Hz(-1.125 + 5.25 * 300.0 / 480.0));
+        EXPECT_FLOAT_EQ(timbre[0].value, 0.75f);
+        EXPECT_EQ(PullOne(voice, 256), 0.0f) << "and then no longer";
+        EXPECT_EQ(PullOne(voice, 256, 1), 0.0f);
+    }
 }
 
 TEST_F(ThereminTest, AFingerSlidingOutOfTheSurfaceEndsTheNote)
