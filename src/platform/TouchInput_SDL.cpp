@@ -1,6 +1,9 @@
 #include "platform/TouchInput_SDL.h"
 
+#include "input/TouchManager.h"
 #include "platform/View_SDL.h"
+
+#include <cmath>
 
 bool TouchInput_SDL::WindowToView(float windowX, float windowY, const Geometry& geometry,
                                   float& viewX, float& viewY, bool* inside)
@@ -278,5 +281,12 @@ int TouchInput_SDL::CollectContacts(TouchGlue::Contact* out)
 
 TouchGlue::Contact TouchInput_SDL::ContactOf(Entry& entry)
 {
-    return {&entry, entry.x, entry.y};
+    if (entry.device != c_iMouseDevice && entry.device != c_iHeldDevice)
+        return {&entry, entry.x, entry.y};
+    // The touch manager moves every contact a few points right, which suits a
+    // fingertip but not the pointer's hot spot: take it back for the mouse, so
+    // that the point that plays is the whole point under the pointer. (View y
+    // is landscape x; the glue truncates what it is given.)
+    const float x = std::floor(entry.y) - static_cast<float>(TouchManager::c_iOffsetX);
+    return {&entry, entry.x, x};
 }

@@ -5,6 +5,8 @@
 // dragging it with the right button moves it. Window points map back through the letterboxed,
 // scaled picture to landscape points and then to the portrait view points the touch glue takes.
 // Keeps the set of current contacts, each with an identity stable for its life.
+// A pointer plays exactly where it points: the few points the touch manager adds
+// to x for a fingertip are taken back for the mouse and the held fingers.
 #pragma once
 
 #include "input/TouchGlue.h"

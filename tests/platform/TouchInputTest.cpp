@@ -157,6 +157,7 @@ TEST_F(TouchInputTest, TheLeftMouseButtonIsOneFinger)
     m_input.HandleEvent(MouseButton(SDL_MOUSEBUTTONUP, 202, 102), m_default);
     m_input.HandleEvent(MouseMotion(300, 300), m_default); // after the lift: nothing
     ASSERT_EQ(logger.log.size(), 3u);
+    // The pointer plays exactly where it points.
     ExpectEvent(logger.log[0], "began", 0, 240, 160);
     ExpectEvent(logger.log[1], "moved", 0, 100, 50);
     ExpectEvent(logger.log[2], "ended", 0, 101, 51);
@@ -191,11 +192,12 @@ TEST_F(TouchInputTest, FingersAreContactsWithTheirOwnIdentity)
     m_input.HandleEvent(Finger(SDL_FINGERUP, 1, 0.25f, 0.5f), m_default);
     m_input.HandleEvent(MouseMotion(2, 4), m_default);
     ASSERT_EQ(logger.log.size(), 6u);
-    ExpectEvent(logger.log[0], "began", 0, 120, 160);
-    ExpectEvent(logger.log[1], "began", 1, 360, 160);
+    // Fingertips land 5 points right of where they touch; the pointer does not.
+    ExpectEvent(logger.log[0], "began", 0, 125, 160);
+    ExpectEvent(logger.log[1], "began", 1, 365, 160);
     ExpectEvent(logger.log[2], "began", 2, 0, 0);
-    ExpectEvent(logger.log[3], "moved", 1, 240, 80);
-    ExpectEvent(logger.log[4], "ended", 0, 120, 160);
+    ExpectEvent(logger.log[3], "moved", 1, 245, 80);
+    ExpectEvent(logger.log[4], "ended", 0, 125, 160);
     ExpectEvent(logger.log[5], "moved", 2, 1, 2);
 
     // The same finger id on another device is another contact.
@@ -229,11 +231,11 @@ TEST_F(TouchInputTest, TheLastContactLiftingClearsStaleTouches)
     logger.log.clear();
     m_input.Up(1, 1, 300.0f, 10.0f);
     ASSERT_EQ(logger.log.size(), 2u);
-    ExpectEvent(logger.log[0], "ended", 0, 10, 20);
-    ExpectEvent(logger.log[1], "canceled", 2, 0, 0);
+    ExpectEvent(logger.log[0], "ended", 0, 15, 20);
+    ExpectEvent(logger.log[1], "canceled", 2, 5, 0);
     m_input.Cancel(1, 2);
     ASSERT_EQ(logger.log.size(), 3u);
-    ExpectEvent(logger.log[2], "canceled", 1, 30, 120);
+    ExpectEvent(logger.log[2], "canceled", 1, 35, 120);
     EXPECT_EQ(TouchManager::GetInstance()->GetActiveTouchCount(), 0);
     m_input.Cancel(1, 2); // no longer down: nothing
     m_input.Up(1, 1, 0.0f, 0.0f);

@@ -16,7 +16,7 @@ namespace zindle_test
 struct TouchEvent
 {
     std::string what;
-    int id, x, y; // landscape points as the owner gets them (offset removed)
+    int id, x, y; // landscape points as the owner gets them
 };
 
 // Bids for every contact (above an idle voice) and logs what it is given.
@@ -34,10 +34,7 @@ class TouchRecorder : public TouchListener
     void TouchMoved(int id, int x, int y, int, int) override { Log("moved", id, x, y); }
     void TouchEnded(int id, int x, int y, int, int) override { Log("ended", id, x, y); }
     void TouchCanceled(int id, int x, int y, int, int) override { Log("canceled", id, x, y); }
-    void Log(const char* what, int id, int x, int y)
-    {
-        log.push_back({what, id, x - TouchManager::c_iOffsetX, y});
-    }
+    void Log(const char* what, int id, int x, int y) { log.push_back({what, id, x, y}); }
     int Count(const std::string& what) const
     {
         int n = 0;
