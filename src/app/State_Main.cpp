@@ -508,6 +508,38 @@ void State_Main::Render(Renderer& renderer)
     renderer.EndFrame(true);
 }
 
+void State_Main::SkipRender()
+{
+    // The robot steps whenever the scene tree reaches it while drawing.
+    if (m_bInitialised && m_pRobot && m_pRobot->IsVisible() && m_pRoot->AreChildrenVisible())
+        m_pRobot->Animate();
+}
+
+void State_Main::OpenPanel()
+{
+    if (m_bInitialised && !m_bPanelOpen)
+        ButtonCallback(0);
+}
+
+void State_Main::ClosePanel()
+{
+    if (!m_bInitialised || !m_bPanelOpen)
+        return;
+    if (m_bAboutShown)
+        ButtonCallback(3);
+    if (m_pControlPanel->IsSubPanelShown())
+        m_pControlPanel->ButtonCallback(7); // "Back"
+    ButtonCallback(1);
+}
+
+void State_Main::TogglePanel()
+{
+    if (m_bPanelOpen)
+        ClosePanel();
+    else
+        OpenPanel();
+}
+
 void State_Main::Exit()
 {
     // The audio thread stops pulling before any node goes. A state destroyed

@@ -45,6 +45,17 @@ class State_Main : public AppState
     void Render(Renderer& renderer) override;
     void Exit() override;
 
+    // A frame that nobody will see: advances what drawing advances (the
+    // robot's steps) without drawing.
+    void SkipRender();
+
+    // The panel as the keyboard drives it: open it as the corner's double tap
+    // does; close it from whatever it shows (the about picture is dismissed and
+    // a sub-page left first), as "Close" does; or the one or the other.
+    void OpenPanel();
+    void ClosePanel();
+    void TogglePanel();
+
     void SetSynthMode();
     void SetAutotuneMode(int mode);
     void SliderCallback(int id, int phase, float value);

@@ -9,7 +9,6 @@
 
 #include <cstdlib>
 
-
 ZindleApp* ZindleApp::s_pInstance = nullptr;
 uint32_t ZindleApp::s_iRandomSeed = 1;
 
@@ -49,21 +48,26 @@ bool ZindleApp::Init()
     TouchManager::Startup();
     SoundManager::Startup(m_pWindow);
     std::srand(s_iRandomSeed);
-    SetState(new State_Main());
+    m_pMainState = new State_Main();
+    SetState(m_pMainState);
     return true;
+}
+
+void ZindleApp::ProcessMessages()
+{
+    if (!m_pWindow)
+        return;
+    int message;
+    while ((message = m_pWindow->Process()) != Window::c_iMessageNone)
+    {
+        if (message == Window::c_iMessageQuit)
+            m_bRunning = false;
+    }
 }
 
 bool ZindleApp::Update()
 {
-    if (m_pWindow)
-    {
-        int message;
-        while ((message = m_pWindow->Process()) != Window::c_iMessageNone)
-        {
-            if (message == Window::c_iMessageQuit)
-                m_bRunning = false;
-        }
-    }
+    ProcessMessages();
     SoundManager::Update();
     return App::Update();
 }
@@ -75,8 +79,20 @@ bool ZindleApp::Render()
     return true;
 }
 
+void ZindleApp::SkipRender()
+{
+    if (State_Main* state = GetMainState())
+        state->SkipRender();
+}
+
+State_Main* ZindleApp::GetMainState() const
+{
+    return m_pMainState && m_pState == m_pMainState ? m_pMainState : nullptr;
+}
+
 bool ZindleApp::Shutdown()
 {
+    m_pMainState = nullptr;
     if (m_pState)
     {
         m_pState->Exit();

@@ -8,6 +8,7 @@
 #include <string>
 
 class Renderer;
+class State_Main;
 class Window;
 
 class ZindleApp : public App
@@ -20,6 +21,14 @@ class ZindleApp : public App
     bool Update() override;
     bool Render() override;
     bool Shutdown() override;
+
+    // Drains the window's messages now (as every frame does first); a quit
+    // clears the running flag. The host calls it whenever input arrives between frames.
+    void ProcessMessages();
+    // Stands in for Render() on a frame nobody will see.
+    void SkipRender();
+    // The main state once it is installed (from the first frame on), else null.
+    State_Main* GetMainState() const;
 
     // Why Init() failed, for the host's one-line message.
     const std::string& GetFailure() const { return m_sFailure; }
@@ -35,6 +44,7 @@ class ZindleApp : public App
   protected:
     Window* m_pWindow = nullptr;
     Renderer* m_pRenderer = nullptr;
+    State_Main* m_pMainState = nullptr; // owned as the state (current or next)
     std::string m_sFailure;
 
     static uint32_t s_iRandomSeed;

@@ -1,11 +1,13 @@
 #include "platform/Window_SDL.h"
 
-#include "app/App.h"
 #include "app/State_Main.h"
+#include "app/ZindleApp.h"
 #include "platform/Host.h"
 #include "platform/SoundManager_SDL.h"
 #include "platform/View_SDL.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 Window_SDL::Window_SDL(bool headless, bool fullscreen)
@@ -44,13 +46,26 @@ void Window_SDL::ToggleFullscreen()
 
 bool Window_SDL::TogglePanel()
 {
-    App* app = App::s_pInstance;
-    auto* state = app ? dynamic_cast<State_Main*>(app->GetState()) : nullptr;
+    ZindleApp* app = ZindleApp::s_pInstance;
+    State_Main* state = app ? app->GetMainState() : nullptr;
     if (!state)
         return false;
-    // The corner's double tap (button 0) opens the panel, "Close" (button 1) shuts it.
-    State_Main::ButtonCallback_Static(state, state->IsPanelOpen() ? 1 : 0);
+    state->TogglePanel();
     return true;
+}
+
+bool Window_SDL::WaitForEvents(double seconds)
+{
+    if (!m_bVideo)
+    {
+        if (seconds > 0.0)
+            SDL_Delay(static_cast<Uint32>(std::ceil(seconds * 1000.0)));
+        return false;
+    }
+    // Whole milliseconds, rounded up so that a short wait never spins. The
+    // event stays queued for Process().
+    const double milliseconds = std::ceil(std::clamp(seconds, 0.0, 1.0) * 1000.0);
+    return SDL_WaitEventTimeout(nullptr, static_cast<int>(milliseconds)) == 1;
 }
 
 int Window_SDL::Process()

@@ -26,9 +26,12 @@ class Window_SDL : public Window
     // The GL view's window; null headless or before the renderer exists.
     SDL_Window* GetSDLWindow() const;
     void ToggleFullscreen();
-    // Opens the control panel, or closes it when open, as its buttons do;
+    // Opens the control panel, or closes it from whatever page it shows;
     // false when the main state is not running.
     bool TogglePanel();
+    // Sleeps until an event arrives or `seconds` (at most 1) have passed; true
+    // when events are waiting for Process(). Headless it only sleeps.
+    bool WaitForEvents(double seconds);
 
     // Handles one event; returns the message it makes (0 for none). Keys: F11
     // full screen, Ctrl+Q quit, Tab the panel, Escape lifts the held fingers,

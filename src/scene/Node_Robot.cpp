@@ -114,6 +114,11 @@ int Node_Robot::MouthStepFor(int mode, float v)
 
 void Node_Robot::Render(Renderer& /*renderer*/)
 {
+    Animate();
+}
+
+void Node_Robot::Animate()
+{
     // Saturates: only "more than 20" is ever asked.
     if (m_iIdleFrames <= c_iIdleFramesBeforeRest)
         ++m_iIdleFrames;

@@ -37,6 +37,9 @@ class Node_Robot : public Node
     // The per-frame update: picks this frame's head and mouth and places the
     // sprites before they are drawn. Draws nothing itself.
     void Render(Renderer& renderer) override;
+    // The same step for a frame that is not drawn, so that the robot moves on
+    // exactly as if it had been.
+    void Animate();
 
     int GetHead() const { return m_iHead; }
     // The mouth opening shown at the last frame: 0 closed (no finger) .. 4.
