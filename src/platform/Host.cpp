@@ -16,11 +16,13 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -28,10 +30,13 @@
 HostOptions Host::s_options;
 double Host::s_rFrameInterval = Host::c_rActiveFrameInterval;
 uint64_t Host::s_iVirtualTick = 0;
+std::function<void(int64_t)> Host::s_frameObserver;
 
 namespace
 {
 constexpr double c_rDefaultHeadlessSeconds = 10.0;
+// Live, a running slide moves every 5 ms: at least 200 moves a second.
+constexpr double c_rLiveSlideStep = 0.005;
 
 void Fail(const std::string& message)
 {
@@ -143,6 +148,66 @@ TouchInput_SDL* WindowTouchInput(ZindleApp& app)
     return window ? &window->GetTouchInput() : nullptr;
 }
 
+// The headless sound: blocks of the device request's size pulled from the
+// offline manager into the WAV, cut at the sample of every script event, so
+// that each event sounds from its own sample, and at most 5 ms long while a
+// slide runs, which moves at every block.
+class HeadlessSound
+{
+  public:
+    HeadlessSound(SoundManager_Offline* sound, WavWriter& wav, int bufferSamples)
+        : m_pSound(sound), m_wav(wav), m_iBufferSamples(bufferSamples),
+          m_block(static_cast<size_t>(bufferSamples))
+    {
+    }
+
+    // Pulls the sound up to `endSample`, playing the script's events and slide
+    // steps that fall before it; those at `endSample` itself are left for the
+    // frame that runs there.
+    void PlayUntil(int64_t endSample, ScriptPlayer& player, ScriptPlayer::Target& target)
+    {
+        if (!m_pSound)
+        {
+            player.PlayUntil(endSample - 1, target);
+            return;
+        }
+        int64_t pulled = m_pSound->GetSamplesPulled();
+        while (pulled < endSample)
+        {
+            const int64_t request = player.IsSliding()
+                                        ? std::min<int64_t>(m_iBufferSamples, c_iSlideStepSamples)
+                                        : m_iBufferSamples;
+            const int64_t boundary =
+                std::min({endSample, pulled + request, player.GetNextEventSample(),
+                          player.GetNextSlideEndSample(pulled)});
+            if (boundary <= pulled)
+            {
+                player.PlayUntil(pulled, target);
+                continue;
+            }
+            const int count = static_cast<int>(boundary - pulled);
+            m_pSound->Pull(m_block.data(), count);
+            if (m_wav.IsOpen())
+                m_wav.Write(m_block.data(), static_cast<size_t>(count));
+            pulled = boundary;
+            if (pulled < endSample)
+            {
+                player.PlayUntil(pulled, target);
+                player.MoveSlides(static_cast<double>(pulled) / Host::c_rSampleRate, target);
+            }
+        }
+    }
+
+  private:
+    // 220 samples (5 ms): a slide moves at least 200 times a second.
+    static constexpr int64_t c_iSlideStepSamples = 220;
+
+    SoundManager_Offline* m_pSound;
+    WavWriter& m_wav;
+    int m_iBufferSamples;
+    std::vector<int16_t> m_block;
+};
+
 // Loads --script; false after reporting a bad script (exit status 2).
 bool LoadScript(const HostOptions& options, PerformanceScript& script)
 {
@@ -167,6 +232,12 @@ bool WriteFinalScreenshot(const HostOptions& options)
     return false;
 }
 } // namespace
+
+void Host::NotifyFrame(int64_t frame)
+{
+    if (s_frameObserver)
+        s_frameObserver(frame);
+}
 
 bool Host::WriteScreenshot(const std::string& path, std::string& error)
 {
@@ -242,26 +313,35 @@ int Host::RunHeadless(const HostOptions& options)
             return 1;
         }
         auto* sound = dynamic_cast<SoundManager_Offline*>(SoundManager::GetInstance());
-        std::vector<int16_t> block(static_cast<size_t>(options.iBufferSamples));
         ScriptPlayer player(script);
         ScriptTarget target(WindowTouchInput(app));
+        HeadlessSound audio(sound, wav, options.iBufferSamples);
+        bool lastFrameDrawn = false;
         for (int64_t frame = 0; frame < frames && app.IsRunning(); ++frame)
         {
+            const int64_t frameSample = frame * c_iSamplesPerFrame;
+            // The sound up to this frame, every event before it at its own sample.
+            audio.PlayUntil(frameSample, player, target);
             SetVirtualTick(static_cast<uint64_t>(frame + 1));
+            NotifyFrame(frame);
             app.Update();
-            // Touches arrive between a frame's update and its drawing.
-            player.PlayTouches(static_cast<double>(frame) * c_rActiveFrameInterval, target);
-            app.Render();
+            // Touches due at the frame's own time arrive between its update and its drawing.
+            player.LiftTaps(target);
+            player.PlayUntil(frameSample, target);
+            player.MoveSlides(static_cast<double>(frame) * c_rActiveFrameInterval, target);
+            // Only frames someone will see are drawn; the others still step.
+            lastFrameDrawn = player.HasShots();
+            if (lastFrameDrawn)
+                app.Render();
+            else
+                app.SkipRender();
             player.TakeShots(target);
-            const int64_t target = (frame + 1) * c_iSamplesPerFrame;
-            while (sound && sound->GetSamplesPulled() < target)
-            {
-                sound->Pull(block.data(), options.iBufferSamples);
-                if (wav.IsOpen() && !wav.Write(block.data(), block.size()))
-                    break;
-            }
             midi.Update();
         }
+        audio.PlayUntil(frames * c_iSamplesPerFrame, player, target);
+        midi.Update();
+        if (!options.sScreenshot.empty() && !lastFrameDrawn && frames > 0)
+            app.Render(); // the last frame, which nobody needed to see until now
         if (!WriteFinalScreenshot(options) || target.Failed())
             status = 1;
         if (sound)
@@ -291,6 +371,10 @@ int Host::RunLive(const HostOptions& options)
         if (!StartApp(app))
             return 1;
         auto* sound = dynamic_cast<SoundManager_SDL*>(SoundManager::GetInstance());
+        auto* window = dynamic_cast<Window_SDL*>(app.GetWindow());
+        View_SDL* view = View_SDL::GetInstance();
+        if (view)
+            view->SetDeferredPresent(true);
         std::vector<int16_t> captured(1u << 16);
         auto drain = [&]()
         {
@@ -311,24 +395,63 @@ int Host::RunLive(const HostOptions& options)
             return static_cast<double>(SDL_GetPerformanceCounter() - start) /
                    static_cast<double>(frequency);
         };
-        double next = 0.0;
+        // The script's touches at their own times, slides moved every few milliseconds.
+        auto playScript = [&](double now)
+        {
+            player.PlayUntil(ScriptPlayer::SampleOf(now), target);
+            player.MoveSlides(now, target);
+        };
+        int64_t frame = 0;
+        double lastFrame = -s_rFrameInterval; // when the last frame was due
         while (app.IsRunning())
         {
-            app.Update();
-            player.PlayTouches(elapsed(), target);
-            app.Render();
-            player.TakeShots(target);
-            drain();
-            midi.Update();
-            const double now = elapsed();
-            if (options.rSeconds && now >= *options.rSeconds)
-                break;
-            next += s_rFrameInterval;
-            if (next < now)
-                next = now;
-            const double wait = next - now;
-            if (wait > 0.0)
-                SDL_Delay(static_cast<Uint32>(wait * 1000.0));
+            double now = elapsed();
+            // Read each time: a change of focus changes the rate at once.
+            const double frameDue = lastFrame + s_rFrameInterval;
+            if (now >= frameDue)
+            {
+                // A frame more than one interval late starts the count afresh.
+                lastFrame = now - frameDue > s_rFrameInterval ? now : frameDue;
+                NotifyFrame(frame++);
+                app.Update();
+                player.LiftTaps(target);
+                playScript(now);
+                app.Render();
+                // Software GL goes on drawing for many milliseconds after the
+                // frame is sent: input is handled meanwhile, then it is shown.
+                if (view)
+                {
+                    const double deadline = elapsed() + s_rFrameInterval;
+                    while (view->IsPresentPending() && !view->IsFrameDrawn() &&
+                           elapsed() < deadline)
+                    {
+                        if (window)
+                            window->WaitForEvents(0.001);
+                        app.ProcessMessages();
+                        playScript(elapsed());
+                    }
+                    view->CompletePresent();
+                }
+                player.TakeShots(target);
+                drain();
+                midi.Update();
+                if (options.rSeconds && elapsed() >= *options.rSeconds)
+                    break;
+                continue;
+            }
+            // Between frames the loop sleeps on input and hands each event to
+            // the touch glue as it arrives, so a touch reaches its voice at
+            // the next audio block rather than at the next frame.
+            double wake = frameDue;
+            const int64_t nextEvent = player.GetNextEventSample();
+            if (nextEvent != ScriptPlayer::c_iNever)
+                wake = std::min(wake, static_cast<double>(nextEvent) / Host::c_rSampleRate);
+            if (player.IsSliding())
+                wake = std::min(wake, now + c_rLiveSlideStep);
+            if (window)
+                window->WaitForEvents(wake - now);
+            app.ProcessMessages();
+            playScript(elapsed());
         }
         if (!WriteFinalScreenshot(options) || target.Failed())
             status = 1;

@@ -6,6 +6,7 @@
 #include "platform/HostOptions.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class Host
@@ -14,6 +15,7 @@ class Host
     static constexpr double c_rActiveFrameInterval = 0.05;  // 20 frames per second
     static constexpr double c_rInactiveFrameInterval = 0.2; // 5 while unfocused
     static constexpr int c_iSamplesPerFrame = 2205;         // 0.05 s at 44100 Hz
+    static constexpr double c_rSampleRate = 44100.0;
 
     // The process entry's whole work; returns the exit status.
     static int Main(int argc, char** argv);
@@ -30,15 +32,24 @@ class Host
     static void SetFrameInterval(double seconds) { s_rFrameInterval = seconds; }
     static double GetFrameInterval() { return s_rFrameInterval; }
 
+    // Called on the main thread at the start of every frame, before its
+    // update, with the frame's number (for measurements; empty for none).
+    static void SetFrameObserver(std::function<void(int64_t frame)> observer)
+    {
+        s_frameObserver = std::move(observer);
+    }
+
     // The virtual clock of the headless host, in frames (0.05 s per tick).
     static uint64_t VirtualClock() { return s_iVirtualTick; }
     static void SetVirtualTick(uint64_t tick) { s_iVirtualTick = tick; }
 
   private:
     static int RunLive(const HostOptions& options);
+    static void NotifyFrame(int64_t frame);
     static int RunHeadless(const HostOptions& options);
 
     static HostOptions s_options;
     static double s_rFrameInterval;
     static uint64_t s_iVirtualTick;
+    static std::function<void(int64_t)> s_frameObserver;
 };

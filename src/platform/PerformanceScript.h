@@ -1,7 +1,7 @@
 // A performance script (.zs): timed touches and screenshots for the headless
 // host. One event per line: "<time> <event> <arguments>", '#' starts a comment.
 //   down <contact> <x> <y>     move <contact> <x> <y>     up <contact>
-//   slide <contact> <x> <y> <seconds>   (a straight line, one move per frame)
+//   slide <contact> <x> <y> <seconds>   (a straight line, moved at every audio block)
 //   tap <x> <y>                (down, then up on the next frame)
 //   shot <file>                (screenshot after the frame is drawn; relative
 //                               to the script's folder)

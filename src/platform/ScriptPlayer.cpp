@@ -1,21 +1,30 @@
 #include "platform/ScriptPlayer.h"
 
+#include <cmath>
+
 namespace
 {
 // Frame times are k * 0.05 in double: allow for the last bit of rounding.
 constexpr double c_rTimeSlack = 1e-9;
+constexpr double c_rSampleRate = 44100.0;
+constexpr double c_rHalfSample = 0.5 / c_rSampleRate;
 } // namespace
+
+int64_t ScriptPlayer::SampleOf(double seconds)
+{
+    return static_cast<int64_t>(std::llround(seconds * c_rSampleRate));
+}
 
 ScriptPlayer::ScriptPlayer(const PerformanceScript& script) : m_events(script.GetEvents()) {}
 
-void ScriptPlayer::PlayTouches(double t, Target& target)
+int64_t ScriptPlayer::GetNextEventSample() const
 {
-    m_dueShots.clear();
-    for (int contact : m_pendingTapLifts)
-        target.TouchUp(contact);
-    m_pendingTapLifts.clear();
+    return m_iNext < m_events.size() ? SampleOf(m_events[m_iNext].rTime) : c_iNever;
+}
 
-    while (m_iNext < m_events.size() && m_events[m_iNext].rTime <= t + c_rTimeSlack)
+void ScriptPlayer::PlayUntil(int64_t sample, Target& target)
+{
+    while (m_iNext < m_events.size() && SampleOf(m_events[m_iNext].rTime) <= sample)
     {
         const ScriptEvent& event = m_events[m_iNext++];
         Contact* contact = event.iContact > 0 ? &m_contacts[event.iContact] : nullptr;
@@ -62,7 +71,17 @@ void ScriptPlayer::PlayTouches(double t, Target& target)
             break;
         }
     }
+}
 
+void ScriptPlayer::LiftTaps(Target& target)
+{
+    for (int contact : m_pendingTapLifts)
+        target.TouchUp(contact);
+    m_pendingTapLifts.clear();
+}
+
+void ScriptPlayer::MoveSlides(double t, Target& target)
+{
     for (int id = 1; id <= PerformanceScript::c_iMaxContact; ++id)
     {
         Contact& contact = m_contacts[id];
@@ -70,10 +89,11 @@ void ScriptPlayer::PlayTouches(double t, Target& target)
             continue;
         const double elapsed = t - contact.rStart;
         double fraction = contact.rDuration > 0.0 ? elapsed / contact.rDuration : 1.0;
-        if (fraction >= 1.0 - c_rTimeSlack)
+        // Arrived: at the end, up to rounding, or within half a sample of it.
+        if (fraction >= 1.0 - c_rTimeSlack || elapsed >= contact.rDuration - c_rHalfSample)
             fraction = 1.0;
         if (fraction <= 0.0)
-            continue; // the slide starts at this frame: its first step is the next one
+            continue; // the slide starts now: its first step is the next one
         const float f = static_cast<float>(fraction);
         contact.rX =
             fraction >= 1.0 ? contact.rToX : contact.rFromX + (contact.rToX - contact.rFromX) * f;
@@ -85,6 +105,28 @@ void ScriptPlayer::PlayTouches(double t, Target& target)
     }
 }
 
+bool ScriptPlayer::IsSliding() const
+{
+    for (const Contact& contact : m_contacts)
+        if (contact.bSliding)
+            return true;
+    return false;
+}
+
+int64_t ScriptPlayer::GetNextSlideEndSample(int64_t sample) const
+{
+    int64_t next = c_iNever;
+    for (const Contact& contact : m_contacts)
+    {
+        if (!contact.bSliding)
+            continue;
+        const int64_t end = SampleOf(contact.rStart + contact.rDuration);
+        if (end > sample && end < next)
+            next = end;
+    }
+    return next;
+}
+
 void ScriptPlayer::TakeShots(Target& target)
 {
     for (const std::string& path : m_dueShots)
@@ -94,10 +136,5 @@ void ScriptPlayer::TakeShots(Target& target)
 
 bool ScriptPlayer::IsFinished() const
 {
-    if (m_iNext < m_events.size() || !m_pendingTapLifts.empty())
-        return false;
-    for (const Contact& contact : m_contacts)
-        if (contact.bSliding)
-            return false;
-    return true;
+    return m_iNext >= m_events.size() && m_pendingTapLifts.empty() && !IsSliding();
 }

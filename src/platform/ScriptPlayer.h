@@ -1,9 +1,12 @@
-// Plays a performance script frame by frame: the touches due at a frame's time
-// (with the steps of running slides and the lifts of taps), then its shots.
+// Plays a performance script on the sample clock: every event at its own
+// sample, the lifts of taps at the next frame, and the running slides moved as
+// often as the host asks (at every audio block headless, every few
+// milliseconds live). Shots wait for the next frame that is drawn.
 #pragma once
 
 #include "platform/PerformanceScript.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,13 +26,30 @@ class ScriptPlayer
 
     // Taps use contact identities above the script's own (1 to 99).
     static constexpr int c_iFirstTapContact = 100;
+    static constexpr int64_t c_iNever = INT64_MAX;
+
+    // The sample (at 44100 Hz) at which something at time t happens: the nearest one.
+    static int64_t SampleOf(double seconds);
 
     explicit ScriptPlayer(const PerformanceScript& script);
 
-    // The touches of the frame at time t, in file order: lifts of the previous
-    // frame's taps first, then due events, then one step of each running slide.
-    void PlayTouches(double t, Target& target);
-    // The shots that came due in the last PlayTouches, in file order.
+    // The sample of the next event not yet played; c_iNever when none is left.
+    int64_t GetNextEventSample() const;
+    // Plays, in file order, every event due at or before `sample`. Slides start
+    // here; shots are kept for TakeShots.
+    void PlayUntil(int64_t sample, Target& target);
+    // Lifts the taps played so far (a tap is down until the next frame).
+    void LiftTaps(Target& target);
+    // Moves each running slide to where it is at time t; a slide that arrives ends.
+    void MoveSlides(double t, Target& target);
+    bool IsSliding() const;
+    // The first sample after `sample` at which a running slide arrives;
+    // c_iNever when no slide is running.
+    int64_t GetNextSlideEndSample(int64_t sample) const;
+
+    // Whether shots are waiting for a drawn frame.
+    bool HasShots() const { return !m_dueShots.empty(); }
+    // Writes the shots played so far, in file order.
     void TakeShots(Target& target);
     // Every event has been played and no slide or tap is pending.
     bool IsFinished() const;

@@ -29,6 +29,7 @@ template <typename Function> bool Load(Function& function, const char* name)
     function = reinterpret_cast<Function>(SDL_GL_GetProcAddress(name));
     return function != nullptr;
 }
+
 } // namespace
 
 View_SDL::View_SDL(bool headless, bool fullscreen) : m_bHeadless(headless)
@@ -59,6 +60,7 @@ View_SDL::~View_SDL()
     if (m_context)
     {
         SDL_GL_MakeCurrent(m_pWindow, m_context);
+        DropFence();
         destroyFramebuffer();
         SDL_GL_MakeCurrent(m_pWindow, nullptr);
         SDL_GL_DeleteContext(m_context);
@@ -280,9 +282,67 @@ void View_SDL::present()
         glFlush();
         return;
     }
+    CompletePresent(); // a frame not yet shown goes first
+    if (m_bDeferPresent && PlaceFence())
+    {
+        m_bPresentPending = true;
+        return;
+    }
+    ShowFrame();
+}
+
+void View_SDL::ShowFrame()
+{
     DrawToWindow();
     SDL_GL_SwapWindow(m_pWindow);
     BindFramebuffer();
+}
+
+bool View_SDL::IsFrameDrawn() const
+{
+    if (!m_bPresentPending || !m_pFence)
+        return true;
+    return m_eglClientWaitSync(eglGetCurrentDisplay(), m_pFence, 0, 0) ==
+           EGL_CONDITION_SATISFIED_KHR;
+}
+
+void View_SDL::CompletePresent()
+{
+    if (!m_bPresentPending)
+        return;
+    m_bPresentPending = false;
+    DropFence();
+    ShowFrame();
+}
+
+bool View_SDL::PlaceFence()
+{
+    // EGL's fences, where the context is an EGL one (SDL makes ES contexts
+    // through EGL on X11, Wayland and offscreen).
+    if (!m_eglCreateSync && !(Load(m_eglCreateSync, "eglCreateSyncKHR") &&
+                              Load(m_eglClientWaitSync, "eglClientWaitSyncKHR") &&
+                              Load(m_eglDestroySync, "eglDestroySyncKHR")))
+    {
+        m_eglCreateSync = nullptr;
+        return false;
+    }
+    const EGLDisplay display = eglGetCurrentDisplay();
+    if (display == EGL_NO_DISPLAY)
+        return false;
+    const EGLSyncKHR fence = m_eglCreateSync(display, EGL_SYNC_FENCE_KHR, nullptr);
+    if (fence == EGL_NO_SYNC_KHR)
+        return false;
+    glFlush(); // the drawing starts now
+    m_pFence = fence;
+    return true;
+}
+
+void View_SDL::DropFence()
+{
+    if (!m_pFence)
+        return;
+    m_eglDestroySync(eglGetCurrentDisplay(), m_pFence);
+    m_pFence = nullptr;
 }
 
 void View_SDL::BindFramebuffer()

@@ -5,6 +5,8 @@
 // scaled to fit and letterboxed; headless it only keeps the frame.
 #pragma once
 
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
 #include <GLES/gl.h>
 #include <GLES/glext.h>
 #include <SDL.h>
@@ -34,8 +36,17 @@ class View_SDL
     // Why the view is not valid.
     const std::string& GetError() const { return m_sError; }
 
-    // Shows the finished framebuffer.
+    // Shows the finished framebuffer. With deferred presenting, it only sends
+    // the frame on its way: the drawing (in software, many milliseconds) goes
+    // on while the caller handles input, then CompletePresent() shows it.
     void present();
+    void SetDeferredPresent(bool deferred) { m_bDeferPresent = deferred; }
+    // A deferred frame waits to be shown.
+    bool IsPresentPending() const { return m_bPresentPending; }
+    // Its drawing is done (CompletePresent will not wait for it).
+    bool IsFrameDrawn() const;
+    // Shows a deferred frame, waiting for its drawing if need be.
+    void CompletePresent();
     // Makes the context current on the calling thread; releases it.
     void lockContext();
     void unlockContext();
@@ -71,8 +82,17 @@ class View_SDL
     void destroyFramebuffer();
     void displayLoadingImage();
 
+    // The window's half of a present: the frame turned into the window, swapped.
+    void ShowFrame();
+    // A fence after the frame's drawing commands; false when fences are missing.
+    bool PlaceFence();
+    void DropFence();
+
     bool m_bHeadless;
     bool m_bValid = false;
+    bool m_bDeferPresent = false;
+    bool m_bPresentPending = false;
+    EGLSyncKHR m_pFence = nullptr; // while a deferred frame is drawn
     bool m_bVideo = false;
     std::string m_sError;
     SDL_Window* m_pWindow = nullptr;
@@ -93,6 +113,9 @@ class View_SDL
     PFNGLRENDERBUFFERSTORAGEOESPROC m_glRenderbufferStorage = nullptr;
     PFNGLFRAMEBUFFERRENDERBUFFEROESPROC m_glFramebufferRenderbuffer = nullptr;
     PFNGLCHECKFRAMEBUFFERSTATUSOESPROC m_glCheckFramebufferStatus = nullptr;
+    PFNEGLCREATESYNCKHRPROC m_eglCreateSync = nullptr;
+    PFNEGLCLIENTWAITSYNCKHRPROC m_eglClientWaitSync = nullptr;
+    PFNEGLDESTROYSYNCKHRPROC m_eglDestroySync = nullptr;
 
     static View_SDL* s_pInstance;
 };

@@ -2,6 +2,7 @@
 
 #include "sound/DenormalGuard.h"
 #include "sound/MpeEncoder.h"
+#include "sound/SoundBlockListener.h"
 #include "sound/SoundStreamSource.h"
 
 #include <algorithm>
@@ -71,6 +72,8 @@ const float* SoundManager::PullBlock(int count)
     // ones included, so its clock is the output's sample index.
     if (MpeEncoder* mpe = MpeEncoder::GetInstance())
         mpe->ProcessBlock(stamp, count);
+    if (SoundBlockListener* listener = m_pBlockListener.load(std::memory_order_acquire))
+        listener->BlockPulled(stamp, count);
     // Wrap explicitly: a signed overflow would be undefined after ~2^31 blocks.
     m_iTimeStamp.store(stamp == INT_MAX ? 0 : stamp + 1, std::memory_order_relaxed);
     return produced ? m_pBlockBuffer : nullptr;

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 
+class SoundBlockListener;
 class SoundStreamSource;
 class Window;
 
@@ -48,6 +49,13 @@ class SoundManager
     void SetMuted(bool muted) { m_bMuted.store(muted, std::memory_order_relaxed); }
     bool IsMuted() const { return m_bMuted.load(std::memory_order_relaxed); }
 
+    // Told of every block after the graph made it (null for none). Set on the
+    // main thread at any time; the audio thread sees it from its next block.
+    void SetBlockListener(SoundBlockListener* listener)
+    {
+        m_pBlockListener.store(listener, std::memory_order_release);
+    }
+
     // Pulls one block of `count` samples from the root into the block buffer.
     // Returns the block, or null for silence. Advances the stamp either way.
     const float* PullBlock(int count);
@@ -62,6 +70,7 @@ class SoundManager
     static SoundManager* s_pInstance;
 
     std::atomic<SoundStreamSource*> m_pStreamSource{nullptr};
+    std::atomic<SoundBlockListener*> m_pBlockListener{nullptr};
     std::atomic<int> m_iTimeStamp{0};
     std::atomic<bool> m_bMuted{false};
     int m_iSamplesPerFrame = 0;

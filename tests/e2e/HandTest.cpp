@@ -2,6 +2,7 @@
 // this process, fed synthetic SDL events through the window's event handling
 // (headless, window points are landscape points), its sound pulled block by
 // block and its frames read back. Also the real program's rings in screenshots.
+#include "app/State_Main.h"
 #include "app/Timer.h"
 #include "app/ZindleApp.h"
 #include "file/File_Bundle.h"
@@ -9,6 +10,7 @@
 #include "platform/SoundManager_Offline.h"
 #include "platform/View_SDL.h"
 #include "platform/Window_SDL.h"
+#include "sound/SoundControl_Theremin.h"
 #include "support/TestSupport.h"
 
 #include <SDL.h>
@@ -16,10 +18,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -29,10 +34,10 @@ namespace
 {
 constexpr double c_rRate = 44100.0;
 
-// The default octave window; the touch manager moves every touch 5 points right.
+// The default octave window; the pointer plays where it points.
 double PredictedPitch(double x)
 {
-    return 65.406395 * std::pow(2.0, -1.125 + 5.25 * (x + 5.0) / 480.0);
+    return 65.406395 * std::pow(2.0, -1.125 + 5.25 * x / 480.0);
 }
 
 SDL_Event Button(Uint32 type, Uint8 button, int x, int y)
@@ -264,28 +269,99 @@ TEST(Hand, AHeldFingerOnAPanelButtonPressesItOnce)
     EXPECT_LT(RelativePower(session.samples, from, to, 3 * f), 0.01);
 }
 
-TEST(Hand, TabOpensAndClosesThePanel)
+TEST(Hand, TabClosesThePanelFromEveryPageAndLeavesAPlayableSurface)
 {
     Session session;
     ASSERT_TRUE(session.Ready());
-    auto separator = [&]()
+    // How many points of the panel's separator column are drawn.
+    auto separator = [](const Frame& frame)
     {
-        Frame frame;
-        EXPECT_TRUE(frame.Read());
         int dark = 0;
         for (int y = 0; y < 320; y += 8)
             dark += IsDark(frame.At(315, y)) && IsDark(frame.At(316, y)) ? 1 : 0;
         return dark;
     };
-    EXPECT_LT(separator(), 10) << "closed at first";
+    Frame frame;
+    ASSERT_TRUE(frame.Read());
+    EXPECT_LT(separator(frame), 10) << "closed at first";
+    // "Pulse" has every page: its "Synth Controls" too.
     session.Send(Key(SDLK_TAB));
     session.Run(1.0);
-    EXPECT_EQ(separator(), 40) << "the panel's separator";
+    ASSERT_TRUE(frame.Read());
+    EXPECT_EQ(separator(frame), 40) << "Tab opens the panel";
+    session.LeftTap(449, 50); // mode ">"
+    session.Run(0.2);
     session.Send(Key(SDLK_TAB));
     session.Run(1.0);
-    EXPECT_LT(separator(), 10) << "closed again";
-    EXPECT_LT(zindle_test::PeakLevel(session.samples, 0, session.samples.size()), 100)
-        << "no tap reached a voice";
+
+    struct Page
+    {
+        const char* name;
+        int x, y; // its button on the main page
+    };
+    const Page pages[] = {{"main page", 0, 0},
+                          {"Synth Controls", 398, 100},
+                          {"Effects", 398, 150},
+                          {"Scale", 398, 200},
+                          {"About", 357, 280}};
+    for (const Page& page : pages)
+    {
+        SCOPED_TRACE(page.name);
+        session.Send(Key(SDLK_TAB));
+        session.Run(0.8);
+        if (page.x > 0)
+        {
+            session.LeftTap(page.x, page.y);
+            session.Run(1.2);
+        }
+        session.Send(Key(SDLK_TAB));
+        session.Run(1.2);
+        ASSERT_TRUE(frame.Read());
+        EXPECT_LT(separator(frame), 10) << "the panel is closed";
+        int dark = 0;
+        for (int y = 0; y < 320; y += 4)
+            for (int x = 0; x < 480; x += 4)
+                dark += IsDark(frame.At(x, y)) ? 1 : 0;
+        EXPECT_LT(dark, 96 * 10) << "the scene shows everywhere (under 10% dark)";
+
+        // A press where the panel's buttons were plays its note.
+        session.Send(Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 440, 100));
+        const double t = session.Now();
+        session.Run(0.4);
+        session.Send(Button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 440, 100));
+        session.Run(0.2);
+        const double f = zindle_test::EstimateFrequency(session.samples, session.At(t + 0.1),
+                                                        session.At(t + 0.4));
+        EXPECT_NEAR(f, PredictedPitch(440), PredictedPitch(440) * 0.01);
+    }
+}
+
+TEST(Hand, APointerOnTheNoteGridsCLineSoundsC)
+{
+    Session session;
+    ASSERT_TRUE(session.Ready());
+    session.Send(Key(SDLK_TAB));
+    session.Run(0.8);
+    session.LeftTap(398, 200); // "Scale  >"
+    session.Run(0.8);
+    session.LeftTap(398, 107); // "Note Grid"
+    session.Send(Key(SDLK_TAB));
+    session.Run(1.0);
+    Frame frame;
+    ASSERT_TRUE(frame.Read());
+    // The C an octave above the low C (130.81 Hz): a pale yellow line near x = 194.
+    auto paleYellow = [](const uint8_t* p) { return p[0] > 230 && p[1] > 230 && p[2] < 200; };
+    int line = -1;
+    for (int x = 180; x < 210 && line < 0; ++x)
+        if (paleYellow(frame.At(x, 20)) && paleYellow(frame.At(x, 300)))
+            line = x;
+    ASSERT_GE(line, 0) << "no C line drawn";
+    session.Send(Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, line, 160));
+    const double t = session.Now();
+    session.Run(0.5);
+    const double f =
+        zindle_test::EstimateFrequency(session.samples, session.At(t + 0.1), session.At(t + 0.5));
+    EXPECT_NEAR(12.0 * std::log2(f / 130.8128), 0.0, 0.1) << "semitones from C";
 }
 
 TEST(Hand, RingsMarkEveryFingerAndHeldOnesDiffer)
@@ -355,4 +431,53 @@ TEST(Hand, TheProgramsScreenshotsShowScriptFingersUnlessTurnedOff)
             EXPECT_EQ(white, expected ? 4 : 0);
         }
     }
+}
+
+TEST(LiveLoopThread, AClickBetweenFramesReachesItsVoiceBeforeTheNextFrame)
+{
+    // The real live loop (offscreen window, dummy audio); another thread
+    // clicks in the middle of a frame interval, as a player does.
+    std::atomic<int64_t> frame{-1};
+    std::atomic<int64_t> activeAt{-1}; // the first frame that found the voice playing
+    SoundControl_Theremin* voice = nullptr;
+    Host::SetFrameObserver(
+        [&](int64_t number)
+        {
+            if (number == 1)
+                voice = ZindleApp::s_pInstance->GetMainState()->GetTheremin(0);
+            // Before the frame's own update reads the window's events.
+            if (voice && activeAt < 0 && voice->IsTouchActive())
+                activeAt = number;
+            frame = number;
+        });
+    int64_t clicked = -1;
+    std::thread player(
+        [&]()
+        {
+            while (frame < 3)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            const int64_t start = frame;
+            while (frame == start)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            SDL_Event e = Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 480, 320);
+            SDL_PushEvent(&e);
+            clicked = frame; // a frame that starts now may already have the click
+            for (int i = 0; i < 200 && activeAt < 0; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            SDL_Event quit{};
+            quit.type = SDL_QUIT;
+            SDL_PushEvent(&quit);
+        });
+    HostOptions options;
+    options.sDataDirectory = std::getenv("ZINDLE_DATA");
+    options.iSeed = 7;
+    options.rSeconds = 20.0;
+    const int status = Host::Run(options);
+    player.join();
+    Host::SetFrameObserver(nullptr);
+    EXPECT_EQ(status, 0);
+    ASSERT_GE(activeAt.load(), 0) << "the click never reached a voice";
+    EXPECT_LE(activeAt.load(), clicked + 1)
+        << "handled when it arrived, not by the next frame's update";
 }

@@ -297,16 +297,87 @@ TEST(Instrument, NoteGridShowsOnTheSurface)
     EXPECT_GE(changed, 20) << "a line for each enabled note across the octave window";
 }
 
-TEST(Instrument, SameInputsGiveIdenticalFiles)
+TEST(Instrument, EveryEventSoundsFromItsOwnSample)
 {
-    zindle_test::TempDir a, b;
-    const std::string script = "0 down 1 100 100\n0.5 slide 1 400 200 1\n2 up 1\n2.5 shot s.png\n";
-    const Played first = Play(a, script);
-    const Played second = Play(b, script);
-    ASSERT_EQ(first.status, 0) << first.output;
-    ASSERT_EQ(second.status, 0);
-    EXPECT_EQ(zindle_test::ReadFile(a / "play.wav"), zindle_test::ReadFile(b / "play.wav"));
-    EXPECT_EQ(zindle_test::ReadFile(a / "s.png"), zindle_test::ReadFile(b / "s.png"));
+    // Presses between frames and between device requests; the third lifts the
+    // moment it lands, and still sounds.
+    zindle_test::TempDir dir;
+    const double downs[] = {0.101, 0.8237, 1.5013, 2.2333};
+    const Played run = Play(dir, "0.101 down 1 240 200\n0.3 up 1\n"
+                                 "0.8237 down 1 300 150\n1.0 up 1\n"
+                                 "1.5013 down 1 200 100\n1.5013 up 1\n"
+                                 "2.2333 down 1 260 120\n2.4 up 1\n2.6 end\n");
+    ASSERT_EQ(run.status, 0) << run.output;
+    const std::vector<int16_t>& samples = run.wav.samples;
+    for (double t : downs)
+    {
+        SCOPED_TRACE(t);
+        const size_t due = static_cast<size_t>(std::lround(t * c_rRate));
+        EXPECT_LT(PeakLevel(samples, due - At(0.05), due), 30) << "silent before";
+        size_t onset = due - At(0.05);
+        while (onset < samples.size() && std::abs(samples[onset]) < 30)
+            ++onset;
+        EXPECT_GE(onset, due);
+        EXPECT_LT(onset, due + At(0.001)) << "sounds within 1 ms of its time";
+    }
+    // The instant press sounds for one device request (5.8 ms) and stops.
+    EXPECT_LT(PeakLevel(samples, At(1.5013 + 0.015), At(1.5013 + 0.06)), 50);
+}
+
+TEST(Instrument, ASlideGlidesWithoutStairs)
+{
+    zindle_test::TempDir dir;
+    const Played run = Play(dir, "0 down 1 300 160\n0.2 slide 1 460 160 1.0\n1.3 up 1\n1.5 end\n");
+    ASSERT_EQ(run.status, 0) << run.output;
+    // Pitch measured every 5 ms along the slide rises at every step.
+    double previous = 0.0;
+    int flat = 0;
+    for (double t = 0.3; t < 1.0; t += 0.005)
+    {
+        const double f = EstimateFrequency(run.wav.samples, At(t), At(t) + 512, 200.0, 1200.0);
+        flat += f > previous * 1.002 ? 0 : 1;
+        previous = f;
+    }
+    EXPECT_LE(flat, 4) << "5 ms steps in which the pitch did not move";
+}
+
+TEST(Instrument, SameInputsGiveIdenticalFilesWhetherEveryFrameIsDrawnOrNot)
+{
+    // A chord, a slide, the panel opened and closed, the robot back at rest.
+    const std::vector<std::pair<double, std::string>> events = {
+        {0.0, "down 1 100 100"}, {0.1, "down 2 300 200"}, {0.15, "slide 1 400 200 0.3"},
+        {0.5, "up 1"},           {0.5, "up 2"},           {0.55, "tap 455 295"},
+        {0.75, "tap 455 295"},   {1.25, "tap 440 280"},   {1.4, "shot s.png"}};
+    std::string script, everyFrame;
+    for (const auto& [time, event] : events)
+        script += std::to_string(time) + " " + event + "\n";
+    // A shot at every frame makes every frame drawn.
+    size_t next = 0;
+    for (int frame = 0; frame < 36; ++frame)
+    {
+        const double t = frame * 0.05;
+        for (; next < events.size() && events[next].first <= t + 1e-9; ++next)
+            everyFrame += std::to_string(events[next].first) + " " + events[next].second + "\n";
+        everyFrame += std::to_string(t) + " shot f" + std::to_string(frame) + ".png\n";
+    }
+    zindle_test::TempDir a, b, c;
+    auto last = [](const zindle_test::TempDir& dir)
+    { return " --seconds 1.8 --screenshot '" + (dir / "last.png").string() + "'"; };
+    const Played drawn = Play(a, everyFrame, last(a));
+    const Played undrawn = Play(b, script, last(b));
+    const Played again = Play(c, script, last(c));
+    ASSERT_EQ(drawn.status, 0) << drawn.output;
+    ASSERT_EQ(undrawn.status, 0) << undrawn.output;
+    ASSERT_EQ(again.status, 0) << again.output;
+    EXPECT_TRUE(fs::exists(a / "f35.png")) << "every frame drawn";
+    for (const char* name : {"play.wav", "s.png", "last.png"})
+    {
+        SCOPED_TRACE(name);
+        const std::string bytes = zindle_test::ReadFile(b / name);
+        EXPECT_FALSE(bytes.empty());
+        EXPECT_EQ(zindle_test::ReadFile(a / name), bytes);
+        EXPECT_EQ(zindle_test::ReadFile(c / name), bytes);
+    }
 }
 
 TEST(Instrument, BadScriptsAndResourcesFailClearly)

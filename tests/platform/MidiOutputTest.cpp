@@ -334,8 +334,8 @@ TEST(MidiOutput, TheProgramsMidiFileIsTheSameForTheSameInputs)
     MidiFile file;
     std::string error;
     ASSERT_TRUE(zindle_test::ParseMidiFile(bytes[0], file, error)) << error;
-    // The track lasts as long as the audio pulled: 6 frames (13230 samples) in 256-sample requests.
-    EXPECT_EQ(MetaEvents(file).back().tick, 13312);
+    // The track lasts as long as the sound: 6 frames, 13230 samples.
+    EXPECT_EQ(MetaEvents(file).back().tick, 13230);
 
     const auto bad =
         zindle_test::RunCommand(zindle_test::ZindleBinary() + " --headless --seconds 0.1 --midi '" +

@@ -50,10 +50,13 @@ class Recorder : public ScriptPlayer::Target
     bool m_bOpen = false;
 };
 
-// Plays frame k at t = k * 0.05 as the headless host does, touches then shots.
+// Plays frame k at t = k * 0.05 as the hosts do: the taps of earlier frames
+// lift, the events due play, the slides move, then the shots.
 std::vector<std::string> PlayFrame(ScriptPlayer& player, Recorder& recorder, int frame)
 {
-    player.PlayTouches(frame * 0.05, recorder);
+    player.LiftTaps(recorder);
+    player.PlayUntil(ScriptPlayer::SampleOf(frame * 0.05), recorder);
+    player.MoveSlides(frame * 0.05, recorder);
     player.TakeShots(recorder);
     return recorder.Take();
 }
