@@ -1,6 +1,8 @@
-// Speed of the sound engine: each node alone, and the four-voice graph wired as
-// the instrument wires it, in 1024-sample blocks. Counters: ns per output sample
+// Speed of the sound engine: each node alone, and the instrument's four-voice
+// synth played by still fingers, in 1024-sample blocks. Counters: ns per output sample
 // and real-time factor (audio seconds rendered per CPU second).
+#include "input/TouchManager.h"
+#include "render/Camera_2D.h"
 #include "sound/DenormalGuard.h"
 #include "sound/SoundControlSource.h"
 #include "sound/SoundControl_Switch.h"
@@ -16,6 +18,7 @@
 #include "sound/SoundSource_Osc_Sine.h"
 #include "sound/SoundSource_Overdrive.h"
 #include "sound/SoundSource_Switch.h"
+#include "sound/Synth_FourVoice.h"
 
 #include <benchmark/benchmark.h>
 
@@ -100,88 +103,37 @@ void RunBlocks(benchmark::State& state, SoundStreamSource& root, bool flushDenor
     SetCounters(state, state.iterations() * c_iBlock);
 }
 
-// One voice: the saw and the pulse through a switch into the ladder filter, the
-// sine through the amplifier, and a switch between the two.
-struct Voice
-{
-    Voice(float pitch, float timbre, SoundControl_Tweakable& width, SoundControl_Tweakable& cutoff)
-        : finger(pitch, timbre), widthSwitch(2), oscSwitch(2), cutoffSwitch(2), voiceSwitch(2)
-    {
-        saw.SetPitchSource(&finger, 0);
-        widthSwitch.SetSource(0, &width, 0);
-        widthSwitch.SetSource(1, &finger, 1);
-        pulse.SetPitchSource(&finger, 0);
-        pulse.SetWidthSource(&widthSwitch, 0);
-        oscSwitch.SetSource(0, &saw, 0);
-        oscSwitch.SetSource(1, &pulse, 0);
-        cutoffSwitch.SetSource(0, &finger, 1);
-        cutoffSwitch.SetSource(1, &cutoff, 0);
-        filter.SetSoundSource(&oscSwitch, 0);
-        filter.SetCutoffSource(&cutoffSwitch, 0);
-        sine.SetPitchSource(&finger, 0);
-        amp.SetSoundSource(&sine, 0);
-        amp.SetVolumeSource(&finger, 1);
-        voiceSwitch.SetSource(0, &filter, 0);
-        voiceSwitch.SetSource(1, &amp, 0);
-    }
-
-    // 0 "Mekko", 1 "Pulse", 2 "Theremin", 3 "PWM".
-    void SetMode(int mode)
-    {
-        oscSwitch.SetCurrentSource(mode == 1 || mode == 3 ? 1 : 0);
-        widthSwitch.SetCurrentSource(mode == 3 ? 1 : 0);
-        cutoffSwitch.SetCurrentSource(mode == 3 ? 1 : 0);
-        voiceSwitch.SetCurrentSource(mode == 2 ? 1 : 0);
-        filter.SetResonance(mode == 1 ? 8.8f : mode == 3 ? 0.0f : 8.0f);
-    }
-
-    FixedControl finger;
-    SoundSource_BLSaw saw;
-    SoundControl_Switch widthSwitch;
-    SoundSource_BLPulse pulse;
-    SoundSource_Switch oscSwitch;
-    SoundControl_Switch cutoffSwitch;
-    SoundSource_LadderFilter filter;
-    SoundSource_Osc_Sine sine;
-    SoundSource_Amp amp;
-    SoundSource_Switch voiceSwitch;
-};
-
-// The whole instrument: voices, mixer, overdrive, echo, limiter.
+// The instrument's synth with `voices` fingers held still on a 480 x 320
+// playing area, in one mode, with the panel's settings for that mode.
 struct Engine
 {
-    Engine(int voices, int mode) : width(0.5f, 0.99f, 0.0f), cutoff(0.0f, 1.0f, 1.0f)
+    Engine(int voices, int mode)
     {
-        static const float pitches[4] = {110.0f, 164.8f, 220.0f, 329.6f};
-        for (int v = 0; v < 4; ++v)
-        {
-            voice[v] = std::make_unique<Voice>(v < voices ? pitches[v] : 0.0f, 0.6f, width, cutoff);
-            voice[v]->SetMode(mode);
-            mixer.AddSoundSource(&voice[v]->voiceSwitch, 0, 1.0f);
-        }
-        cutoff.GetTweakable()->SetValue_Range(0.7f);
-        overdrive.SetSoundSource(&mixer, 0);
-        overdrive.SetDrive(0.3f);
-        delay.SetSoundSource(&overdrive, 0);
-        delay.SetDelayLevel(0.24f); // the panel's starting echo
-        delay.SetDelayTime(0.15f);
-        delay.SetFeedback(0.4f);
-        limiter.SetSource(&delay, 0);
+        if (!TouchManager::GetInstance())
+            TouchManager::Startup();
+        camera.SetViewport(Vector2f(0.0f, 0.0f), Vector2f(480.0f, 320.0f));
+        synth.SetCamera(&camera);
+        synth.SetMode(mode);
+        // The resonance each mode's slider starts at; PWM's cutoff part open.
+        synth.SetResonance(mode == 1 ? 0.8f : mode == 3 ? 0.0f : 8.0f / 11.0f);
+        synth.SetCutoff(0.7f);
+        synth.SetOverdrive(0.3f);
+        synth.SetEchoLevel(0.24f); // the panel's starting echo
+        synth.SetEchoTime(0.15f);
+        synth.SetEchoRepeat(0.4f);
+        // About 110, 165, 220 and 330 Hz, the finger at 40 % of the height.
+        static const int x[4] = {128, 182, 226, 280};
+        for (int v = 0; v < voices; ++v)
+            TouchManager::GetInstance()->TouchBegan(&fingers[v], x[v], 192);
     }
+    ~Engine() { TouchManager::GetInstance()->KillAllTouches(); }
 
-    void LiftFingers()
-    {
-        for (auto& v : voice)
-            v->finger.m_rValue[0] = v->finger.m_rValue[1] = 0.0f;
-    }
+    void LiftFingers() { TouchManager::GetInstance()->KillAllTouches(); }
+    SoundStreamSource& Root() { return *synth.GetRoot(); }
 
-    SoundControl_Tweakable width;
-    SoundControl_Tweakable cutoff;
-    std::unique_ptr<Voice> voice[4];
-    SoundSource_Mixer mixer;
-    SoundSource_Overdrive overdrive;
-    SoundSource_Delay delay;
-    SoundSource_Limiter limiter;
+    Camera_2D camera;
+    Synth_FourVoice synth;
+    char fingers[4] = {};
 };
 
 void BM_Engine(benchmark::State& state)
@@ -190,7 +142,7 @@ void BM_Engine(benchmark::State& state)
     const int mode = static_cast<int>(state.range(0));
     const int voices = static_cast<int>(state.range(1));
     Engine engine(voices, mode);
-    RunBlocks(state, engine.limiter, state.range(2) != 0);
+    RunBlocks(state, engine.Root(), state.range(2) != 0);
     static const char* const names[4] = {"Mekko", "Pulse", "Theremin", "PWM"};
     state.SetLabel(std::string(names[mode]) + (state.range(2) ? "" : ", denormals not flushed"));
 }
@@ -220,12 +172,12 @@ void BM_EchoTail(benchmark::State& state)
         auto engine = std::make_unique<Engine>(4, 0);
         int stamp = 0;
         for (int b = 0; b < static_cast<int>(c_rSampleRate) / c_iBlock; ++b)
-            engine->limiter.Generate(0, stamp++, buffer, c_iBlock);
+            engine->Root().Generate(0, stamp++, buffer, c_iBlock);
         engine->LiftFingers();
         float peak = 1.0f;
         while (peak >= 1e-36f)
         {
-            engine->limiter.Generate(0, stamp++, buffer, c_iBlock);
+            engine->Root().Generate(0, stamp++, buffer, c_iBlock);
             peak = 0.0f;
             for (float x : buffer)
                 peak = std::max(peak, std::fabs(x));
@@ -233,7 +185,7 @@ void BM_EchoTail(benchmark::State& state)
         state.ResumeTiming();
         for (int b = 0; b < c_iTailBlocks; ++b)
         {
-            benchmark::DoNotOptimize(engine->limiter.Generate(0, stamp++, buffer, c_iBlock));
+            benchmark::DoNotOptimize(engine->Root().Generate(0, stamp++, buffer, c_iBlock));
             benchmark::ClobberMemory();
             if (b == c_iTailBlocks / 4)
             {

@@ -12,21 +12,10 @@
 #include "scene/Node_NoteGrid.h"
 #include "scene/Node_Robot.h"
 #include "scene/Node_Sprite.h"
+#include "scene/PanelControl.h"
 #include "sound/MpeEncoder.h"
-#include "sound/SoundControl_Switch.h"
-#include "sound/SoundControl_Theremin.h"
-#include "sound/SoundControl_Tweakable.h"
 #include "sound/SoundManager.h"
-#include "sound/SoundSource_Amp.h"
-#include "sound/SoundSource_BLPulse.h"
-#include "sound/SoundSource_BLSaw.h"
-#include "sound/SoundSource_Delay.h"
-#include "sound/SoundSource_LadderFilter.h"
-#include "sound/SoundSource_Limiter.h"
-#include "sound/SoundSource_Mixer.h"
-#include "sound/SoundSource_Osc_Sine.h"
-#include "sound/SoundSource_Overdrive.h"
-#include "sound/SoundSource_Switch.h"
+#include "sound/Synth_FourVoice.h"
 
 #include <algorithm>
 #include <cmath>
@@ -34,21 +23,6 @@
 namespace
 {
 constexpr float c_rPanelWidth = 165.0f; // points the scene narrows by while the panel is open
-
-// Per synth mode: oscillator, width, cutoff and voice switch selections; -1 leaves a switch.
-struct Routing
-{
-    int oscillator;
-    int width;
-    int cutoff;
-    int voice;
-};
-constexpr Routing c_routing[4] = {
-    {0, -1, 0, 0},   // "Mekko": saw through the filter, the finger sweeps the cutoff
-    {1, 0, 0, 0},    // "Pulse": fixed-width pulse through the filter
-    {-1, -1, -1, 1}, // "Theremin": sine, the finger sets the volume
-    {1, 1, 1, 0},    // "PWM": the finger sets the width, the slider the cutoff
-};
 
 struct AutotuneSetting
 {
@@ -68,6 +42,8 @@ void Place(Node_Sprite* sprite, const Vector2f& at)
     sprite->SetPosition(at.x, at.y, true, 0.0f, 1.0f);
 }
 } // namespace
+
+State_Main::State_Main() = default;
 
 State_Main::~State_Main()
 {
@@ -110,7 +86,7 @@ void State_Main::BuildScene()
     m_pRoot->AddChild(m_pBackdrop);
     if (Material* lava = Material::Create("data/lava.png"))
     {
-        lava->SetOptions(3, false, false);
+        lava->SetOptions(Material::c_iBlendAdd, false, false);
         lava->SetFilter(1, 1);
         lava->SetColorMask(false, true);
         lava->SetTextureMode(1, 1);
@@ -124,7 +100,8 @@ void State_Main::BuildScene()
     {
         const char* path;
         char blend;
-    } backgrounds[2] = {{"data/newbg5.png", 0}, {"data/newbg4.png", 6}};
+    } backgrounds[2] = {{"data/newbg5.png", Material::c_iBlendOpaque},
+                        {"data/newbg4.png", Material::c_iBlendDestinationAlpha}};
     for (const auto& background : backgrounds)
     {
         Node_Sprite* sprite = Node_Sprite::Create(background.path);
@@ -154,7 +131,7 @@ void State_Main::BuildScene()
     if (spotlight)
     {
         if (Material* material = spotlight->GetMaterial())
-            material->SetBlendMode(2);
+            material->SetBlendMode(Material::c_iBlendPremultiplied);
         spotlight->Release();
     }
 
@@ -163,10 +140,11 @@ void State_Main::BuildScene()
     {
         if (Material* material = m_pPanelOpenButton->GetMaterial())
         {
-            material->SetOptions(3, false, false);
+            material->SetOptions(Material::c_iBlendAdd, false, false);
             material->SetColorMask(true, false);
         }
-        m_pPanelOpenButton->SetCallback(&State_Main::ButtonCallback_Static, this, 0);
+        m_pPanelOpenButton->SetCallback(&State_Main::ButtonCallback_Static, this,
+                                        PanelId(PanelControl::Open));
         m_pRoot->AddChild(m_pPanelOpenButton);
     }
 
@@ -174,7 +152,7 @@ void State_Main::BuildScene()
     if (m_pHint)
     {
         if (Material* material = m_pHint->GetMaterial())
-            material->SetOptions(2, false, false);
+            material->SetOptions(Material::c_iBlendPremultiplied, false, false);
         m_pHint->SetOffset(1.0f, 0.5f, false);
         m_pHint->SetInvisible();
         m_pRoot->AddChild(m_pHint);
@@ -186,104 +164,45 @@ void State_Main::BuildScene()
 
     m_pSeparator = new Node_2DQuad(Vector2f(0.0f, 0.0f), Vector2f(2.0f, screen.y), 0);
     Material* line = Material::Create();
-    line->SetOptions(0, false, false);
+    line->SetOptions(Material::c_iBlendOpaque, false, false);
     m_pSeparator->SetMaterial(line);
     line->Release();
 }
 
 void State_Main::BuildSynth()
 {
-    m_pMixer = new SoundSource_Mixer();
-    m_pPulseWidthControl = new SoundControl_Tweakable(0.5f, 0.99f, 0.0f);
-    m_pCutoffControl = new SoundControl_Tweakable(0.0f, 1.0f, 1.0f);
-
+    m_pSynth = std::make_unique<Synth_FourVoice>();
+    m_pSynth->SetCamera(m_pMainCamera);
     for (int i = 0; i < c_iVoices; ++i)
     {
-        m_pTheremin[i] = new SoundControl_Theremin();
-        m_pTheremin[i]->SetCamera(m_pMainCamera);
-        m_pRobot->AddTheremin(m_pTheremin[i]);
-        m_pBackdrop->AddTheremin(m_pTheremin[i]);
+        SoundControl_Theremin* theremin = m_pSynth->GetTheremin(i);
+        m_pRobot->AddTheremin(theremin);
+        m_pBackdrop->AddTheremin(theremin);
         if (MpeEncoder* mpe = MpeEncoder::GetInstance())
-            mpe->SetVoiceSource(i, m_pTheremin[i]);
-
-        m_pSaw[i] = new SoundSource_BLSaw();
-        m_pSaw[i]->SetPitchSource(m_pTheremin[i], 0);
-
-        m_pWidthSwitch[i] = new SoundControl_Switch(2);
-        m_pWidthSwitch[i]->SetSource(0, m_pPulseWidthControl, 0);
-        m_pWidthSwitch[i]->SetSource(1, m_pTheremin[i], 1);
-
-        m_pPulse[i] = new SoundSource_BLPulse();
-        m_pPulse[i]->SetPitchSource(m_pTheremin[i], 0);
-        m_pPulse[i]->SetWidthSource(m_pWidthSwitch[i], 0);
-
-        m_pOscillatorSwitch[i] = new SoundSource_Switch(2);
-        m_pOscillatorSwitch[i]->SetSource(0, m_pSaw[i], 0);
-        m_pOscillatorSwitch[i]->SetSource(1, m_pPulse[i], 0);
-
-        m_pCutoffSwitch[i] = new SoundControl_Switch(2);
-        m_pCutoffSwitch[i]->SetSource(0, m_pTheremin[i], 1);
-        m_pCutoffSwitch[i]->SetSource(1, m_pCutoffControl, 0);
-
-        m_pFilter[i] = new SoundSource_LadderFilter();
-        m_pFilter[i]->SetSoundSource(m_pOscillatorSwitch[i], 0);
-        m_pFilter[i]->SetCutoffSource(m_pCutoffSwitch[i], 0);
-
-        m_pSine[i] = new SoundSource_Osc_Sine();
-        m_pSine[i]->SetPitchSource(m_pTheremin[i], 0);
-
-        m_pAmp[i] = new SoundSource_Amp();
-        m_pAmp[i]->SetSoundSource(m_pSine[i], 0);
-        m_pAmp[i]->SetVolumeSource(m_pTheremin[i], 1);
-
-        m_pVoiceSwitch[i] = new SoundSource_Switch(2);
-        m_pVoiceSwitch[i]->SetSource(0, m_pFilter[i], 0);
-        m_pVoiceSwitch[i]->SetSource(1, m_pAmp[i], 0);
-
-        m_pMixer->AddSoundSource(m_pVoiceSwitch[i], 0, 1.0f);
+            mpe->SetVoiceSource(i, theremin);
     }
 
-    m_pOverdrive = new SoundSource_Overdrive();
-    m_pOverdrive->SetSoundSource(m_pMixer, 0);
-    m_pDelay = new SoundSource_Delay();
-    m_pDelay->SetSoundSource(m_pOverdrive, 0);
-
-    m_pControlPanel->SetSliderValue(8, 8.0f / 11.0f);
-    m_pControlPanel->SetSliderValue(11, 0.24f);
-    m_pControlPanel->SetSliderValue(12, 0.15f);
-    m_pControlPanel->SetSliderValue(13, 0.4f);
-    m_pControlPanel->SetSliderValue(14, 0.0f);
-    m_pDelay->SetDelayLevel(m_pControlPanel->GetSliderValue(11));
-    m_pDelay->SetDelayTime(m_pControlPanel->GetSliderValue(12));
-    m_pDelay->SetFeedback(m_pControlPanel->GetSliderValue(13));
-
-    m_pLimiter = new SoundSource_Limiter();
-    m_pLimiter->SetSource(m_pDelay, 0);
+    // The sliders' start positions; the echo's reach the sound now, the
+    // others when the panel applies its mode's sliders or a finger moves them.
+    m_pControlPanel->SetSliderValue(PanelId(PanelControl::Resonance), 8.0f / 11.0f);
+    m_pControlPanel->SetSliderValue(PanelId(PanelControl::EchoVolume), 0.24f);
+    m_pControlPanel->SetSliderValue(PanelId(PanelControl::EchoTime), 0.15f);
+    m_pControlPanel->SetSliderValue(PanelId(PanelControl::EchoRepeat), 0.4f);
+    m_pControlPanel->SetSliderValue(PanelId(PanelControl::Overdrive), 0.0f);
+    m_pSynth->SetEchoLevel(m_pControlPanel->GetSliderValue(PanelId(PanelControl::EchoVolume)));
+    m_pSynth->SetEchoTime(m_pControlPanel->GetSliderValue(PanelId(PanelControl::EchoTime)));
+    m_pSynth->SetEchoRepeat(m_pControlPanel->GetSliderValue(PanelId(PanelControl::EchoRepeat)));
 
     if (SoundManager* sound = SoundManager::GetInstance())
     {
-        sound->SetStreamSource(m_pLimiter);
+        sound->SetStreamSource(m_pSynth->GetRoot());
         sound->StartStream();
     }
 }
 
 void State_Main::SetSynthMode()
 {
-    if (m_iSynthMode >= 0 && m_iSynthMode < 4)
-    {
-        const Routing& routing = c_routing[m_iSynthMode];
-        for (int i = 0; i < c_iVoices; ++i)
-        {
-            if (routing.oscillator >= 0)
-                m_pOscillatorSwitch[i]->SetCurrentSource(routing.oscillator);
-            if (routing.width >= 0)
-                m_pWidthSwitch[i]->SetCurrentSource(routing.width);
-            if (routing.cutoff >= 0)
-                m_pCutoffSwitch[i]->SetCurrentSource(routing.cutoff);
-            if (routing.voice >= 0)
-                m_pVoiceSwitch[i]->SetCurrentSource(routing.voice);
-        }
-    }
+    m_pSynth->SetMode(m_iSynthMode);
     if (m_pControlPanel)
         m_pControlPanel->SetMode(m_iSynthMode);
     if (m_pRobot)
@@ -306,45 +225,37 @@ void State_Main::SetAutotuneMode(int mode)
 
 void State_Main::SliderCallback(int id, int /*phase*/, float value)
 {
-    switch (id)
+    switch (static_cast<PanelControl>(id))
     {
-    case 8:
-        for (SoundSource_LadderFilter* filter : m_pFilter)
-            if (filter)
-                filter->SetResonance(value * 11.0f);
+    case PanelControl::Resonance:
+        m_pSynth->SetResonance(value);
         break;
-    case 9:
-        if (m_pPulseWidthControl)
-            m_pPulseWidthControl->GetTweakable()->SetValue_Range(value);
+    case PanelControl::PulseWidth:
+        m_pSynth->SetPulseWidth(value);
         break;
-    case 10:
-        if (m_pCutoffControl)
-            m_pCutoffControl->GetTweakable()->SetValue_Range(value);
+    case PanelControl::Cutoff:
+        m_pSynth->SetCutoff(value);
         break;
-    case 11:
-        if (m_pDelay)
-            m_pDelay->SetDelayLevel(value);
+    case PanelControl::EchoVolume:
+        m_pSynth->SetEchoLevel(value);
         break;
-    case 12:
-        if (m_pDelay)
-            m_pDelay->SetDelayTime(value);
+    case PanelControl::EchoTime:
+        m_pSynth->SetEchoTime(value);
         break;
-    case 13:
-        if (m_pDelay)
-            m_pDelay->SetFeedback(value);
+    case PanelControl::EchoRepeat:
+        m_pSynth->SetEchoRepeat(value);
         break;
-    case 14:
-        if (m_pOverdrive)
-            m_pOverdrive->SetDrive(value);
+    case PanelControl::Overdrive:
+        m_pSynth->SetOverdrive(value);
         break;
-    case 15:
+    case PanelControl::Pitch:
         SoundControl_Theremin::SetPitchScale(value);
         if (m_pControlPanel)
             m_pControlPanel->SetPitchSlider(SoundControl_Theremin::GetPitchScale());
         if (m_pNoteGrid)
             m_pNoteGrid->UpdateGeometry();
         break;
-    case 16:
+    case PanelControl::Zoom:
         SoundControl_Theremin::SetPitchZoom(value);
         if (m_pNoteGrid)
             m_pNoteGrid->UpdateGeometry();
@@ -362,46 +273,47 @@ void State_Main::SliderCallback_Static(void* state, int id, int phase, float val
 
 void State_Main::ButtonCallback(int id)
 {
-    switch (id)
+    const int modes = Synth_FourVoice::c_iModes;
+    switch (static_cast<PanelControl>(id))
     {
-    case 0:
+    case PanelControl::Open:
         m_bPanelOpen = true;
         if (m_pPanelOpenButton)
             m_pPanelOpenButton->SetVisible(false);
         m_pControlPanel->SetActive(true);
         break;
-    case 1:
+    case PanelControl::Close:
         m_bPanelOpen = false;
         if (m_pPanelOpenButton)
             m_pPanelOpenButton->SetVisible(true);
         m_pControlPanel->SetActive(false);
         break;
-    case 2:
+    case PanelControl::About:
         m_bAboutShown = true;
         m_pControlPanel->SetActive(false);
         m_pControlPanel->LoadAbout();
         break;
-    case 3:
+    case PanelControl::AboutDismiss:
         m_bAboutShown = false;
         m_pControlPanel->SetActive(m_bPanelOpen);
         break;
-    case 17:
-        m_iSynthMode = m_iSynthMode - 1 < 0 ? 3 : m_iSynthMode - 1;
+    case PanelControl::ModeDown:
+        m_iSynthMode = m_iSynthMode - 1 < 0 ? modes - 1 : m_iSynthMode - 1;
         SetSynthMode();
         break;
-    case 18:
-        m_iSynthMode = m_iSynthMode + 1 > 3 ? 0 : m_iSynthMode + 1;
+    case PanelControl::ModeUp:
+        m_iSynthMode = m_iSynthMode + 1 > modes - 1 ? 0 : m_iSynthMode + 1;
         SetSynthMode();
         break;
-    case 21:
+    case PanelControl::AutotuneDown:
         SetAutotuneMode((m_iAutotuneMode + 3) % 4);
         break;
-    case 22:
+    case PanelControl::AutotuneUp:
         SetAutotuneMode((m_iAutotuneMode + 1) % 4);
         break;
-    case 23:
+    case PanelControl::NoteGrid:
         m_bNoteGridShown = !m_bNoteGridShown;
-        m_pControlPanel->SetButtonLit(23, m_bNoteGridShown);
+        m_pControlPanel->SetButtonLit(id, m_bNoteGridShown);
         if (m_bNoteGridShown)
         {
             if (!m_pNoteGrid)
@@ -418,9 +330,9 @@ void State_Main::ButtonCallback(int id)
             m_pNoteGrid->SetVisible(m_bNoteGridShown);
         break;
     default:
-        if (id >= 24 && id <= 35)
+        if (id >= PanelId(PanelControl::FirstNoteKey) && id <= PanelId(PanelControl::LastNoteKey))
         {
-            const int key = id - 24;
+            const int key = id - PanelId(PanelControl::FirstNoteKey);
             SoundControl_Theremin::ToggleNote(key);
             m_pControlPanel->SetButtonLit(id, SoundControl_Theremin::IsNoteEnabled(key));
             if (m_pNoteGrid)
@@ -487,8 +399,8 @@ void State_Main::Update(float dt)
     }
 
     m_pControlPanel->Update(dt);
-    for (SoundControl_Theremin* theremin : m_pTheremin)
-        theremin->UpdateTouchPosition();
+    for (int i = 0; i < c_iVoices; ++i)
+        m_pSynth->GetTheremin(i)->UpdateTouchPosition();
 }
 
 void State_Main::Render(Renderer& renderer)
@@ -518,7 +430,7 @@ void State_Main::SkipRender()
 void State_Main::OpenPanel()
 {
     if (m_bInitialised && !m_bPanelOpen)
-        ButtonCallback(0);
+        ButtonCallback(PanelId(PanelControl::Open));
 }
 
 void State_Main::ClosePanel()
@@ -526,10 +438,10 @@ void State_Main::ClosePanel()
     if (!m_bInitialised || !m_bPanelOpen)
         return;
     if (m_bAboutShown)
-        ButtonCallback(3);
+        ButtonCallback(PanelId(PanelControl::AboutDismiss));
     if (m_pControlPanel->IsSubPanelShown())
-        m_pControlPanel->ButtonCallback(7); // "Back"
-    ButtonCallback(1);
+        m_pControlPanel->ButtonCallback(PanelId(PanelControl::Back));
+    ButtonCallback(PanelId(PanelControl::Close));
 }
 
 void State_Main::TogglePanel()
@@ -550,9 +462,8 @@ void State_Main::Exit()
         sound->SetStreamSource(nullptr);
     }
     if (MpeEncoder* mpe = MpeEncoder::GetInstance())
-        for (int i = 0; i < c_iVoices; ++i)
-            if (m_pTheremin[i])
-                mpe->SetVoiceSource(i, nullptr);
+        for (int i = 0; i < c_iVoices && m_pSynth; ++i)
+            mpe->SetVoiceSource(i, nullptr);
     ReleaseNode(m_pRoot);
     DeleteObject(m_pMainCamera);
     ReleaseNode(m_pBackdrop);
@@ -564,54 +475,11 @@ void State_Main::Exit()
     DeleteObject(m_pPanelCamera);
     ReleaseNode(m_pControlPanel);
     ReleaseNode(m_pSeparator);
-    for (int i = 0; i < c_iVoices; ++i)
-    {
-        DeleteObject(m_pSaw[i]);
-        DeleteObject(m_pPulse[i]);
-        DeleteObject(m_pOscillatorSwitch[i]);
-        DeleteObject(m_pFilter[i]);
-        DeleteObject(m_pCutoffSwitch[i]);
-        DeleteObject(m_pSine[i]);
-        DeleteObject(m_pAmp[i]);
-        DeleteObject(m_pVoiceSwitch[i]);
-        DeleteObject(m_pTheremin[i]);
-        DeleteObject(m_pWidthSwitch[i]);
-    }
-    DeleteObject(m_pPulseWidthControl);
-    DeleteObject(m_pCutoffControl);
-    DeleteObject(m_pMixer);
-    DeleteObject(m_pDelay);
-    DeleteObject(m_pOverdrive);
-    DeleteObject(m_pLimiter);
+    m_pSynth.reset();
     m_bInitialised = false;
 }
 
 SoundControl_Theremin* State_Main::GetTheremin(int voice) const
 {
-    return voice >= 0 && voice < c_iVoices ? m_pTheremin[voice] : nullptr;
-}
-
-SoundSource_LadderFilter* State_Main::GetFilter(int voice) const
-{
-    return voice >= 0 && voice < c_iVoices ? m_pFilter[voice] : nullptr;
-}
-
-SoundSource_Switch* State_Main::GetOscillatorSwitch(int voice) const
-{
-    return voice >= 0 && voice < c_iVoices ? m_pOscillatorSwitch[voice] : nullptr;
-}
-
-SoundSource_Switch* State_Main::GetVoiceSwitch(int voice) const
-{
-    return voice >= 0 && voice < c_iVoices ? m_pVoiceSwitch[voice] : nullptr;
-}
-
-SoundControl_Switch* State_Main::GetWidthSwitch(int voice) const
-{
-    return voice >= 0 && voice < c_iVoices ? m_pWidthSwitch[voice] : nullptr;
-}
-
-SoundControl_Switch* State_Main::GetCutoffSwitch(int voice) const
-{
-    return voice >= 0 && voice < c_iVoices ? m_pCutoffSwitch[voice] : nullptr;
+    return m_pSynth ? m_pSynth->GetTheremin(voice) : nullptr;
 }

@@ -5,6 +5,8 @@
 
 #include "app/AppState.h"
 
+#include <memory>
+
 class Camera_2D;
 class Node;
 class Node_2DQuad;
@@ -15,26 +17,15 @@ class Node_DoubleClickButton;
 class Node_NoteGrid;
 class Node_Robot;
 class Node_Sprite;
-class SoundControl_Switch;
 class SoundControl_Theremin;
-class SoundControl_Tweakable;
-class SoundSource_Amp;
-class SoundSource_BLPulse;
-class SoundSource_BLSaw;
-class SoundSource_Delay;
-class SoundSource_LadderFilter;
-class SoundSource_Limiter;
-class SoundSource_Mixer;
-class SoundSource_Osc_Sine;
-class SoundSource_Overdrive;
-class SoundSource_Switch;
+class Synth_FourVoice;
 
 class State_Main : public AppState
 {
   public:
-    static constexpr int c_iVoices = 4;
+    static constexpr int c_iVoices = 4; // Synth_FourVoice::c_iVoices
 
-    State_Main() = default;
+    State_Main();
     ~State_Main() override;
 
     State_Main(const State_Main&) = delete;
@@ -78,16 +69,8 @@ class State_Main : public AppState
     Node_Robot* GetRobot() const { return m_pRobot; }
     Camera_2D* GetMainCamera() const { return m_pMainCamera; }
     SoundControl_Theremin* GetTheremin(int voice) const;
-    SoundSource_Limiter* GetLimiter() const { return m_pLimiter; }
-    SoundSource_LadderFilter* GetFilter(int voice) const;
-    SoundSource_Delay* GetDelay() const { return m_pDelay; }
-    SoundSource_Overdrive* GetOverdrive() const { return m_pOverdrive; }
-    SoundControl_Tweakable* GetPulseWidthControl() const { return m_pPulseWidthControl; }
-    SoundControl_Tweakable* GetCutoffControl() const { return m_pCutoffControl; }
-    SoundSource_Switch* GetOscillatorSwitch(int voice) const;
-    SoundSource_Switch* GetVoiceSwitch(int voice) const;
-    SoundControl_Switch* GetWidthSwitch(int voice) const;
-    SoundControl_Switch* GetCutoffSwitch(int voice) const;
+    // The four-voice synth; null before Init() and after Exit().
+    Synth_FourVoice* GetSynth() const { return m_pSynth.get(); }
 
   private:
     void BuildScene();
@@ -108,22 +91,7 @@ class State_Main : public AppState
     Node_ControlPanel* m_pControlPanel = nullptr;
     Node_2DQuad* m_pSeparator = nullptr;
 
-    SoundSource_BLSaw* m_pSaw[c_iVoices] = {};
-    SoundSource_BLPulse* m_pPulse[c_iVoices] = {};
-    SoundSource_Switch* m_pOscillatorSwitch[c_iVoices] = {};
-    SoundSource_LadderFilter* m_pFilter[c_iVoices] = {};
-    SoundControl_Switch* m_pCutoffSwitch[c_iVoices] = {};
-    SoundSource_Osc_Sine* m_pSine[c_iVoices] = {};
-    SoundSource_Amp* m_pAmp[c_iVoices] = {};
-    SoundSource_Switch* m_pVoiceSwitch[c_iVoices] = {};
-    SoundControl_Theremin* m_pTheremin[c_iVoices] = {};
-    SoundControl_Switch* m_pWidthSwitch[c_iVoices] = {};
-    SoundControl_Tweakable* m_pPulseWidthControl = nullptr;
-    SoundControl_Tweakable* m_pCutoffControl = nullptr;
-    SoundSource_Mixer* m_pMixer = nullptr;
-    SoundSource_Overdrive* m_pOverdrive = nullptr;
-    SoundSource_Delay* m_pDelay = nullptr;
-    SoundSource_Limiter* m_pLimiter = nullptr;
+    std::unique_ptr<Synth_FourVoice> m_pSynth;
 
     int m_iSynthMode = 0;
     int m_iAutotuneMode = 0;

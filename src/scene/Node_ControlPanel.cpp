@@ -9,6 +9,7 @@
 #include "scene/Node_Sprite.h"
 #include "scene/Node_Text.h"
 #include "scene/SceneHelpers.h"
+#include "sound/Synth_FourVoice.h"
 
 #include <cmath>
 
@@ -47,22 +48,25 @@ Node_ControlPanel::Node_ControlPanel(State_Main* state) : m_pState(state)
         if (Node_Sprite* background = Node_Sprite::Create("data/panelbg.png"))
         {
             if (Material* material = background->GetMaterial())
-                material->SetOptions(0, false, false);
+                material->SetOptions(Material::c_iBlendOpaque, false, false);
             background->SetOffset(0.0f, 0.0f, false);
             background->SetPosition(x, 0.0f, true, 0.0f, 1.0f);
             AddChild(background);
             background->Release();
         }
     }
-    m_pCloseButton = MakeTextButton(this, W - 70.0f, H - 55.0f, 60.0f, 30.0f, "Close", false, 1);
+    m_pCloseButton = MakeTextButton(this, W - 70.0f, H - 55.0f, 60.0f, 30.0f, "Close", false,
+                                    PanelControl::Close);
     m_pCloseButton->SetTouchBorder(10.0f, 0.0f, 10.0f, 20.0f);
-    m_pAboutButton = MakeTextButton(this, W - 153.0f, H - 55.0f, 60.0f, 30.0f, "About", false, 2);
+    m_pAboutButton = MakeTextButton(this, W - 153.0f, H - 55.0f, 60.0f, 30.0f, "About", false,
+                                    PanelControl::About);
     m_pAboutButton->SetTouchBorder(10.0f, 0.0f, 10.0f, 20.0f);
 
     m_pAboutArea = Node_Button::Create(0.0f, H, W, H);
     m_pAboutArea->SetColor(false, 0, 0);
     m_pAboutArea->SetCamera(m_pState ? m_pState->GetPanelCamera() : nullptr);
-    m_pAboutArea->SetCallback(&State_Main::ButtonCallback_Static, m_pState, 3);
+    m_pAboutArea->SetCallback(&State_Main::ButtonCallback_Static, m_pState,
+                              PanelId(PanelControl::AboutDismiss));
     AddChild(m_pAboutArea);
 
     MakeQuad(this, L, 35.0f, L + 138.0f, 65.0f);
@@ -70,64 +74,78 @@ Node_ControlPanel::Node_ControlPanel(State_Main* state) : m_pState(state)
     const int fh = m_pModeText->GetFont() ? m_pModeText->GetFont()->GetHeight() : 0;
     m_pModeText->SetPos(static_cast<int>(M), 50 - fh / 2);
     MakeText(this, static_cast<int>(M), 35 - fh, 1, "Mode", false);
-    m_pModeDown = MakeTextButton(this, L, 35.0f, 34.5f, 30.0f, "<", false, 17);
+    m_pModeDown = MakeTextButton(this, L, 35.0f, 34.5f, 30.0f, "<", false, PanelControl::ModeDown);
     m_pModeDown->SetTextOffset(0.0f, -1.0f);
     m_pModeDown->SetTouchBorder(0.0f, 0.0f, 30.0f, 20.0f);
-    m_pModeUp = MakeTextButton(this, L + 103.0f, 35.0f, 34.5f, 30.0f, ">", false, 18);
+    m_pModeUp =
+        MakeTextButton(this, L + 103.0f, 35.0f, 34.5f, 30.0f, ">", false, PanelControl::ModeUp);
     m_pModeUp->SetTextOffset(0.0f, -1.0f);
     m_pModeUp->SetTouchBorder(30.0f, 0.0f, 0.0f, 20.0f);
 
-    m_pTimbreSlider = MakeSlider(this, L + 2.0f, 93.0f, 134.0f, 20.0f, "Timbre", 8, 0.0f);
-    m_pSynthControlsButton =
-        MakeTextButton(this, L, 85.0f, 138.0f, 30.0f, "Synth Controls  >", true, 4);
+    m_pTimbreSlider =
+        MakeSlider(this, L + 2.0f, 93.0f, 134.0f, 20.0f, "Timbre", PanelControl::Resonance, 0.0f);
+    m_pSynthControlsButton = MakeTextButton(this, L, 85.0f, 138.0f, 30.0f, "Synth Controls  >",
+                                            true, PanelControl::SynthControls);
     m_pSynthControlsButton->SetTouchBorder(10.0f, 0.0f, 10.0f, 20.0f);
     m_pSynthControlsButton->SetActive(false);
     ShowWidget(m_pSynthControlsButton, false);
-    m_pEffectsButton = MakeTextButton(this, L, 135.0f, 138.0f, 30.0f, "Effects  >", true, 5);
+    m_pEffectsButton =
+        MakeTextButton(this, L, 135.0f, 138.0f, 30.0f, "Effects  >", true, PanelControl::Effects);
     m_pEffectsButton->SetTouchBorder(10.0f, 0.0f, 10.0f, 20.0f);
-    m_pScaleButton = MakeTextButton(this, L, 185.0f, 138.0f, 30.0f, "Scale  >", true, 6);
+    m_pScaleButton =
+        MakeTextButton(this, L, 185.0f, 138.0f, 30.0f, "Scale  >", true, PanelControl::Scale);
     m_pScaleButton->SetTouchBorder(10.0f, 0.0f, 10.0f, 20.0f);
-    m_pBackButton = MakeTextButton(this, S, H - 55.0f, 138.0f, 30.0f, "Back", true, 7);
+    m_pBackButton =
+        MakeTextButton(this, S, H - 55.0f, 138.0f, 30.0f, "Back", true, PanelControl::Back);
     m_pBackButton->SetTouchBorder(10.0f, 0.0f, 10.0f, 20.0f);
 
     // Effects page.
     m_pEffectsPage = MakePage();
-    m_pEchoVolumeSlider =
-        MakeSlider(m_pEffectsPage, S, 35.0f, 138.0f, 20.0f, "Echo Volume", 11, 0.0f);
-    m_pEchoTimeSlider = MakeSlider(m_pEffectsPage, S, 85.0f, 138.0f, 20.0f, "Echo Time", 12, 0.0f);
-    m_pEchoRepeatSlider =
-        MakeSlider(m_pEffectsPage, S, 135.0f, 138.0f, 20.0f, "Echo Repeat", 13, 0.0f);
-    m_pOverdriveSlider =
-        MakeSlider(m_pEffectsPage, S, 185.0f, 138.0f, 20.0f, "Overdrive", 14, 0.0f);
+    m_pEchoVolumeSlider = MakeSlider(m_pEffectsPage, S, 35.0f, 138.0f, 20.0f, "Echo Volume",
+                                     PanelControl::EchoVolume, 0.0f);
+    m_pEchoTimeSlider = MakeSlider(m_pEffectsPage, S, 85.0f, 138.0f, 20.0f, "Echo Time",
+                                   PanelControl::EchoTime, 0.0f);
+    m_pEchoRepeatSlider = MakeSlider(m_pEffectsPage, S, 135.0f, 138.0f, 20.0f, "Echo Repeat",
+                                     PanelControl::EchoRepeat, 0.0f);
+    m_pOverdriveSlider = MakeSlider(m_pEffectsPage, S, 185.0f, 138.0f, 20.0f, "Overdrive",
+                                    PanelControl::Overdrive, 0.0f);
 
     // Pulse synth page.
     m_pPulsePage = MakePage();
-    m_pPulseTimbreSlider = MakeSlider(m_pPulsePage, S, 35.0f, 138.0f, 20.0f, "Timbre", 8, 0.8f);
-    m_pPulseWidthSlider = MakeSlider(m_pPulsePage, S, 85.0f, 138.0f, 20.0f, "Pulse Width", 9, 0.0f);
+    m_pPulseTimbreSlider =
+        MakeSlider(m_pPulsePage, S, 35.0f, 138.0f, 20.0f, "Timbre", PanelControl::Resonance, 0.8f);
+    m_pPulseWidthSlider = MakeSlider(m_pPulsePage, S, 85.0f, 138.0f, 20.0f, "Pulse Width",
+                                     PanelControl::PulseWidth, 0.0f);
 
     // PWM synth page.
     m_pPWMPage = MakePage();
-    m_pCutoffSlider = MakeSlider(m_pPWMPage, S, 35.0f, 138.0f, 20.0f, "Cutoff", 10, 1.0f);
-    m_pResonanceSlider = MakeSlider(m_pPWMPage, S, 85.0f, 138.0f, 20.0f, "Resonance", 8, 0.0f);
+    m_pCutoffSlider =
+        MakeSlider(m_pPWMPage, S, 35.0f, 138.0f, 20.0f, "Cutoff", PanelControl::Cutoff, 1.0f);
+    m_pResonanceSlider =
+        MakeSlider(m_pPWMPage, S, 85.0f, 138.0f, 20.0f, "Resonance", PanelControl::Resonance, 0.0f);
 
     // Scale page.
     m_pScalePage = MakePage();
-    m_pPitchSlider = MakeSlider(m_pScalePage, S + 40.0f, 28.0f, 96.0f, 20.0f, nullptr, 15, 0.5f);
+    m_pPitchSlider = MakeSlider(m_pScalePage, S + 40.0f, 28.0f, 96.0f, 20.0f, nullptr,
+                                PanelControl::Pitch, 0.5f);
     m_pPitchSlider->SetTouchBorder(0.0f, 10.0f, 0.0f, 5.0f);
-    m_pZoomSlider = MakeSlider(m_pScalePage, S + 40.0f, 58.0f, 96.0f, 20.0f, nullptr, 16, 0.0f);
+    m_pZoomSlider =
+        MakeSlider(m_pScalePage, S + 40.0f, 58.0f, 96.0f, 20.0f, nullptr, PanelControl::Zoom, 0.0f);
     MakeText(m_pScalePage, static_cast<int>(S), 28, 0, "Pitch", false);
     MakeText(m_pScalePage, static_cast<int>(S), 58, 0, "Zoom", false);
-    m_pNoteGridButton =
-        MakeTextButton(m_pScalePage, S, 94.0f, 138.0f, 27.0f, "Note Grid", false, 23);
+    m_pNoteGridButton = MakeTextButton(m_pScalePage, S, 94.0f, 138.0f, 27.0f, "Note Grid", false,
+                                       PanelControl::NoteGrid);
     m_pNoteGridButton->SetTouchBorder(0.0f, 10.0f, 0.0f, 20.0f);
     MakeQuad(m_pScalePage, S, 147.0f, S + 138.0f, 174.0f);
     m_pAutotuneText =
         MakeText(m_pScalePage, static_cast<int>(M + 163.0f), 160 - fh / 2, 1, "Off", true);
     MakeText(m_pScalePage, static_cast<int>(M + 163.0f), 147 - fh, 1, "Autotune", false);
-    m_pAutotuneDown = MakeTextButton(m_pScalePage, S, 147.0f, 34.5f, 27.0f, "<", false, 21);
+    m_pAutotuneDown = MakeTextButton(m_pScalePage, S, 147.0f, 34.5f, 27.0f, "<", false,
+                                     PanelControl::AutotuneDown);
     m_pAutotuneDown->SetTextOffset(0.0f, -1.0f);
     m_pAutotuneDown->SetTouchBorder(0.0f, 0.0f, 30.0f, 20.0f);
-    m_pAutotuneUp = MakeTextButton(m_pScalePage, S + 103.0f, 147.0f, 34.5f, 27.0f, ">", false, 22);
+    m_pAutotuneUp = MakeTextButton(m_pScalePage, S + 103.0f, 147.0f, 34.5f, 27.0f, ">", false,
+                                   PanelControl::AutotuneUp);
     m_pAutotuneUp->SetTextOffset(0.0f, -1.0f);
     m_pAutotuneUp->SetTouchBorder(30.0f, 0.0f, 0.0f, 20.0f);
     for (int k = 0; k < 12; ++k)
@@ -138,12 +156,12 @@ Node_ControlPanel::Node_ControlPanel(State_Main* state) : m_pState(state)
         key->SetCallbackOnTouch(true);
         if (c_rKeyDy[k] > 0.0f)
             key->SetTouchBorder(0.0f, 0.0f, 0.0f, 15.0f);
-        key->SetCallback(&State_Main::ButtonCallback_Static, m_pState, 24 + k);
+        key->SetCallback(&State_Main::ButtonCallback_Static, m_pState, PanelId(NoteKey(k)));
         m_pScalePage->AddChild(key);
         m_pNoteKeys[k] = key;
     }
 
-    SetMode(0);
+    SetMode(Synth_FourVoice::c_iModeMekko);
 }
 
 Node_ControlPanel::~Node_ControlPanel()
@@ -182,22 +200,22 @@ Node_ControlPanel::~Node_ControlPanel()
 }
 
 Node_Button* Node_ControlPanel::MakeTextButton(Node* parent, float x, float y, float w, float h,
-                                               const char* text, bool toPanel, int id)
+                                               const char* text, bool toPanel, PanelControl control)
 {
     Node_Button* button = Node_Button::Create(x, y, w, h);
     button->SetFont(c_sFont, c_iWhite, c_iWhite);
     button->SetColor(true, c_iButtonColour, c_iButtonLitColour);
     button->SetText(text);
     if (toPanel)
-        button->SetCallback(&Node_ControlPanel::ButtonCallback_Static, this, id);
+        button->SetCallback(&Node_ControlPanel::ButtonCallback_Static, this, PanelId(control));
     else
-        button->SetCallback(&State_Main::ButtonCallback_Static, m_pState, id);
+        button->SetCallback(&State_Main::ButtonCallback_Static, m_pState, PanelId(control));
     parent->AddChild(button);
     return button; // the panel keeps the creation reference
 }
 
 Node_Slider* Node_ControlPanel::MakeSlider(Node* parent, float x, float y, float w, float h,
-                                           const char* text, int id, float value)
+                                           const char* text, PanelControl control, float value)
 {
     Node_Slider* slider = Node_Slider::Create(x, y, w, h);
     slider->SetColor(true, c_iSliderFrame, c_iSliderFill, c_iSliderFramePressed,
@@ -208,7 +226,7 @@ Node_Slider* Node_ControlPanel::MakeSlider(Node* parent, float x, float y, float
         slider->SetFont(c_sFont, c_iWhite, c_iWhite);
         slider->SetText(text);
     }
-    slider->SetCallback(&State_Main::SliderCallback_Static, m_pState, id);
+    slider->SetCallback(&State_Main::SliderCallback_Static, m_pState, PanelId(control));
     slider->SetValue(value);
     parent->AddChild(slider);
     return slider;
@@ -218,7 +236,7 @@ Node* Node_ControlPanel::MakeQuad(Node* parent, float x0, float y0, float x1, fl
 {
     auto* quad = new Node_2DQuad(Vector2f(x0, y0), Vector2f(x1, y1), 0);
     Material* material = Material::Create();
-    material->SetOptions(0, false, false);
+    material->SetOptions(Material::c_iBlendOpaque, false, false);
     quad->SetMaterial(material);
     material->Release();
     parent->AddChild(quad);
@@ -283,7 +301,7 @@ void Node_ControlPanel::SetMode(int mode)
     m_iMode = mode;
     switch (mode)
     {
-    case 0:
+    case Synth_FourVoice::c_iModeMekko:
         m_pSynthControlsButton->SetActive(false);
         ShowWidget(m_pSynthControlsButton, false);
         m_pTimbreSlider->SetActive(m_bActive);
@@ -291,7 +309,7 @@ void Node_ControlPanel::SetMode(int mode)
         m_pModeText->SetText(c_sModeNames[0]);
         m_pTimbreSlider->Apply();
         break;
-    case 1:
+    case Synth_FourVoice::c_iModePulse:
         m_pSynthControlsButton->SetActive(m_bActive);
         ShowWidget(m_pSynthControlsButton, true);
         m_pTimbreSlider->SetActive(false);
@@ -300,14 +318,14 @@ void Node_ControlPanel::SetMode(int mode)
         m_pPulseTimbreSlider->Apply();
         m_pPulseWidthSlider->Apply();
         break;
-    case 2:
+    case Synth_FourVoice::c_iModeTheremin:
         m_pSynthControlsButton->SetActive(false);
         ShowWidget(m_pSynthControlsButton, false);
         m_pTimbreSlider->SetActive(false);
         ShowWidget(m_pTimbreSlider, false);
         m_pModeText->SetText(c_sModeNames[2]);
         break;
-    case 3:
+    case Synth_FourVoice::c_iModePWM:
         m_pSynthControlsButton->SetActive(m_bActive);
         ShowWidget(m_pSynthControlsButton, true);
         m_pTimbreSlider->SetActive(false);
@@ -329,12 +347,14 @@ void Node_ControlPanel::SetSubPanel(int page)
         p->GetTransform().SetPosition(10000.0f, 0.0f, 0.0f);
     }
     Node* chosen = nullptr;
-    if (page == 1)
+    if (page == c_iPageEffects)
         chosen = m_pEffectsPage;
-    else if (page == 2)
+    else if (page == c_iPageScale)
         chosen = m_pScalePage;
-    else if (page == 0)
-        chosen = m_iMode == 1 ? m_pPulsePage : m_iMode == 3 ? m_pPWMPage : nullptr;
+    else if (page == c_iPageSynth)
+        chosen = m_iMode == Synth_FourVoice::c_iModePulse ? m_pPulsePage
+                 : m_iMode == Synth_FourVoice::c_iModePWM ? m_pPWMPage
+                                                          : nullptr;
     if (chosen)
     {
         chosen->SetChildrenVisible(true);
@@ -344,22 +364,26 @@ void Node_ControlPanel::SetSubPanel(int page)
 
 void Node_ControlPanel::ButtonCallback(int id)
 {
-    switch (id)
+    switch (static_cast<PanelControl>(id))
     {
-    case 4:
-    case 5:
-    case 6:
-        SetSubPanel(id == 4 ? 0 : id == 5 ? 1 : 2);
-        m_bSubPanelShown = true;
-        SetActive(false);
+    case PanelControl::SynthControls:
+        SetSubPanel(c_iPageSynth);
         break;
-    case 7:
+    case PanelControl::Effects:
+        SetSubPanel(c_iPageEffects);
+        break;
+    case PanelControl::Scale:
+        SetSubPanel(c_iPageScale);
+        break;
+    case PanelControl::Back:
         m_bSubPanelShown = false;
         SetActive(true);
-        break;
+        return;
     default:
-        break;
+        return;
     }
+    m_bSubPanelShown = true;
+    SetActive(false);
 }
 
 void Node_ControlPanel::ButtonCallback_Static(void* panel, int id)
@@ -401,42 +425,54 @@ void Node_ControlPanel::LoadAbout()
     if (!about)
         return; // the about area still closes the screen
     if (Material* material = about->GetMaterial())
-        material->SetOptions(0, false, false);
+        material->SetOptions(Material::c_iBlendOpaque, false, false);
     about->SetOffset(0.0f, 0.0f, false);
     about->SetPosition(0.0f, m_rHeight, true, 0.0f, 1.0f);
     AddChild(about);
     about->Release();
 }
 
+Node_Slider* Node_ControlPanel::SliderOf(int id) const
+{
+    switch (static_cast<PanelControl>(id))
+    {
+    case PanelControl::Resonance:
+        return m_pTimbreSlider;
+    case PanelControl::EchoVolume:
+        return m_pEchoVolumeSlider;
+    case PanelControl::EchoTime:
+        return m_pEchoTimeSlider;
+    case PanelControl::EchoRepeat:
+        return m_pEchoRepeatSlider;
+    case PanelControl::Overdrive:
+        return m_pOverdriveSlider;
+    default:
+        return nullptr;
+    }
+}
+
 void Node_ControlPanel::SetSliderValue(int id, float value)
 {
-    Node_Slider* slider = id == 8    ? m_pTimbreSlider
-                          : id == 11 ? m_pEchoVolumeSlider
-                          : id == 12 ? m_pEchoTimeSlider
-                          : id == 13 ? m_pEchoRepeatSlider
-                          : id == 14 ? m_pOverdriveSlider
-                                     : nullptr;
-    if (slider)
+    if (Node_Slider* slider = SliderOf(id))
         slider->SetValue(value);
 }
 
 float Node_ControlPanel::GetSliderValue(int id)
 {
-    Node_Slider* slider = id == 8    ? m_pTimbreSlider
-                          : id == 11 ? m_pEchoVolumeSlider
-                          : id == 12 ? m_pEchoTimeSlider
-                          : id == 13 ? m_pEchoRepeatSlider
-                                     : nullptr;
+    // The overdrive's position is not read back.
+    if (static_cast<PanelControl>(id) == PanelControl::Overdrive)
+        return -1.0f;
+    Node_Slider* slider = SliderOf(id);
     return slider ? slider->GetValue() : -1.0f;
 }
 
 void Node_ControlPanel::SetButtonLit(int id, bool lit)
 {
     Node_Button* button = nullptr;
-    if (id == 23)
+    if (id == PanelId(PanelControl::NoteGrid))
         button = m_pNoteGridButton;
-    else if (id >= 24 && id <= 35)
-        button = m_pNoteKeys[id - 24];
+    else if (id >= PanelId(PanelControl::FirstNoteKey) && id <= PanelId(PanelControl::LastNoteKey))
+        button = m_pNoteKeys[id - PanelId(PanelControl::FirstNoteKey)];
     if (button)
         button->SetColor(true, lit ? c_iButtonLitColour : c_iButtonColour, c_iButtonLitColour);
 }

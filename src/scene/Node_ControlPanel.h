@@ -4,6 +4,7 @@
 #pragma once
 
 #include "scene/Node.h"
+#include "scene/PanelControl.h"
 
 class Node_Button;
 class Node_Slider;
@@ -20,6 +21,12 @@ class Node_ControlPanel : public Node
 
     explicit Node_ControlPanel(State_Main* state);
     ~Node_ControlPanel() override;
+
+    // The pages SetSubPanel shows: the mode's synth page (pulse or PWM), the
+    // effects, the scale.
+    static constexpr int c_iPageSynth = 0;
+    static constexpr int c_iPageEffects = 1;
+    static constexpr int c_iPageScale = 2;
 
     // Whether the main page takes touches; activating re-applies the mode's sliders.
     void SetActive(bool active);
@@ -55,9 +62,12 @@ class Node_ControlPanel : public Node
 
   private:
     Node_Button* MakeTextButton(Node* parent, float x, float y, float w, float h, const char* text,
-                                bool toPanel, int id);
+                                bool toPanel, PanelControl control);
     Node_Slider* MakeSlider(Node* parent, float x, float y, float w, float h, const char* text,
-                            int id, float value);
+                            PanelControl control, float value);
+    // The slider a SetSliderValue id names (the main page's timbre for
+    // Resonance), or null.
+    Node_Slider* SliderOf(int id) const;
     Node* MakeQuad(Node* parent, float x0, float y0, float x1, float y1);
     Node_Text* MakeText(Node* parent, int x, int y, int justify, const char* text, bool keep);
     Node* MakePage();

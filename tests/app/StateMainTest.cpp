@@ -13,6 +13,7 @@
 #include "scene/Node_Robot.h"
 #include "scene/Node_Slider.h"
 #include "scene/Node_Sprite.h"
+#include "scene/PanelControl.h"
 #include "sound/SoundControl_Switch.h"
 #include "sound/SoundControl_Tweakable.h"
 #include "sound/SoundSource_Delay.h"
@@ -20,6 +21,7 @@
 #include "sound/SoundSource_Limiter.h"
 #include "sound/SoundSource_Overdrive.h"
 #include "sound/SoundSource_Switch.h"
+#include "sound/Synth_FourVoice.h"
 
 #include <cmath>
 #include <string>
@@ -79,10 +81,10 @@ class StateMainTest : public InstrumentTest
   protected:
     Routing VoiceRouting(int voice) const
     {
-        return {m_pState->GetOscillatorSwitch(voice)->GetCurrentSource(),
-                m_pState->GetWidthSwitch(voice)->GetCurrentSource(),
-                m_pState->GetCutoffSwitch(voice)->GetCurrentSource(),
-                m_pState->GetVoiceSwitch(voice)->GetCurrentSource()};
+        return {m_pState->GetSynth()->GetOscillatorSwitch(voice)->GetCurrentSource(),
+                m_pState->GetSynth()->GetWidthSwitch(voice)->GetCurrentSource(),
+                m_pState->GetSynth()->GetCutoffSwitch(voice)->GetCurrentSource(),
+                m_pState->GetSynth()->GetVoiceSwitch(voice)->GetCurrentSource()};
     }
     void ExpectRouting(const Routing& expected)
     {
@@ -96,13 +98,14 @@ class StateMainTest : public InstrumentTest
     {
         Settings s{};
         for (int i = 0; i < 4; ++i)
-            s.resonance[i] = m_pState->GetFilter(i)->GetResonance();
-        s.pulseWidth = m_pState->GetPulseWidthControl()->GetTweakable()->GetValue_Absolute();
-        s.cutoff = m_pState->GetCutoffControl()->GetTweakable()->GetValue_Absolute();
-        s.delayLevel = m_pState->GetDelay()->GetDelayLevel();
-        s.delayTime = m_pState->GetDelay()->GetDelayTime();
-        s.feedback = m_pState->GetDelay()->GetFeedback();
-        s.drive = m_pState->GetOverdrive()->GetDrive();
+            s.resonance[i] = m_pState->GetSynth()->GetFilter(i)->GetResonance();
+        s.pulseWidth =
+            m_pState->GetSynth()->GetPulseWidthControl().GetTweakable()->GetValue_Absolute();
+        s.cutoff = m_pState->GetSynth()->GetCutoffControl().GetTweakable()->GetValue_Absolute();
+        s.delayLevel = m_pState->GetSynth()->GetDelay().GetDelayLevel();
+        s.delayTime = m_pState->GetSynth()->GetDelay().GetDelayTime();
+        s.feedback = m_pState->GetSynth()->GetDelay().GetFeedback();
+        s.drive = m_pState->GetSynth()->GetOverdrive().GetDrive();
         s.pitch = SoundControl_Theremin::GetPitchScale();
         s.zoom = SoundControl_Theremin::GetPitchZoom();
         s.mode = m_pState->GetSynthMode();
@@ -139,15 +142,18 @@ TEST_F(StateMainTest, InitBuildsTheInstrumentOnceAndStartsTheStream)
     auto* sound = dynamic_cast<SoundManager_Offline*>(SoundManager::GetInstance());
     ASSERT_NE(sound, nullptr);
     EXPECT_TRUE(sound->IsRunning());
-    EXPECT_EQ(sound->GetStreamSource(), m_pState->GetLimiter());
+    EXPECT_EQ(sound->GetStreamSource(), m_pState->GetSynth()->GetRoot());
 
     // The echo sliders are applied at once, the mode sliders only by the panel.
-    EXPECT_FLOAT_EQ(m_pPanel->GetSliderValue(8), 8.0f / 11.0f);
-    EXPECT_FLOAT_EQ(m_pState->GetDelay()->GetDelayLevel(), 0.24f * 0.24f);
-    EXPECT_FLOAT_EQ(m_pState->GetDelay()->GetDelayTime(), 0.001f + 0.999f * 0.15f * 0.15f);
-    EXPECT_FLOAT_EQ(m_pState->GetDelay()->GetFeedback(), 0.4f * 0.4f);
-    EXPECT_FLOAT_EQ(m_pState->GetPulseWidthControl()->GetTweakable()->GetValue_Absolute(), 0.5f);
-    EXPECT_FLOAT_EQ(m_pState->GetCutoffControl()->GetTweakable()->GetValue_Absolute(), 1.0f);
+    EXPECT_FLOAT_EQ(m_pPanel->GetSliderValue(PanelId(PanelControl::Resonance)), 8.0f / 11.0f);
+    EXPECT_FLOAT_EQ(m_pState->GetSynth()->GetDelay().GetDelayLevel(), 0.24f * 0.24f);
+    EXPECT_FLOAT_EQ(m_pState->GetSynth()->GetDelay().GetDelayTime(),
+                    0.001f + 0.999f * 0.15f * 0.15f);
+    EXPECT_FLOAT_EQ(m_pState->GetSynth()->GetDelay().GetFeedback(), 0.4f * 0.4f);
+    EXPECT_FLOAT_EQ(
+        m_pState->GetSynth()->GetPulseWidthControl().GetTweakable()->GetValue_Absolute(), 0.5f);
+    EXPECT_FLOAT_EQ(m_pState->GetSynth()->GetCutoffControl().GetTweakable()->GetValue_Absolute(),
+                    1.0f);
     EXPECT_FALSE(m_pPanel->IsActive());
     EXPECT_STREQ(m_pPanel->GetModeText(), "Mekko");
     EXPECT_STREQ(m_pPanel->GetAutotuneText(), "Off");
@@ -165,7 +171,7 @@ TEST_F(StateMainTest, InitBuildsTheInstrumentOnceAndStartsTheStream)
     EXPECT_EQ(m_pState->GetControlPanel(), panel);
     EXPECT_EQ(m_pState->GetRobot(), robot);
     EXPECT_EQ(m_pState->GetTheremin(0), theremin);
-    EXPECT_EQ(sound->GetStreamSource(), m_pState->GetLimiter());
+    EXPECT_EQ(sound->GetStreamSource(), m_pState->GetSynth()->GetRoot());
 }
 
 TEST_F(StateMainTest, AFingerSoundsInEveryModeAndLiftingSilencesIt)
@@ -185,7 +191,7 @@ TEST_F(StateMainTest, AFingerSoundsInEveryModeAndLiftingSilencesIt)
         EXPECT_FALSE(m_pState->GetTheremin(0)->IsTouchActive());
         OutputLevel(44100); // the release and the echo's repeats
         EXPECT_EQ(OutputLevel(4096), 0.0);
-        m_pState->ButtonCallback(18);
+        m_pState->ButtonCallback(PanelId(PanelControl::ModeUp));
     }
 }
 
@@ -207,11 +213,11 @@ TEST_F(StateMainTest, TheFingersHeightWorksAsTheModeSays)
     };
     const double mekkoHigh = levelAt(10);
     const double mekkoLow = levelAt(317);
-    m_pState->ButtonCallback(18);
-    m_pState->ButtonCallback(18);
+    m_pState->ButtonCallback(PanelId(PanelControl::ModeUp));
+    m_pState->ButtonCallback(PanelId(PanelControl::ModeUp));
     const double sineHigh = levelAt(10);
     const double sineLow = levelAt(317);
-    m_pState->ButtonCallback(18);
+    m_pState->ButtonCallback(PanelId(PanelControl::ModeUp));
     const double pwmLow = levelAt(317);
     EXPECT_GT(mekkoHigh, 4.0 * mekkoLow);
     EXPECT_GT(sineHigh, 20.0 * sineLow);
@@ -255,40 +261,42 @@ TEST_F(StateMainTest, ResonanceFollowsTheSliderOfTheMode)
 {
     SoundSource_LadderFilter* filters[4];
     for (int i = 0; i < 4; ++i)
-        filters[i] = m_pState->GetFilter(i);
+        filters[i] = m_pState->GetSynth()->GetFilter(i);
     auto expectResonance = [&](float r)
     {
         for (SoundSource_LadderFilter* filter : filters)
             EXPECT_NEAR(filter->GetResonance(), r, 1e-5f);
     };
     // The pulse width is pushed away so that the "Pulse" page visibly re-applies it.
-    m_pState->SliderCallback(9, 1, 1.0f);
+    m_pState->SliderCallback(PanelId(PanelControl::PulseWidth), 1, 1.0f);
     OpenPanel(); // activating applies the main-page "Timbre": 8/11 x 11
     {
         SCOPED_TRACE("Mekko");
         expectResonance(8.0f);
     }
-    m_pState->ButtonCallback(18);
+    m_pState->ButtonCallback(PanelId(PanelControl::ModeUp));
     {
         SCOPED_TRACE("Pulse");
         expectResonance(8.8f);
-        EXPECT_FLOAT_EQ(m_pState->GetPulseWidthControl()->GetTweakable()->GetValue_Absolute(),
-                        0.5f);
+        EXPECT_FLOAT_EQ(
+            m_pState->GetSynth()->GetPulseWidthControl().GetTweakable()->GetValue_Absolute(), 0.5f);
     }
-    m_pState->ButtonCallback(18);
+    m_pState->ButtonCallback(PanelId(PanelControl::ModeUp));
     {
         SCOPED_TRACE("Theremin leaves the filter alone");
         expectResonance(8.8f);
     }
-    m_pState->SliderCallback(10, 1, 0.25f);
-    m_pState->ButtonCallback(18);
+    m_pState->SliderCallback(PanelId(PanelControl::Cutoff), 1, 0.25f);
+    m_pState->ButtonCallback(PanelId(PanelControl::ModeUp));
     {
         SCOPED_TRACE("PWM");
         expectResonance(0.0f);
-        EXPECT_FLOAT_EQ(m_pState->GetCutoffControl()->GetTweakable()->GetValue_Absolute(), 1.0f);
+        EXPECT_FLOAT_EQ(
+            m_pState->GetSynth()->GetCutoffControl().GetTweakable()->GetValue_Absolute(), 1.0f);
     }
-    m_pState->ButtonCallback(1); // closed: the main-page slider takes no part
-    m_pState->ButtonCallback(18);
+    m_pState->ButtonCallback(
+        PanelId(PanelControl::Close)); // closed: the main-page slider takes no part
+    m_pState->ButtonCallback(PanelId(PanelControl::ModeUp));
     {
         SCOPED_TRACE("Mekko with the panel closed");
         expectResonance(0.0f);
@@ -323,12 +331,12 @@ TEST_F(StateMainTest, AutotuneSelectorWrapsBothWaysAndSetsTheTheremins)
     }
     {
         SCOPED_TRACE("a mode outside 0-3 is kept but changes nothing");
-        m_pState->ButtonCallback(22); // Slow
+        m_pState->ButtonCallback(PanelId(PanelControl::AutotuneUp)); // Slow
         m_pState->SetAutotuneMode(6);
         EXPECT_EQ(m_pState->GetAutotuneMode(), 6);
         EXPECT_STREQ(m_pPanel->GetAutotuneText(), "Slow");
         EXPECT_EQ(SoundControl_Theremin::GetCorrectionSamples(), 4410);
-        m_pState->ButtonCallback(22); // (6 + 1) mod 4
+        m_pState->ButtonCallback(PanelId(PanelControl::AutotuneUp)); // (6 + 1) mod 4
         EXPECT_STREQ(m_pPanel->GetAutotuneText(), "Snap");
     }
 }
@@ -339,41 +347,43 @@ TEST_F(StateMainTest, EverySliderReachesItsNode)
 {
     {
         SCOPED_TRACE("8: resonance of every filter");
-        m_pState->SliderCallback(8, 1, 0.5f);
+        m_pState->SliderCallback(PanelId(PanelControl::Resonance), 1, 0.5f);
         for (int i = 0; i < 4; ++i)
-            EXPECT_FLOAT_EQ(m_pState->GetFilter(i)->GetResonance(), 5.5f);
+            EXPECT_FLOAT_EQ(m_pState->GetSynth()->GetFilter(i)->GetResonance(), 5.5f);
     }
     {
         SCOPED_TRACE("9: pulse width 0.5 .. 0.99");
-        m_pState->SliderCallback(9, 1, 0.5f);
-        EXPECT_FLOAT_EQ(m_pState->GetPulseWidthControl()->GetTweakable()->GetValue_Absolute(),
-                        0.745f);
+        m_pState->SliderCallback(PanelId(PanelControl::PulseWidth), 1, 0.5f);
+        EXPECT_FLOAT_EQ(
+            m_pState->GetSynth()->GetPulseWidthControl().GetTweakable()->GetValue_Absolute(),
+            0.745f);
     }
     {
         SCOPED_TRACE("10: cutoff");
-        m_pState->SliderCallback(10, 1, 0.3f);
-        EXPECT_FLOAT_EQ(m_pState->GetCutoffControl()->GetTweakable()->GetValue_Absolute(), 0.3f);
+        m_pState->SliderCallback(PanelId(PanelControl::Cutoff), 1, 0.3f);
+        EXPECT_FLOAT_EQ(
+            m_pState->GetSynth()->GetCutoffControl().GetTweakable()->GetValue_Absolute(), 0.3f);
     }
     {
         SCOPED_TRACE("11-13: echo level, time and repeat");
-        m_pState->SliderCallback(11, 0, 0.5f);
-        m_pState->SliderCallback(12, 1, 0.6f);
-        m_pState->SliderCallback(13, 2, 0.7f);
-        EXPECT_FLOAT_EQ(m_pState->GetDelay()->GetDelayLevel(), 0.25f);
-        EXPECT_FLOAT_EQ(m_pState->GetDelay()->GetDelayTime(), 0.001f + 0.999f * 0.36f);
-        EXPECT_FLOAT_EQ(m_pState->GetDelay()->GetFeedback(), 0.49f);
+        m_pState->SliderCallback(PanelId(PanelControl::EchoVolume), 0, 0.5f);
+        m_pState->SliderCallback(PanelId(PanelControl::EchoTime), 1, 0.6f);
+        m_pState->SliderCallback(PanelId(PanelControl::EchoRepeat), 2, 0.7f);
+        EXPECT_FLOAT_EQ(m_pState->GetSynth()->GetDelay().GetDelayLevel(), 0.25f);
+        EXPECT_FLOAT_EQ(m_pState->GetSynth()->GetDelay().GetDelayTime(), 0.001f + 0.999f * 0.36f);
+        EXPECT_FLOAT_EQ(m_pState->GetSynth()->GetDelay().GetFeedback(), 0.49f);
     }
     {
         SCOPED_TRACE("14: overdrive");
-        m_pState->SliderCallback(14, 1, 0.5f);
-        EXPECT_FLOAT_EQ(m_pState->GetOverdrive()->GetDrive(), 1.0f + 30.0f * 0.25f);
+        m_pState->SliderCallback(PanelId(PanelControl::Overdrive), 1, 0.5f);
+        EXPECT_FLOAT_EQ(m_pState->GetSynth()->GetOverdrive().GetDrive(), 1.0f + 30.0f * 0.25f);
     }
     {
         SCOPED_TRACE("15: pitch window");
         const float width =
             SoundControl_Theremin::GetMaxOctave() - SoundControl_Theremin::GetMinOctave();
         const float before = SoundControl_Theremin::GetMinOctave();
-        m_pState->SliderCallback(15, 1, 0.8f);
+        m_pState->SliderCallback(PanelId(PanelControl::Pitch), 1, 0.8f);
         EXPECT_FLOAT_EQ(SoundControl_Theremin::GetPitchScale(), 0.8f);
         EXPECT_GT(SoundControl_Theremin::GetMinOctave(), before);
         EXPECT_FLOAT_EQ(m_pPanel->GetPitchSlider()->GetValue(), 0.8f);
@@ -384,7 +394,7 @@ TEST_F(StateMainTest, EverySliderReachesItsNode)
         SCOPED_TRACE("16: zoom narrows the window");
         const float width =
             SoundControl_Theremin::GetMaxOctave() - SoundControl_Theremin::GetMinOctave();
-        m_pState->SliderCallback(16, 1, 0.5f);
+        m_pState->SliderCallback(PanelId(PanelControl::Zoom), 1, 0.5f);
         EXPECT_FLOAT_EQ(SoundControl_Theremin::GetPitchZoom(), 0.5f);
         EXPECT_LT(SoundControl_Theremin::GetMaxOctave() - SoundControl_Theremin::GetMinOctave(),
                   width);
@@ -401,10 +411,11 @@ TEST_F(StateMainTest, EverySliderReachesItsNode)
 
 TEST_F(StateMainTest, PitchSliderJumpsToTheValueTheThereminAccepted)
 {
-    m_pState->SliderCallback(16, 1, 1.0f); // full zoom: the pitch slider steps by note zones
+    m_pState->SliderCallback(PanelId(PanelControl::Zoom), 1,
+                             1.0f); // full zoom: the pitch slider steps by note zones
     const float start = SoundControl_Theremin::GetPitchScale();
     const float minOctave = SoundControl_Theremin::GetMinOctave();
-    m_pState->SliderCallback(15, 1, 0.95f);
+    m_pState->SliderCallback(PanelId(PanelControl::Pitch), 1, 0.95f);
     const float accepted = SoundControl_Theremin::GetPitchScale();
     EXPECT_GT(accepted, start);
     EXPECT_LT(accepted, 0.95f) << "one zone up, not to the finger's value";
@@ -447,7 +458,7 @@ TEST_F(StateMainTest, PanelButtonsOpenCloseAndShowTheAboutPicture)
         Tap(c_iAboutX, c_iAboutY);
         EXPECT_TRUE(m_pState->IsAboutShown());
         EXPECT_EQ(ChildCount(m_pPanel), children);
-        m_pState->ButtonCallback(3);
+        m_pState->ButtonCallback(PanelId(PanelControl::AboutDismiss));
         Frames(25);
     }
     {
@@ -460,8 +471,8 @@ TEST_F(StateMainTest, PanelButtonsOpenCloseAndShowTheAboutPicture)
     }
     {
         SCOPED_TRACE("leaving the about picture with the panel closed keeps it inactive");
-        m_pState->ButtonCallback(2);
-        m_pState->ButtonCallback(3);
+        m_pState->ButtonCallback(PanelId(PanelControl::About));
+        m_pState->ButtonCallback(PanelId(PanelControl::AboutDismiss));
         EXPECT_FALSE(m_pPanel->IsActive());
         EXPECT_FALSE(m_pState->IsPanelOpen());
     }
@@ -486,7 +497,7 @@ TEST_F(StateMainTest, NoteGridIsCreatedOnceThenHiddenAndShownAgain)
     const int rootChildren = ChildCount(root);
     {
         SCOPED_TRACE("first press creates it on top of the scene");
-        m_pState->ButtonCallback(23);
+        m_pState->ButtonCallback(PanelId(PanelControl::NoteGrid));
         ASSERT_NE(m_pState->GetNoteGrid(), nullptr);
         EXPECT_TRUE(m_pState->GetNoteGrid()->IsVisible());
         EXPECT_EQ(ChildCount(root), rootChildren + 1);
@@ -497,7 +508,7 @@ TEST_F(StateMainTest, NoteGridIsCreatedOnceThenHiddenAndShownAgain)
     Node_NoteGrid* grid = m_pState->GetNoteGrid();
     {
         SCOPED_TRACE("second press hides it");
-        m_pState->ButtonCallback(23);
+        m_pState->ButtonCallback(PanelId(PanelControl::NoteGrid));
         EXPECT_EQ(m_pState->GetNoteGrid(), grid);
         EXPECT_FALSE(grid->IsVisible());
         EXPECT_EQ(ChildCount(root), rootChildren + 1);
@@ -507,7 +518,7 @@ TEST_F(StateMainTest, NoteGridIsCreatedOnceThenHiddenAndShownAgain)
     SoundControl_Theremin::SetPitchZoom(1.0f); // changed while hidden, behind the grid's back
     {
         SCOPED_TRACE("third press shows it rebuilt");
-        m_pState->ButtonCallback(23);
+        m_pState->ButtonCallback(PanelId(PanelControl::NoteGrid));
         EXPECT_EQ(m_pState->GetNoteGrid(), grid);
         EXPECT_TRUE(grid->IsVisible());
         EXPECT_NE(grid->GetVertices()[0].position.x, firstLine);
@@ -515,17 +526,18 @@ TEST_F(StateMainTest, NoteGridIsCreatedOnceThenHiddenAndShownAgain)
     {
         SCOPED_TRACE("pitch, zoom, notes and autotune rebuild the shown grid");
         float line = grid->GetVertices()[0].position.x;
-        m_pState->SliderCallback(16, 1, 0.3f);
+        m_pState->SliderCallback(PanelId(PanelControl::Zoom), 1, 0.3f);
         EXPECT_NE(grid->GetVertices()[0].position.x, line);
         line = grid->GetVertices()[0].position.x;
-        m_pState->SliderCallback(15, 1, 0.1f);
+        m_pState->SliderCallback(PanelId(PanelControl::Pitch), 1, 0.1f);
         EXPECT_NE(grid->GetVertices()[0].position.x, line);
         const int lines = grid->GetLineCount();
-        m_pState->ButtonCallback(24 + 1);
-        m_pState->ButtonCallback(24 + 3);
+        m_pState->ButtonCallback(PanelId(NoteKey(1)));
+        m_pState->ButtonCallback(PanelId(NoteKey(3)));
         EXPECT_LT(grid->GetLineCount(), lines);
         const std::vector<float> notes = LinePositions(grid);
-        m_pState->ButtonCallback(21); // Snap: lines at the zone centres
+        m_pState->ButtonCallback(
+            PanelId(PanelControl::AutotuneDown)); // Snap: lines at the zone centres
         EXPECT_NE(LinePositions(grid), notes);
     }
 }
@@ -535,10 +547,10 @@ TEST_F(StateMainTest, NoteKeysToggleTheNoteSetAndTheirLight)
     for (int k = 0; k < 12; ++k)
     {
         SCOPED_TRACE("key " + std::to_string(k));
-        m_pState->ButtonCallback(24 + k);
+        m_pState->ButtonCallback(PanelId(NoteKey(k)));
         EXPECT_FALSE(SoundControl_Theremin::IsNoteEnabled(k));
         EXPECT_EQ(ButtonFaceColour(Key(k)), Node_ControlPanel::c_iButtonColour);
-        m_pState->ButtonCallback(24 + k);
+        m_pState->ButtonCallback(PanelId(NoteKey(k)));
         EXPECT_TRUE(SoundControl_Theremin::IsNoteEnabled(k));
         EXPECT_EQ(ButtonFaceColour(Key(k)), Node_ControlPanel::c_iButtonLitColour);
         EXPECT_EQ(SoundControl_Theremin::GetEnabledNoteCount(), 12);
@@ -546,8 +558,8 @@ TEST_F(StateMainTest, NoteKeysToggleTheNoteSetAndTheirLight)
     {
         SCOPED_TRACE("the last note stays on and its key stays lit");
         for (int k = 0; k < 11; ++k)
-            m_pState->ButtonCallback(24 + k);
-        m_pState->ButtonCallback(35);
+            m_pState->ButtonCallback(PanelId(NoteKey(k)));
+        m_pState->ButtonCallback(PanelId(PanelControl::LastNoteKey));
         EXPECT_TRUE(SoundControl_Theremin::IsNoteEnabled(11));
         EXPECT_EQ(ButtonFaceColour(Key(11)), Node_ControlPanel::c_iButtonLitColour);
         EXPECT_EQ(ButtonFaceColour(Key(0)), Node_ControlPanel::c_iButtonColour);
@@ -572,11 +584,11 @@ TEST_F(StateMainTest, NoteKeysAnswerAFingerOnTheScalePage)
 
 TEST_F(StateMainTest, ButtonIdsOutsideTheTableDoNothing)
 {
-    m_pState->ButtonCallback(0);
+    m_pState->ButtonCallback(PanelId(PanelControl::Open));
     const Settings before = Snapshot();
     for (int id : {-1, 4, 5, 6, 7, 8, 16, 19, 20, 36, 99})
         m_pState->ButtonCallback(id);
-    State_Main::ButtonCallback_Static(nullptr, 18);
+    State_Main::ButtonCallback_Static(nullptr, PanelId(PanelControl::ModeUp));
     EXPECT_TRUE(Snapshot() == before);
     EXPECT_FALSE(m_pPanel->IsSubPanelShown());
     EXPECT_TRUE(m_pPanel->IsActive());
@@ -587,7 +599,7 @@ TEST_F(StateMainTest, ButtonIdsOutsideTheTableDoNothing)
 TEST_F(StateMainTest, PanelSlidesInHalfASecondNarrowingTheScene)
 {
     Camera_2D* camera = m_pState->GetMainCamera();
-    m_pState->ButtonCallback(0);
+    m_pState->ButtonCallback(PanelId(PanelControl::Open));
     m_pState->Update(0.3f);
     EXPECT_NEAR(m_pState->GetPanelSlide(), 0.6f, 1e-6f);
     EXPECT_NEAR(camera->GetViewportMax().x, 480.0f - 99.0f, 1e-3f);
@@ -598,7 +610,7 @@ TEST_F(StateMainTest, PanelSlidesInHalfASecondNarrowingTheScene)
     EXPECT_FLOAT_EQ(m_pState->GetPanelSlide(), 1.0f);
     EXPECT_FLOAT_EQ(camera->GetViewportMax().x, 480.0f - 165.0f);
 
-    m_pState->ButtonCallback(1);
+    m_pState->ButtonCallback(PanelId(PanelControl::Close));
     m_pState->Update(0.1f);
     EXPECT_NEAR(m_pState->GetPanelSlide(), 0.8f, 1e-6f);
     EXPECT_NEAR(camera->GetViewportMax().x, 480.0f - 132.0f, 1e-3f);
@@ -609,9 +621,9 @@ TEST_F(StateMainTest, PanelSlidesInHalfASecondNarrowingTheScene)
 
 TEST_F(StateMainTest, AFrameLongerThanASecondEndsEveryAnimation)
 {
-    m_pState->ButtonCallback(0);
-    m_pState->ButtonCallback(2);
-    m_pPanel->ButtonCallback(5);
+    m_pState->ButtonCallback(PanelId(PanelControl::Open));
+    m_pState->ButtonCallback(PanelId(PanelControl::About));
+    m_pPanel->ButtonCallback(PanelId(PanelControl::Effects));
     m_pState->Update(1.5f);
     EXPECT_FLOAT_EQ(m_pState->GetPanelSlide(), 1.0f);
     EXPECT_FLOAT_EQ(m_pState->GetAboutSlide(), 1.0f);
@@ -621,9 +633,9 @@ TEST_F(StateMainTest, AFrameLongerThanASecondEndsEveryAnimation)
     EXPECT_FLOAT_EQ(m_pState->GetMainCamera()->GetViewportMax().y, 0.0f);
     EXPECT_FLOAT_EQ(m_pState->GetPanelCamera()->GetPosition().y, 480.0f);
 
-    m_pState->ButtonCallback(3);
-    m_pState->ButtonCallback(1);
-    m_pPanel->ButtonCallback(7);
+    m_pState->ButtonCallback(PanelId(PanelControl::AboutDismiss));
+    m_pState->ButtonCallback(PanelId(PanelControl::Close));
+    m_pPanel->ButtonCallback(PanelId(PanelControl::Back));
     m_pState->Update(1.5f);
     EXPECT_FLOAT_EQ(m_pState->GetPanelSlide(), 0.0f);
     EXPECT_FLOAT_EQ(m_pState->GetAboutSlide(), 0.0f);
@@ -635,8 +647,8 @@ TEST_F(StateMainTest, AFrameLongerThanASecondEndsEveryAnimation)
 
 TEST_F(StateMainTest, AboutPictureScrollsInWithACosineEase)
 {
-    m_pState->ButtonCallback(0);
-    m_pState->ButtonCallback(2);
+    m_pState->ButtonCallback(PanelId(PanelControl::Open));
+    m_pState->ButtonCallback(PanelId(PanelControl::About));
     for (int quarter = 1; quarter <= 4; ++quarter)
     {
         SCOPED_TRACE("after " + std::to_string(quarter) + " quarter seconds");
@@ -649,7 +661,7 @@ TEST_F(StateMainTest, AboutPictureScrollsInWithACosineEase)
         EXPECT_NEAR(m_pState->GetMainCamera()->GetViewportMin().y, offset, 1e-3f);
         EXPECT_NEAR(m_pState->GetMainCamera()->GetViewportMax().y, offset + 320.0f, 1e-3f);
     }
-    m_pState->ButtonCallback(3);
+    m_pState->ButtonCallback(PanelId(PanelControl::AboutDismiss));
     m_pState->Update(0.25f);
     EXPECT_NEAR(m_pState->GetPanelCamera()->GetPosition().y, 160.0f + 320.0f * 0.8535534f, 1e-3f);
 }
@@ -716,7 +728,7 @@ TEST_F(StateMainTest, OpenPanelIsDrawnBesideTheSceneWithItsSeparator)
                               { return IsColour(p, Node_ControlPanel::c_iButtonColour); }),
                   0);
     }
-    m_pState->ButtonCallback(0);
+    m_pState->ButtonCallback(PanelId(PanelControl::Open));
     m_pState->Update(0.3f); // panel left at 381
     {
         SCOPED_TRACE("half way: a black line at the panel's left edge");
@@ -779,10 +791,10 @@ class SparseSceneTest : public StateMainTest
 TEST_F(SparseSceneTest, ClosedPanelIsNotDrawn)
 {
     auto face = [](const Pixel& p) { return IsColour(p, Node_ControlPanel::c_iButtonColour); };
-    m_pState->ButtonCallback(0);
+    m_pState->ButtonCallback(PanelId(PanelControl::Open));
     m_pState->Update(0.6f);
     EXPECT_GT(Draw().Count(317, 0, 480, 320, face), 1000);
-    m_pState->ButtonCallback(1);
+    m_pState->ButtonCallback(PanelId(PanelControl::Close));
     m_pState->Update(0.25f);
     EXPECT_GT(Draw().Count(317, 0, 480, 320, face), 0) << "still sliding out";
     m_pState->Update(0.25f);
@@ -795,7 +807,7 @@ TEST_F(SparseSceneTest, ClosedPanelIsNotDrawn)
 
 TEST_F(StateMainTest, ExitTwiceIsHarmlessAndLeavesNothingBehind)
 {
-    m_pState->ButtonCallback(23); // the grid too
+    m_pState->ButtonCallback(PanelId(PanelControl::NoteGrid)); // the grid too
     m_pState->Exit();
     auto* sound = dynamic_cast<SoundManager_Offline*>(SoundManager::GetInstance());
     ASSERT_NE(sound, nullptr);
@@ -803,7 +815,7 @@ TEST_F(StateMainTest, ExitTwiceIsHarmlessAndLeavesNothingBehind)
     EXPECT_EQ(sound->GetStreamSource(), nullptr);
     EXPECT_EQ(m_pTouches->GetListenerCount(), 0) << "every widget and theremin signed off";
     EXPECT_EQ(m_pState->GetControlPanel(), nullptr);
-    EXPECT_EQ(m_pState->GetLimiter(), nullptr);
+    EXPECT_EQ(m_pState->GetSynth(), nullptr);
     m_pState->Exit();
     EXPECT_EQ(sound->GetStreamSource(), nullptr);
     // Nothing is left to reach: touches, frames and audio go nowhere.
@@ -843,16 +855,16 @@ TEST(StateMainResources, MissingImagesAreLeftOut)
             State_Main state;
             ASSERT_TRUE(state.Init());
             EXPECT_EQ(state.GetHint(), nullptr);
-            state.ButtonCallback(0);
-            state.ButtonCallback(2);
-            state.ButtonCallback(23);
+            state.ButtonCallback(PanelId(PanelControl::Open));
+            state.ButtonCallback(PanelId(PanelControl::About));
+            state.ButtonCallback(PanelId(PanelControl::NoteGrid));
             for (int frame = 0; frame < 30; ++frame)
             {
                 state.Update(0.05f);
                 state.Render(gl.GetRenderer());
             }
             EXPECT_TRUE(state.GetControlPanel()->IsAboutLoaded());
-            state.ButtonCallback(3);
+            state.ButtonCallback(PanelId(PanelControl::AboutDismiss));
             state.Update(2.0f);
             state.Render(gl.GetRenderer());
             EXPECT_EQ(gl.ReadLandscape().size(), 480u * 320u * 4u);

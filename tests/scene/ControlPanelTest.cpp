@@ -5,9 +5,11 @@
 
 #include "render/Camera_2D.h"
 #include "scene/Node_Slider.h"
+#include "scene/PanelControl.h"
 #include "sound/SoundControl_Tweakable.h"
 #include "sound/SoundSource_Delay.h"
 #include "sound/SoundSource_LadderFilter.h"
+#include "sound/Synth_FourVoice.h"
 
 #include <cmath>
 #include <string>
@@ -22,7 +24,7 @@ constexpr unsigned int c_iSliderFill = 0xFFFF4444;
 class ControlPanelTest : public InstrumentTest
 {
   protected:
-    float Resonance() const { return m_pState->GetFilter(0)->GetResonance(); }
+    float Resonance() const { return m_pState->GetSynth()->GetFilter(0)->GetResonance(); }
     float PanelX() { return m_pPanel->GetTransform().GetPosition().x; }
     // Pixels of slider fill on the screen's right strip, where the panel's
     // second page shows after the slide.
@@ -38,12 +40,12 @@ TEST_F(ControlPanelTest, ActivatingReappliesTheMainPageTimbreOnlyInMekkoMode)
 {
     {
         SCOPED_TRACE("Mekko: resonance 11 x the slider");
-        m_pState->SliderCallback(8, 1, 0.1f);
+        m_pState->SliderCallback(PanelId(PanelControl::Resonance), 1, 0.1f);
         ASSERT_FLOAT_EQ(Resonance(), 1.1f);
         m_pPanel->SetActive(true);
         for (int i = 0; i < 4; ++i)
-            EXPECT_FLOAT_EQ(m_pState->GetFilter(i)->GetResonance(), 8.0f);
-        m_pPanel->SetSliderValue(8, 0.5f);
+            EXPECT_FLOAT_EQ(m_pState->GetSynth()->GetFilter(i)->GetResonance(), 8.0f);
+        m_pPanel->SetSliderValue(PanelId(PanelControl::Resonance), 0.5f);
         EXPECT_FLOAT_EQ(Resonance(), 8.0f) << "setting a position calls nobody";
         m_pPanel->SetActive(false);
         m_pPanel->SetActive(true);
@@ -52,10 +54,10 @@ TEST_F(ControlPanelTest, ActivatingReappliesTheMainPageTimbreOnlyInMekkoMode)
     {
         SCOPED_TRACE("Theremin: nothing applied");
         m_pPanel->SetActive(false);
-        m_pState->ButtonCallback(18);
-        m_pState->ButtonCallback(18);
+        m_pState->ButtonCallback(PanelId(PanelControl::ModeUp));
+        m_pState->ButtonCallback(PanelId(PanelControl::ModeUp));
         ASSERT_EQ(m_pPanel->GetMode(), 2);
-        m_pState->SliderCallback(8, 1, 0.1f);
+        m_pState->SliderCallback(PanelId(PanelControl::Resonance), 1, 0.1f);
         m_pPanel->SetActive(true);
         EXPECT_FLOAT_EQ(Resonance(), 1.1f);
         EXPECT_FALSE(m_pPanel->GetSynthControlsButton()->IsActive());
@@ -65,12 +67,13 @@ TEST_F(ControlPanelTest, ActivatingReappliesTheMainPageTimbreOnlyInMekkoMode)
 
 TEST_F(ControlPanelTest, ModeChangeWhileInactiveStillAppliesThePageSliders)
 {
-    m_pState->SliderCallback(9, 1, 1.0f);
-    m_pState->SliderCallback(8, 1, 0.0f);
+    m_pState->SliderCallback(PanelId(PanelControl::PulseWidth), 1, 1.0f);
+    m_pState->SliderCallback(PanelId(PanelControl::Resonance), 1, 0.0f);
     ASSERT_FALSE(m_pPanel->IsActive());
     m_pPanel->SetMode(1);
     EXPECT_FLOAT_EQ(Resonance(), 8.8f);
-    EXPECT_FLOAT_EQ(m_pState->GetPulseWidthControl()->GetTweakable()->GetValue_Absolute(), 0.5f);
+    EXPECT_FLOAT_EQ(
+        m_pState->GetSynth()->GetPulseWidthControl().GetTweakable()->GetValue_Absolute(), 0.5f);
     Node_Button* synthControls = m_pPanel->GetSynthControlsButton();
     EXPECT_TRUE(synthControls->IsVisible());
     EXPECT_FALSE(synthControls->IsActive());
@@ -89,7 +92,7 @@ TEST_F(ControlPanelTest, ModeChangeWhileInactiveStillAppliesThePageSliders)
 
 TEST_F(ControlPanelTest, SynthControlsPageFollowsTheMode)
 {
-    m_pState->ButtonCallback(0);
+    m_pState->ButtonCallback(PanelId(PanelControl::Open));
     m_pState->Update(1.0f);
     struct Case
     {
@@ -100,9 +103,10 @@ TEST_F(ControlPanelTest, SynthControlsPageFollowsTheMode)
     {
         SCOPED_TRACE("mode " + std::to_string(c.mode));
         while (m_pState->GetSynthMode() != c.mode)
-            m_pState->ButtonCallback(18);
-        m_pState->SliderCallback(8, 1, 0.3f);
-        m_pPanel->ButtonCallback(4); // what "Synth Controls  >" does
+            m_pState->ButtonCallback(PanelId(PanelControl::ModeUp));
+        m_pState->SliderCallback(PanelId(PanelControl::Resonance), 1, 0.3f);
+        m_pPanel->ButtonCallback(
+            PanelId(PanelControl::SynthControls)); // what "Synth Controls  >" does
         m_pState->Update(1.0f);
         ASSERT_FLOAT_EQ(PanelX(), -163.0f);
         // The pulse page's "Timbre" at 0.8, the PWM page's "Cutoff" at 1.0.
@@ -112,13 +116,14 @@ TEST_F(ControlPanelTest, SynthControlsPageFollowsTheMode)
             EXPECT_EQ(SliderFillOnSecondPage(), 0);
         // A drag to the left where the page's first slider would be: the
         // pulse page's "Timbre" (0.8) or the PWM page's "Cutoff" (1.0).
-        const float cutoff = m_pState->GetCutoffControl()->GetTweakable()->GetValue_Absolute();
+        const float cutoff =
+            m_pState->GetSynth()->GetCutoffControl().GetTweakable()->GetValue_Absolute();
         Drag(360, 45, 340, 45);
         const float moved = 20.0f / 138.0f;
         EXPECT_NEAR(Resonance(), c.mode == 1 ? 11.0f * (0.8f - moved) : 3.3f, 1e-3f);
-        EXPECT_NEAR(m_pState->GetCutoffControl()->GetTweakable()->GetValue_Absolute(),
+        EXPECT_NEAR(m_pState->GetSynth()->GetCutoffControl().GetTweakable()->GetValue_Absolute(),
                     c.mode == 3 ? 1.0f - moved : cutoff, 1e-4f);
-        m_pPanel->ButtonCallback(7);
+        m_pPanel->ButtonCallback(PanelId(PanelControl::Back));
         m_pState->Update(1.0f);
     }
 }
@@ -126,7 +131,7 @@ TEST_F(ControlPanelTest, SynthControlsPageFollowsTheMode)
 TEST_F(ControlPanelTest, OnlyTheGridButtonAndTheNoteKeysLightUp)
 {
     OpenPanel();
-    m_pPanel->ButtonCallback(6); // the scale page
+    m_pPanel->ButtonCallback(PanelId(PanelControl::Scale)); // the scale page
     m_pState->Update(1.0f);
     const LandscapeFrame before = Draw();
     for (int id : {-1, 0, 21, 22, 36, 99})
@@ -147,24 +152,24 @@ TEST_F(ControlPanelTest, OnlyTheGridButtonAndTheNoteKeysLightUp)
                            : 1;
     EXPECT_EQ(changed, 0) << "nothing on the panel changed";
 
-    m_pPanel->SetButtonLit(24, false);
+    m_pPanel->SetButtonLit(PanelId(PanelControl::FirstNoteKey), false);
     EXPECT_EQ(ButtonFaceColour(m_pPanel->GetNoteKey(0)), 0xFFAA0000u);
     const LandscapeFrame unlit = Draw();
     // Key C's face (328.5, 215)-(350.5, 244) drawn in the unlit colour.
     EXPECT_TRUE(IsColour(unlit.At(334, 236), 0xFFAA0000u));
     EXPECT_TRUE(IsColour(before.At(334, 236), 0xFFCC4444u));
-    m_pPanel->SetButtonLit(24, true);
+    m_pPanel->SetButtonLit(PanelId(PanelControl::FirstNoteKey), true);
     EXPECT_EQ(ButtonFaceColour(m_pPanel->GetNoteKey(0)), 0xFFCC4444u);
-    m_pPanel->SetButtonLit(35, false);
+    m_pPanel->SetButtonLit(PanelId(PanelControl::LastNoteKey), false);
     EXPECT_EQ(ButtonFaceColour(m_pPanel->GetNoteKey(11)), 0xFFAA0000u);
-    m_pPanel->SetButtonLit(23, true);
+    m_pPanel->SetButtonLit(PanelId(PanelControl::NoteGrid), true);
     EXPECT_EQ(ButtonFaceColour(m_pPanel->GetNoteGridButton()), 0xFFCC4444u);
 }
 
 TEST_F(ControlPanelTest, PageSlideFollowsACosineEaseAndBackReversesIt)
 {
-    m_pState->ButtonCallback(0);
-    m_pPanel->ButtonCallback(5);
+    m_pState->ButtonCallback(PanelId(PanelControl::Open));
+    m_pPanel->ButtonCallback(PanelId(PanelControl::Effects));
     EXPECT_FALSE(m_pPanel->IsActive());
     EXPECT_TRUE(m_pPanel->IsSubPanelShown());
     for (int step = 1; step <= 4; ++step)
@@ -178,14 +183,14 @@ TEST_F(ControlPanelTest, PageSlideFollowsACosineEaseAndBackReversesIt)
     }
     {
         SCOPED_TRACE("Back half way reverses from where it is");
-        m_pPanel->ButtonCallback(7);
+        m_pPanel->ButtonCallback(PanelId(PanelControl::Back));
         EXPECT_TRUE(m_pPanel->IsActive());
         m_pPanel->Update(0.3f); // 1.0 -> 0.4
-        m_pPanel->ButtonCallback(5);
+        m_pPanel->ButtonCallback(PanelId(PanelControl::Effects));
         m_pPanel->Update(0.05f); // 0.4 -> 0.5
         EXPECT_NEAR(m_pPanel->GetSlide(), 0.5f, 1e-6f);
         EXPECT_NEAR(PanelX(), -81.5f, 1e-3f);
-        m_pPanel->ButtonCallback(7);
+        m_pPanel->ButtonCallback(PanelId(PanelControl::Back));
         m_pPanel->Update(0.1f); // 0.5 -> 0.3
         EXPECT_NEAR(m_pPanel->GetSlide(), 0.3f, 1e-6f);
         EXPECT_NEAR(PanelX(), 163.0f * (0.5f * std::cos(c_rPi * 0.3f) - 0.5f), 1e-3f);
@@ -205,8 +210,8 @@ TEST_F(ControlPanelTest, AboutPictureIsLoadedOnceBelowThePanel)
     EXPECT_EQ(ChildCount(m_pPanel), children + 1);
 
     // Scrolled into view, the picture covers the screen from its top-left corner.
-    m_pState->ButtonCallback(0);
-    m_pState->ButtonCallback(2);
+    m_pState->ButtonCallback(PanelId(PanelControl::Open));
+    m_pState->ButtonCallback(PanelId(PanelControl::About));
     m_pState->Update(1.0f);
     const LandscapeFrame frame = Draw();
     // The title's orange letters at the picture's top right, over its dark blue.
@@ -220,14 +225,14 @@ TEST_F(ControlPanelTest, AboutPictureIsLoadedOnceBelowThePanel)
 
 TEST_F(ControlPanelTest, SliderPositionsAreSetAndReadWithoutCallbacks)
 {
-    const float level = m_pState->GetDelay()->GetDelayLevel();
-    m_pPanel->SetSliderValue(11, 1.5f);
-    EXPECT_FLOAT_EQ(m_pPanel->GetSliderValue(11), 1.0f);
-    m_pPanel->SetSliderValue(12, -0.5f);
-    EXPECT_FLOAT_EQ(m_pPanel->GetSliderValue(12), 0.0f);
-    m_pPanel->SetSliderValue(13, 0.7f);
-    EXPECT_FLOAT_EQ(m_pPanel->GetSliderValue(13), 0.7f);
-    EXPECT_FLOAT_EQ(m_pState->GetDelay()->GetDelayLevel(), level);
+    const float level = m_pState->GetSynth()->GetDelay().GetDelayLevel();
+    m_pPanel->SetSliderValue(PanelId(PanelControl::EchoVolume), 1.5f);
+    EXPECT_FLOAT_EQ(m_pPanel->GetSliderValue(PanelId(PanelControl::EchoVolume)), 1.0f);
+    m_pPanel->SetSliderValue(PanelId(PanelControl::EchoTime), -0.5f);
+    EXPECT_FLOAT_EQ(m_pPanel->GetSliderValue(PanelId(PanelControl::EchoTime)), 0.0f);
+    m_pPanel->SetSliderValue(PanelId(PanelControl::EchoRepeat), 0.7f);
+    EXPECT_FLOAT_EQ(m_pPanel->GetSliderValue(PanelId(PanelControl::EchoRepeat)), 0.7f);
+    EXPECT_FLOAT_EQ(m_pState->GetSynth()->GetDelay().GetDelayLevel(), level);
     for (int id : {9, 10, 14, 15, 16, 0})
     {
         SCOPED_TRACE("id " + std::to_string(id));
@@ -263,14 +268,14 @@ TEST_F(ControlPanelTest, FingersReachTheEffectsPageThroughTheSlide)
     {
         SCOPED_TRACE("Echo Volume: half the track raises it by 0.5");
         Drag(340, 45, 409, 45);
-        EXPECT_NEAR(m_pPanel->GetSliderValue(11), 0.74f, 1e-4f);
-        EXPECT_NEAR(m_pState->GetDelay()->GetDelayLevel(), 0.74f * 0.74f, 1e-4f);
+        EXPECT_NEAR(m_pPanel->GetSliderValue(PanelId(PanelControl::EchoVolume)), 0.74f, 1e-4f);
+        EXPECT_NEAR(m_pState->GetSynth()->GetDelay().GetDelayLevel(), 0.74f * 0.74f, 1e-4f);
     }
     {
         SCOPED_TRACE("Echo Repeat down to nothing");
         Drag(400, 145, 300, 145);
-        EXPECT_FLOAT_EQ(m_pPanel->GetSliderValue(13), 0.0f);
-        EXPECT_FLOAT_EQ(m_pState->GetDelay()->GetFeedback(), 0.0f);
+        EXPECT_FLOAT_EQ(m_pPanel->GetSliderValue(PanelId(PanelControl::EchoRepeat)), 0.0f);
+        EXPECT_FLOAT_EQ(m_pState->GetSynth()->GetDelay().GetFeedback(), 0.0f);
     }
     {
         SCOPED_TRACE("Back slides home and the main page answers again");

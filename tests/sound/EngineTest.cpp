@@ -1,26 +1,19 @@
-// The four-voice graph as the instrument wires it: every synth mode sounds, no
-// setting makes it produce anything but finite samples within the limiter's
-// bounds, and every setter is safe while another thread renders.
+// The instrument's four-voice synth, played with real touches through the real
+// touch manager: every synth mode sounds, a new finger starts on its own pitch
+// whichever channel the graph pulls first, no setting makes it produce anything
+// but finite samples within the limiter's bounds, and every setter is safe while
+// another thread renders.
 #include "SoundTestSupport.h"
-#include "sound/SoundControl_Switch.h"
-#include "sound/SoundControl_Tweakable.h"
-#include "sound/SoundSource_Amp.h"
-#include "sound/SoundSource_BLPulse.h"
-#include "sound/SoundSource_BLSaw.h"
-#include "sound/SoundSource_Delay.h"
-#include "sound/SoundSource_LadderFilter.h"
-#include "sound/SoundSource_Limiter.h"
-#include "sound/SoundSource_Mixer.h"
-#include "sound/SoundSource_Osc_Sine.h"
-#include "sound/SoundSource_Overdrive.h"
-#include "sound/SoundSource_Switch.h"
+#include "input/TouchManager.h"
+#include "render/Camera_2D.h"
+#include "sound/Synth_FourVoice.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <limits>
-#include <memory>
 #include <string>
 #include <thread>
 
@@ -28,150 +21,123 @@ using namespace zindle_test;
 
 namespace
 {
-// One voice: fixed pitch and timbre controls in place of a finger.
-struct Voice
+// The synth on a 480 x 320 playing area, its fingers put down through the touch manager.
+class Engine
 {
-    explicit Voice(SoundControl_Tweakable& width, SoundControl_Tweakable& cutoffSlider)
-        : widthSwitch(2), oscSwitch(2), cutoffSwitch(2), voiceSwitch(2)
+  public:
+    Engine()
     {
-        saw.SetPitchSource(&pitch, 0);
-        widthSwitch.SetSource(0, &width, 0);
-        widthSwitch.SetSource(1, &timbre, 0);
-        pulse.SetPitchSource(&pitch, 0);
-        pulse.SetWidthSource(&widthSwitch, 0);
-        oscSwitch.SetSource(0, &saw, 0);
-        oscSwitch.SetSource(1, &pulse, 0);
-        cutoffSwitch.SetSource(0, &timbre, 0);
-        cutoffSwitch.SetSource(1, &cutoffSlider, 0);
-        filter.SetSoundSource(&oscSwitch, 0);
-        filter.SetCutoffSource(&cutoffSwitch, 0);
-        sine.SetPitchSource(&pitch, 0);
-        amp.SetSoundSource(&sine, 0);
-        amp.SetVolumeSource(&timbre, 0);
-        voiceSwitch.SetSource(0, &filter, 0);
-        voiceSwitch.SetSource(1, &amp, 0);
+        TouchManager::Startup();
+        SoundControl_Theremin::ResetSettings();
+        m_camera.SetViewport(Vector2f(0.0f, 0.0f), Vector2f(480.0f, 320.0f));
+        synth = std::make_unique<Synth_FourVoice>();
+        synth->SetCamera(&m_camera);
+        // The panel's echo as the program starts.
+        synth->SetEchoLevel(0.24f);
+        synth->SetEchoTime(0.15f);
+        synth->SetEchoRepeat(0.4f);
+    }
+    ~Engine()
+    {
+        synth.reset();
+        TouchManager::Shutdown();
+        SoundControl_Theremin::ResetSettings();
     }
 
-    // Mode 0 "Mekko", 1 "Pulse", 2 "Theremin", 3 "PWM".
-    void SetMode(int mode)
+    // Finger k at landscape point (x, y); it goes to the first idle voice.
+    void Down(int k, int x, int y)
     {
-        static constexpr int c_iRouting[4][4] = {
-            // oscillator, width, cutoff, voice (-1: unchanged)
-            {0, -1, 0, 0},
-            {1, 0, 0, 0},
-            {-1, -1, -1, 1},
-            {1, 1, 1, 0},
-        };
-        const int* r = c_iRouting[mode];
-        if (r[0] >= 0)
-            oscSwitch.SetCurrentSource(r[0]);
-        if (r[1] >= 0)
-            widthSwitch.SetCurrentSource(r[1]);
-        if (r[2] >= 0)
-            cutoffSwitch.SetCurrentSource(r[2]);
-        voiceSwitch.SetCurrentSource(r[3]);
+        TouchManager::GetInstance()->TouchBegan(&m_fingers[k], x - TouchManager::c_iOffsetX, y);
     }
+    void Up(int k)
+    {
+        TouchManager* manager = TouchManager::GetInstance();
+        manager->TouchEnded(manager->FindTouchID(&m_fingers[k]), 0, 0);
+    }
+    // The pitch a finger at x plays in the default window.
+    static double Hz(int x) { return 65.406395 * std::pow(2.0, -1.125 + 5.25 * x / 480.0); }
 
-    TestControl pitch;
-    TestControl timbre;
-    SoundSource_BLSaw saw;
-    SoundControl_Switch widthSwitch;
-    SoundSource_BLPulse pulse;
-    SoundSource_Switch oscSwitch;
-    SoundControl_Switch cutoffSwitch;
-    SoundSource_LadderFilter filter;
-    SoundSource_Osc_Sine sine;
-    SoundSource_Amp amp;
-    SoundSource_Switch voiceSwitch;
+    ScopedSoundManager sound;
+    std::unique_ptr<Synth_FourVoice> synth;
+
+  private:
+    Camera_2D m_camera;
+    char m_fingers[8] = {};
 };
 
-struct Engine
-{
-    Engine() : width(0.5f, 0.99f, 0.0f), cutoff(0.0f, 1.0f, 1.0f)
-    {
-        for (auto& voice : voices)
-        {
-            voice = std::make_unique<Voice>(width, cutoff);
-            mixer.AddSoundSource(&voice->voiceSwitch, 0, 1.0f);
-        }
-        overdrive.SetSoundSource(&mixer, 0);
-        delay.SetSoundSource(&overdrive, 0);
-        delay.SetDelayLevel(0.24f);
-        delay.SetDelayTime(0.15f);
-        delay.SetFeedback(0.4f);
-        limiter.SetSource(&delay, 0);
-    }
-
-    SoundControl_Tweakable width;
-    SoundControl_Tweakable cutoff;
-    std::unique_ptr<Voice> voices[4];
-    SoundSource_Mixer mixer;
-    SoundSource_Overdrive overdrive;
-    SoundSource_Delay delay;
-    SoundSource_Limiter limiter;
-};
-
-const float c_rPitches[4] = {110.0f, 220.0f, 330.0f, 440.0f};
+const int c_iFingerX[4] = {100, 180, 260, 340};
 } // namespace
 
 TEST(Engine, EveryModeSoundsWithinTheLimiterBounds)
 {
-    ScopedSoundManager sound;
-    for (int mode = 0; mode < 4; ++mode)
+    for (int mode = 0; mode < Synth_FourVoice::c_iModes; ++mode)
     {
         SCOPED_TRACE("mode " + std::to_string(mode));
         Engine engine;
-        for (int v = 0; v < 4; ++v)
-        {
-            engine.voices[v]->pitch.SetValue(c_rPitches[v]);
-            engine.voices[v]->timbre.SetValue(0.7f);
-            engine.voices[v]->SetMode(mode);
-        }
-        engine.overdrive.SetDrive(0.3f);
-        const std::vector<float> out = Render(&engine.limiter, 44100, 1024);
+        engine.synth->SetMode(mode);
+        engine.synth->SetOverdrive(0.3f);
+        for (int k = 0; k < 4; ++k)
+            engine.Down(k, c_iFingerX[k], 100);
+        const std::vector<float> out = Render(engine.synth->GetRoot(), 44100, 1024);
         EXPECT_TRUE(AllFinite(out));
         EXPECT_LE(Peak(out), 0.95f);
         EXPECT_GT(Rms(out), 0.1);
-        EXPECT_GT(Magnitude(out, 110.0), 0.02); // the lowest voice is there
+        EXPECT_GT(Magnitude(out, Engine::Hz(c_iFingerX[0])), 0.02) << "the lowest voice";
 
         // Fingers lift: the voices end, the echo rings on and decays.
-        for (auto& voice : engine.voices)
-        {
-            voice->pitch.SetValue(0.0f);
-            voice->timbre.SetValue(0.0f);
-        }
-        const std::vector<float> tail = Render(&engine.limiter, 10 * 44100, 1024);
+        for (int k = 0; k < 4; ++k)
+            engine.Up(k);
+        const std::vector<float> tail = Render(engine.synth->GetRoot(), 10 * 44100, 1024);
         EXPECT_GT(Peak(tail, 0, 44100), 0.01f);
         EXPECT_LT(Peak(tail, 9 * 44100), 1e-3f);
     }
 }
 
+TEST(Engine, ANewFingerStartsOnItsPitchInEveryMode)
+{
+    for (int mode = 0; mode < Synth_FourVoice::c_iModes; ++mode)
+    {
+        SCOPED_TRACE("mode " + std::to_string(mode));
+        Engine engine;
+        engine.synth->SetMode(mode);
+        engine.Down(0, 60, 100);
+        Render(engine.synth->GetRoot(), 2048, 1024);
+        // One finger lifts and another lands on the same voice between blocks.
+        engine.Up(0);
+        engine.Down(1, 400, 200);
+        const int stamp = SoundManager::GetInstance()->GetTimeStamp();
+        Render(engine.synth->GetRoot(), 1024, 1024);
+        // What the graph pulled from the voice in that block, in its own order.
+        const SoundControlBuffer* pitch =
+            engine.synth->GetTheremin(0)->UpdateBuffer(0, stamp, 1024);
+        ASSERT_NE(pitch, nullptr);
+        ASSERT_GT(pitch->GetRunCount(), 0);
+        EXPECT_NEAR(pitch->GetRuns()[0].value, Engine::Hz(400), 0.01) << "no glide from the old";
+    }
+}
+
 TEST(Engine, ExtremeSettingsStillGiveFiniteBoundedOutput)
 {
-    ScopedSoundManager sound;
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
     for (float setting : {0.0f, 1.0f, -1.0f, 1e30f, -1e30f, nan, inf})
     {
         SCOPED_TRACE("setting " + std::to_string(setting));
-        for (int mode = 0; mode < 4; ++mode)
+        for (int mode = 0; mode < Synth_FourVoice::c_iModes; ++mode)
         {
             Engine engine;
-            for (int v = 0; v < 4; ++v)
-            {
-                engine.voices[v]->pitch.SetRuns(
-                    {{c_rPitches[v], 300}, {setting, 300}, {1e4f, 424}});
-                engine.voices[v]->timbre.SetRuns({{setting, 500}, {1.0f, 524}});
-                engine.voices[v]->SetMode(mode);
-                engine.voices[v]->filter.SetResonance(setting * 11.0f);
-            }
-            engine.width.GetTweakable()->SetValue_Range(setting);
-            engine.cutoff.GetTweakable()->SetValue_Range(setting);
-            engine.overdrive.SetDrive(setting);
-            engine.delay.SetDelayTime(setting);
-            engine.delay.SetFeedback(setting);
-            engine.delay.SetDelayLevel(setting);
-            const std::vector<float> out = Render(&engine.limiter, 3 * 44100, 1024);
+            engine.synth->SetMode(mode);
+            for (int k = 0; k < 4; ++k)
+                engine.Down(k, k * 159, k * 106); // corners and middles of the surface
+            Synth_FourVoice& synth = *engine.synth;
+            synth.SetResonance(setting);
+            synth.SetPulseWidth(setting);
+            synth.SetCutoff(setting);
+            synth.SetOverdrive(setting);
+            synth.SetEchoTime(setting);
+            synth.SetEchoRepeat(setting);
+            synth.SetEchoLevel(setting);
+            const std::vector<float> out = Render(synth.GetRoot(), 3 * 44100, 1024);
             ASSERT_TRUE(AllFinite(out)) << "mode " << mode;
             ASSERT_LE(Peak(out), 0.95f) << "mode " << mode;
         }
@@ -256,29 +222,23 @@ class RenderThread
 // Every setter the panel uses, moved from this thread while another renders.
 TEST(EngineThreaded, SettersWhileRendering)
 {
-    ScopedSoundManager sound;
     Engine engine;
-    for (int v = 0; v < 4; ++v)
-    {
-        engine.voices[v]->pitch.SetValue(c_rPitches[v]);
-        engine.voices[v]->timbre.SetValue(0.6f);
-    }
+    for (int k = 0; k < 4; ++k)
+        engine.Down(k, c_iFingerX[k], 120);
+    Synth_FourVoice& synth = *engine.synth;
     constexpr int c_iBlocks = 400;
-    RenderThread render(&engine.limiter, c_iBlocks, c_iBlocks);
+    RenderThread render(synth.GetRoot(), c_iBlocks, c_iBlocks);
     for (int i = 0; render.BlocksDone() < c_iBlocks; ++i)
     {
         const float x = static_cast<float>(i % 17) / 16.0f;
-        for (auto& voice : engine.voices)
-        {
-            voice->SetMode(i % 4);
-            voice->filter.SetResonance(x * 11.0f);
-        }
-        engine.width.GetTweakable()->SetValue_Range(x);
-        engine.cutoff.GetTweakable()->SetValue_Range(1.0f - x);
-        engine.overdrive.SetDrive(x);
-        engine.delay.SetDelayTime(x);
-        engine.delay.SetFeedback(1.0f - x);
-        engine.delay.SetDelayLevel(i % 3 == 0 ? 0.0f : x);
+        synth.SetMode(i % Synth_FourVoice::c_iModes);
+        synth.SetResonance(x);
+        synth.SetPulseWidth(x);
+        synth.SetCutoff(1.0f - x);
+        synth.SetOverdrive(x);
+        synth.SetEchoTime(x);
+        synth.SetEchoRepeat(1.0f - x);
+        synth.SetEchoLevel(i % 3 == 0 ? 0.0f : x);
         std::this_thread::yield();
     }
     render.Join();
