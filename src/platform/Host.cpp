@@ -54,7 +54,8 @@ struct Outputs
     bool Open(const HostOptions& options)
     {
         std::string error;
-        if ((!options.sWav.empty() && !wav.Open(options.sWav, 44100, error)) ||
+        if ((!options.sWav.empty() &&
+             !wav.Open(options.sWav, SoundManager::c_iSampleRate, error)) ||
             !midi.Open(options, error))
         {
             Fail(error);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/HostOptions.h"
+#include "sound/SoundManager.h"
 
 #include <cstdint>
 #include <functional>
@@ -15,7 +16,7 @@ class Host
     static constexpr double c_rActiveFrameInterval = 0.05;  // 20 frames per second
     static constexpr double c_rInactiveFrameInterval = 0.2; // 5 while unfocused
     static constexpr int c_iSamplesPerFrame = 2205;         // 0.05 s at 44100 Hz
-    static constexpr double c_rSampleRate = 44100.0;
+    static constexpr double c_rSampleRate = SoundManager::c_iSampleRate;
 
     // The process entry's whole work; returns the exit status.
     static int Main(int argc, char** argv);

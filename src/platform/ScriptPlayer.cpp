@@ -1,12 +1,14 @@
 #include "platform/ScriptPlayer.h"
 
+#include "sound/SoundManager.h"
+
 #include <cmath>
 
 namespace
 {
 // Frame times are k * 0.05 in double: allow for the last bit of rounding.
 constexpr double c_rTimeSlack = 1e-9;
-constexpr double c_rSampleRate = 44100.0;
+constexpr double c_rSampleRate = SoundManager::c_iSampleRate;
 constexpr double c_rHalfSample = 0.5 / c_rSampleRate;
 } // namespace
 

@@ -2,12 +2,7 @@
 
 #include <cstring>
 
-SoundManager_Offline::SoundManager_Offline()
-{
-    m_iSamplesPerFrame = c_iMaxBlockSamples;
-    m_pBlockBuffer = new float[c_iMaxBlockSamples];
-    m_iBlockBufferCapacity = c_iMaxBlockSamples;
-}
+SoundManager_Offline::SoundManager_Offline() = default;
 
 void SoundManager_Offline::Pull(int16_t* out, int count)
 {

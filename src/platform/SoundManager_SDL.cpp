@@ -6,9 +6,6 @@
 SoundManager_SDL::SoundManager_SDL(int bufferSamples, bool capture)
     : m_iBufferSamples(bufferSamples)
 {
-    m_iSamplesPerFrame = c_iMaxBlockSamples;
-    m_pBlockBuffer = new float[c_iMaxBlockSamples];
-    m_iBlockBufferCapacity = c_iMaxBlockSamples;
     if (capture)
         m_pCapture = std::make_unique<SpscRing<int16_t>>(1u << 18); // about 6 s
     if (OpenSubsystem())
@@ -48,12 +45,12 @@ void SoundManager_SDL::CreateStream()
         return;
     SDL_AudioSpec want;
     SDL_zero(want);
-    want.freq = 44100;
+    want.freq = c_iSampleRate;
     want.format = AUDIO_S16SYS;
     want.channels = 1;
     want.samples = static_cast<Uint16>(m_iBufferSamples);
     want.callback = &SoundManager_SDL::OutputCallback_Static;
-    want.userdata = nullptr;
+    want.userdata = this; // the callback finds its manager here
     SDL_AudioSpec have;
     // With no output device listed, opening the default one only makes the
     // driver complain; go straight to the fallback below.
@@ -141,12 +138,10 @@ void SoundManager_SDL::OutputCallback(Uint8* stream, int bytes)
         m_pCapture->Push(out, static_cast<size_t>(samples));
 }
 
-void SDLCALL SoundManager_SDL::OutputCallback_Static(void* /*userdata*/, Uint8* stream, int bytes)
+void SDLCALL SoundManager_SDL::OutputCallback_Static(void* userdata, Uint8* stream, int bytes)
 {
-    SoundManager* instance = SoundManager::GetInstance();
-    if (!instance || !stream)
-        return;
-    static_cast<SoundManager_SDL*>(instance)->OutputCallback(stream, bytes);
+    if (userdata)
+        static_cast<SoundManager_SDL*>(userdata)->OutputCallback(stream, bytes);
 }
 
 size_t SoundManager_SDL::DrainCapture(int16_t* out, size_t maximum)

@@ -1,5 +1,6 @@
 // A control source carrying a slider value. A change becomes a linear ramp
-// across one block in 10-sample steps; later blocks carry it as one run.
+// across one block in 10-sample steps; later blocks carry it as one run. The
+// value is kept in a Tweakable_Float, which maps the slider's 0..1 onto its range.
 #pragma once
 
 #include "sound/SoundControlSource.h"

@@ -17,14 +17,12 @@ static_assert(std::atomic<SoundStreamSource*>::is_always_lock_free);
 
 SoundManager* SoundManager::s_pInstance = nullptr;
 
-SoundManager::SoundManager() = default;
-
-SoundManager::~SoundManager()
+SoundManager::SoundManager()
+    : m_iSamplesPerFrame(c_iMaxBlockSamples), m_pBlockBuffer(new float[c_iMaxBlockSamples])
 {
-    delete[] m_pBlockBuffer;
-    m_pBlockBuffer = nullptr;
-    m_iBlockBufferCapacity = 0;
 }
+
+SoundManager::~SoundManager() = default;
 
 void SoundManager::Startup(Window* window)
 {
@@ -59,15 +57,11 @@ const float* SoundManager::PullBlock(int count)
 {
     if (count <= 0)
         return nullptr;
-    if (m_iBlockBufferCapacity < count)
-    {
-        delete[] m_pBlockBuffer;
-        m_pBlockBuffer = new float[count];
-        m_iBlockBufferCapacity = count;
-    }
     const int stamp = m_iTimeStamp.load(std::memory_order_relaxed);
     SoundStreamSource* root = m_pStreamSource.load(std::memory_order_acquire);
-    const bool produced = root && root->Generate(0, stamp, m_pBlockBuffer, count) != 0;
+    // Every node is sized for the largest block: a longer one is not pulled.
+    const bool produced = root && count <= c_iMaxBlockSamples &&
+                          root->Generate(0, stamp, m_pBlockBuffer.get(), count) != 0;
     // What the voices played in this block, for MIDI out: every block, silent
     // ones included, so its clock is the output's sample index.
     if (MpeEncoder* mpe = MpeEncoder::GetInstance())
@@ -76,7 +70,7 @@ const float* SoundManager::PullBlock(int count)
         listener->BlockPulled(stamp, count);
     // Wrap explicitly: a signed overflow would be undefined after ~2^31 blocks.
     m_iTimeStamp.store(stamp == INT_MAX ? 0 : stamp + 1, std::memory_order_relaxed);
-    return produced ? m_pBlockBuffer : nullptr;
+    return produced ? m_pBlockBuffer.get() : nullptr;
 }
 
 void SoundManager::RenderOutput(int16_t* out, int count)
@@ -84,7 +78,9 @@ void SoundManager::RenderOutput(int16_t* out, int count)
     if (!out || count <= 0)
         return;
     DenormalGuard guard;
-    const int blockLimit = m_iSamplesPerFrame > 0 ? m_iSamplesPerFrame : c_iMaxBlockSamples;
+    const int blockLimit = m_iSamplesPerFrame > 0 && m_iSamplesPerFrame < c_iMaxBlockSamples
+                               ? m_iSamplesPerFrame
+                               : c_iMaxBlockSamples;
     const bool muted = IsMuted();
     while (count > 0)
     {

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 class SoundBlockListener;
 class SoundStreamSource;
@@ -13,7 +14,8 @@ class SoundManager
 {
   public:
     static constexpr int c_iMaxBlockSamples = 1024; // largest block the graph is sized for
-    static constexpr float c_rSampleRate = 44100.0f;
+    static constexpr int c_iSampleRate = 44100;     // Hz, the device's and the files'
+    static constexpr float c_rSampleRate = static_cast<float>(c_iSampleRate);
 
     virtual ~SoundManager();
 
@@ -28,6 +30,12 @@ class SoundManager
     static void Startup(Window* window);
     static void Shutdown();
     static SoundManager* GetInstance() { return s_pInstance; }
+    // The sample rate nodes are built for: the manager's, or the default
+    // without one. Read when a node is made, never while it plays.
+    static float CurrentSampleRate()
+    {
+        return s_pInstance ? s_pInstance->GetSampleRate() : c_rSampleRate;
+    }
     static void Update();
 
     int GetSamplesPerFrame() const { return m_iSamplesPerFrame; }
@@ -56,8 +64,9 @@ class SoundManager
         m_pBlockListener.store(listener, std::memory_order_release);
     }
 
-    // Pulls one block of `count` samples from the root into the block buffer.
-    // Returns the block, or null for silence. Advances the stamp either way.
+    // Pulls one block of `count` samples (at most c_iMaxBlockSamples: a longer
+    // one is silence) from the root into the block buffer. Returns the block,
+    // or null for silence. Advances the stamp either way.
     const float* PullBlock(int count);
 
     // One float sample to 16 bits: truncation of x * 32767, clamped to
@@ -75,8 +84,8 @@ class SoundManager
     std::atomic<bool> m_bMuted{false};
     int m_iSamplesPerFrame = 0;
     float m_rSampleRate = c_rSampleRate;
-    float* m_pBlockBuffer = nullptr;
-    int m_iBlockBufferCapacity = 0;
+    // Made with the manager, for the largest block: the audio path never allocates.
+    std::unique_ptr<float[]> m_pBlockBuffer;
 
   private:
     // Provided by the platform host: the sound manager this machine uses.

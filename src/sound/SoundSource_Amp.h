@@ -1,5 +1,6 @@
 // Amplifier whose gain follows the square of a volume control in [0, 1],
-// ramped linearly across each run.
+// ramped linearly across each run (the square gives the volume an even feel
+// across the finger's height).
 #pragma once
 
 #include "sound/SoundStreamSource.h"

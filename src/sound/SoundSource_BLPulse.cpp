@@ -9,8 +9,7 @@
 SoundSource_BLPulse::SoundSource_BLPulse()
     : SoundStreamSource(1), m_pTable(SoundSource_BLSaw::GenerateSampleBuffer())
 {
-    SoundManager* manager = SoundManager::GetInstance();
-    m_rSampleRate = manager ? manager->GetSampleRate() : SoundManager::c_rSampleRate;
+    m_rSampleRate = SoundManager::CurrentSampleRate();
 }
 
 void SoundSource_BLPulse::SetPitchSource(SoundControlSource* source, int channel)

@@ -1,5 +1,6 @@
 // Band-limited pulse of variable width: the difference of two band-limited saw
-// readings of the shared table, the second shifted by the width.
+// readings of the shared table, the second shifted by the width (a pulse is
+// the difference of two saws); the table is the saw's.
 #pragma once
 
 #include "sound/SoundStreamSource.h"

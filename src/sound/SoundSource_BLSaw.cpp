@@ -16,14 +16,10 @@ namespace
 {
 constexpr float c_rReleaseDecay = 0.98f; // per sample: about 1 ms to -40 dB
 
-float ManagerSampleRate()
-{
-    SoundManager* manager = SoundManager::GetInstance();
-    return manager ? manager->GetSampleRate() : SoundManager::c_rSampleRate;
-}
 } // namespace
 
-SoundSource_BLSaw::SoundSource_BLSaw() : SoundStreamSource(1), m_rSampleRate(ManagerSampleRate())
+SoundSource_BLSaw::SoundSource_BLSaw()
+    : SoundStreamSource(1), m_rSampleRate(SoundManager::CurrentSampleRate())
 {
     GenerateSampleBuffer();
 }

@@ -1,6 +1,8 @@
 // Band-limited sawtooth read from a shared wavetable: the table holds the
 // running sum of one band-limited period, and playback differentiates it, so
-// each sample is the saw's average over the stretch of period it covers.
+// each sample is the saw's average over the stretch of period it covers. The
+// table is harmonics 1 to 1023 of a falling ramp at 0.7 (data/blsaw.dat, as
+// tools/make_blsaw computes it; computed here when the file is missing).
 #pragma once
 
 #include "sound/SoundStreamSource.h"

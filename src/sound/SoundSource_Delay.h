@@ -2,6 +2,8 @@
 // main thread while audio plays: each writes one atomic value, and work on the
 // ring itself (re-deriving the read position, clearing it when the echo is
 // switched on) is left to the audio thread at the start of its next block.
+// The panel's curves are squares (time, level, repeat), with the feedback
+// capped below 0.95 for short times so the echo cannot build up.
 #pragma once
 
 #include "sound/SoundStreamSource.h"

@@ -1,6 +1,9 @@
 // Four-stage low-pass ladder with resonance feedback, cutoff from a control
 // stream in [0, 1]. When the cutoff drops to a single run of exactly 0 (no
 // finger), it plays one faded block from its state and then falls silent.
+// Four one-pole stages in series with the fourth fed back to the input; the cutoff maps
+// to a stage coefficient (0.2 + 0.8 v)^2 - 0.04, scaled to reach 0.7, and the
+// feedback is the resonance times (coefficient + 0.2): the instrument's tuning.
 #pragma once
 
 #include "sound/SoundStreamSource.h"

@@ -5,11 +5,7 @@
 SoundSource_Mixer::SoundSource_Mixer() : SoundStreamSource(1)
 {
     // Sized for the largest block up front, so the audio thread never allocates.
-    SoundManager* manager = SoundManager::GetInstance();
-    const int samples = manager ? manager->GetSamplesPerFrame() : 0;
-    m_iScratchSize =
-        samples > SoundManager::c_iMaxBlockSamples ? samples : SoundManager::c_iMaxBlockSamples;
-    m_pScratch.reset(new float[m_iScratchSize]);
+    m_pScratch.reset(new float[SoundManager::c_iMaxBlockSamples]);
 }
 
 void SoundSource_Mixer::AddSoundSource(SoundStreamSource* source, int channel, float /*level*/)
@@ -19,14 +15,9 @@ void SoundSource_Mixer::AddSoundSource(SoundStreamSource* source, int channel, f
 
 int SoundSource_Mixer::Generate(int /*channel*/, int start, float* buffer, int count)
 {
-    if (count <= 0)
+    // The sound manager never pulls a block longer than the graph is sized for.
+    if (count <= 0 || count > SoundManager::c_iMaxBlockSamples)
         return 0;
-    if (m_iScratchSize < count)
-    {
-        // Only a block longer than any the graph was sized for gets here.
-        m_pScratch.reset(new float[count]);
-        m_iScratchSize = count;
-    }
     float* scratch = m_pScratch.get();
     bool produced = false;
     for (SoundStreamSource::Connection& connection : m_connections)

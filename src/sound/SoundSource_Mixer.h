@@ -18,7 +18,6 @@ class SoundSource_Mixer : public SoundStreamSource
     int Generate(int channel, int start, float* buffer, int count) override;
 
   private:
-    std::unique_ptr<float[]> m_pScratch;
-    int m_iScratchSize = 0;
+    std::unique_ptr<float[]> m_pScratch; // c_iMaxBlockSamples: one input's block
     std::vector<SoundStreamSource::Connection> m_connections;
 };

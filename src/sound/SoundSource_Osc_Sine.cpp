@@ -5,7 +5,10 @@
 
 #include <cmath>
 
-SoundSource_Osc_Sine::SoundSource_Osc_Sine() : SoundStreamSource(1) {}
+SoundSource_Osc_Sine::SoundSource_Osc_Sine()
+    : SoundStreamSource(1), m_rSampleRate(SoundManager::CurrentSampleRate())
+{
+}
 
 void SoundSource_Osc_Sine::SetPitchSource(SoundControlSource* source, int channel)
 {
@@ -30,8 +33,7 @@ int SoundSource_Osc_Sine::Generate(int /*channel*/, int start, float* buffer, in
 {
     if (count <= 0)
         return 0;
-    SoundManager* manager = SoundManager::GetInstance();
-    const float sampleRate = manager ? manager->GetSampleRate() : SoundManager::c_rSampleRate;
+    const float sampleRate = m_rSampleRate;
     const SoundControlRuns pitch(m_pPitchSource, m_iPitchChannel, start, count);
 
     float single = 0.0f;

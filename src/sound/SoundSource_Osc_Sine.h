@@ -1,4 +1,5 @@
-// Sine oscillator. A note ends with one more unfaded block at the last pitch.
+// Sine oscillator: a phase accumulator through std::sin, the increment held
+// for each pitch run. A note ends with one more unfaded block at the last pitch.
 #pragma once
 
 #include "sound/SoundStreamSource.h"
@@ -19,6 +20,7 @@ class SoundSource_Osc_Sine : public SoundStreamSource
   private:
     void RenderRun(float increment, float* out, int n);
 
+    float m_rSampleRate; // Hz, the sound manager's when the oscillator was made
     float m_rAngle = 0.0f;
     bool m_bSilent = true;
     float m_rLastIncrement = 0.0f;

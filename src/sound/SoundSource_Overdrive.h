@@ -1,4 +1,5 @@
-// Overdrive: a drive gain followed by hard clipping at +-1.
+// Overdrive: a drive gain followed by hard clipping at +-1. The panel's drive
+// v gives a gain of 1 + 30 v^2 (about +30 dB at full drive).
 #pragma once
 
 #include "sound/SoundStreamSource.h"

@@ -13,11 +13,53 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <new>
 #include <string>
 #include <thread>
 
 using namespace zindle_test;
+
+// This program's allocations are counted while the flag is up, on any thread.
+namespace
+{
+std::atomic<bool> g_bCountAllocations{false};
+std::atomic<int> g_iAllocations{0};
+} // namespace
+
+// GCC takes these malloc/free pairs for mismatched new and delete once inlined.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t size)
+{
+    if (g_bCountAllocations.load(std::memory_order_relaxed))
+        g_iAllocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t size)
+{
+    return operator new(size);
+}
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+#pragma GCC diagnostic pop
 
 namespace
 {
@@ -48,6 +90,11 @@ class Engine
     void Down(int k, int x, int y)
     {
         TouchManager::GetInstance()->TouchBegan(&m_fingers[k], x - TouchManager::c_iOffsetX, y);
+    }
+    void Move(int k, int x, int y)
+    {
+        TouchManager* manager = TouchManager::GetInstance();
+        manager->TouchMoved(manager->FindTouchID(&m_fingers[k]), x - TouchManager::c_iOffsetX, y);
     }
     void Up(int k)
     {
@@ -114,6 +161,57 @@ TEST(Engine, ANewFingerStartsOnItsPitchInEveryMode)
         ASSERT_GT(pitch->GetRunCount(), 0);
         EXPECT_NEAR(pitch->GetRuns()[0].value, Engine::Hz(400), 0.01) << "no glide from the old";
     }
+}
+
+TEST(Engine, PullingBlocksAllocatesNothingInAnyModeWithEveryControlMoving)
+{
+    Engine engine;
+    Synth_FourVoice& synth = *engine.synth;
+    SoundManager* manager = SoundManager::GetInstance();
+    manager->SetStreamSource(synth.GetRoot());
+    std::vector<int16_t> out(3000);
+    int produced = 0;
+    for (int block = 0; block < 480; ++block)
+    {
+        // The main thread's part, not counted: every control moves.
+        const float x = static_cast<float>(block % 17) / 16.0f;
+        synth.SetMode(block / 120);
+        synth.SetResonance(x);
+        synth.SetPulseWidth(1.0f - x);
+        synth.SetCutoff(x);
+        synth.SetOverdrive(x);
+        synth.SetEchoLevel(block % 40 < 20 ? x : 0.0f);
+        synth.SetEchoTime(x);
+        synth.SetEchoRepeat(x);
+        const int autotune = (block / 30) % 4; // off, slow, fast, snap
+        SoundControl_Theremin::SetAutotuneSamples(autotune == 1   ? 4410
+                                                  : autotune == 2 ? 264
+                                                                  : 0,
+                                                  autotune != 0);
+        if (block % 45 == 0)
+            SoundControl_Theremin::ToggleNote(block / 45 % 12);
+        SoundControl_Theremin::SetPitchZoom(block % 60 < 30 ? 0.0f : x);
+        SoundControl_Theremin::SetPitchScale(1.0f - x);
+        for (int k = 0; k < 4; ++k)
+        {
+            if (block % 50 == k)
+                engine.Up(k);
+            else if (block % 50 == k + 5 || block == 0)
+                engine.Down(k, c_iFingerX[k], 100);
+            else
+                engine.Move(k, c_iFingerX[k] + block % 40, 100 + 3 * k + block % 30);
+        }
+        // The audio path's part: requests of every size, cut into blocks.
+        const int samples = 64 + (block * 389) % 2900;
+        g_bCountAllocations = true;
+        manager->RenderOutput(out.data(), samples);
+        g_bCountAllocations = false;
+        for (int i = 0; i < samples; ++i)
+            produced += out[static_cast<size_t>(i)] != 0 ? 1 : 0;
+    }
+    manager->SetStreamSource(nullptr);
+    EXPECT_EQ(g_iAllocations.load(), 0);
+    EXPECT_GT(produced, 100000) << "it played";
 }
 
 TEST(Engine, ExtremeSettingsStillGiveFiniteBoundedOutput)
