@@ -1,0 +1,138 @@
+#!/usr/bin/env python3
+"""Puts the test suite to the deliberate faults listed in faults.txt.
+
+Each fault is applied alone to the checkout this script lives in, the program and
+its tests are rebuilt incrementally, the suite runs, and the fault is taken out
+again (also when the run is interrupted). The result says, per fault, which tests
+caught it. Not part of scripts/test: a full run takes about an hour on two cores.
+
+    tests/mutations/run.py                  every fault, table on stdout
+    tests/mutations/run.py F03 F17          only these
+    tests/mutations/run.py --check          only check that every fault applies
+    tests/mutations/run.py --out table.md   also write the table to a file
+
+Faults marked "preset: tsan" run the threaded tests under ThreadSanitizer (a
+missing publish is invisible to the ordinary build on x86).
+"""
+
+import argparse
+import os
+import pathlib
+import subprocess
+import sys
+
+ROOT = pathlib.Path(__file__).resolve().parents[2]
+FAULTS = pathlib.Path(__file__).with_name("faults.txt")
+PRESETS = {
+    "release": ("build/mutations", ["-DCMAKE_BUILD_TYPE=Release", "-DZINDLE_BENCH=OFF"], []),
+    "tsan": (
+        "build/mutations-tsan",
+        ["-DCMAKE_BUILD_TYPE=RelWithDebInfo", "-DZINDLE_TSAN=ON", "-DZINDLE_BENCH=OFF"],
+        ["-R", "Thread"],
+    ),
+}
+
+
+def read_faults():
+    faults, current = [], None
+    for number, line in enumerate(FAULTS.read_text().splitlines(), 1):
+        if not line.strip() or line.startswith("#"):
+            continue
+        if line.startswith("["):
+            ident, _, text = line[1:].partition("]")
+            current = {"id": ident, "what": text.strip(), "preset": "release", "line": number}
+            faults.append(current)
+            continue
+        key, _, value = line.partition(":")
+        if current is None or key not in ("file", "find", "replace", "preset"):
+            sys.exit(f"faults.txt:{number}: expected file/find/replace/preset, got {line!r}")
+        current[key] = value[1:] if value.startswith(" ") else value
+    for fault in faults:
+        for key in ("file", "find", "replace"):
+            if key not in fault:
+                sys.exit(f"faults.txt:{fault['line']}: {fault['id']} has no {key}")
+        fault["find"] = fault["find"].replace("\\n", "\n")
+        fault["replace"] = fault["replace"].replace("\\n", "\n")
+    return faults
+
+
+def check(fault):
+    path = ROOT / fault["file"]
+    if not path.exists():
+        return f"{fault['file']} does not exist"
+    count = path.read_text().count(fault["find"])
+    return None if count == 1 else f"the text occurs {count} times in {fault['file']}"
+
+
+def run(command, **kwargs):
+    return subprocess.run(command, cwd=ROOT, capture_output=True, text=True, **kwargs)
+
+
+def build(preset):
+    directory, options, _ = PRESETS[preset]
+    if not (ROOT / directory / "CMakeCache.txt").exists():
+        run(["cmake", "-S", ".", "-B", directory, *options], check=True)
+    jobs = str(os.cpu_count() or 2)
+    return run(["cmake", "--build", directory, "-j", jobs]).returncode == 0
+
+
+def failed_tests(preset):
+    directory, _, selection = PRESETS[preset]
+    jobs = str(os.cpu_count() or 2)
+    run(["ctest", "--test-dir", directory, "-j", jobs, "--timeout", "300", *selection])
+    log = ROOT / directory / "Testing" / "Temporary" / "LastTestsFailed.log"
+    if not log.exists():
+        return []
+    names = [line.split(":", 1)[1] for line in log.read_text().splitlines() if ":" in line]
+    log.unlink()
+    return names
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("ids", nargs="*")
+    parser.add_argument("--check", action="store_true")
+    parser.add_argument("--out")
+    args = parser.parse_args()
+
+    faults = [f for f in read_faults() if not args.ids or f["id"] in args.ids]
+    problems = [(f["id"], check(f)) for f in faults if check(f)]
+    for ident, problem in problems:
+        print(f"{ident}: {problem}", file=sys.stderr)
+    if problems or args.check:
+        return 1 if problems else 0
+
+    for preset in sorted({f["preset"] for f in faults}):
+        if not build(preset) or failed_tests(preset):
+            sys.exit(f"the {preset} build does not pass its tests before any fault")
+
+    rows = ["| fault | what | caught by |", "|---|---|---|"]
+    missed = 0
+    for fault in faults:
+        path = ROOT / fault["file"]
+        original = path.read_text()
+        try:
+            path.write_text(original.replace(fault["find"], fault["replace"], 1))
+            if build(fault["preset"]):
+                caught = failed_tests(fault["preset"])
+                verdict = (f"{len(caught)}: " + ", ".join(caught[:3]) +
+                           (", …" if len(caught) > 3 else "")) if caught else "NOTHING"
+            else:
+                caught, verdict = ["(compiler)"], "the compiler"
+        finally:
+            path.write_text(original)
+        missed += 0 if caught else 1
+        row = f"| {fault['id']} | {fault['what']} | {verdict} |"
+        rows.append(row)
+        print(row, flush=True)
+    for preset in sorted({f["preset"] for f in faults}):
+        build(preset)  # leave the builds matching the clean sources
+    table = "\n".join(rows) + f"\n\n{len(faults) - missed} of {len(faults)} faults caught.\n"
+    if args.out:
+        pathlib.Path(args.out).write_text(table)
+    print(table)
+    return 1 if missed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
