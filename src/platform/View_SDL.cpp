@@ -296,6 +296,10 @@ void View_SDL::ShowFrame()
     DrawToWindow();
     SDL_GL_SwapWindow(m_pWindow);
     BindFramebuffer();
+    // Software GL may keep the window's drawing queued until the next frame's
+    // first command waits for it; sent now, it is done long before.
+    if (m_bDeferPresent)
+        glFlush();
 }
 
 bool View_SDL::IsFrameDrawn() const
