@@ -17,7 +17,8 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
                "held finger that stays down (right-click it to lift it, right-drag it to move\n"
                "it; up to 12 fingers). Keys: Tab opens or closes the panel, Escape lifts the\n"
                "held fingers, Space lifts every finger, F11 full screen, Ctrl+Q quit.\n"
-               "Exit status: 0 success, 1 run-time failure, 2 bad arguments or script.");
+               "Exit status: 0 success, 1 run-time failure, 2 bad arguments or script,\n"
+               "128 + N after signal N (130 after Ctrl+C; the outputs are finished).");
 
     std::string data;
     double seconds = 0.0;

@@ -8,6 +8,7 @@
 #include "platform/PNGWriter.h"
 #include "platform/PerformanceScript.h"
 #include "platform/ScriptPlayer.h"
+#include "platform/Signals.h"
 #include "platform/SoundManager_Offline.h"
 #include "platform/SoundManager_SDL.h"
 #include "platform/View_SDL.h"
@@ -195,7 +196,10 @@ int Host::Main(int argc, char** argv)
         Fail("resource directory not found: " + options.sDataDirectory);
         return 1;
     }
-    return Run(options);
+    // Before SDL starts, so that SDL leaves the signals to the frame loops.
+    Signals::Install();
+    const int result = Run(options);
+    return Signals::Caught() ? Signals::ExitStatus() : result;
 }
 
 int Host::Run(const HostOptions& options)
@@ -247,6 +251,8 @@ int Host::RunHeadless(const HostOptions& options)
         ScriptTarget target(WindowTouchInput(app));
         for (int64_t frame = 0; frame < frames && app.IsRunning(); ++frame)
         {
+            if (Signals::Caught())
+                break;
             SetVirtualTick(static_cast<uint64_t>(frame + 1));
             app.Update();
             // Touches arrive between a frame's update and its drawing.
@@ -314,6 +320,8 @@ int Host::RunLive(const HostOptions& options)
         double next = 0.0;
         while (app.IsRunning())
         {
+            if (Signals::Caught())
+                break;
             app.Update();
             player.PlayTouches(elapsed(), target);
             app.Render();

@@ -1,4 +1,5 @@
 // The built program, run headless as a user or a script would run it.
+#include "support/MidiFileReader.h"
 #include "support/TestSupport.h"
 
 #include <sndfile.h>
@@ -6,7 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -15,7 +20,7 @@ using zindle_test::ZindleBinary;
 
 namespace
 {
-// Files left in a directory, apart from the ones named.
+// How many files a directory holds.
 int CountFiles(const fs::path& dir)
 {
     int n = 0;
@@ -125,4 +130,73 @@ TEST(HeadlessProgram, UnwritableWavDirectoryLeavesNothing)
     fs::permissions(dir.Path(), fs::perms::owner_all);
     EXPECT_EQ(result.status, 1) << result.output;
     EXPECT_EQ(CountFiles(dir.Path()), 0);
+}
+
+TEST(HeadlessProgram, SignalsEndARunWithItsOutputsComplete)
+{
+    const struct
+    {
+        int signal;
+        int status; // as shells expect: 128 + the signal
+    } cases[] = {{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(strsignal(c.signal));
+        zindle_test::TempDir dir;
+        const std::string binary = ZindleBinary(), log = (dir / "log").string();
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0)
+        {
+            const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(out, 1);
+            dup2(out, 2);
+            if (chdir(dir.Path().c_str()) == 0)
+                execl(binary.c_str(), binary.c_str(), "--headless", "--seconds", "6000", "--wav",
+                      "long.wav", "--midi", "long.mid", "--screenshot", "long.png", nullptr);
+            _exit(127);
+        }
+        // Polls for a minute at most, so that a program that never starts
+        // writing or ignores the signal fails the test instead of hanging it.
+        auto within = [](const auto& done)
+        {
+            for (int poll = 0; poll < 3000; ++poll, usleep(20000))
+                if (done())
+                    return true;
+            return false;
+        };
+        // Under way once its temporary WAV holds samples.
+        const bool playing = within(
+            [&]
+            {
+                for (const auto& entry : fs::directory_iterator(dir.Path()))
+                    if (entry.path().string().find("long.wav.part-") != std::string::npos &&
+                        entry.file_size() > 44 + 65536)
+                        return true;
+                return false;
+            });
+        int status = 0;
+        if (playing)
+            kill(pid, c.signal);
+        const bool ended = within([&] { return waitpid(pid, &status, WNOHANG) == pid; });
+        if (!ended)
+        {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+        }
+        ASSERT_TRUE(playing && ended) << zindle_test::ReadFile(log);
+        ASSERT_TRUE(WIFEXITED(status)) << "killed by the signal, outputs lost";
+        EXPECT_EQ(WEXITSTATUS(status), c.status);
+        EXPECT_EQ(zindle_test::ReadFile(log), "");
+
+        zindle_test::WavFile sound;
+        ASSERT_TRUE(zindle_test::ReadWav(dir / "long.wav", sound)) << "the WAV is complete";
+        EXPECT_GT(sound.samples.size(), 32768u);
+        EXPECT_EQ(sound.samples.size() % 256, 0u) << "whole blocks, its header filled in";
+        zindle_test::MidiFile file;
+        std::string error;
+        EXPECT_TRUE(zindle_test::ReadMidiFile(dir / "long.mid", file, error)) << error;
+        EXPECT_TRUE(fs::exists(dir / "long.png"));
+        EXPECT_EQ(CountFiles(dir.Path()), 4) << "the three outputs and the log, nothing else";
+    }
 }
