@@ -1,5 +1,8 @@
 #include "platform/CommandLine.h"
 
+#include "file/Printable.h"
+#include "platform/OutputFile.h"
+
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
@@ -107,4 +110,46 @@ std::string CommandLine::FindDataDirectory(const std::string& requested, const c
         }
     }
     return ZINDLE_SOURCE_DATA_DIR;
+}
+
+bool CommandLine::CheckFiles(const HostOptions& options, const std::vector<std::string>& shots,
+                             std::string& error)
+{
+    struct Output
+    {
+        std::string what;
+        std::string path;
+    };
+    std::vector<Output> outputs;
+    for (const auto& [what, path] :
+         {std::pair{"--wav", &options.sWav}, std::pair{"--midi", &options.sMidiFile},
+          std::pair{"--screenshot", &options.sScreenshot}})
+    {
+        if (!path->empty())
+            outputs.push_back({what, *path});
+    }
+    const size_t named = outputs.size(); // the options' outputs come first
+    for (const std::string& shot : shots)
+        outputs.push_back({"the script's shot", shot});
+
+    for (size_t i = 0; i < outputs.size(); ++i)
+    {
+        const Output& output = outputs[i];
+        if (!options.sScript.empty() && OutputFile::SameFile(output.path, options.sScript))
+        {
+            error = output.what + " would overwrite the script " + Printable::Name(output.path);
+            return false;
+        }
+        // A shot may repeat another shot: each one is a whole file in its turn.
+        for (size_t j = i + 1; j < outputs.size() && i < named; ++j)
+        {
+            if (OutputFile::SameFile(output.path, outputs[j].path))
+            {
+                error = output.what + " and " + outputs[j].what + " name the same file " +
+                        Printable::Name(outputs[j].path);
+                return false;
+            }
+        }
+    }
+    return true;
 }

@@ -3,6 +3,7 @@
 #include "app/Timer.h"
 #include "app/ZindleApp.h"
 #include "file/File_Bundle.h"
+#include "file/Printable.h"
 #include "platform/CommandLine.h"
 #include "platform/MidiOutput.h"
 #include "platform/PNGWriter.h"
@@ -150,9 +151,16 @@ bool LoadScript(const HostOptions& options, PerformanceScript& script)
     if (options.sScript.empty())
         return true;
     std::string error;
+    std::vector<std::string> shots;
     if (script.Load(options.sScript, error))
-        return true;
-    std::fprintf(stderr, "zindle: %s\n", error.c_str());
+    {
+        for (const ScriptEvent& event : script.GetEvents())
+            if (event.eKind == ScriptEvent::Kind::Shot)
+                shots.push_back(event.sPath);
+        if (CommandLine::CheckFiles(options, shots, error))
+            return true;
+    }
+    Fail(error);
     return false;
 }
 
@@ -175,7 +183,7 @@ bool Host::WriteScreenshot(const std::string& path, std::string& error)
     std::vector<uint8_t> rgba;
     if (!view || !view->ReadLandscapeFrame(rgba))
     {
-        error = "cannot write " + path + ": no frame to capture";
+        error = "cannot write " + Printable::Name(path) + ": no frame to capture";
         return false;
     }
     return PNGWriter::WriteRGB(path, View_SDL::c_iBackingHeight, View_SDL::c_iBackingWidth, rgba,
@@ -188,12 +196,18 @@ int Host::Main(int argc, char** argv)
     const int status = CommandLine::Parse(argc, argv, options);
     if (status != CommandLine::c_iContinue)
         return status;
+    std::string problem;
+    if (!CommandLine::CheckFiles(options, {}, problem))
+    {
+        Fail(problem);
+        return 2;
+    }
 
     options.sDataDirectory = CommandLine::FindDataDirectory(options.sDataDirectory, argv[0]);
     std::error_code error;
     if (!std::filesystem::is_directory(options.sDataDirectory, error))
     {
-        Fail("resource directory not found: " + options.sDataDirectory);
+        Fail("resource directory not found: " + Printable::Name(options.sDataDirectory));
         return 1;
     }
     // Before SDL starts, so that SDL leaves the signals to the frame loops.
