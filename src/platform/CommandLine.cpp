@@ -2,15 +2,36 @@
 
 #include "file/Printable.h"
 #include "platform/OutputFile.h"
+#include "platform/PerformanceScript.h"
 
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
 
 namespace fs = std::filesystem;
+
+namespace
+{
+constexpr size_t c_iMaxMessage = 120; // characters of a command-line parser's message
+
+// --seconds: a finite number from 0 to the longest run, said in words.
+std::string CheckSeconds(std::string& text)
+{
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || !end || *end != '\0' || !std::isfinite(value) || value < 0.0 ||
+        value > PerformanceScript::c_rMaxSeconds)
+        return "'" + Printable::Quote(text) + "' is not a number of seconds from 0 to " +
+               std::to_string(static_cast<int>(PerformanceScript::c_rMaxSeconds));
+    return {};
+}
+} // namespace
 
 int CommandLine::Parse(int argc, char** argv, HostOptions& options)
 {
@@ -32,8 +53,9 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
                    "source tree's data/)");
     app.add_flag("--headless", options.bHeadless,
                  "no window and no sound device: virtual clock, offscreen GL");
-    auto* secondsOption = app.add_option("--seconds", seconds, "stop after this many seconds")
-                              ->check(CLI::NonNegativeNumber);
+    auto* secondsOption =
+        app.add_option("--seconds", seconds, "stop after this many seconds (at most 86400)")
+            ->check(CLI::Validator(&CheckSeconds, "SECONDS"));
     app.add_option("--script", options.sScript,
                    "play a performance script (.zs), headless or live");
     app.add_option("--wav", options.sWav, "write the audio to this WAV file");
@@ -78,7 +100,8 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
     }
     catch (const CLI::ParseError& e)
     {
-        std::fprintf(stderr, "zindle: %s (try --help)\n", e.what());
+        std::fprintf(stderr, "zindle: %s (try --help)\n",
+                     Printable::Quote(e.what(), c_iMaxMessage).c_str());
         return 2;
     }
     options.bMidiOut = midiOutOption->count() > 0;

@@ -103,8 +103,12 @@ TEST(HeadlessProgram, BadArgumentsAndOutputsFailWithOneClearLine)
     const Case cases[] = {
         {"--bogus", 2, "--bogus", {}},
         {"--buffer 10", 2, "--buffer", {}},
+        {"--seconds -1", 2, "'-1' is not a number of seconds from 0 to 86400", {}},
         {"--seconds abc", 2, "--seconds", {}},
+        {"--seconds nan", 2, "'nan' is not a number of seconds", {}},
+        {"--seconds 1e300", 2, "'1e300' is not a number of seconds", {}},
         {"--seed", 2, "--seed", {}},
+        {"--" + std::string(5000, 'x'), 2, "xxx...", {}},
         {"--data missing", 1, "resource directory not found", {}},
         {"--wav no/dir/x.wav", 1, "cannot write no/dir/x.wav: No such file or directory", {}},
         {"--wav same.out --screenshot same.out", 2, "--wav and --screenshot name the same", {}},
