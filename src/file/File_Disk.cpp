@@ -1,5 +1,11 @@
 #include "file/File_Disk.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 File_Disk::File_Disk(FILE* stream, bool ownsStream) : m_pStream(stream), m_bOwnsStream(ownsStream)
 {
     if (m_pStream && std::fseek(m_pStream, 0, SEEK_END) == 0)
@@ -57,8 +63,60 @@ File_Disk* File_Disk::Open(const char* path, bool read)
 {
     if (!path)
         return nullptr;
-    FILE* stream = std::fopen(path, read ? "rb" : "wb");
+    if (read)
+    {
+        std::string problem;
+        bool missing = false;
+        return OpenRegular(path, c_iMaxResourceBytes, problem, missing);
+    }
+    FILE* stream = std::fopen(path, "wb");
     if (!stream)
         return nullptr;
+    return new File_Disk(stream, true);
+}
+
+File_Disk* File_Disk::OpenRegular(const char* path, uint64_t maxBytes, std::string& problem,
+                                  bool& missing)
+{
+    missing = false;
+    if (!path)
+        return nullptr;
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+    {
+        missing = errno == ENOENT || errno == ENOTDIR;
+        problem = std::strerror(errno);
+        return nullptr;
+    }
+    struct stat status;
+    if (fstat(fd, &status) != 0)
+    {
+        problem = std::strerror(errno);
+        close(fd);
+        return nullptr;
+    }
+    if (!S_ISREG(status.st_mode))
+    {
+        problem = S_ISDIR(status.st_mode) ? std::strerror(EISDIR) : "not a regular file";
+        close(fd);
+        return nullptr;
+    }
+    if (static_cast<uint64_t>(status.st_size) > maxBytes)
+    {
+        problem = "larger than " + std::to_string(maxBytes >> 20) + " MiB";
+        close(fd);
+        return nullptr;
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    FILE* stream = fdopen(fd, "rb");
+    if (!stream)
+    {
+        problem = std::strerror(errno);
+        close(fd);
+        return nullptr;
+    }
     return new File_Disk(stream, true);
 }

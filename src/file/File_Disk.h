@@ -3,7 +3,9 @@
 
 #include "file/File.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <string>
 
 class File_Disk : public File
 {
@@ -21,8 +23,17 @@ class File_Disk : public File
     bool Read(void* buffer, int count) override;
     bool Write(void* data, int count) override;
 
-    // Opens path with "rb" (read) or "wb"; null on failure.
+    static constexpr uint64_t c_iMaxResourceBytes = uint64_t(64) << 20; // 64 MiB
+
+    // Opens path for reading (a regular file of at most c_iMaxResourceBytes,
+    // as OpenRegular) or with "wb" for writing; null on failure.
     static File_Disk* Open(const char* path, bool read);
+
+    // Opens a regular file of at most maxBytes for reading, without ever
+    // waiting on a pipe that has no writer. Null on failure, with the reason
+    // in `problem` and `missing` set when there is no such file.
+    static File_Disk* OpenRegular(const char* path, uint64_t maxBytes, std::string& problem,
+                                  bool& missing);
 
   private:
     FILE* m_pStream;

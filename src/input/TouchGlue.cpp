@@ -3,6 +3,22 @@
 #include "input/TouchManager.h"
 #include "render/Renderer.h"
 
+#include <algorithm>
+
+namespace
+{
+// Far beyond any screen and well inside an int: a wild coordinate (a script's
+// 1e30, a driver's NaN) still converts to a defined point.
+constexpr float c_rMaxPoint = 1e6f;
+
+int ToPoint(float value)
+{
+    if (!(value == value))
+        return 0;
+    return static_cast<int>(std::clamp(value, -c_rMaxPoint, c_rMaxPoint));
+}
+} // namespace
+
 TouchGlue::TouchGlue(float backingWidth, LandscapeQuery landscape)
     : m_rBackingWidth(backingWidth), m_pLandscape(landscape)
 {
@@ -31,8 +47,8 @@ void TouchGlue::ToManager(const Contact& contact, int& x, int& y) const
     float rx = contact.x;
     float ry = contact.y;
     RotateCoords(rx, ry);
-    x = static_cast<int>(rx);
-    y = static_cast<int>(ry);
+    x = ToPoint(rx);
+    y = ToPoint(ry);
 }
 
 void TouchGlue::TouchesBegan(const Contact* touches, int count, const Contact* all,

@@ -1,13 +1,37 @@
 #include "platform/CommandLine.h"
 
+#include "file/Printable.h"
+#include "platform/OutputFile.h"
+#include "platform/PerformanceScript.h"
+
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
 
 namespace fs = std::filesystem;
+
+namespace
+{
+constexpr size_t c_iMaxMessage = 120; // characters of a command-line parser's message
+
+// --seconds: a finite number from 0 to the longest run, said in words.
+std::string CheckSeconds(std::string& text)
+{
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || !end || *end != '\0' || !std::isfinite(value) || value < 0.0 ||
+        value > PerformanceScript::c_rMaxSeconds)
+        return "'" + Printable::Quote(text) + "' is not a number of seconds from 0 to " +
+               std::to_string(static_cast<int>(PerformanceScript::c_rMaxSeconds));
+    return {};
+}
+} // namespace
 
 int CommandLine::Parse(int argc, char** argv, HostOptions& options)
 {
@@ -17,7 +41,8 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
                "held finger that stays down (right-click it to lift it, right-drag it to move\n"
                "it; up to 12 fingers). Keys: Tab opens or closes the panel, Escape lifts the\n"
                "held fingers, Space lifts every finger, F11 full screen, Ctrl+Q quit.\n"
-               "Exit status: 0 success, 1 run-time failure, 2 bad arguments or script.");
+               "Exit status: 0 success, 1 run-time failure, 2 bad arguments or script,\n"
+               "128 + N after signal N (130 after Ctrl+C; the outputs are finished).");
 
     std::string data;
     double seconds = 0.0;
@@ -28,8 +53,9 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
                    "source tree's data/)");
     app.add_flag("--headless", options.bHeadless,
                  "no window and no sound device: virtual clock, offscreen GL");
-    auto* secondsOption = app.add_option("--seconds", seconds, "stop after this many seconds")
-                              ->check(CLI::NonNegativeNumber);
+    auto* secondsOption =
+        app.add_option("--seconds", seconds, "stop after this many seconds (at most 86400)")
+            ->check(CLI::Validator(&CheckSeconds, "SECONDS"));
     app.add_option("--script", options.sScript,
                    "play a performance script (.zs), headless or live");
     app.add_option("--wav", options.sWav, "write the audio to this WAV file");
@@ -74,7 +100,8 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
     }
     catch (const CLI::ParseError& e)
     {
-        std::fprintf(stderr, "zindle: %s (try --help)\n", e.what());
+        std::fprintf(stderr, "zindle: %s (try --help)\n",
+                     Printable::Quote(e.what(), c_iMaxMessage).c_str());
         return 2;
     }
     options.bMidiOut = midiOutOption->count() > 0;
@@ -106,4 +133,46 @@ std::string CommandLine::FindDataDirectory(const std::string& requested, const c
         }
     }
     return ZINDLE_SOURCE_DATA_DIR;
+}
+
+bool CommandLine::CheckFiles(const HostOptions& options, const std::vector<std::string>& shots,
+                             std::string& error)
+{
+    struct Output
+    {
+        std::string what;
+        std::string path;
+    };
+    std::vector<Output> outputs;
+    for (const auto& [what, path] :
+         {std::pair{"--wav", &options.sWav}, std::pair{"--midi", &options.sMidiFile},
+          std::pair{"--screenshot", &options.sScreenshot}})
+    {
+        if (!path->empty())
+            outputs.push_back({what, *path});
+    }
+    const size_t named = outputs.size(); // the options' outputs come first
+    for (const std::string& shot : shots)
+        outputs.push_back({"the script's shot", shot});
+
+    for (size_t i = 0; i < outputs.size(); ++i)
+    {
+        const Output& output = outputs[i];
+        if (!options.sScript.empty() && OutputFile::SameFile(output.path, options.sScript))
+        {
+            error = output.what + " would overwrite the script " + Printable::Name(output.path);
+            return false;
+        }
+        // A shot may repeat another shot: each one is a whole file in its turn.
+        for (size_t j = i + 1; j < outputs.size() && i < named; ++j)
+        {
+            if (OutputFile::SameFile(output.path, outputs[j].path))
+            {
+                error = output.what + " and " + outputs[j].what + " name the same file " +
+                        Printable::Name(outputs[j].path);
+                return false;
+            }
+        }
+    }
+    return true;
 }

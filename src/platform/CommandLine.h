@@ -4,6 +4,7 @@
 #include "platform/HostOptions.h"
 
 #include <string>
+#include <vector>
 
 class CommandLine
 {
@@ -14,6 +15,13 @@ class CommandLine
     // status (0 after --help or --version, 2 for bad arguments, with one line
     // naming the problem on stderr).
     static int Parse(int argc, char** argv, HostOptions& options);
+
+    // Files the run would clash over, found before anything is written: two
+    // outputs naming the same file (links and "." and ".." resolved), or an
+    // output that is the script. `shots` are the script's screenshots, which
+    // may repeat one another. False with the problem (exit status 2).
+    static bool CheckFiles(const HostOptions& options, const std::vector<std::string>& shots,
+                           std::string& error);
 
     // The resource directory: --data, then $ZINDLE_DATA, then
     // ../share/zindle/data beside the executable, then the source tree's data/.

@@ -3,11 +3,13 @@
 #include "app/Timer.h"
 #include "app/ZindleApp.h"
 #include "file/File_Bundle.h"
+#include "file/Printable.h"
 #include "platform/CommandLine.h"
 #include "platform/MidiOutput.h"
 #include "platform/PNGWriter.h"
 #include "platform/PerformanceScript.h"
 #include "platform/ScriptPlayer.h"
+#include "platform/Signals.h"
 #include "platform/SoundManager_Offline.h"
 #include "platform/SoundManager_SDL.h"
 #include "platform/View_SDL.h"
@@ -215,9 +217,16 @@ bool LoadScript(const HostOptions& options, PerformanceScript& script)
     if (options.sScript.empty())
         return true;
     std::string error;
+    std::vector<std::string> shots;
     if (script.Load(options.sScript, error))
-        return true;
-    std::fprintf(stderr, "zindle: %s\n", error.c_str());
+    {
+        for (const ScriptEvent& event : script.GetEvents())
+            if (event.eKind == ScriptEvent::Kind::Shot)
+                shots.push_back(event.sPath);
+        if (CommandLine::CheckFiles(options, shots, error))
+            return true;
+    }
+    Fail(error);
     return false;
 }
 
@@ -246,7 +255,7 @@ bool Host::WriteScreenshot(const std::string& path, std::string& error)
     std::vector<uint8_t> rgba;
     if (!view || !view->ReadLandscapeFrame(rgba))
     {
-        error = "cannot write " + path + ": no frame to capture";
+        error = "cannot write " + Printable::Name(path) + ": no frame to capture";
         return false;
     }
     return PNGWriter::WriteRGB(path, View_SDL::c_iBackingHeight, View_SDL::c_iBackingWidth, rgba,
@@ -259,15 +268,24 @@ int Host::Main(int argc, char** argv)
     const int status = CommandLine::Parse(argc, argv, options);
     if (status != CommandLine::c_iContinue)
         return status;
+    std::string problem;
+    if (!CommandLine::CheckFiles(options, {}, problem))
+    {
+        Fail(problem);
+        return 2;
+    }
 
     options.sDataDirectory = CommandLine::FindDataDirectory(options.sDataDirectory, argv[0]);
     std::error_code error;
     if (!std::filesystem::is_directory(options.sDataDirectory, error))
     {
-        Fail("resource directory not found: " + options.sDataDirectory);
+        Fail("resource directory not found: " + Printable::Name(options.sDataDirectory));
         return 1;
     }
-    return Run(options);
+    // Before SDL starts, so that SDL leaves the signals to the frame loops.
+    Signals::Install();
+    const int result = Run(options);
+    return Signals::Caught() ? Signals::ExitStatus() : result;
 }
 
 int Host::Run(const HostOptions& options)
@@ -318,11 +336,15 @@ int Host::RunHeadless(const HostOptions& options)
         ScriptTarget target(WindowTouchInput(app));
         HeadlessSound audio(sound, wav, options.iBufferSamples);
         bool lastFrameDrawn = false;
+        int64_t framesRun = 0; // fewer than planned when a signal ends the run
         for (int64_t frame = 0; frame < frames && app.IsRunning(); ++frame)
         {
+            if (Signals::Caught())
+                break;
             const int64_t frameSample = frame * c_iSamplesPerFrame;
             // The sound up to this frame, every event before it at its own sample.
             audio.PlayUntil(frameSample, player, target);
+            framesRun = frame + 1;
             SetVirtualTick(static_cast<uint64_t>(frame + 1));
             NotifyFrame(frame);
             app.Update();
@@ -339,9 +361,9 @@ int Host::RunHeadless(const HostOptions& options)
             player.TakeShots(target);
             midi.Update();
         }
-        audio.PlayUntil(frames * c_iSamplesPerFrame, player, target);
+        audio.PlayUntil(framesRun * c_iSamplesPerFrame, player, target);
         midi.Update();
-        if (!options.sScreenshot.empty() && !lastFrameDrawn && frames > 0)
+        if (!options.sScreenshot.empty() && !lastFrameDrawn && framesRun > 0)
             app.Render(); // the last frame, which nobody needed to see until now
         if (!WriteFinalScreenshot(options) || target.Failed())
             status = 1;
@@ -406,6 +428,8 @@ int Host::RunLive(const HostOptions& options)
         double lastFrame = -s_rFrameInterval; // when the last frame was due
         while (app.IsRunning())
         {
+            if (Signals::Caught())
+                break;
             double now = elapsed();
             // Read each time: a change of focus changes the rate at once.
             const double frameDue = lastFrame + s_rFrameInterval;

@@ -1,7 +1,8 @@
 #include "platform/MidiFileWriter.h"
 
+#include "file/Printable.h"
+
 #include <cerrno>
-#include <cstring>
 
 namespace
 {
@@ -15,30 +16,23 @@ void PutBigEndian(uint8_t* out, uint32_t value, int bytes)
 }
 } // namespace
 
-MidiFileWriter::~MidiFileWriter()
-{
-    if (m_pFile)
-        std::fclose(m_pFile);
-    m_pFile = nullptr;
-}
+MidiFileWriter::~MidiFileWriter() = default; // the output file abandons what was not closed
 
 bool MidiFileWriter::Open(const std::string& path, int sampleRate, std::string& error)
 {
     if (sampleRate <= 0 || sampleRate % 2 != 0 || sampleRate / 2 > 0x7FFF)
     {
-        error = "cannot write " + path + ": sample rate " + std::to_string(sampleRate) +
-                " has no exact MIDI file division";
+        error = "cannot write " + Printable::Name(path) + ": sample rate " +
+                std::to_string(sampleRate) + " has no exact MIDI file division";
         return false;
     }
     m_pOutput = std::make_unique<OutputFile>(path);
-    errno = 0;
-    m_pFile = std::fopen(m_pOutput->GetTemporaryPath().c_str(), "wb");
-    if (!m_pFile)
+    if (!m_pOutput->Open(error))
     {
-        error = "cannot write " + path + ": " + std::strerror(errno);
         m_pOutput.reset();
         return false;
     }
+    m_pFile = m_pOutput->GetStream();
     m_iLastTime = 0;
     m_iEvents = 0;
     m_iTrackBytes = 0;
@@ -48,7 +42,7 @@ bool MidiFileWriter::Open(const std::string& path, int sampleRate, std::string& 
     PutBigEndian(header + 12, static_cast<uint32_t>(sampleRate / 2), 2); // ticks per beat
     // The track length (bytes 18..21) is filled in by Close().
     if (std::fwrite(header, 1, sizeof(header), m_pFile) != sizeof(header))
-        m_bFailed = true;
+        Failed();
 
     const uint8_t name[] = {0x00, 0xFF, 0x03, static_cast<uint8_t>(sizeof(c_sTrackName) - 1)};
     Put(name, sizeof(name));
@@ -86,17 +80,10 @@ bool MidiFileWriter::Close(int64_t endSampleTime, std::string& error)
 
     uint8_t length[4];
     PutBigEndian(length, m_iTrackBytes, 4);
-    if (std::fseek(m_pFile, c_iTrackLengthOffset, SEEK_SET) != 0 ||
-        std::fwrite(length, 1, 4, m_pFile) != 4)
-        m_bFailed = true;
-    const bool closed = std::fclose(m_pFile) == 0;
+    if (!m_bFailed && (std::fseek(m_pFile, c_iTrackLengthOffset, SEEK_SET) != 0 ||
+                       std::fwrite(length, 1, 4, m_pFile) != 4))
+        Failed();
     m_pFile = nullptr;
-    if (!closed || m_bFailed)
-    {
-        error = "cannot write " + m_pOutput->GetPath() + ": write failed";
-        m_pOutput->Abandon();
-        return false;
-    }
     return m_pOutput->Commit(error);
 }
 
@@ -135,6 +122,12 @@ void MidiFileWriter::Put(const uint8_t* bytes, size_t count)
     if (!m_pFile || m_bFailed)
         return;
     if (std::fwrite(bytes, 1, count, m_pFile) != count)
-        m_bFailed = true;
+        Failed();
     m_iTrackBytes += static_cast<uint32_t>(count);
+}
+
+void MidiFileWriter::Failed()
+{
+    m_pOutput->Fail(errno);
+    m_bFailed = true;
 }

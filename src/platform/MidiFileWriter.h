@@ -41,9 +41,10 @@ class MidiFileWriter
     void PutVariableLength(uint32_t value);
     void Put(const uint8_t* bytes, size_t count);
     void PutByte(uint8_t byte) { Put(&byte, 1); }
+    void Failed(); // records errno as the reason the file cannot be finished
 
     std::unique_ptr<OutputFile> m_pOutput;
-    FILE* m_pFile = nullptr;
+    FILE* m_pFile = nullptr; // the output file's stream
     int64_t m_iLastTime = 0;
     int64_t m_iEvents = 0;
     uint32_t m_iTrackBytes = 0;

@@ -1,5 +1,6 @@
 #include "platform/PNGWriter.h"
 
+#include "file/Printable.h"
 #include "platform/OutputFile.h"
 
 #include <png.h>
@@ -55,28 +56,19 @@ bool PNGWriter::WriteRGB(const std::string& path, int width, int height,
     if (width <= 0 || height <= 0 ||
         rgba.size() != static_cast<size_t>(width) * static_cast<size_t>(height) * 4)
     {
-        error = "cannot write " + path + ": no picture to write";
+        error = "cannot write " + Printable::Name(path) + ": no picture to write";
         return false;
     }
     OutputFile output(path);
-    std::FILE* file = std::fopen(output.GetTemporaryPath().c_str(), "wb");
-    if (!file)
-    {
-        error = "cannot write " + path + ": " + std::strerror(errno);
+    if (!output.Open(error))
         return false;
-    }
     png_structp png =
         png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, QuietError, QuietWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
-    Job job{file, width, height, &rgba, {}};
-    bool ok = png && info && Run(png, info, &job);
+    Job job{output.GetStream(), width, height, &rgba, {}};
+    errno = 0;
+    if (!png || !info || !Run(png, info, &job))
+        output.Fail(errno);
     png_destroy_write_struct(&png, &info);
-    if (std::fclose(file) != 0)
-        ok = false;
-    if (!ok)
-    {
-        error = "cannot write " + path + ": " + std::strerror(errno ? errno : EIO);
-        return false;
-    }
     return output.Commit(error);
 }

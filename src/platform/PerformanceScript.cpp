@@ -1,12 +1,16 @@
 #include "platform/PerformanceScript.h"
 
+#include "file/File_Disk.h"
+#include "file/Printable.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
 
 namespace
@@ -19,6 +23,13 @@ bool ParseNumber(const std::string& word, double& value)
     errno = 0;
     value = std::strtod(word.c_str(), &end);
     return errno == 0 && end && *end == '\0' && std::isfinite(value);
+}
+
+// A word of the script as a message may show it.
+std::string Echo(const std::string& word)
+{
+    std::string echo(1, '\'');
+    return echo.append(Printable::Quote(word)).append(1, '\'');
 }
 
 bool ParseContact(const std::string& word, int& contact)
@@ -64,12 +75,16 @@ bool PerformanceScript::Parse(const std::string& text, const std::string& fileNa
 
     bool down[c_iMaxContact + 1] = {};
     double previous = 0.0;
-    std::istringstream lines(text);
+    constexpr std::string_view c_sByteOrderMark = "\xEF\xBB\xBF";
+    std::istringstream lines(
+        text.starts_with(c_sByteOrderMark) ? text.substr(c_sByteOrderMark.size()) : text);
     std::string line;
     int number = 0;
+    const std::string longest = " the " + std::to_string(static_cast<int>(c_rMaxSeconds)) +
+                                " seconds (24 hours) a performance may last";
     auto fail = [&](const std::string& problem)
     {
-        error = fileName + ":" + std::to_string(number) + ": " + problem;
+        error = Printable::Name(fileName) + ":" + std::to_string(number) + ": " + problem;
         m_events.clear();
         return false;
     };
@@ -89,18 +104,20 @@ bool PerformanceScript::Parse(const std::string& text, const std::string& fileNa
         ScriptEvent event;
         event.iLine = number;
         if (!ParseNumber(word[0], event.rTime) || event.rTime < 0.0)
-            return fail("'" + word[0] + "' is not a time in seconds");
+            return fail(Echo(word[0]) + " is not a time in seconds");
+        if (event.rTime > c_rMaxSeconds)
+            return fail(Echo(word[0]) + " is beyond" + longest);
         if (word.size() < 2)
             return fail("missing event after the time");
         if (event.rTime < previous)
-            return fail("time " + word[0] + " goes backwards");
+            return fail("time " + Printable::Quote(word[0]) + " goes backwards");
         if (m_rEnd)
             return fail("event after the end");
         previous = event.rTime;
 
         const auto shape = Shapes().find(word[1]);
         if (shape == Shapes().end())
-            return fail("unknown event '" + word[1] + "'");
+            return fail("unknown event " + Echo(word[1]));
         event.eKind = shape->second.kind;
         const size_t given = word.size() - 2;
         if (given != shape->second.arguments)
@@ -112,7 +129,7 @@ bool PerformanceScript::Parse(const std::string& text, const std::string& fileNa
             event.eKind == ScriptEvent::Kind::Up || event.eKind == ScriptEvent::Kind::Slide)
         {
             if (!ParseContact(word[next], event.iContact))
-                return fail("'" + word[next] + "' is not a contact (1 to 99)");
+                return fail(Echo(word[next]) + " is not a contact (1 to 99)");
             ++next;
         }
         if (event.eKind == ScriptEvent::Kind::Down || event.eKind == ScriptEvent::Kind::Move ||
@@ -120,11 +137,12 @@ bool PerformanceScript::Parse(const std::string& text, const std::string& fileNa
         {
             double x = 0.0, y = 0.0;
             if (!ParseNumber(word[next], x))
-                return fail("'" + word[next] + "' is not a coordinate");
+                return fail(Echo(word[next]) + " is not a coordinate");
             if (!ParseNumber(word[next + 1], y))
-                return fail("'" + word[next + 1] + "' is not a coordinate");
-            event.rX = static_cast<float>(x);
-            event.rY = static_cast<float>(y);
+                return fail(Echo(word[next + 1]) + " is not a coordinate");
+            // Held far off the screen, where a float holds them exactly enough.
+            event.rX = static_cast<float>(std::clamp(x, -c_rMaxCoordinate, c_rMaxCoordinate));
+            event.rY = static_cast<float>(std::clamp(y, -c_rMaxCoordinate, c_rMaxCoordinate));
             next += 2;
         }
 
@@ -152,7 +170,9 @@ bool PerformanceScript::Parse(const std::string& text, const std::string& fileNa
                 return fail("slide of contact " + std::to_string(event.iContact) +
                             ", which is not down");
             if (!ParseNumber(word[next], event.rDuration) || event.rDuration < 0.0)
-                return fail("'" + word[next] + "' is not a duration in seconds");
+                return fail(Echo(word[next]) + " is not a duration in seconds");
+            if (event.rTime + event.rDuration > c_rMaxSeconds)
+                return fail("a slide of " + Echo(word[next]) + " seconds ends beyond" + longest);
             finished += event.rDuration;
             break;
         case ScriptEvent::Kind::Shot:
@@ -173,13 +193,20 @@ bool PerformanceScript::Parse(const std::string& text, const std::string& fileNa
 
 bool PerformanceScript::Load(const std::string& path, std::string& error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::string problem;
+    bool missing = false;
+    std::unique_ptr<File> file(
+        File_Disk::OpenRegular(path.c_str(), c_iMaxFileBytes, problem, missing));
+    std::string text(file ? file->Length() : 0, '\0');
+    if (file && !text.empty() && !file->Read(text.data(), static_cast<int>(text.size())))
     {
-        error = path + ": cannot read the script: " + std::strerror(errno);
+        problem = std::strerror(errno ? errno : EIO);
+        file.reset();
+    }
+    if (!file)
+    {
+        error = Printable::Name(path) + ": cannot read the script: " + problem;
         return false;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return Parse(text.str(), path, error);
+    return Parse(text, path, error);
 }

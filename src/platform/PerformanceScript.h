@@ -6,7 +6,9 @@
 //   shot <file>                (screenshot after the frame is drawn; relative
 //                               to the script's folder)
 //   end
-// Coordinates are landscape screen points (origin top-left, y down).
+// Coordinates are landscape screen points (origin top-left, y down); far-off
+// ones are held at a million points. Times and slides end within 24 hours. A
+// UTF-8 byte-order mark at the start is skipped.
 #pragma once
 
 #include <optional>
@@ -40,10 +42,14 @@ class PerformanceScript
 {
   public:
     static constexpr int c_iMaxContact = 99;
+    static constexpr double c_rMaxSeconds = 86400.0;             // 24 hours: times and runs
+    static constexpr double c_rMaxCoordinate = 1e6;              // points either way
+    static constexpr unsigned long c_iMaxFileBytes = 16ul << 20; // 16 MiB
 
     // Parses text; false with "file:line: problem" in error.
     bool Parse(const std::string& text, const std::string& fileName, std::string& error);
-    // Reads and parses a file; false with a one-line error.
+    // Reads and parses a regular file of at most c_iMaxFileBytes; false with a
+    // one-line error.
     bool Load(const std::string& path, std::string& error);
 
     const std::vector<ScriptEvent>& GetEvents() const { return m_events; }

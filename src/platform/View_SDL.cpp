@@ -160,7 +160,7 @@ bool View_SDL::createFramebuffer()
     const GLenum status = m_glCheckFramebufferStatus(GL_FRAMEBUFFER_OES);
     if (status != GL_FRAMEBUFFER_COMPLETE_OES)
     {
-        std::fprintf(stderr, "failed to make complete framebuffer object %x\n", status);
+        std::fprintf(stderr, "zindle: failed to make a complete framebuffer object (%x)\n", status);
         return false;
     }
     m_glBindFramebuffer(GL_FRAMEBUFFER_OES, m_iViewFramebuffer);
@@ -196,7 +196,7 @@ void View_SDL::displayLoadingImage()
     PNGImage image;
     if (file.empty() || !image.Decode(file.data(), file.size()))
     {
-        std::fprintf(stderr, "Image is null: %s\n", c_sLoadingImage);
+        std::fprintf(stderr, "zindle: Image is null: %s\n", c_sLoadingImage);
         return;
     }
 

@@ -3,7 +3,6 @@
 #include <sndfile.h>
 
 #include <cerrno>
-#include <cstring>
 
 WavWriter::~WavWriter()
 {
@@ -15,16 +14,21 @@ WavWriter::~WavWriter()
 bool WavWriter::Open(const std::string& path, int sampleRate, std::string& error)
 {
     m_pOutput = std::make_unique<OutputFile>(path);
-    errno = 0;
+    if (!m_pOutput->Open(error))
+    {
+        m_pOutput.reset();
+        return false;
+    }
     SF_INFO info{};
     info.samplerate = sampleRate;
     info.channels = 1;
     info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    m_pFile = sf_open(m_pOutput->GetTemporaryPath().c_str(), SFM_WRITE, &info);
+    errno = 0;
+    m_pFile = sf_open_fd(fileno(m_pOutput->GetStream()), SFM_WRITE, &info, SF_FALSE);
     if (!m_pFile)
     {
-        error =
-            "cannot write " + path + ": " + (errno ? std::strerror(errno) : sf_strerror(nullptr));
+        m_pOutput->Fail(errno);
+        m_pOutput->Commit(error); // reports the reason and leaves nothing behind
         m_pOutput.reset();
         return false;
     }
@@ -35,10 +39,16 @@ bool WavWriter::Write(const int16_t* samples, size_t count)
 {
     if (!m_pFile || count == 0)
         return m_pFile != nullptr;
+    if (m_bFailed)
+        return false;
+    errno = 0;
     const sf_count_t written = sf_write_short(m_pFile, samples, static_cast<sf_count_t>(count));
     m_iFrames += written;
     if (written != static_cast<sf_count_t>(count))
+    {
+        m_pOutput->Fail(errno);
         m_bFailed = true;
+    }
     return !m_bFailed;
 }
 
@@ -46,13 +56,9 @@ bool WavWriter::Close(std::string& error)
 {
     if (!m_pFile)
         return false;
-    const int status = sf_close(m_pFile);
+    errno = 0;
+    if (sf_close(m_pFile) != 0)
+        m_pOutput->Fail(errno);
     m_pFile = nullptr;
-    if (status != 0 || m_bFailed)
-    {
-        error = "cannot write " + m_pOutput->GetPath() + ": write failed";
-        m_pOutput->Abandon();
-        return false;
-    }
     return m_pOutput->Commit(error);
 }

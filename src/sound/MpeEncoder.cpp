@@ -26,9 +26,10 @@ struct Lane
     float rValue = 0.0f;
 
     Lane() = default;
+    explicit Lane(float value) : rValue(value) {}
     explicit Lane(const SoundControlBuffer* buffer)
     {
-        if (buffer && buffer->GetRunCount() > 0)
+        if (buffer->GetRunCount() > 0)
         {
             pRuns = buffer->GetRuns();
             iCount = buffer->GetRunCount();
@@ -49,6 +50,14 @@ struct Lane
         }
     }
 };
+
+// The runs of `channel` when the graph pulled them for the block stamped
+// `start`, else null.
+const SoundControlBuffer* PulledBuffer(const SoundControlSource* source, int channel, int start)
+{
+    const SoundControlBuffer* buffer = source->GetBuffer(channel);
+    return buffer && buffer->GetTimeStamp() == start ? buffer : nullptr;
+}
 } // namespace
 
 MpeEncoder::MpeEncoder(int bendRange, size_t queueEvents)
@@ -88,19 +97,20 @@ void MpeEncoder::ProcessBlock(int start, int count)
     if (count <= 0)
         return;
 
-    // Two lanes per voice: pitch and timbre.
+    // Two lanes per voice: pitch and timbre. A voice is present while the
+    // graph pulled its pitch in this block; an unpulled timbre holds.
     Lane lanes[c_iVoices * 2];
     bool present[c_iVoices] = {};
     for (int voice = 0; voice < c_iVoices; ++voice)
     {
-        SoundControlSource* source = m_pSources[voice].load(std::memory_order_acquire);
-        present[voice] = source != nullptr;
-        if (!source)
+        const SoundControlSource* source = m_pSources[voice].load(std::memory_order_acquire);
+        const SoundControlBuffer* pitch = source ? PulledBuffer(source, 0, start) : nullptr;
+        present[voice] = pitch != nullptr;
+        if (!pitch)
             continue;
-        // Returns the block the graph already pulled, or generates it now with
-        // the same stamp, so the graph reuses it: both hear the same runs.
-        lanes[voice * 2] = Lane(source->UpdateBuffer(0, start, count));
-        lanes[voice * 2 + 1] = Lane(source->UpdateBuffer(1, start, count));
+        const SoundControlBuffer* timbre = PulledBuffer(source, 1, start);
+        lanes[voice * 2] = Lane(pitch);
+        lanes[voice * 2 + 1] = timbre ? Lane(timbre) : Lane(m_voices[voice].rTimbre);
     }
 
     // Visit every run start of every lane in time order; at each one, voices
@@ -143,6 +153,7 @@ void MpeEncoder::EndNotes()
 void MpeEncoder::Encode(int voice, float hz, float timbre, int64_t time)
 {
     Voice& v = m_voices[voice];
+    v.rTimbre = timbre;
     if (!(hz > 0.0f) || !std::isfinite(hz))
     {
         if (v.bSounding)

@@ -1,9 +1,13 @@
 // Turns what the four voices sound into MPE (lower zone): manager channel 1,
-// voice k on member channel k + 2. Runs on the audio thread after each block:
-// it reads the runs each voice's control source emitted for the block (channel 0
-// pitch in hertz, 0 for no note; channel 1 timbre in [0, 1]) and queues MIDI
-// events, stamped with the sample at which each run starts, into a lock-free
-// ring that the main thread drains. No allocation, lock or I/O per block.
+// voice k on member channel k + 2. Runs on the audio thread after the graph
+// pulled each block: it reads the runs the graph took from each voice's control
+// source in that block (channel 0 pitch in hertz, 0 for no note; channel 1
+// timbre in [0, 1]) and queues MIDI events, stamped with the sample at which
+// each run starts, into a lock-free ring that the main thread drains. It never
+// generates a control itself, so the sound is the same with MIDI out or
+// without: a voice whose pitch the graph did not pull sounded nothing in that
+// block (its filter is closed and silent), and its note ends until the graph
+// pulls it again. No allocation, lock or I/O per block.
 #pragma once
 
 #include "sound/MidiEvent.h"
@@ -47,9 +51,9 @@ class MpeEncoder
     // if the old source is about to be destroyed.
     void SetVoiceSource(int voice, SoundControlSource* source);
 
-    // Audio thread, once per block, after (or before) the graph pulled it: reads
-    // each voice's runs for the block stamped `start` and queues the events.
-    // Events at a run's first sample are stamped with that sample's time.
+    // Audio thread, once per block, after the graph pulled it: reads each
+    // voice's runs for the block stamped `start` and queues the events. Events
+    // at a run's first sample are stamped with that sample's time.
     void ProcessBlock(int start, int count);
 
     // Ends every sounding note at the current sample time. Producer side: call
@@ -88,6 +92,7 @@ class MpeEncoder
         int iBend = c_iBendCentre;
         int iTimbre = 0;
         float rLastHz = -1.0f;
+        float rTimbre = 0.0f; // the last timbre read, held while the graph reads none
         double rLastNote = 0.0;
     };
 

@@ -21,6 +21,12 @@ class SoundControlSource
     // The runs of `channel` for the block stamped `start`; generated only when
     // the buffer does not already hold that block. Null for a bad channel.
     SoundControlBuffer* UpdateBuffer(int channel, int start, int count);
+    // The runs `channel` holds now, whichever block they belong to (see the
+    // buffer's stamp); never generates. Null for a bad channel.
+    const SoundControlBuffer* GetBuffer(int channel) const
+    {
+        return channel >= 0 && channel < m_iNumChannels ? m_pBuffers[channel] : nullptr;
+    }
 
     int GetNumChannels() const { return m_iNumChannels; }
 

@@ -90,12 +90,13 @@ bool SoundSource_BLSaw::LoadSampleBuffer(float* table)
                               (static_cast<uint32_t>(b[2]) << 16) |
                               (static_cast<uint32_t>(b[3]) << 24);
         std::memcpy(&loaded[j], &bits, sizeof(float));
-        if (!std::isfinite(loaded[j]))
+        // Also false for a value that is not a number.
+        if (!(std::fabs(loaded[j]) <= c_rMaxTableValue))
             return false;
     }
     std::memcpy(table, loaded, sizeof(loaded));
     // The guard entry as the integration gives it: the last sum plus entry 0's
-    // own term, which is entry 0 itself.
+    // own term, which is entry 0 itself. Both are bounded, so this is finite.
     table[c_iTableSize] = table[c_iTableSize - 1] + table[0];
     return true;
 }

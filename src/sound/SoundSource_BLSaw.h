@@ -19,6 +19,10 @@ class SoundSource_BLSaw : public SoundStreamSource
     static constexpr int c_iTableEntries = c_iTableSize + 1; // plus one guard entry
     static constexpr int c_iFileBytes = c_iTableSize * 4;    // little-endian floats
     static constexpr const char* c_sFileName = "data/blsaw.dat";
+    // The running sum of one period of a saw that stays within +-2 (this one
+    // peaks near +-1.3, and its sum near 560) never leaves +-4096: a file
+    // holding anything larger is not a saw table.
+    static constexpr float c_rMaxTableValue = 4096.0f;
 
     SoundSource_BLSaw();
 
@@ -33,7 +37,8 @@ class SoundSource_BLSaw : public SoundStreamSource
     // Computes the table into `table` (c_iTableEntries floats).
     static void ComputeSampleBuffer(float* table);
     // Reads the resource file into `table`, guard entry included; false when the
-    // file is missing, shorter than one period or holds a non-finite value.
+    // file is missing, shorter than one period or holds a value that is not a
+    // number or beyond c_rMaxTableValue.
     static bool LoadSampleBuffer(float* table);
     // LoadSampleBuffer, falling back to ComputeSampleBuffer.
     static void BuildSampleBuffer(float* table);

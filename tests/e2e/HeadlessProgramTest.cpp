@@ -1,4 +1,5 @@
 // The built program, run headless as a user or a script would run it.
+#include "support/MidiFileReader.h"
 #include "support/TestSupport.h"
 
 #include <sndfile.h>
@@ -6,8 +7,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <set>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 using zindle_test::RunCommand;
@@ -15,7 +24,7 @@ using zindle_test::ZindleBinary;
 
 namespace
 {
-// Files left in a directory, apart from the ones named.
+// How many files a directory holds.
 int CountFiles(const fs::path& dir)
 {
     int n = 0;
@@ -65,33 +74,97 @@ TEST(HeadlessProgram, ZeroSecondsRunsNoFrameAndStopsCleanly)
 
 TEST(HeadlessProgram, BadArgumentsAndOutputsFailWithOneClearLine)
 {
+    // Run in a folder holding outputs that are not plain new files: a pipe
+    // nobody reads, device nodes (made here as root, so that a program that
+    // replaced them could never harm the real ones), a link, and a script.
     zindle_test::TempDir dir;
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    const bool root = geteuid() == 0;
+    const std::string null = root ? "null" : "/dev/null", full = root ? "full" : "/dev/full";
+    if (root)
+    {
+        ASSERT_EQ(mknod((dir / null).c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+        ASSERT_EQ(mknod((dir / full).c_str(), S_IFCHR | 0666, makedev(1, 7)), 0);
+    }
+    zindle_test::WriteFile(dir / "real.wav", "old");
+    fs::create_symlink("real.wav", dir / "link.wav");
+    zindle_test::WriteFile(dir / "p.zs", "0 tap 10 10\n");
+    const std::string longest = std::string(251, 'n') + ".wav"; // 255 bytes
+
     struct Case
     {
         std::string arguments;
         int status;
-        std::string message;
+        std::string message;              // in the one line on stderr; none when empty
+        std::vector<std::string> created; // files the run leaves in the folder
     };
     const Case cases[] = {
-        {"--bogus", 2, "--bogus"},
-        {"--headless --buffer 10", 2, "--buffer"},
-        {"--headless --seconds -1", 2, "--seconds"},
-        {"--headless --seconds abc", 2, "--seconds"},
-        {"--headless --seed", 2, "--seed"},
-        {"--headless --data '" + (dir / "missing").string() + "'", 1,
-         "resource directory not found"},
-        {"--headless --seconds 0.1 --wav '" + (dir / "no" / "dir" / "x.wav").string() + "'", 1,
-         "cannot write"},
+        {"--bogus", 2, "--bogus", {}},
+        {"--buffer 10", 2, "--buffer", {}},
+        {"--seconds -1", 2, "'-1' is not a number of seconds from 0 to 86400", {}},
+        {"--seconds abc", 2, "--seconds", {}},
+        {"--seconds nan", 2, "'nan' is not a number of seconds", {}},
+        {"--seconds 1e300", 2, "'1e300' is not a number of seconds", {}},
+        {"--seed", 2, "--seed", {}},
+        {"--" + std::string(5000, 'x'), 2, "xxx...", {}},
+        {"--data missing", 1, "resource directory not found", {}},
+        {"--wav no/dir/x.wav", 1, "cannot write no/dir/x.wav: No such file or directory", {}},
+        {"--wav same.out --screenshot same.out", 2, "--wav and --screenshot name the same", {}},
+        {"--wav X --midi ./sub/../X", 2, "--wav and --midi name the same file ./sub/../X", {}},
+        {"--wav link.wav --midi real.wav", 2, "name the same file", {}},
+        {"--script p.zs --wav p.zs", 2, "--wav would overwrite the script", {}},
+        {"--wav fifo", 1, "cannot write fifo: nothing is reading from it", {}},
+        {"--wav " + full, 1, "cannot write " + full + ": No space left on device", {}},
+        {"--wav " + null + " --midi m.mid", 0, "", {"m.mid"}},
+        {"--wav link.wav", 0, "", {}},
+        {"--wav " + longest, 0, "", {longest}},
     };
     for (const Case& c : cases)
     {
-        SCOPED_TRACE(c.arguments);
-        const auto result = RunCommand(ZindleBinary() + " " + c.arguments);
+        SCOPED_TRACE(c.arguments.substr(0, 200));
+        std::set<std::string> before;
+        for (const auto& entry : fs::directory_iterator(dir.Path()))
+            before.insert(entry.path().filename().string());
+        // Short runs; a program that would wait forever (on a pipe) fails instead.
+        const char* seconds =
+            c.arguments.find("--seconds") == std::string::npos ? "--seconds 0.1 " : "";
+        const auto result = RunCommand("cd '" + dir.Path().string() + "' && timeout 60 " +
+                                       ZindleBinary() + " --headless " + seconds + c.arguments);
         EXPECT_EQ(result.status, c.status) << result.output;
-        EXPECT_NE(result.output.find(c.message), std::string::npos) << result.output;
-        EXPECT_EQ(std::count(result.output.begin(), result.output.end(), '\n'), 1) << result.output;
+        if (c.message.empty())
+        {
+            EXPECT_EQ(result.output, "");
+        }
+        else
+        {
+            EXPECT_EQ(result.output.rfind("zindle: ", 0), 0u) << result.output;
+            EXPECT_NE(result.output.find(c.message), std::string::npos) << result.output;
+            EXPECT_EQ(std::count(result.output.begin(), result.output.end(), '\n'), 1);
+            EXPECT_LT(result.output.size(), 300u) << "echoes stay short";
+        }
+        std::vector<std::string> created;
+        for (const auto& entry : fs::directory_iterator(dir.Path()))
+            if (!before.count(entry.path().filename().string()))
+                created.push_back(entry.path().filename().string());
+        EXPECT_EQ(created, c.created) << "nothing half-written, no temporary file";
+        for (const std::string& name : c.created)
+            fs::remove(dir / name);
+        // Special files and links are written through, never replaced.
+        EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
+        EXPECT_TRUE(fs::is_character_file(dir / null) && fs::is_character_file(dir / full));
+        EXPECT_TRUE(fs::is_symlink(dir / "link.wav"));
+        EXPECT_EQ(zindle_test::ReadFile(dir / "p.zs"), "0 tap 10 10\n");
     }
-    EXPECT_EQ(CountFiles(dir.Path()), 0) << "nothing half-written";
+    zindle_test::WavFile wav;
+    EXPECT_TRUE(zindle_test::ReadWav(dir / "real.wav", wav)) << "written through the link";
+
+    // A pipe gets the whole file, its lengths filled in, when it is complete
+    // (standard output named in /proc, where nothing could replace it).
+    const auto piped =
+        RunCommand(ZindleBinary() + " --headless --seconds 0.1 --wav /proc/self/fd/1 | od -A n -t "
+                                    "x1 -N 8");
+    // "RIFF", then the 8856 bytes that follow: the header's 36 and 4410 samples.
+    EXPECT_EQ(piped.output, " 52 49 46 46 98 22 00 00\n");
 
     const auto help = RunCommand(ZindleBinary() + " --help");
     EXPECT_EQ(help.status, 0);
@@ -123,4 +196,73 @@ TEST(HeadlessProgram, UnwritableWavDirectoryLeavesNothing)
     fs::permissions(dir.Path(), fs::perms::owner_all);
     EXPECT_EQ(result.status, 1) << result.output;
     EXPECT_EQ(CountFiles(dir.Path()), 0);
+}
+
+TEST(HeadlessProgram, SignalsEndARunWithItsOutputsComplete)
+{
+    const struct
+    {
+        int signal;
+        int status; // as shells expect: 128 + the signal
+    } cases[] = {{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(strsignal(c.signal));
+        zindle_test::TempDir dir;
+        const std::string binary = ZindleBinary(), log = (dir / "log").string();
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0)
+        {
+            const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(out, 1);
+            dup2(out, 2);
+            if (chdir(dir.Path().c_str()) == 0)
+                execl(binary.c_str(), binary.c_str(), "--headless", "--seconds", "6000", "--wav",
+                      "long.wav", "--midi", "long.mid", "--screenshot", "long.png", nullptr);
+            _exit(127);
+        }
+        // Polls for a minute at most, so that a program that never starts
+        // writing or ignores the signal fails the test instead of hanging it.
+        auto within = [](const auto& done)
+        {
+            for (int poll = 0; poll < 3000; ++poll, usleep(20000))
+                if (done())
+                    return true;
+            return false;
+        };
+        // Under way once its temporary WAV holds samples.
+        const bool playing = within(
+            [&]
+            {
+                for (const auto& entry : fs::directory_iterator(dir.Path()))
+                    if (entry.path().string().find("long.wav.part-") != std::string::npos &&
+                        entry.file_size() > 44 + 65536)
+                        return true;
+                return false;
+            });
+        int status = 0;
+        if (playing)
+            kill(pid, c.signal);
+        const bool ended = within([&] { return waitpid(pid, &status, WNOHANG) == pid; });
+        if (!ended)
+        {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+        }
+        ASSERT_TRUE(playing && ended) << zindle_test::ReadFile(log);
+        ASSERT_TRUE(WIFEXITED(status)) << "killed by the signal, outputs lost";
+        EXPECT_EQ(WEXITSTATUS(status), c.status);
+        EXPECT_EQ(zindle_test::ReadFile(log), "");
+
+        zindle_test::WavFile sound;
+        ASSERT_TRUE(zindle_test::ReadWav(dir / "long.wav", sound)) << "the WAV is complete";
+        EXPECT_GT(sound.samples.size(), 32768u);
+        EXPECT_EQ(sound.samples.size() % 2205, 0u) << "whole frames, its header filled in";
+        zindle_test::MidiFile file;
+        std::string error;
+        EXPECT_TRUE(zindle_test::ReadMidiFile(dir / "long.mid", file, error)) << error;
+        EXPECT_TRUE(fs::exists(dir / "long.png"));
+        EXPECT_EQ(CountFiles(dir.Path()), 4) << "the three outputs and the log, nothing else";
+    }
 }

@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -48,9 +50,10 @@ Played Play(const zindle_test::TempDir& dir, const std::string& script,
     const fs::path scriptPath = dir / "play.zs";
     zindle_test::WriteFile(scriptPath, script);
     Played run;
+    // A program that would wait forever (on a pipe) fails instead.
     const auto result = zindle_test::RunCommand(
-        zindle_test::ZindleBinary() + " --headless --seed 7 --script '" + scriptPath.string() +
-        "' --wav '" + (dir / "play.wav").string() + "' " + extra);
+        "timeout 120 " + zindle_test::ZindleBinary() + " --headless --seed 7 --script '" +
+        scriptPath.string() + "' --wav '" + (dir / "play.wav").string() + "' " + extra);
     run.status = result.status;
     run.output = result.output;
     zindle_test::ReadWav(dir / "play.wav", run.wav);
@@ -383,36 +386,73 @@ TEST(Instrument, SameInputsGiveIdenticalFilesWhetherEveryFrameIsDrawnOrNot)
 TEST(Instrument, BadScriptsAndResourcesFailClearly)
 {
     zindle_test::TempDir dir;
+    fs::create_directory(dir / "folder.zs");
+    ASSERT_EQ(mkfifo((dir / "fifo.zs").c_str(), 0600), 0);
+    struct Case
     {
-        SCOPED_TRACE("malformed script");
-        const Played run = Play(dir, "0 down 1 10 10\n1 move 2 5 5\n");
-        EXPECT_EQ(run.status, 2);
-        EXPECT_NE(run.output.find("play.zs:2: move of contact 2, which is not down"),
-                  std::string::npos)
-            << run.output;
+        std::string name;
+        std::string script; // the text of play.zs
+        std::string path;   // what --script names
+        int status;
+        std::string message; // in the one line on stderr; none when empty
+    };
+    const Case cases[] = {
+        {"malformed", "0 down 1 10 10\n1 move 2 5 5\n", "play.zs", 2,
+         "play.zs:2: move of contact 2, which is not down"},
+        {"missing", "", "/no/such.zs", 2, "/no/such.zs: cannot read the script"},
+        {"a folder", "", "folder.zs", 2, "folder.zs: cannot read the script: Is a directory"},
+        {"a pipe without a writer", "", "fifo.zs", 2, "fifo.zs: cannot read the script: not a"},
+        {"an end after 24 hours", "1e18 end\n", "play.zs", 2, "play.zs:1: '1e18' is beyond"},
+        {"a 5 MB word", "0 " + std::string(5 << 20, 'w') + "\n", "play.zs", 2,
+         "play.zs:1: unknown event 'www"},
+        {"a byte-order mark first, far-off coordinates",
+         "\xEF\xBB\xBF"
+         "0 down 1 1e30 -1e30\n0.1 move 1 9 1e300\n1 end\n",
+         "play.zs", 0, ""},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        zindle_test::WriteFile(dir / "play.zs", c.script);
+        // A program that would wait forever (on a pipe) fails instead.
+        const auto run = zindle_test::RunCommand(
+            "cd '" + dir.Path().string() + "' && timeout 120 " + zindle_test::ZindleBinary() +
+            " --headless --script " + c.path + " --wav play.wav");
+        EXPECT_EQ(run.status, c.status) << run.output.substr(0, 300);
+        if (c.message.empty())
+        {
+            EXPECT_EQ(run.output, "");
+            continue;
+        }
+        EXPECT_EQ(run.output.rfind("zindle: ", 0), 0u) << run.output.substr(0, 300);
+        EXPECT_NE(run.output.find(c.message), std::string::npos) << run.output.substr(0, 300);
+        EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1);
+        EXPECT_LT(run.output.size(), 300u) << "echoes stay short";
         EXPECT_FALSE(fs::exists(dir / "play.wav")) << "no output for a script that never played";
     }
     {
-        SCOPED_TRACE("missing script");
-        const auto result = zindle_test::RunCommand(zindle_test::ZindleBinary() +
-                                                    " --headless --script /no/such.zs");
-        EXPECT_EQ(result.status, 2) << result.output;
-        EXPECT_NE(result.output.find("/no/such.zs"), std::string::npos);
-    }
-    {
-        SCOPED_TRACE("corrupt font and image");
+        SCOPED_TRACE("resources that are damaged, missing, a folder, a pipe, or a saw table of "
+                     "huge numbers: each left out, the instrument still plays");
         zindle_test::TempDir data;
         for (const auto& entry : fs::directory_iterator(zindle_test::SourceDataDir()))
             fs::copy(entry.path(), data / entry.path().filename().string());
         zindle_test::WriteFile(data / "oldsans18.fnt", "BMF\x03garbage");
         zindle_test::WriteFile(data / "robot4.png", "\x89PNG\r\n\x1a\nbroken");
         fs::remove(data / "panelbg.png");
-        const auto result = zindle_test::RunCommand(
-            zindle_test::ZindleBinary() + " --headless --seconds 2 --data '" +
-            data.Path().string() + "' --script /dev/null --screenshot '" +
-            (dir / "corrupt.png").string() + "'");
-        EXPECT_EQ(result.status, 0)
-            << "elements whose resources fail are left out: " << result.output;
+        fs::remove(data / "lava.png");
+        fs::create_directory(data / "lava.png");
+        fs::remove(data / "decals.png");
+        ASSERT_EQ(mkfifo((data / "decals.png").c_str(), 0600), 0);
+        zindle_test::WriteFile(data / "blsaw.dat", std::string(8192, '\x7F'));
+        const Played run = Play(dir, "0 down 1 240 160\n1 up 1\n1.5 end\n",
+                                "--data '" + data.Path().string() + "' --screenshot '" +
+                                    (dir / "corrupt.png").string() + "'");
+        EXPECT_EQ(run.status, 0) << "elements whose resources fail are left out: " << run.output;
         EXPECT_TRUE(fs::exists(dir / "corrupt.png"));
+        EXPECT_EQ(run.output, "zindle: warning: " + (data / "lava.png").string() +
+                                  ": Is a directory; left out\nzindle: warning: " +
+                                  (data / "decals.png").string() +
+                                  ": not a regular file; left out\n");
+        EXPECT_GT(PeakLevel(run.wav.samples, At(0.2), At(0.9)), 3000) << "the computed saw plays";
     }
 }

@@ -170,3 +170,50 @@ TEST(MidiProgram, FourFingersUseChannelsTwoToFiveAndAFifthSendsNothing)
     EXPECT_GT(bends, 5);
     EXPECT_NEAR(Cents(StateAt(p.events, Tick(1.8)).at(4).Pitch(), PredictedPitch(420)), 0.0, 1.0);
 }
+
+TEST(MidiProgram, TheSoundIsTheSameWithAndWithoutMidi)
+{
+    // "PWM" with its Cutoff slider dragged shut while a finger plays: the
+    // closed filter stops pulling the voice, which falls silent, moves
+    // unheard, and wakes when the slider opens again.
+    const std::string script = R"(
+0.0 tap 455 295         # the panel opens
+0.2 tap 455 295
+0.8 tap 449 50          # mode ">" three times: "PWM"
+1.0 tap 449 50
+1.2 tap 449 50
+1.6 tap 398 100         # "Synth Controls"
+2.4 down 5 100 160      # a finger plays
+2.6 down 1 460 45       # the Cutoff slider is dragged shut
+2.7 slide 1 300 45 0.5
+3.4 up 1
+4.0 move 5 200 100      # unheard
+5.0 down 1 335 45       # the slider opens again
+5.1 slide 1 470 45 0.3
+5.5 up 1
+6.0 move 5 150 60
+7.0 up 5
+8.0 end
+)";
+    zindle_test::TempDir dir;
+    zindle_test::WriteFile(dir / "p.zs", script);
+    const std::string run = "cd '" + dir.Path().string() + "' && " + zindle_test::ZindleBinary() +
+                            " --headless --seed 1 --script p.zs --wav ";
+    for (const char* outputs : {"plain.wav", "midi.wav --midi p.mid"})
+    {
+        const auto result = zindle_test::RunCommand(run + outputs);
+        ASSERT_EQ(result.status, 0) << result.output;
+    }
+    const std::string plain = zindle_test::ReadFile(dir / "plain.wav");
+    EXPECT_GT(plain.size(), 44u * 1000);
+    EXPECT_TRUE(plain == zindle_test::ReadFile(dir / "midi.wav")) << "byte for byte";
+
+    // The voice did fall silent and wake: its note ended and started again.
+    zindle_test::MidiFile midi;
+    std::string error;
+    ASSERT_TRUE(zindle_test::ReadMidiFile(dir / "p.mid", midi, error)) << error;
+    int noteOns = 0; // after the panel's taps
+    for (const auto& e : midi.trackEvents[0])
+        noteOns += e.Kind() == 0x90 && e.tick > Tick(2.0);
+    EXPECT_EQ(noteOns, 2);
+}

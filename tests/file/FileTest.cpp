@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
 
 namespace
 {
@@ -84,6 +87,22 @@ TEST(File, ResourcesResolveByBareName)
     EXPECT_EQ(File::Open("data/blsaw", true), nullptr) << "the extension is part of the name";
     EXPECT_EQ(File_Bundle::ResolvePath("data/fonts/oldsans18.fnt"),
               (dir / "oldsans18.fnt").string());
+
+    // Only a regular file of at most 64 MiB is a resource; anything else is
+    // left out with one line, once, and a pipe without a writer is not waited on.
+    std::filesystem::create_directory(dir / "folder.png");
+    ASSERT_EQ(mkfifo((dir / "pipe.png").c_str(), 0600), 0);
+    zindle_test::WriteFile(dir / "huge.png", "");
+    std::filesystem::resize_file(dir / "huge.png", (64u << 20) + 1);
+    testing::internal::CaptureStderr();
+    for (const char* path : {"data/folder.png", "data/pipe.png", "data/huge.png", "folder.png"})
+        EXPECT_EQ(File::Open(path, true), nullptr) << path;
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 3) << log;
+    for (const char* line :
+         {"folder.png: Is a directory; left out", "pipe.png: not a regular file; left out",
+          "huge.png: larger than 64 MiB; left out"})
+        EXPECT_NE(log.find(line), std::string::npos) << log;
 }
 
 TEST(File, ReadsExactlyAndReportsTheEnd)

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,9 @@ TEST_F(TouchGlueTest, RotatesPortraitViewPointsIntoLandscapeAndTruncates)
         {"landscape top-left", Landscape, 320.0f, 0.0f, 0, 0},
         {"landscape bottom-right", Landscape, 0.5f, 479.9f, 479, 319},
         {"no renderer answers portrait", nullptr, 10.9f, 20.9f, 10, 20},
+        {"far off the screen: held a million points away", Portrait, 1e30f, -1e30f, 1000000,
+         -1000000},
+        {"not a number", Portrait, std::nanf(""), 7.0f, 0, 7},
     };
     for (const Case& c : cases)
     {

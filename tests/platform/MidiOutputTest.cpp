@@ -235,6 +235,8 @@ TEST(MidiOutput, DrainsTheEncoderIntoTheFileAndEndsSoundingNotes)
     {
         if (block == 3)
             encoder->SetVoiceSource(2, &voice);
+        voice.UpdateBuffer(0, block, 441); // the graph pulls the voice first
+        voice.UpdateBuffer(1, block, 441);
         encoder->ProcessBlock(block, 441);
         output.Update();
     }

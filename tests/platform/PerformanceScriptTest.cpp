@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
+#include <utility>
 
 namespace
 {
@@ -90,14 +92,22 @@ TEST(PerformanceScript, ParsesEveryEventAndItsDefaultLength)
     EXPECT_DOUBLE_EQ(script.GetLastEventTime(), 5.0) << "a slide lasts until it arrives";
     ASSERT_TRUE(script.Parse("1 tap 5 5\n9.0 end\n", "s.zs", error)) << error;
     EXPECT_DOUBLE_EQ(script.GetDefaultSeconds(), 9.0);
+
+    // A byte-order mark may start the file; far-off coordinates are held.
+    ASSERT_TRUE(script.Parse("\xEF\xBB\xBF"
+                             "0 down 1 1e30 -1e300\n",
+                             "s.zs", error))
+        << error;
+    EXPECT_EQ(script.GetEvents()[0].rX, 1e6f);
+    EXPECT_EQ(script.GetEvents()[0].rY, -1e6f);
 }
 
 TEST(PerformanceScript, ErrorsNameFileLineAndProblem)
 {
     struct Case
     {
-        const char* text;
-        const char* error;
+        std::string text;
+        std::string error;
     };
     const Case cases[] = {
         {"0 wiggle 1 2 3\n", "bad.zs:1: unknown event 'wiggle'"},
@@ -117,6 +127,18 @@ TEST(PerformanceScript, ErrorsNameFileLineAndProblem)
         {"0 down 1 0 0\n0 slide 1 5 5 -2\n", "bad.zs:2: '-2' is not a duration in seconds"},
         {"1 end\n2 tap 0 0\n", "bad.zs:2: event after the end"},
         {"0 shot\n", "bad.zs:1: missing arguments (expected: shot <file>)"},
+        {"1e300 end\n",
+         "bad.zs:1: '1e300' is beyond the 86400 seconds (24 hours) a performance may last"},
+        {"0 down 1 0 0\n1 slide 1 5 5 86400\n", "bad.zs:2: a slide of '86400' seconds ends "
+                                                "beyond the 86400 seconds (24 hours) a "
+                                                "performance may last"},
+        // What a message echoes is one visible line of at most 60 characters.
+        {"0 tap 1 1\n1 \xEF\xBB\xBF"
+         "end\n",
+         "bad.zs:2: unknown event '\\u{FEFF}end'"},
+        {"0 \x01\x1B[2J\xC3\xA9\xFF 1\n", "bad.zs:1: unknown event '\\x01\\x1B[2J\xC3\xA9\\xFF'"},
+        {"0 " + std::string(5000, 'x') + "\n",
+         "bad.zs:1: unknown event '" + std::string(60, 'x') + "...'"},
     };
     for (const Case& c : cases)
     {
@@ -128,10 +150,23 @@ TEST(PerformanceScript, ErrorsNameFileLineAndProblem)
         EXPECT_TRUE(script.GetEvents().empty()) << "a bad script yields nothing to play";
     }
 
-    PerformanceScript script;
-    std::string error;
-    EXPECT_FALSE(script.Load("/no/such/script.zs", error));
-    EXPECT_NE(error.find("/no/such/script.zs: cannot read the script"), std::string::npos) << error;
+    // Only a regular file of at most 16 MiB is read (folders and pipes: the
+    // program's own tests).
+    zindle_test::TempDir dir;
+    zindle_test::WriteFile(dir / "huge.zs", "");
+    std::filesystem::resize_file(dir / "huge.zs", PerformanceScript::c_iMaxFileBytes + 1);
+    const std::pair<std::string, std::string> unreadable[] = {
+        {"/no/such/script.zs", "No such file or directory"},
+        {"/dev/zero", "not a regular file"},
+        {(dir / "huge.zs").string(), "larger than 16 MiB"},
+    };
+    for (const auto& [path, reason] : unreadable)
+    {
+        PerformanceScript script;
+        std::string error;
+        EXPECT_FALSE(script.Load(path, error));
+        EXPECT_EQ(error, path + ": cannot read the script: " + reason);
+    }
 }
 
 TEST(ScriptPlayer, PlaysTouchesFrameByFrame)

@@ -29,10 +29,23 @@ constexpr int c_iConfigurationEvents = 29; // RPN 6 on the manager, RPN 0 on fou
 
 // A voice like the theremin: channel 0 pitch in hertz, channel 1 timbre, each
 // playing the runs it was given for every block; counts its Generate calls.
+// Every voice alive is in the graph that MpeEncoderTest::Process pulls.
 class TestVoice : public SoundControlSource
 {
   public:
-    TestVoice() : SoundControlSource(2) {}
+    TestVoice() : SoundControlSource(2) { Graph().push_back(this); }
+    ~TestVoice() override { std::erase(Graph(), this); }
+    static std::vector<TestVoice*>& Graph()
+    {
+        static std::vector<TestVoice*> graph;
+        return graph;
+    }
+    // What the graph does with a voice in a block, before the encoder reads it.
+    void Pull(int stamp, int count)
+    {
+        UpdateBuffer(0, stamp, count);
+        UpdateBuffer(1, stamp, count);
+    }
 
     void Hold(float hz, float timbre)
     {
@@ -132,7 +145,14 @@ class MpeEncoderTest : public ::testing::Test
         EXPECT_EQ(Drain(*encoder).size(), static_cast<size_t>(c_iConfigurationEvents));
         return encoder;
     }
-    void Process(MpeEncoder& encoder, int count) { encoder.ProcessBlock(++m_iStamp, count); }
+    // The graph pulls every voice, then the encoder reads the block.
+    void Process(MpeEncoder& encoder, int count)
+    {
+        ++m_iStamp;
+        for (TestVoice* voice : TestVoice::Graph())
+            voice->Pull(m_iStamp, count);
+        encoder.ProcessBlock(m_iStamp, count);
+    }
 
     // Processes one block of the voice's runs and checks, at the first sample
     // of every pitch and timbre run, that the receiver sounds that pitch within
@@ -489,32 +509,34 @@ TEST_F(MpeEncoderTest, TimbreSendsControllerSeventyFourOnEveryStepOnly)
     EXPECT_TRUE(events.empty());
 }
 
-TEST_F(MpeEncoderTest, ReadsTheRunsTheGraphHearsWithoutGeneratingThemTwice)
+TEST_F(MpeEncoderTest, ReadsOnlyWhatTheGraphPulledAndNeverGenerates)
 {
     auto encoder = MakeEncoder();
     TestVoice voice;
     voice.Hold(220.0f, 0.5f);
     encoder->SetVoiceSource(0, &voice);
 
-    // The graph pulls first: the encoder reads the same block.
-    ++m_iStamp;
-    voice.UpdateBuffer(0, m_iStamp, 256);
-    voice.UpdateBuffer(1, m_iStamp, 256);
+    // The graph pulls both channels: the encoder reads the same block.
+    voice.Pull(++m_iStamp, 256);
     encoder->ProcessBlock(m_iStamp, 256);
-    EXPECT_EQ(voice.m_iGenerateCalls, 2);
-
-    // The encoder first: the graph then reuses what it generated.
-    voice.Hold(0.0f, 0.0f);
-    ++m_iStamp;
+    // The graph pulls nothing (the voice's filter is closed and silent): the
+    // voice sounds nothing, and its note ends at the block's start.
+    encoder->ProcessBlock(++m_iStamp, 256);
+    EXPECT_EQ(voice.m_iGenerateCalls, 2) << "reading never generates";
+    // The pitch alone wakes the voice, with the timbre it had.
+    voice.Hold(330.0f, 0.9f);
+    voice.UpdateBuffer(0, ++m_iStamp, 256);
     encoder->ProcessBlock(m_iStamp, 256);
-    voice.UpdateBuffer(0, m_iStamp, 256);
-    voice.UpdateBuffer(1, m_iStamp, 256);
-    EXPECT_EQ(voice.m_iGenerateCalls, 4);
+    EXPECT_EQ(voice.m_iGenerateCalls, 3);
 
     const std::vector<MidiEvent> events = Drain(*encoder);
-    ASSERT_EQ(events.size(), 4u);
+    ASSERT_EQ(events.size(), 7u);
     EXPECT_EQ(events[3].Status(), 0x80);
     EXPECT_EQ(events[3].iSampleTime, 256);
+    EXPECT_EQ(events[5].pBytes[1], 74);
+    EXPECT_EQ(events[5].pBytes[2], 64); // 0.5, held
+    EXPECT_EQ(events[6].Status(), 0x90);
+    EXPECT_EQ(events[6].iSampleTime, 512);
 }
 
 TEST_F(MpeEncoderTest, RemovedVoicesAndTheEndOfPlayingReleaseEveryNote)
@@ -783,6 +805,8 @@ TEST(MpeEncoderThread, AudioThreadProducesMainThreadDrainsNothingLostOrReordered
         for (int b = 0; b < c_iBlocks; ++b)
         {
             setBlock(voices, b);
+            for (TestVoice& voice : voices)
+                voice.Pull(b + 1, 256);
             reference.ProcessBlock(b + 1, 256);
             while (reference.Drain(&e, 1) == 1)
                 expected.push_back(e);
@@ -811,6 +835,8 @@ TEST(MpeEncoderThread, AudioThreadProducesMainThreadDrainsNothingLostOrReordered
                 while (expectedAfterBlock[b] - drained.load() > 1000 && before > drained.load())
                     std::this_thread::yield();
                 setBlock(voices, b);
+                for (TestVoice& voice : voices)
+                    voice.Pull(b + 1, 256);
                 encoder.ProcessBlock(b + 1, 256);
             }
             done.store(true);

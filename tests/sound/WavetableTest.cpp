@@ -1,5 +1,6 @@
 // The saw table: the shipped resource file must be exactly what the program
-// computes, and a missing, short or damaged file falls back to the computation.
+// computes, and a missing, short, damaged or implausible file falls back to
+// the computation.
 #include "file/File_Bundle.h"
 #include "sound/SoundSource_BLSaw.h"
 #include "support/TestSupport.h"
@@ -87,7 +88,7 @@ TEST(Wavetable, ComputedTableStartsAtZeroAndItsGuardHoldsOnePeriodSum)
     EXPECT_NEAR(peak, 0.7 * std::numbers::pi / 2.0 * 1024.0 / 2.0, 30.0);
 }
 
-TEST(Wavetable, MissingShortOrDamagedFileFallsBackToTheComputation)
+TEST(Wavetable, MissingShortDamagedOrImplausibleFileFallsBackToTheComputation)
 {
     const Table computed = Computed();
     TempDir dir;
@@ -105,6 +106,11 @@ TEST(Wavetable, MissingShortOrDamagedFileFallsBackToTheComputation)
         Table damaged = computed;
         damaged[700] = std::nanf("");
         WriteFile(dir / "blsaw.dat", Bytes(damaged, 2048));
+        ExpectBitwiseEqual(BuiltFrom(dir.Path().string()), computed);
+    }
+    {
+        SCOPED_TRACE("huge finite values: no saw sums to them, and the guard would overflow");
+        WriteFile(dir / "blsaw.dat", Bytes(Table(2048, 3e38f), 2048));
         ExpectBitwiseEqual(BuiltFrom(dir.Path().string()), computed);
     }
     {
