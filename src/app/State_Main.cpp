@@ -13,7 +13,6 @@
 #include "scene/Node_Robot.h"
 #include "scene/Node_Sprite.h"
 #include "scene/PanelControl.h"
-#include "sound/MpeEncoder.h"
 #include "sound/SoundManager.h"
 #include "sound/Synth_FourVoice.h"
 
@@ -178,8 +177,6 @@ void State_Main::BuildSynth()
         SoundControl_Theremin* theremin = m_pSynth->GetTheremin(i);
         m_pRobot->AddTheremin(theremin);
         m_pBackdrop->AddTheremin(theremin);
-        if (MpeEncoder* mpe = MpeEncoder::GetInstance())
-            mpe->SetVoiceSource(i, theremin);
     }
 
     // The sliders' start positions; the echo's reach the sound now, the
@@ -461,9 +458,6 @@ void State_Main::Exit()
         sound->StopStream();
         sound->SetStreamSource(nullptr);
     }
-    if (MpeEncoder* mpe = MpeEncoder::GetInstance())
-        for (int i = 0; i < c_iVoices && m_pSynth; ++i)
-            mpe->SetVoiceSource(i, nullptr);
     ReleaseNode(m_pRoot);
     DeleteObject(m_pMainCamera);
     ReleaseNode(m_pBackdrop);

@@ -1,5 +1,6 @@
 #include "platform/Host.h"
 
+#include "app/State_Main.h"
 #include "app/Timer.h"
 #include "app/ZindleApp.h"
 #include "file/File_Bundle.h"
@@ -15,6 +16,7 @@
 #include "platform/View_SDL.h"
 #include "platform/WavWriter.h"
 #include "platform/Window_SDL.h"
+#include "sound/SoundControl_Theremin.h"
 
 #include <SDL.h>
 
@@ -211,6 +213,19 @@ class HeadlessSound
     std::vector<int16_t> m_block;
 };
 
+// MIDI out hears the voices once the main state has built them (the first
+// frame), and stops before they go.
+void AttachMidi(ZindleApp& app, MidiOutput& midi)
+{
+    State_Main* state = app.GetMainState();
+    if (!state || !midi.IsOpen())
+        return;
+    SoundControlSource* voices[State_Main::c_iVoices];
+    for (int i = 0; i < State_Main::c_iVoices; ++i)
+        voices[i] = state->GetTheremin(i);
+    midi.Attach(SoundManager::GetInstance(), voices, State_Main::c_iVoices);
+}
+
 // Loads --script; false after reporting a bad script (exit status 2).
 bool LoadScript(const HostOptions& options, PerformanceScript& script)
 {
@@ -348,6 +363,8 @@ int Host::RunHeadless(const HostOptions& options)
             SetVirtualTick(static_cast<uint64_t>(frame + 1));
             NotifyFrame(frame);
             app.Update();
+            if (frame == 0)
+                AttachMidi(app, midi);
             // Touches due at the frame's own time arrive between its update and its drawing.
             player.LiftTaps(target);
             player.PlayUntil(frameSample, target);
@@ -369,6 +386,7 @@ int Host::RunHeadless(const HostOptions& options)
             status = 1;
         if (sound)
             samplesPulled = sound->GetSamplesPulled();
+        midi.Detach();
         app.Shutdown();
     }
     Timer::SetClock(nullptr, 0.0);
@@ -437,8 +455,10 @@ int Host::RunLive(const HostOptions& options)
             {
                 // A frame more than one interval late starts the count afresh.
                 lastFrame = now - frameDue > s_rFrameInterval ? now : frameDue;
-                NotifyFrame(frame++);
+                NotifyFrame(frame);
                 app.Update();
+                if (frame++ == 0)
+                    AttachMidi(app, midi);
                 player.LiftTaps(target);
                 playScript(now);
                 app.Render();
@@ -489,6 +509,7 @@ int Host::RunLive(const HostOptions& options)
                 std::fprintf(stderr, "zindle: warning: %zu captured samples were dropped\n",
                              sound->CaptureDropped());
         }
+        midi.Detach();
         app.Shutdown();
     }
 

@@ -34,8 +34,28 @@ MidiOutput::MidiOutput() = default;
 MidiOutput::~MidiOutput()
 {
     StopSender();
-    if (MpeEncoder::GetInstance() == m_pEncoder.get())
-        MpeEncoder::SetInstance(nullptr);
+}
+
+void MidiOutput::Attach(SoundManager* sound, SoundControlSource* const* voices, int count)
+{
+    if (!m_pEncoder)
+        return;
+    for (int i = 0; i < MpeEncoder::c_iVoices; ++i)
+        m_pEncoder->SetVoiceSource(i, voices && i < count ? voices[i] : nullptr);
+    m_pSound = sound;
+    if (m_pSound)
+        m_pSound->SetBlockListener(m_pEncoder.get());
+}
+
+void MidiOutput::Detach()
+{
+    if (!m_pEncoder)
+        return;
+    if (m_pSound)
+        m_pSound->SetBlockListener(nullptr);
+    m_pSound = nullptr;
+    for (int i = 0; i < MpeEncoder::c_iVoices; ++i)
+        m_pEncoder->SetVoiceSource(i, nullptr);
 }
 
 bool MidiOutput::SequencerAvailable()
@@ -60,7 +80,6 @@ bool MidiOutput::Open(const HostOptions& options, std::string& error)
     m_events.resize(c_iDrainChunk);
     if (options.bMidiOut)
         OpenLive(options.sMidiOutPort);
-    MpeEncoder::SetInstance(m_pEncoder.get());
     if (!options.bHeadless)
     {
         m_bSending.store(true);
@@ -171,8 +190,6 @@ bool MidiOutput::Close(int64_t endSampleTime, std::string& error)
         return true;
     m_pEncoder->EndNotes();
     DrainToOutputs();
-    if (MpeEncoder::GetInstance() == m_pEncoder.get())
-        MpeEncoder::SetInstance(nullptr);
     if (const size_t dropped = m_pEncoder->GetDropped(); dropped > 0)
         Warn(std::to_string(dropped) + " MIDI events were dropped (the queue was full)");
     m_pPort.reset();

@@ -19,6 +19,7 @@
 #include <vector>
 
 class RtMidiOut;
+class SoundManager;
 
 class MidiOutput
 {
@@ -32,18 +33,23 @@ class MidiOutput
     MidiOutput(const MidiOutput&) = delete;
     MidiOutput& operator=(const MidiOutput&) = delete;
 
-    // Does nothing unless the options ask for MIDI. Otherwise makes the encoder
-    // (and installs it as MpeEncoder's instance), opens the file and the live
-    // port. Without a sequencer the live port is off after one warning line on
-    // stderr; only a file that cannot be written fails (false, with the reason).
+    // Does nothing unless the options ask for MIDI. Otherwise makes the encoder,
+    // opens the file and the live port. Without a sequencer the live port is off after one warning
+    // line on stderr; only a file that cannot be written fails (false, with the reason).
     bool Open(const HostOptions& options, std::string& error);
+
+    // Once the synth is built: the encoder listens to the sound manager's
+    // blocks and reads the voices' theremins (null: stops reading them). Main
+    // thread; Detach before the voices or the manager go.
+    void Attach(SoundManager* sound, SoundControlSource* const* voices, int count);
+    void Detach();
 
     // Main thread, once per frame: drains the encoder's queue to the outputs
     // (unless the live sender thread does it).
     void Update();
 
-    // After the stream stopped: ends the sounding notes, drains, finishes the
-    // file (its track ends at endSampleTime) and uninstalls the encoder.
+    // After the stream stopped: ends the sounding notes, drains and finishes the
+    // file (its track ends at endSampleTime).
     bool Close(int64_t endSampleTime, std::string& error);
 
     bool IsOpen() const { return m_pEncoder != nullptr; }
@@ -65,6 +71,7 @@ class MidiOutput
     void StopSender();
 
     std::unique_ptr<MpeEncoder> m_pEncoder;
+    SoundManager* m_pSound = nullptr; // the manager the encoder listens to
     std::unique_ptr<RtMidiOut> m_pPort;
     MidiFileWriter m_file;
     std::vector<MidiEvent> m_events;

@@ -6,8 +6,6 @@
 #include <climits>
 #include <cmath>
 
-std::atomic<MpeEncoder*> MpeEncoder::s_pInstance{nullptr};
-
 namespace
 {
 constexpr int c_iNoteOff = 0x80;

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "sound/MidiEvent.h"
+#include "sound/SoundBlockListener.h"
 #include "sound/SpscRing.h"
 
 #include <atomic>
@@ -19,7 +20,7 @@
 
 class SoundControlSource;
 
-class MpeEncoder
+class MpeEncoder : public SoundBlockListener
 {
   public:
     static constexpr int c_iVoices = 4;
@@ -55,6 +56,8 @@ class MpeEncoder
     // voice's runs for the block stamped `start` and queues the events. Events
     // at a run's first sample are stamped with that sample's time.
     void ProcessBlock(int start, int count);
+    // As the sound manager's block listener: the same, for every block it pulls.
+    void BlockPulled(int stamp, int count) override { ProcessBlock(stamp, count); }
 
     // Ends every sounding note at the current sample time. Producer side: call
     // it only while no block is being processed (after the stream stopped).
@@ -68,14 +71,6 @@ class MpeEncoder
     int GetBendRange() const { return m_iBendRange; }
     // Samples processed so far (producer side).
     int64_t GetSampleTime() const { return m_iSampleTime; }
-
-    // The encoder the sound engine feeds, or null. Set on the main thread
-    // before the stream starts; cleared after it stops.
-    static MpeEncoder* GetInstance() { return s_pInstance.load(std::memory_order_acquire); }
-    static void SetInstance(MpeEncoder* encoder)
-    {
-        s_pInstance.store(encoder, std::memory_order_release);
-    }
 
     // A frequency as a fractional MIDI note number (69 is 440 Hz).
     static double FrequencyToNote(double hz);
@@ -110,6 +105,4 @@ class MpeEncoder
     Voice m_voices[c_iVoices];
     int64_t m_iSampleTime = 0;
     SpscRing<MidiEvent> m_queue;
-
-    static std::atomic<MpeEncoder*> s_pInstance;
 };

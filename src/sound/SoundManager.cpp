@@ -1,7 +1,6 @@
 #include "sound/SoundManager.h"
 
 #include "sound/DenormalGuard.h"
-#include "sound/MpeEncoder.h"
 #include "sound/SoundBlockListener.h"
 #include "sound/SoundStreamSource.h"
 
@@ -62,10 +61,8 @@ const float* SoundManager::PullBlock(int count)
     // Every node is sized for the largest block: a longer one is not pulled.
     const bool produced = root && count <= c_iMaxBlockSamples &&
                           root->Generate(0, stamp, m_pBlockBuffer.get(), count) != 0;
-    // What the voices played in this block, for MIDI out: every block, silent
-    // ones included, so its clock is the output's sample index.
-    if (MpeEncoder* mpe = MpeEncoder::GetInstance())
-        mpe->ProcessBlock(stamp, count);
+    // Whoever listens (MIDI out reads what the voices played): every block,
+    // silent ones included, so its clock is the output's sample index.
     if (SoundBlockListener* listener = m_pBlockListener.load(std::memory_order_acquire))
         listener->BlockPulled(stamp, count);
     // Wrap explicitly: a signed overflow would be undefined after ~2^31 blocks.

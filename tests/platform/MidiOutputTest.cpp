@@ -227,8 +227,8 @@ TEST(MidiOutput, DrainsTheEncoderIntoTheFileAndEndsSoundingNotes)
     ASSERT_TRUE(output.Open(options, error)) << error;
     ASSERT_TRUE(output.IsOpen());
     EXPECT_FALSE(output.IsLive());
-    MpeEncoder* encoder = MpeEncoder::GetInstance();
-    ASSERT_EQ(encoder, output.GetEncoder());
+    MpeEncoder* encoder = output.GetEncoder();
+    ASSERT_NE(encoder, nullptr);
 
     HeldVoice voice(466.16f, 0.5f); // A#4 and a bit
     for (int block = 1; block <= 10; ++block)
@@ -241,7 +241,6 @@ TEST(MidiOutput, DrainsTheEncoderIntoTheFileAndEndsSoundingNotes)
         output.Update();
     }
     ASSERT_TRUE(output.Close(44100, error)) << error;
-    EXPECT_EQ(MpeEncoder::GetInstance(), nullptr);
     EXPECT_EQ(output.GetEventsSent(), 29 + 4);
 
     MidiFile file;
@@ -264,7 +263,7 @@ TEST(MidiOutput, MakesNothingWhenNoMidiIsAskedFor)
     std::string error;
     ASSERT_TRUE(output.Open(HostOptions(), error));
     EXPECT_FALSE(output.IsOpen());
-    EXPECT_EQ(MpeEncoder::GetInstance(), nullptr);
+    EXPECT_EQ(output.GetEncoder(), nullptr);
     output.Update();
     EXPECT_TRUE(output.Close(0, error));
 }
