@@ -145,7 +145,8 @@ class SoundControl_Theremin : public SoundControlSource, public TouchListener
 
     Camera_2D* m_pCamera = nullptr;
 
-    // Shared by every voice.
+    // Shared by every voice and set at run time, whatever their prefixes say
+    // (the names are the instrument's own).
     static std::atomic<int> c_iCorrectionSamples;
     static std::atomic<float> m_rMinOctave;
     static std::atomic<float> m_rMaxOctave;
