@@ -1,8 +1,11 @@
 #include "support/TestSupport.h"
 
 #include "platform/Host.h"
+#include "input/TouchManager.h"
+#include "sound/SoundControl_Theremin.h"
 #include "sound/SoundManager.h"
 
+#include <png.h>
 #include <sndfile.h>
 
 #include <algorithm>
@@ -58,9 +61,42 @@ std::string ReadFile(const fs::path& path)
 
 fs::path TestDataDir()
 {
-    const fs::path dir = ZINDLE_TESTDATA_DIR;
-    std::error_code error;
-    return fs::is_directory(dir, error) ? dir : fs::path();
+    return ZINDLE_TESTDATA_DIR;
+}
+
+bool ReadPng(const fs::path& path, Image& image)
+{
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&png, path.c_str()))
+        return false;
+    png.format = PNG_FORMAT_RGBA;
+    image.width = static_cast<int>(png.width);
+    image.height = static_cast<int>(png.height);
+    image.rgba.resize(PNG_IMAGE_SIZE(png));
+    return png_image_finish_read(&png, nullptr, image.rgba.data(), 0, nullptr) != 0;
+}
+
+double PitchAt(double x, bool fingertip)
+{
+    using Theremin = SoundControl_Theremin;
+    const double low = Theremin::GetMinOctave();
+    const double high = Theremin::GetMaxOctave();
+    const double at = fingertip ? x + TouchManager::c_iOffsetX : x;
+    return Theremin::c_rLowC * std::pow(2.0, low + (high - low) * at / 480.0);
+}
+
+Played PlayScript(const TempDir& dir, const std::string& script, const std::string& extra)
+{
+    WriteFile(dir / "play.zs", script);
+    Played run;
+    const ProcessResult result = RunCommand(ZindleBinary() + " --headless --seed 7 --script '" +
+                                            (dir / "play.zs").string() + "' --wav '" +
+                                            (dir / "play.wav").string() + "' " + extra);
+    run.status = result.status;
+    run.output = result.output;
+    ReadWav(dir / "play.wav", run.wav);
+    return run;
 }
 
 fs::path SourceDataDir()

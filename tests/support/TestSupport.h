@@ -27,7 +27,8 @@ class TempDir
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 std::string ReadFile(const std::filesystem::path& path);
 
-// The shared test data folder (../shared/testdata), or empty when it is absent.
+// The test data that comes with the tests (tests/data: PngSuite, PVR files,
+// BMFont files, golden sound), each with its licence.
 std::filesystem::path TestDataDir();
 // The source tree's data/ folder.
 std::filesystem::path SourceDataDir();
@@ -44,6 +45,25 @@ struct WavFile
 // Reads a WAV file with libsndfile; false when it cannot be read.
 bool ReadWav(const std::filesystem::path& path, WavFile& wav);
 
+// An image read with libpng as 8-bit RGBA, top row first.
+struct Image
+{
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgba;
+    const uint8_t* At(int x, int y) const
+    {
+        return &rgba[(static_cast<size_t>(y) * static_cast<size_t>(width) + x) * 4];
+    }
+};
+// False when the file is not a PNG libpng can read.
+bool ReadPng(const std::filesystem::path& path, Image& image);
+
+// The pitch the instrument plays at landscape x (0 .. 480) in its current octave
+// window, from the theremin's own window; a fingertip (touch screen, script)
+// plays 5 points right of where it lands.
+double PitchAt(double x, bool fingertip);
+
 struct ProcessResult
 {
     int status = -1;
@@ -51,6 +71,16 @@ struct ProcessResult
 };
 // Runs a command through the shell and captures its output.
 ProcessResult RunCommand(const std::string& command);
+
+// The real program playing a script headless (seed 7): its exit status, its
+// messages and the WAV it wrote (play.wav in the folder, beside play.zs).
+struct Played
+{
+    int status = -1;
+    std::string output;
+    WavFile wav;
+};
+Played PlayScript(const TempDir& dir, const std::string& script, const std::string& extra = "");
 
 // Starts the headless sound manager (the offline one) for the current test and
 // shuts it down at the end of the scope.
