@@ -21,14 +21,15 @@ using zindle_test::RelativePower;
 
 namespace
 {
+using zindle_test::Image;
+using zindle_test::Played;
+using zindle_test::ReadPng;
 constexpr double c_rRate = 44100.0;
 
-// The pitch a finger at landscape x plays in the default octave window
-// (octave -1.125 to 4.125 above 65.41 Hz across the full 480-point width). The
-// touch manager moves every touch 5 points to the right.
+// The pitch a script's finger at landscape x plays in the default window.
 double PredictedPitch(double x)
 {
-    return 65.406395 * std::pow(2.0, -1.125 + 5.25 * (x + 5.0) / 480.0);
+    return zindle_test::PitchAt(x, true);
 }
 
 size_t At(double seconds)
@@ -36,28 +37,10 @@ size_t At(double seconds)
     return static_cast<size_t>(seconds * c_rRate);
 }
 
-struct Played
-{
-    int status = -1;
-    std::string output;
-    zindle_test::WavFile wav;
-};
-
-// Plays a script headless with a fixed seed and reads the WAV back.
 Played Play(const zindle_test::TempDir& dir, const std::string& script,
             const std::string& extra = "")
 {
-    const fs::path scriptPath = dir / "play.zs";
-    zindle_test::WriteFile(scriptPath, script);
-    Played run;
-    // A program that would wait forever (on a pipe) fails instead.
-    const auto result = zindle_test::RunCommand(
-        "timeout 120 " + zindle_test::ZindleBinary() + " --headless --seed 7 --script '" +
-        scriptPath.string() + "' --wav '" + (dir / "play.wav").string() + "' " + extra);
-    run.status = result.status;
-    run.output = result.output;
-    zindle_test::ReadWav(dir / "play.wav", run.wav);
-    return run;
+    return zindle_test::PlayScript(dir, script, extra);
 }
 
 // Taps that open the panel (a double tap on the corner) at time t.
@@ -85,30 +68,6 @@ double ChooseMode(std::string& script, int mode)
         script += Tap(t, 449, 50); // mode ">"
     script += Tap(t, 440, 280);    // "Close"
     return t + 0.7;
-}
-
-struct Image
-{
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> rgba;
-    const uint8_t* At(int x, int y) const
-    {
-        return &rgba[(static_cast<size_t>(y) * width + x) * 4];
-    }
-};
-
-bool ReadPng(const fs::path& path, Image& image)
-{
-    png_image png{};
-    png.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&png, path.c_str()))
-        return false;
-    png.format = PNG_FORMAT_RGBA;
-    image.width = static_cast<int>(png.width);
-    image.height = static_cast<int>(png.height);
-    image.rgba.resize(PNG_IMAGE_SIZE(png));
-    return png_image_finish_read(&png, nullptr, image.rgba.data(), 0, nullptr) != 0;
 }
 
 // Mean absolute difference of two images over a rectangle.
@@ -226,20 +185,25 @@ TEST(Instrument, SnapLandsOnEnabledSemitones)
     }
 }
 
-TEST(Instrument, DoubleTapOpensThePanelAndCloseShutsIt)
+TEST(Instrument, ThePanelTheHintAndTheNoteGridShowInScreenshots)
 {
+    // One performance: three missed double taps (the hint), then the panel
+    // opened, "Scale  >", "Note Grid", "Back", "Close".
     zindle_test::TempDir dir;
-    const std::string script = "0.0 shot first.png\n" + OpenPanel(0.5) + "1.5 shot open.png\n" +
-                               Tap(2.0, 440, 280) /* "Close" */ + "3.0 shot closed.png\n";
+    const std::string script = "0.0 shot first.png\n" + Tap(0.1, 455, 295) + Tap(1.1, 455, 295) +
+                               Tap(2.1, 455, 295) + "3.0 shot hint.png\n" + OpenPanel(6.0) +
+                               "7.0 shot open.png\n" + Tap(7.2, 398, 200) + Tap(7.9, 398, 107) +
+                               Tap(8.5, 398, 280) + Tap(9.2, 440, 280) + "10.0 shot grid.png\n";
     const Played run = Play(dir, script);
     ASSERT_EQ(run.status, 0) << run.output;
-
-    Image first, open, closed;
+    Image first, hint, open, grid;
     ASSERT_TRUE(ReadPng(dir / "first.png", first));
+    ASSERT_TRUE(ReadPng(dir / "hint.png", hint));
     ASSERT_TRUE(ReadPng(dir / "open.png", open));
-    ASSERT_TRUE(ReadPng(dir / "closed.png", closed));
+    ASSERT_TRUE(ReadPng(dir / "grid.png", grid));
     ASSERT_EQ(open.width, 480);
     ASSERT_EQ(open.height, 320);
+    EXPECT_GT(Difference(first, hint, 200, 285, 430, 305), 15.0) << "the hint beside the corner";
     // The separator: a black line two points wide where the scene ends (480 - 165).
     for (int y = 0; y < 320; y += 7)
         for (int x = 315; x < 317; ++x)
@@ -247,57 +211,20 @@ TEST(Instrument, DoubleTapOpensThePanelAndCloseShutsIt)
             const uint8_t* p = open.At(x, y);
             ASSERT_LT(p[0] + p[1] + p[2], 30) << x << "," << y;
         }
-    EXPECT_GT(Difference(first, open, 320, 0, 480, 320), 20.0)
-        << "the panel strip covers the right";
-    EXPECT_LT(Difference(first, closed, 320, 0, 480, 260),
-              Difference(first, open, 320, 0, 480, 260) / 3)
-        << "closed again, the scene is back";
-}
-
-TEST(Instrument, HintAppearsAfterThreeSingleTaps)
-{
-    zindle_test::TempDir dir;
-    const Played quiet = Play(dir, "3.5 shot none.png\n");
-    ASSERT_EQ(quiet.status, 0) << quiet.output;
-    const Played taps = Play(dir, Tap(0.0, 455, 295) + Tap(1.0, 455, 295) + Tap(2.0, 455, 295) +
-                                      "3.5 shot hint.png\n");
-    ASSERT_EQ(taps.status, 0) << taps.output;
-    Image none, hint;
-    ASSERT_TRUE(ReadPng(dir / "none.png", none));
-    ASSERT_TRUE(ReadPng(dir / "hint.png", hint));
-    EXPECT_GT(Difference(none, hint, 200, 285, 430, 305), 15.0) << "the hint beside the corner";
-    EXPECT_LT(Difference(none, hint, 0, 0, 480, 200), 15.0) << "the rest of the scene as before";
-}
-
-TEST(Instrument, NoteGridShowsOnTheSurface)
-{
-    zindle_test::TempDir dir;
-    std::string common = OpenPanel(0.0) + Tap(0.8, 398, 200); // "Scale  >"
-    const Played plain =
-        Play(dir, common + Tap(2.1, 398, 280) + Tap(2.8, 440, 280) + "3.6 shot plain.png\n");
-    ASSERT_EQ(plain.status, 0) << plain.output;
-    const Played grid = Play(dir, common + Tap(1.5, 398, 107) + Tap(2.1, 398, 280) +
-                                      Tap(2.8, 440, 280) + "3.6 shot grid.png\n");
-    ASSERT_EQ(grid.status, 0) << grid.output;
-    Image a, b;
-    ASSERT_TRUE(ReadPng(dir / "plain.png", a));
-    ASSERT_TRUE(ReadPng(dir / "grid.png", b));
-    // Vertical lines: count columns that changed over the whole height.
-    int changed = 0;
+    EXPECT_GT(Difference(first, open, 320, 0, 480, 320), 20.0) << "the panel covers the right";
+    // Closed again, the scene is back, with a vertical line for each enabled
+    // note across the octave window.
+    EXPECT_LT(Difference(first, grid, 320, 0, 480, 260), Difference(first, open, 320, 0, 480, 260));
+    auto bright = [](const uint8_t* p) { return p[0] > 200 && p[1] > 200 && p[2] > 120; };
+    int lines = 0;
     for (int x = 0; x < 480; ++x)
     {
         int rows = 0;
         for (int y = 0; y < 320; y += 4)
-        {
-            const uint8_t* p = a.At(x, y);
-            const uint8_t* q = b.At(x, y);
-            if (std::abs(p[0] - q[0]) + std::abs(p[1] - q[1]) + std::abs(p[2] - q[2]) > 30)
-                ++rows;
-        }
-        if (rows > 60)
-            ++changed;
+            rows += bright(grid.At(x, y)) && !bright(first.At(x, y)) ? 1 : 0;
+        lines += rows > 60 ? 1 : 0;
     }
-    EXPECT_GE(changed, 20) << "a line for each enabled note across the octave window";
+    EXPECT_GE(lines, 20);
 }
 
 TEST(Instrument, EveryEventSoundsFromItsOwnSample)

@@ -18,7 +18,7 @@ constexpr double c_rBendRange = 48.0; // semitones either side
 
 double PredictedPitch(double x)
 {
-    return 65.406395 * std::pow(2.0, -1.125 + 5.25 * (x + 5.0) / 480.0);
+    return zindle_test::PitchAt(x, true);
 }
 
 double Cents(double a, double b)
@@ -171,7 +171,7 @@ TEST(MidiProgram, FourFingersUseChannelsTwoToFiveAndAFifthSendsNothing)
     EXPECT_NEAR(Cents(StateAt(p.events, Tick(1.8)).at(4).Pitch(), PredictedPitch(420)), 0.0, 1.0);
 }
 
-TEST(MidiProgram, TheSoundIsTheSameWithAndWithoutMidi)
+TEST(MidiProgram, TheSoundIsTheSameWithAndWithoutMidiAndTheFileRepeats)
 {
     // "PWM" with its Cutoff slider dragged shut while a finger plays: the
     // closed filter stops pulling the voice, which falls silent, moves
@@ -199,7 +199,7 @@ TEST(MidiProgram, TheSoundIsTheSameWithAndWithoutMidi)
     zindle_test::WriteFile(dir / "p.zs", script);
     const std::string run = "cd '" + dir.Path().string() + "' && " + zindle_test::ZindleBinary() +
                             " --headless --seed 1 --script p.zs --wav ";
-    for (const char* outputs : {"plain.wav", "midi.wav --midi p.mid"})
+    for (const char* outputs : {"plain.wav", "midi.wav --midi p.mid", "again.wav --midi q.mid"})
     {
         const auto result = zindle_test::RunCommand(run + outputs);
         ASSERT_EQ(result.status, 0) << result.output;
@@ -207,6 +207,8 @@ TEST(MidiProgram, TheSoundIsTheSameWithAndWithoutMidi)
     const std::string plain = zindle_test::ReadFile(dir / "plain.wav");
     EXPECT_GT(plain.size(), 44u * 1000);
     EXPECT_TRUE(plain == zindle_test::ReadFile(dir / "midi.wav")) << "byte for byte";
+    EXPECT_TRUE(zindle_test::ReadFile(dir / "p.mid") == zindle_test::ReadFile(dir / "q.mid"))
+        << "the same performance, the same MIDI file";
 
     // The voice did fall silent and wake: its note ended and started again.
     zindle_test::MidiFile midi;
