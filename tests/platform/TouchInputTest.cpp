@@ -86,53 +86,19 @@ TEST(TouchInputMapping, WindowPointsReachPortraitViewPointsThroughTheLetterbox)
         float landscapeX, landscapeY;
         bool inside;
     };
+    // clang-format off
     const Case cases[] = {
         {"default window, top-left", {960, 640, 960, 640}, 0.0f, 0.0f, 0.0f, 0.0f, true},
         {"default window, centre", {960, 640, 960, 640}, 480.0f, 320.0f, 240.0f, 160.0f, true},
-        {"default window, near bottom-right",
-         {960, 640, 960, 640},
-         958.0f,
-         638.0f,
-         479.0f,
-         319.0f,
-         true},
-        {"HiDPI: drawable twice the window",
-         {960, 640, 1920, 1280},
-         240.0f,
-         160.0f,
-         120.0f,
-         80.0f,
-         true},
-        {"wide window: bars left and right",
-         {1000, 500, 1000, 500},
-         125.0f,
-         0.0f,
-         0.0f,
-         0.0f,
-         true},
-        {"wide window, in the left bar",
-         {1000, 500, 1000, 500},
-         62.5f,
-         250.0f,
-         -40.0f,
-         160.0f,
-         false},
-        {"tall window: bars above and below",
-         {480, 720, 480, 720},
-         240.0f,
-         240.0f,
-         240.0f,
-         40.0f,
-         true},
-        {"tall window, below the picture",
-         {480, 720, 480, 720},
-         240.0f,
-         600.0f,
-         240.0f,
-         400.0f,
-         false},
+        {"near bottom-right", {960, 640, 960, 640}, 958.0f, 638.0f, 479.0f, 319.0f, true},
+        {"HiDPI: drawable twice the window", {960, 640, 1920, 1280}, 240.0f, 160.0f, 120.0f, 80.0f, true},
+        {"wide window: bars left and right", {1000, 500, 1000, 500}, 125.0f, 0.0f, 0.0f, 0.0f, true},
+        {"wide window, in the left bar", {1000, 500, 1000, 500}, 62.5f, 250.0f, -40.0f, 160.0f, false},
+        {"tall window: bars above and below", {480, 720, 480, 720}, 240.0f, 240.0f, 240.0f, 40.0f, true},
+        {"tall window, below the picture", {480, 720, 480, 720}, 240.0f, 600.0f, 240.0f, 400.0f, false},
         {"native size", {480, 320, 480, 320}, 100.5f, 50.25f, 100.5f, 50.25f, true},
     };
+    // clang-format on
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.name);
@@ -264,6 +230,80 @@ TEST(TouchInputLive, TheWindowRoutesMouseAndFingersToTheTouchManager)
         EXPECT_EQ(logger.log[1].id, 1);
         ExpectEvent(logger.log[2], "ended", 0, 240, 160);
         EXPECT_EQ(logger.log[3].what, "ended");
+    }
+    TouchManager::Shutdown();
+}
+
+TEST(HeldFingers, TheRightButtonPutsDownMovesAndLiftsFingersThatStay)
+{
+    // Headless, the window's points are landscape points.
+    TouchManager::Startup();
+    {
+        Window_SDL window(true, false);
+        LandscapeRenderer renderer(&window);
+        Logger logger;
+        auto button = [&](Uint32 type, Uint8 which, int x, int y)
+        { window.HandleEvent(MouseButton(type, x, y, which)); };
+        auto rightClick = [&](int x, int y)
+        {
+            button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, x, y);
+            button(SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT, x, y);
+        };
+        auto key = [&](SDL_Keycode sym)
+        {
+            SDL_Event e{};
+            e.type = SDL_KEYDOWN;
+            e.key.keysym.sym = sym;
+            window.HandleEvent(e);
+        };
+        TouchInput_SDL& input = window.GetTouchInput();
+        rightClick(100, 100);
+        rightClick(300, 100);
+        rightClick(113, 100); // 13 points from the first: another finger
+        ASSERT_EQ(logger.log.size(), 3u);
+        ExpectEvent(logger.log[0], "began", 0, 100, 100);
+        EXPECT_EQ(input.GetHeldCount(), 3);
+        TouchInput_SDL::Finger fingers[TouchInput_SDL::c_iMaxContacts];
+        ASSERT_EQ(input.GetFingers(fingers, TouchInput_SDL::c_iMaxContacts), 3);
+        EXPECT_TRUE(fingers[0].held);
+        EXPECT_FLOAT_EQ(fingers[0].landscapeX, 100.0f);
+
+        // A click within 12 points lifts exactly that finger, where it was held.
+        rightClick(100, 100 - 12);
+        ExpectEvent(logger.log.back(), "ended", 0, 100, 100);
+        EXPECT_EQ(input.GetHeldCount(), 2);
+        // A right drag from a held finger moves it, and it stays down.
+        button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 305, 104);
+        window.HandleEvent(MouseMotion(350, 120, SDL_BUTTON_RMASK));
+        window.HandleEvent(MouseMotion(400, 160, SDL_BUTTON_RMASK));
+        button(SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT, 400, 160);
+        window.HandleEvent(MouseMotion(250, 250, 0)); // hovering moves nothing
+        ExpectEvent(logger.log.back(), "moved", 1, 400, 160);
+        EXPECT_EQ(input.GetHeldCount(), 2);
+        // The left button stays one ordinary finger beside them.
+        button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 115, 102);
+        EXPECT_EQ(input.GetContactCount(), 3);
+        // Escape lifts the held fingers, Space every finger.
+        key(SDLK_ESCAPE);
+        EXPECT_EQ(input.GetHeldCount(), 0);
+        EXPECT_EQ(input.GetContactCount(), 1);
+        rightClick(50, 50);
+        key(SDLK_SPACE);
+        EXPECT_EQ(input.GetContactCount(), 0);
+        EXPECT_EQ(TouchManager::GetInstance()->GetActiveTouchCount(), 0);
+
+        // No more than the touch table's twelve fingers, the mouse's included.
+        for (int i = 0; i < 14; ++i)
+            rightClick(20 + 30 * i, 200);
+        EXPECT_EQ(input.GetContactCount(), TouchManager::c_iMaxTouches);
+        const size_t calls = logger.log.size();
+        button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 200, 250);
+        EXPECT_EQ(logger.log.size(), calls) << "the mouse too waits";
+        rightClick(20, 200); // lifts one: a place is free again
+        rightClick(20 + 30 * 13, 200);
+        EXPECT_EQ(input.GetContactCount(), TouchManager::c_iMaxTouches);
+        EXPECT_EQ(logger.log.back().what, "began");
+        key(SDLK_SPACE);
     }
     TouchManager::Shutdown();
 }
