@@ -48,6 +48,10 @@ bool Run(png_structp png, png_infop info, Job* job)
         return false;
     png_set_read_fn(png, &job->source, ReadFromMemory);
     png_set_user_limits(png, PNGImage::c_iMaxSide, PNGImage::c_iMaxSide);
+    // A chunk may claim gigabytes in its length field: libpng would make room
+    // for it before finding the file too short.
+    png_set_chunk_malloc_max(png, PNGImage::c_iMaxChunkBytes);
+    png_set_benign_errors(png, 0); // libpng only warns of a chunk too large, by default
     png_read_info(png, info);
 
     png_uint_32 width = 0, height = 0;

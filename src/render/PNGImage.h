@@ -32,6 +32,8 @@ class PNGImage
 
     // Sides beyond this are refused rather than decoded.
     static constexpr int c_iMaxSide = 8192;
+    // No chunk's data is given more room than this (8 MiB).
+    static constexpr size_t c_iMaxChunkBytes = size_t(8) << 20;
 
   private:
     std::vector<uint8_t> m_rgba;
