@@ -1,363 +1,239 @@
-// The drifting decals: placements that keep clear of each other, the waiting
-// decals that retry, the fade over a life, the eight image rectangles, real
-// frames of them, and a missing texture.
+// The drifting decals: placements that keep clear of each other, waiting
+// decals that retry, the fade over a life, all eight images in real frames,
+// and a missing sheet.
+#include "SceneFixture.h"
+
 #include "scene/Node_Decals.h"
 #include "scene/Node_SpriteBatch.h"
-
-#include "SceneContentFixture.h"
-
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <set>
-#include <vector>
 
-using zindle_test::SceneContentTest;
+using namespace zindle_test;
+using Decals = Node_Decals;
 
 namespace
 {
-// Texture size of the test's decal sheet.
-constexpr int c_iSheetW = 256;
-constexpr int c_iSheetH = 128;
-
-// Green of image i on the sheet; red is 255 and blue 100 for every image.
-int ImageGreen(int i)
+int Green(int image) // on the test's sheet, where red is 255 and blue 100 for every image
 {
-    return 20 + 25 * i;
+    return 20 + 25 * image;
 }
 
-class DecalsTest : public SceneContentTest
+class DecalsTest : public SceneTest
 {
   protected:
     void TearDown() override
     {
-        for (Node_Decals* decals : m_made)
+        for (Decals* decals : m_made)
             decals->Release();
     }
-
-    // The eight rectangles filled with their colours; transparent elsewhere.
-    void WriteSheet()
+    // A 256 x 128 sheet: the eight rectangles filled with their colours, clear elsewhere.
+    Decals& Make(unsigned seed, bool sheet = true)
     {
-        std::vector<uint8_t> rgba(static_cast<size_t>(c_iSheetW) * c_iSheetH * 4, 0);
-        for (int i = 0; i < Node_Decals::c_iImageCount; ++i)
-        {
-            const Node_Decals::Image& image = Node_Decals::c_Images[i];
-            for (int y = static_cast<int>(image.first.y); y < image.opposite.y; ++y)
-            {
-                for (int x = static_cast<int>(image.first.x); x < image.opposite.x; ++x)
-                {
-                    uint8_t* p = &rgba[(static_cast<size_t>(y) * c_iSheetW + x) * 4];
-                    p[0] = 255;
-                    p[1] = static_cast<uint8_t>(ImageGreen(i));
-                    p[2] = 100;
-                    p[3] = 255;
-                }
-            }
-        }
-        zindle_test::WritePNG(m_dir / "decals.png", c_iSheetW, c_iSheetH, 6, rgba);
-    }
-
-    Node_Decals& Make(unsigned seed)
-    {
+        std::vector<uint8_t> rgba(256 * 128 * 4, 0);
+        for (int i = 0; i < Decals::c_iImageCount; ++i)
+            for (int y = int(Decals::c_Images[i].first.y); y < Decals::c_Images[i].opposite.y; ++y)
+                for (int x = int(Decals::c_Images[i].first.x); x < Decals::c_Images[i].opposite.x;
+                     ++x)
+                    for (int c = 0; c < 4; ++c)
+                        rgba[(size_t(y) * 256 + x) * 4 + c] =
+                            uint8_t(std::array{255, Green(i), 100, 255}[c]);
+        if (sheet)
+            WritePNG(m_dir / "decals.png", 256, 128, 6, rgba);
         std::srand(seed);
-        m_made.push_back(new Node_Decals());
+        m_made.push_back(new Decals());
         return *m_made.back();
     }
-
-    static const Node_SpriteBatch::SpriteInfo& Sprite(const Node_Decals& decals, int k)
+    static bool Shown(const Decals& decals, int k) { return decals.GetBatch()->GetVisible(k); }
+    static unsigned Colour(const Decals& decals, int k)
     {
-        return *decals.GetBatch()->GetSprite(k);
+        return decals.GetBatch()->GetSprite(k)->colour;
     }
-
-    // The image a decal shows, from its texture rectangle; -1 if none matches.
-    static int ImageOf(const Node_Decals& decals, int k)
+    // The image a decal shows, from its texture rectangle; -1 when none matches.
+    static int ImageOf(const Decals& decals, int k)
     {
-        const Node_SpriteBatch::SpriteInfo& sprite = Sprite(decals, k);
-        for (int i = 0; i < Node_Decals::c_iImageCount; ++i)
-        {
-            const Node_Decals::Image& image = Node_Decals::c_Images[i];
-            if (std::fabs(sprite.uvMin.x * c_iSheetW - image.first.x) < 1e-3f &&
-                std::fabs(sprite.uvMin.y * c_iSheetH - image.first.y) < 1e-3f &&
-                std::fabs(sprite.uvMax.x * c_iSheetW - image.opposite.x) < 1e-3f &&
-                std::fabs(sprite.uvMax.y * c_iSheetH - image.opposite.y) < 1e-3f)
+        const Node_SpriteBatch::SpriteInfo& s = *decals.GetBatch()->GetSprite(k);
+        for (int i = 0; i < Decals::c_iImageCount; ++i)
+            if (std::fabs(s.uvMin.x * 256 - Decals::c_Images[i].first.x) < 1e-3f &&
+                std::fabs(s.uvMin.y * 128 - Decals::c_Images[i].first.y) < 1e-3f &&
+                std::fabs(s.uvMax.x * 256 - Decals::c_Images[i].opposite.x) < 1e-3f)
                 return i;
-        }
         return -1;
     }
-
-    // Checks that every decal is either alive and shown or waiting and hidden,
-    // and that no two shown decals are crowded.
-    static void ExpectClearOfEachOther(const Node_Decals& decals)
+    // Every decal is shown on a whole point of the screen during its life, or
+    // hidden and waiting, and no two shown ones are crowded.
+    static void ExpectClearOfEachOther(const Decals& decals)
     {
-        for (int k = 0; k < Node_Decals::c_iDecalCount; ++k)
+        for (int k = 0; k < Decals::c_iDecalCount; ++k)
         {
-            SCOPED_TRACE(testing::Message() << "decal " << k);
-            const Node_Decals::Decal& decal = decals.GetDecal(k);
-            const bool shown = decals.GetBatch()->GetVisible(k);
-            if (!shown)
-            {
-                EXPECT_EQ(decal.age, 1.0f);
+            const Decals::Decal& d = decals.GetDecal(k);
+            EXPECT_TRUE(Shown(decals, k) ? d.age >= 0.0f && d.age < 1.0f : d.age == 1.0f) << k;
+            if (!Shown(decals, k))
                 continue;
-            }
-            EXPECT_GE(decal.age, 0.0f);
-            EXPECT_LT(decal.age, 1.0f);
-            EXPECT_GE(decal.position.x, 0.0f);
-            EXPECT_LT(decal.position.x, 480.0f);
-            EXPECT_GE(decal.position.y, 0.0f);
-            EXPECT_LT(decal.position.y, 320.0f);
-            // Placed on whole points.
-            EXPECT_EQ(Sprite(decals, k).position.x, std::trunc(decal.position.x));
-            for (int i = 0; i < k; ++i)
-            {
-                if (!decals.GetBatch()->GetVisible(i))
-                    continue;
-                const Node_Decals::Decal& other = decals.GetDecal(i);
-                // 1 / d^2 < 0.0008 for every pair: d > 35.36 points.
-                EXPECT_GT(std::hypot(decal.position.x - other.position.x,
-                                     decal.position.y - other.position.y),
-                          35.35f)
-                    << "and decal " << i;
-            }
+            EXPECT_TRUE(d.position.x >= 0 && d.position.x < 480 && d.position.y >= 0 &&
+                        d.position.y < 320);
+            EXPECT_EQ(decals.GetBatch()->GetSprite(k)->position.x, std::trunc(d.position.x)) << k;
+            for (int i = 0; i < k; ++i) // 1 / d^2 < 0.0008 for every pair: d > 35.36 points
+                EXPECT_TRUE(!Shown(decals, i) ||
+                            std::hypot(d.position.x - decals.GetDecal(i).position.x,
+                                       d.position.y - decals.GetDecal(i).position.y) > 35.35f)
+                    << k << " and " << i;
         }
     }
 
-    std::vector<Node_Decals*> m_made;
+    std::vector<Decals*> m_made;
 };
 } // namespace
 
-TEST_F(DecalsTest, FirstPlacementsCountOnlyDecalsAlreadyPlaced)
+TEST_F(DecalsTest, FirstPlacementsCountOnlyDecalsAlreadyPlacedAndWaitingOnesRetry)
 {
-    WriteSheet();
-    int hidden = 0;
-    // Many layouts: some put early decals near the corner where records not
-    // yet placed would sit if they counted.
+    int waiting = 0;
     for (unsigned seed = 1; seed <= 40; ++seed)
     {
         SCOPED_TRACE(testing::Message() << "seed " << seed);
-        Node_Decals& decals = Make(seed);
+        const Decals& decals = Make(seed);
         ASSERT_NE(decals.GetBatch(), nullptr);
-        for (int k = 0; k < Node_Decals::c_iDecalCount; ++k)
+        for (int k = 0; k < Decals::c_iDecalCount; ++k)
         {
-            SCOPED_TRACE(testing::Message() << "decal " << k);
-            const Node_Decals::Decal& decal = decals.GetDecal(k);
+            const Decals::Decal& d = decals.GetDecal(k);
             float crowding = 0.0f;
             for (int i = 0; i < k; ++i)
-            {
-                if (!decals.GetBatch()->GetVisible(i))
-                    continue;
-                const float dx = decal.position.x - decals.GetDecal(i).position.x;
-                const float dy = decal.position.y - decals.GetDecal(i).position.y;
-                crowding += 1.0f / (dx * dx + dy * dy);
-            }
-            ASSERT_EQ(decals.GetBatch()->GetVisible(k), crowding < 0.0008f) << crowding;
-            if (!decals.GetBatch()->GetVisible(k))
-            {
-                // Waiting, with no life drawn yet: the next frame retries it.
-                ++hidden;
-                EXPECT_EQ(decal.age, 1.0f);
-                EXPECT_EQ(decal.rate, 0.0f);
-            }
-            else
-            {
-                // Started at a random point of its life, an 8-bit fraction.
-                EXPECT_EQ(decal.age * 256.0f, std::floor(decal.age * 256.0f));
-                EXPECT_GE(decal.rate, 0.1f);
-                EXPECT_LT(decal.rate, 0.3f);
-            }
+                crowding +=
+                    Shown(decals, i)
+                        ? 1.0f / float(std::pow(d.position.x - decals.GetDecal(i).position.x, 2) +
+                                       std::pow(d.position.y - decals.GetDecal(i).position.y, 2))
+                        : 0.0f;
+            ASSERT_EQ(Shown(decals, k), crowding < Decals::c_rCrowdingLimit) << k;
+            // Waiting with no life drawn yet, or started at a random 8-bit point of a life.
+            waiting += !Shown(decals, k);
+            EXPECT_TRUE(Shown(decals, k) ? d.age * 256.0f == std::floor(d.age * 256.0f) &&
+                                               d.rate >= 0.1f && d.rate < 0.3f
+                                         : d.rate == 0.0f)
+                << k << ": age " << d.age << ", rate " << d.rate;
         }
         ExpectClearOfEachOther(decals);
     }
-    EXPECT_GT(hidden, 0);
+    EXPECT_GT(waiting, 0);
 
-    Node_Decals& decals = Make(4);
-    // The same seed gives the same layout.
-    Node_Decals& again = Make(4);
-    for (int k = 0; k < Node_Decals::c_iDecalCount; ++k)
+    // The same seed gives the same layout; every waiting decal tries a new spot next frame.
+    Decals& decals = Make(4);
+    const Decals& again = Make(4);
+    std::vector<std::pair<Vector2f, bool>> before;
+    for (int k = 0; k < Decals::c_iDecalCount; ++k)
     {
-        EXPECT_EQ(again.GetDecal(k).position.x, decals.GetDecal(k).position.x);
-        EXPECT_EQ(again.GetDecal(k).age, decals.GetDecal(k).age);
+        EXPECT_EQ(std::pair(again.GetDecal(k).position.x, again.GetDecal(k).age),
+                  std::pair(decals.GetDecal(k).position.x, decals.GetDecal(k).age));
+        before.push_back({decals.GetDecal(k).position, !Shown(decals, k)});
     }
-
-    // Every waiting decal tries a new spot at the next frame.
-    std::vector<Vector2f> before;
-    for (int k = 0; k < Node_Decals::c_iDecalCount; ++k)
-        before.push_back(decals.GetDecal(k).position);
-    std::vector<bool> wasHidden;
-    for (int k = 0; k < Node_Decals::c_iDecalCount; ++k)
-        wasHidden.push_back(!decals.GetBatch()->GetVisible(k));
     decals.Update(0.05f);
-    for (int k = 0; k < Node_Decals::c_iDecalCount; ++k)
-    {
-        if (!wasHidden[k])
-            continue;
-        SCOPED_TRACE(k);
-        const Vector2f& now = decals.GetDecal(k).position;
-        EXPECT_TRUE(now.x != before[k].x || now.y != before[k].y);
-    }
+    for (int k = 0; k < Decals::c_iDecalCount; ++k)
+        EXPECT_TRUE(!before[k].second || decals.GetDecal(k).position.x != before[k].first.x ||
+                    decals.GetDecal(k).position.y != before[k].first.y);
     ExpectClearOfEachOther(decals);
 }
 
-TEST_F(DecalsTest, DecalsStayClearOfEachOtherOverManyLives)
+TEST_F(DecalsTest, DecalsStayClearOfEachOtherOverManyLivesAndShowEveryImage)
 {
-    WriteSheet();
-    Node_Decals& decals = Make(11);
-    int retriesThatLanded = 0;
-    int placements = 0;
+    Decals& decals = Make(11);
+    int placements = 0, retriesThatLanded = 0;
     std::set<int> images;
-    std::vector<bool> hidden(Node_Decals::c_iDecalCount);
-    std::vector<float> ages(Node_Decals::c_iDecalCount);
-    // 100 s: every decal lives and dies several times.
-    for (int frame = 0; frame < 2000; ++frame)
+    for (int frame = 0; frame < 2000 && !HasFailure(); ++frame) // 100 s: many lives each
     {
-        for (int k = 0; k < Node_Decals::c_iDecalCount; ++k)
-        {
-            hidden[k] = !decals.GetBatch()->GetVisible(k);
-            ages[k] = decals.GetDecal(k).age;
-        }
+        std::vector<std::pair<bool, float>> before;
+        for (int k = 0; k < Decals::c_iDecalCount; ++k)
+            before.push_back({Shown(decals, k), decals.GetDecal(k).age});
         decals.Update(0.05f);
+        SCOPED_TRACE(frame);
         ExpectClearOfEachOther(decals);
-        for (int k = 0; k < Node_Decals::c_iDecalCount; ++k)
+        for (int k = 0; k < Decals::c_iDecalCount; ++k)
         {
-            const bool shown = decals.GetBatch()->GetVisible(k);
-            if (shown && decals.GetDecal(k).age < ages[k])
-            {
-                ++placements;
-                EXPECT_EQ(decals.GetDecal(k).age, 0.0f);
-                const int image = ImageOf(decals, k);
-                EXPECT_GE(image, 0);
-                images.insert(image);
-                retriesThatLanded += hidden[k];
-            }
+            if (!Shown(decals, k) || decals.GetDecal(k).age >= before[k].second)
+                continue;
+            ++placements; // a new life begins at age 0, with one of the images
+            EXPECT_EQ(decals.GetDecal(k).age, 0.0f);
+            images.insert(ImageOf(decals, k));
+            retriesThatLanded += !before[k].first;
         }
-        if (HasFailure())
-            FAIL() << "at frame " << frame;
     }
     EXPECT_GT(placements, 100);
     EXPECT_GT(retriesThatLanded, 0);
-    EXPECT_EQ(images.size(), 8u);
+    EXPECT_EQ(images, (std::set<int>{0, 1, 2, 3, 4, 5, 6, 7}));
 }
 
-TEST_F(DecalsTest, BrightnessFadesInHoldsAndFadesOut)
+TEST_F(DecalsTest, BrightnessFadesInHoldsAndFadesOutInRealFrames)
 {
-    WriteSheet();
-    Node_Decals& decals = Make(21);
-    int k = -1;
-    for (int i = 0; i < Node_Decals::c_iDecalCount && k < 0; ++i)
-    {
-        if (decals.GetBatch()->GetVisible(i) && decals.GetDecal(i).age < 0.15f)
-            k = i;
-    }
-    ASSERT_GE(k, 0) << "this seed starts no decal early in its life: pick another";
+    Decals& decals = Make(21);
+    int k = 0;
+    while (k < Decals::c_iDecalCount && !(Shown(decals, k) && decals.GetDecal(k).age < 0.15f))
+        ++k;
+    ASSERT_LT(k, Decals::c_iDecalCount) << "this seed starts no decal early in its life";
     const float rate = decals.GetDecal(k).rate;
-    const auto advanceTo = [&](float age)
+    const auto at = [&](float age)
     {
         decals.Update((age - decals.GetDecal(k).age) / rate);
-        ASSERT_NEAR(decals.GetDecal(k).age, age, 1e-5f);
-        ASSERT_TRUE(decals.GetBatch()->GetVisible(k));
+        EXPECT_NEAR(decals.GetDecal(k).age, age, 1e-5f);
+        EXPECT_TRUE(Shown(decals, k));
+        return Colour(decals, k); // red, green, blue and alpha all carry it
     };
-    // Red, green, blue and alpha all carry the brightness: 70 % at its peak.
-    const auto bytes = [&] { return Sprite(decals, k).colour; };
-    advanceTo(0.15f);
-    EXPECT_EQ(bytes(), 0x59595959u); // (int)(0.5 x 0.7 x 255) = 89
-    advanceTo(0.3f);
-    EXPECT_GE(bytes() & 255, 177u);
-    advanceTo(0.5f);
-    EXPECT_EQ(bytes(), 0xB2B2B2B2u); // 178
-    DrawFrame(&decals);
-    const Vector2f& at = decals.GetDecal(k).position;
-    const zindle_test::Pixel centre =
-        m_gl.LandscapePixel(static_cast<int>(at.x), static_cast<int>(at.y));
+    EXPECT_EQ(at(0.15f), 0x59595959u); // 0.5 x 0.7 x 255 = 89
+    EXPECT_GE(at(0.3f) & 255, 177u);
+    EXPECT_EQ(at(0.5f), 0xB2B2B2B2u); // 70 % at the peak: 178
     // The sheet's colour scaled by 178 / 255 over the black background.
-    EXPECT_NEAR(centre.r, 178, 2);
-    EXPECT_NEAR(centre.g, ImageGreen(ImageOf(decals, k)) * 178 / 255, 2);
-    EXPECT_NEAR(centre.b, 100 * 178 / 255, 2);
-    advanceTo(0.85f);
-    EXPECT_EQ(bytes(), 0x59595959u);
-    advanceTo(0.99f);
-    EXPECT_LE(bytes() & 255, 6u);
-    // The end of a life: gone, and tried elsewhere.
-    decals.Update(0.02f / rate);
-    const float age = decals.GetDecal(k).age;
-    EXPECT_TRUE(age == 0.0f || age == 1.0f) << age;
-    EXPECT_EQ(bytes() & 255, 0u);
+    const Pixel centre =
+        Draw(&decals).At(int(decals.GetDecal(k).position.x), int(decals.GetDecal(k).position.y));
+    EXPECT_TRUE(Near(centre, 178, Green(ImageOf(decals, k)) * 178 / 255, 100 * 178 / 255));
+    EXPECT_EQ(at(0.85f), 0x59595959u);
+    EXPECT_LE(at(0.99f) & 255, 6u);
+    decals.Update(0.02f / rate); // the end of a life: gone, and tried elsewhere
+    EXPECT_TRUE(decals.GetDecal(k).age == 0.0f || decals.GetDecal(k).age == 1.0f);
+    EXPECT_EQ(Colour(decals, k) & 255, 0u);
 }
 
 TEST_F(DecalsTest, FrameShowsEachDecalCentredOnItsSpot)
 {
-    WriteSheet();
-    Node_Decals& decals = Make(8);
+    Decals& decals = Make(8);
     decals.Update(0.05f);
-    DrawFrame(&decals);
-    const std::vector<uint8_t> frame = m_gl.ReadLandscape();
-    const auto at = [&](int x, int y)
-    {
-        const size_t i = (static_cast<size_t>(y) * 480 + x) * 4;
-        return std::array<int, 3>{frame[i], frame[i + 1], frame[i + 2]};
-    };
+    const Frame frame = Draw(&decals);
     int checked = 0;
-    for (int k = 0; k < Node_Decals::c_iDecalCount; ++k)
+    for (int k = 0; k < Decals::c_iDecalCount; ++k)
     {
-        if (!decals.GetBatch()->GetVisible(k))
-            continue;
-        SCOPED_TRACE(testing::Message() << "decal " << k);
-        const int image = ImageOf(decals, k);
-        ASSERT_GE(image, 0);
-        const unsigned v = Sprite(decals, k).colour & 255;
-        if (v < 40)
-            continue; // too faint to tell colours apart
-        const int x = static_cast<int>(decals.GetDecal(k).position.x);
-        const int y = static_cast<int>(decals.GetDecal(k).position.y);
-        const auto centre = at(x, y);
-        EXPECT_NEAR(centre[0], static_cast<int>(255 * v / 255), 2);
-        EXPECT_NEAR(centre[1], static_cast<int>(ImageGreen(image) * v / 255), 2);
+        const int v = int(Colour(decals, k) & 255), image = ImageOf(decals, k);
+        if (!Shown(decals, k) || v < 40)
+            continue; // hidden, or too faint to tell colours apart
+        const int x = int(decals.GetDecal(k).position.x), y = int(decals.GetDecal(k).position.y);
+        EXPECT_NEAR(frame.At(x, y).r, v, 2) << k;
+        EXPECT_NEAR(frame.At(x, y).g, Green(image) * v / 255, 2) << k;
         ++checked;
-        // Centred: the image reaches half its size to each side (where no
-        // neighbour's image could reach).
+        // Where no neighbour's image could reach: half the image to each side.
         bool alone = true;
-        for (int i = 0; i < Node_Decals::c_iDecalCount; ++i)
-        {
-            const Vector2f& other = decals.GetDecal(i).position;
-            if (i != k && decals.GetBatch()->GetVisible(i) &&
-                std::hypot(other.x - x, other.y - y) < 90.0f)
-                alone = false;
-        }
-        if (!alone)
-            continue;
-        const Node_Decals::Image& rect = Node_Decals::c_Images[image];
-        const int half = static_cast<int>((rect.opposite.x - rect.first.x) / 2.0f);
-        if (x - half - 2 >= 0)
-        {
-            EXPECT_EQ(at(x - half - 2, y)[2], 0);
-        }
-        if (x - half + 2 >= 0)
-        {
-            EXPECT_GT(at(x - half + 2, y)[2], 0);
-        }
-        if (x + half + 2 < 480)
-        {
-            EXPECT_EQ(at(x + half + 2, y)[2], 0);
-        }
+        for (int i = 0; i < Decals::c_iDecalCount; ++i)
+            alone = alone && (i == k || !Shown(decals, i) ||
+                              std::hypot(decals.GetDecal(i).position.x - x,
+                                         decals.GetDecal(i).position.y - y) >= 90);
+        const int half =
+            int((Decals::c_Images[image].opposite.x - Decals::c_Images[image].first.x) / 2);
+        EXPECT_TRUE(!alone || x - half - 2 < 0 || frame.At(x - half - 2, y).b == 0) << k;
+        EXPECT_TRUE(!alone || x - half + 2 < 0 || frame.At(x - half + 2, y).b > 0) << k;
+        EXPECT_TRUE(!alone || x + half + 2 >= 480 || frame.At(x + half + 2, y).b == 0) << k;
     }
     EXPECT_GE(checked, 5);
 }
 
 TEST_F(DecalsTest, MissingOrBrokenSheetLeavesTheBatchOut)
 {
-    for (bool broken : {false, true})
+    for (const bool broken : {false, true})
     {
         SCOPED_TRACE(broken ? "broken sheet" : "no sheet");
         if (broken)
-            zindle_test::WriteFile(m_dir / "decals.png", "not an image");
-        Node_Decals& decals = Make(1);
+            WriteFile(m_dir / "decals.png", "not an image");
+        Decals& decals = Make(1, false);
         EXPECT_EQ(decals.GetBatch(), nullptr);
         EXPECT_EQ(decals.GetChildren(), nullptr);
         for (int frame = 0; frame < 100; ++frame)
             decals.Update(0.05f);
         decals.Reposition(3);
-        DrawFrame(&decals, 0x00102030);
-        const zindle_test::Pixel p = m_gl.LandscapePixel(240, 160);
-        EXPECT_EQ(p.r, 0x10);
-        EXPECT_EQ(p.b, 0x30);
+        const Pixel p = Draw(&decals, 0x102030).At(240, 160);
+        EXPECT_EQ(std::tuple(p.r, p.g, p.b), std::tuple(0x10, 0x20, 0x30));
     }
 }

@@ -1,15 +1,11 @@
-// Fonts and text drawn with OpenGL ES: fonts shared by path and refused whole
-// when malformed, glyph placement for each justification with kerning and
-// spaces, and glyph arrays that grow but never draw stale glyphs.
-#include "SceneTestSupport.h"
-#include "TestFont.h"
+// Fonts and text drawn with OpenGL ES: glyph placement for each justification
+// with kerning and spaces, rebuilt text that leaves nothing stale, tints, fonts
+// shared by path and refused whole when malformed, and the program's own font.
+#include "SceneFixture.h"
 
 #include "render/Texture.h"
 #include "scene/Font.h"
 #include "scene/Node_Text.h"
-#include "scene/Node_Text_GL.h"
-
-#include <filesystem>
 
 using namespace zindle_test;
 
@@ -31,9 +27,8 @@ class TextTest : public SceneTest
         if (m_pText)
             m_pText->Release();
         EXPECT_TRUE(Font::m_FontList.empty());
+        EXPECT_EQ(LiveTextures(), 0);
     }
-
-    Node_Text_GL& GL() { return *static_cast<Node_Text_GL*>(m_pText); }
 
     Node_Text* m_pText = nullptr;
 };
@@ -41,235 +36,139 @@ class TextTest : public SceneTest
 
 TEST_F(TextTest, JustificationMovesThePenByTheKernedWidth)
 {
-    struct Case
+    // "AV" measures 8 - 2 + 8 = 14; "B" measures 9 and draws 1 right of its pen
+    // and 2 below it.
+    const struct
     {
         const char* text;
         int justify;
-        int redStart, greenStart, blueStart; // -1: not drawn
-    };
-    // "AV" measures 8 - 2 + 8 = 14; "B" measures 9 and draws 1 right of its pen.
-    const Case cases[] = {
+        int red, green, blue; // where each colour starts on row 105; -1: not drawn
+    } cases[] = {
         {"AV", Node_Text::c_iJustifyLeft, 100, 106, -1},
         {"AV", Node_Text::c_iJustifyCentre, 93, 99, -1},
         {"AV", Node_Text::c_iJustifyRight, 86, 92, -1},
         {"B", Node_Text::c_iJustifyCentre, -1, -1, 97},
         {"B", Node_Text::c_iJustifyRight, -1, -1, 92},
         {"VA", Node_Text::c_iJustifyLeft, 108, 100, -1},     // no pair for V then A
-        {"A A", Node_Text::c_iJustifyLeft, 100, -1, -1},     // the space adds 5
         {"A\xC1V", Node_Text::c_iJustifyLeft, 100, 108, -1}, // codes above 127 draw nothing
     };
     m_pText->SetPos(100, 100);
-    for (const Case& c : cases)
+    for (const auto& c : cases)
     {
-        SCOPED_TRACE(std::string(c.text) + " justify " + std::to_string(c.justify));
+        SCOPED_TRACE(std::string(c.text) + " justified " + std::to_string(c.justify));
         m_pText->SetText(c.text);
         m_pText->SetJustify(c.justify);
         const Frame frame = Draw(m_pText);
-        if (c.redStart >= 0)
+        EXPECT_EQ(frame.Row(105, IsRed).first, c.red);
+        EXPECT_EQ(frame.Row(105, IsGreen).first, c.green);
+        EXPECT_EQ(frame.Row(105, IsBlue).first, c.blue);
+        if (c.blue >= 0)
         {
-            EXPECT_EQ(frame.RowExtent(105, IsRed).first, c.redStart);
-        }
-        if (c.greenStart >= 0)
-            EXPECT_EQ(frame.RowExtent(105, IsGreen).first, c.greenStart);
-        else
-            EXPECT_EQ(frame.RowExtent(105, IsGreen).first, -1);
-        if (c.blueStart >= 0)
-        {
-            EXPECT_EQ(frame.RowExtent(105, IsBlue), std::make_pair(c.blueStart, c.blueStart + 6));
-            EXPECT_EQ(frame.ColumnExtent(c.blueStart + 2, IsBlue), std::make_pair(102, 112));
+            EXPECT_EQ(frame.Row(105, IsBlue).second, c.blue + 6);
+            EXPECT_EQ(frame.Column(c.blue + 2, IsBlue), std::pair(102, 112));
         }
     }
-    // The second A of "A A" after 8 + 5.
+    // A space adds its 5: the second A of "A A" starts at 100 + 8 + 5.
     m_pText->SetJustify(Node_Text::c_iJustifyLeft);
     m_pText->SetText("A A");
-    EXPECT_EQ(Draw(m_pText).RowExtent(105, IsRed), std::make_pair(100, 119));
-    EXPECT_FALSE(IsRed(Draw(m_pText).At(110, 105)));
+    const Frame frame = Draw(m_pText);
+    EXPECT_EQ(frame.Row(105, IsRed), std::pair(100, 119));
+    EXPECT_FALSE(IsRed(frame.At(110, 105)));
 }
 
-TEST_F(TextTest, GlyphArraysGrowOnlyAndEveryRebuildStartsAfresh)
+TEST_F(TextTest, NewTextLeavesNothingOfTheOldAndTheColourTintsTheGlyphs)
 {
     m_pText->SetPos(50, 50);
     m_pText->SetText("AVBAV");
-    Frame frame = Draw(m_pText);
-    EXPECT_EQ(GL().GetGlyphCapacity(), 5);
-    EXPECT_EQ(GL().GetIndexCount(), 30);
-    EXPECT_EQ(frame.RowExtent(55, IsGreen).second, 50 + 6 + 8 + 9 + 6 + 6);
-
-    m_pText->SetText("ABV");
-    frame = Draw(m_pText);
-    EXPECT_EQ(GL().GetGlyphCapacity(), 5);
-    EXPECT_EQ(GL().GetIndexCount(), 18);
-    // Only three glyphs: nothing is left of the old fourth and fifth.
-    EXPECT_EQ(frame.RowExtent(55, IsLit), std::make_pair(50, 50 + 8 + 9 + 6));
-
+    EXPECT_EQ(Draw(m_pText).Row(55, IsGreen).second, 50 + 6 + 8 + 9 + 6 + 6);
+    m_pText->SetText("ABV"); // shorter: the fourth and fifth glyphs are gone
+    EXPECT_EQ(Draw(m_pText).Row(55, IsLit), std::pair(50, 50 + 8 + 9 + 6));
     m_pText->SetText("");
     EXPECT_EQ(Draw(m_pText).Count(IsLit), 0);
-    EXPECT_EQ(GL().GetIndexCount(), 0);
-    m_pText->SetText("A");
-    EXPECT_GT(Draw(m_pText).Count(IsRed), 0);
-    m_pText->SetText(nullptr);
-    EXPECT_EQ(Draw(m_pText).Count(IsLit), 0);
-    EXPECT_EQ(GL().GetGlyphCapacity(), 5);
-}
-
-TEST_F(TextTest, SameTextStaysCleanAndLongerTextGetsAnExactBuffer)
-{
-    m_pText->SetText("AV");
-    EXPECT_EQ(m_pText->GetBufferSize(), 3);
-    Draw(m_pText);
-    EXPECT_FALSE(m_pText->IsDirty());
-    m_pText->SetText("AV");
-    EXPECT_FALSE(m_pText->IsDirty());
-    m_pText->SetText("A");
-    EXPECT_TRUE(m_pText->IsDirty());
-    EXPECT_EQ(m_pText->GetBufferSize(), 3); // shorter texts reuse the buffer
-    m_pText->SetText("AVAVA");
-    EXPECT_EQ(m_pText->GetBufferSize(), 6);
-    EXPECT_STREQ(m_pText->GetText(), "AVAVA");
-
-    Draw(m_pText);
-    for (int step = 0; step < 3; ++step)
-    {
-        SCOPED_TRACE(step);
-        if (step == 0)
-            m_pText->SetColor(m_pText->GetColor());
-        else if (step == 1)
-            m_pText->SetPos(m_pText->GetX(), m_pText->GetY());
-        else
-            m_pText->SetJustify(m_pText->GetJustify());
-        EXPECT_FALSE(m_pText->IsDirty());
-    }
-}
-
-TEST_F(TextTest, ColourModulatesTheGlyphs)
-{
     m_pText->SetText("AB");
-    m_pText->SetPos(10, 10);
-    m_pText->SetColor(0xFF00FF00); // green tint: red glyph goes black, blue glyph too
-    Frame frame = Draw(m_pText);
-    EXPECT_EQ(frame.Count(IsLit), 0);
+    m_pText->SetColor(0xFF00FF00); // a green tint: the red and blue glyphs go black
+    EXPECT_EQ(Draw(m_pText).Count(IsLit), 0);
     m_pText->SetColor(0xFFFFFFFF);
-    frame = Draw(m_pText);
+    const Frame frame = Draw(m_pText);
     EXPECT_EQ(frame.Count(IsRed), 60);
     EXPECT_EQ(frame.Count(IsBlue), 60);
+    m_pText->SetText(nullptr);
+    EXPECT_EQ(Draw(m_pText).Count(IsLit), 0);
 }
 
-TEST_F(TextTest, FontsAreSharedByPathAndReloadedAfterTheLastRelease)
+TEST_F(TextTest, FontsAreSharedByPathAndLoadedAfreshAfterTheLastRelease)
 {
     Font* held = m_pText->GetFont();
-    EXPECT_EQ(held->GetRefCount(), 1);
-    EXPECT_STREQ(held->GetName(), "data/fonts/test.fnt");
     EXPECT_STREQ(held->GetTexture()->GetFilename(), "data/fonts/glyphs.png");
-    EXPECT_EQ(held->GetHeight(), 12);
-    EXPECT_EQ(held->GetSpaceWidth(), 5);
-    EXPECT_EQ(held->GetCharacter('A')->GetKerning('V'), -2);
-    EXPECT_EQ(held->GetCharacter(256), nullptr);
-
     Font* again = Font::Load("data/fonts/test.fnt");
     EXPECT_EQ(again, held);
-    EXPECT_EQ(held->GetRefCount(), 2);
-    m_pText->SetFont("data/fonts/test.fnt"); // the same font: still one reference from the node
+    m_pText->SetFont("data/fonts/test.fnt"); // the same font: no second reference
     EXPECT_EQ(held->GetRefCount(), 2);
     again->Release();
-
     // Another path naming the same file is another font.
     Font* other = Font::Load("test.fnt");
     ASSERT_NE(other, nullptr);
     EXPECT_NE(other, held);
-    EXPECT_EQ(Font::m_FontList.size(), 2u);
     other->Release();
 
-    // A failed load leaves the node without a font; it then draws nothing.
+    // A failed load leaves the node without a font: it draws nothing.
     m_pText->SetText("AV");
     m_pText->SetFont("data/fonts/missing.fnt");
     EXPECT_EQ(m_pText->GetFont(), nullptr);
     EXPECT_TRUE(Font::m_FontList.empty());
-    EXPECT_EQ(LiveTextures(), 0);
     EXPECT_EQ(Draw(m_pText).Count(IsLit), 0);
-
     m_pText->SetFont("data/fonts/test.fnt");
-    ASSERT_NE(m_pText->GetFont(), nullptr);
     EXPECT_GT(Draw(m_pText).Count(IsRed), 0);
 }
 
-TEST_F(TextTest, MalformedDescriptorsGiveNoFontAndLeakNothing)
+TEST_F(TextTest, MalformedFontsGiveNothingAndLeakNothing)
 {
-    m_pText->Release();
-    m_pText = nullptr;
-    ASSERT_TRUE(Font::m_FontList.empty());
-    ASSERT_EQ(LiveTextures(), 0);
-
-    struct Bad
-    {
-        const char* name;
-        std::string bytes;
-    };
-    std::vector<Bad> bad;
+    // The descriptor's own faults are the descriptor test's; here the font keeps nothing.
     const std::string good = TestFont().String();
-    bad.push_back({"truncated", good.substr(0, good.size() - 3)});
-    bad.push_back({"missing page image", TestFont("nothere.png").String()});
+    for (const std::string& bytes :
+         {good.substr(0, good.size() - 3), TestFont("nothere.png").String(),
+          BmFontWriter().Pages({"glyphs.png"}).Block(4, std::string(21, '\0')).String()})
     {
-        BmFontWriter w; // the page loads, then the chars block is bad
-        w.Pages({"glyphs.png"}).Block(4, std::string(21, '\0'));
-        bad.push_back({"chars not whole records", w.String()});
-    }
-    {
-        BmFontWriter w;
-        w.Pages({"glyphs.png"}).Block(1, 0xFFFFFFFBu, "xx");
-        bad.push_back({"size negative as a signed int", w.String()});
-    }
-    {
-        BmFontWriter w;
-        w.Pages({"glyphs.png"}).Chars({{'A', 0, 0, 6, 10, 0, 0, 8}}).Pages({"glyphs.png"});
-        bad.push_back({"second pages block", w.String()});
-    }
-    {
-        BmFontWriter w;
-        w.Pages({"glyphs.png"}).Kerning({{'A', 'V', -2}}).Chars({{'A', 0, 0, 6, 10, 0, 0, 8}});
-        bad.push_back({"kerning before chars", w.String()});
-    }
-    {
-        BmFontWriter w;
-        w.Common(12).Chars({{'A', 0, 0, 6, 10, 0, 0, 8}});
-        bad.push_back({"no pages block", w.String()});
-    }
-    for (const Bad& b : bad)
-    {
-        SCOPED_TRACE(b.name);
-        WriteBytes("bad.fnt", b.bytes);
+        SCOPED_TRACE(bytes.size());
+        WriteFile(m_dir / "bad.fnt", bytes);
         EXPECT_EQ(Font::Load("data/fonts/bad.fnt"), nullptr);
-        EXPECT_TRUE(Font::m_FontList.empty());
-        EXPECT_EQ(LiveTextures(), 0);
+        EXPECT_EQ(Font::m_FontList.size(), 1u);
+        EXPECT_EQ(LiveTextures(), 1);
     }
     EXPECT_EQ(Font::Load(nullptr), nullptr);
     EXPECT_EQ(Font::Load("data/fonts/none.fnt"), nullptr);
 }
 
-TEST_F(TextTest, DrawsWithFontsMadeByOtherTools)
+TEST_F(TextTest, DrawsWithTheProgramsFontAndWithFontsOfSeveralPages)
 {
-    const auto dir = TestDataDir();
-    if (dir.empty())
-        GTEST_SKIP() << "no shared test data";
-    for (const char* name : {"dynastium-24.fnt", "dynastium-24_0.png", "marediv.fnt",
-                             "marediv_0.png", "marediv_1.png"})
-        std::filesystem::copy_file(dir / "bmfont" / name, m_dir / name);
+    for (const char* name : {"oldsans18.fnt", "oldsans18_0.png"})
+        std::filesystem::copy_file(SourceDataDir() / name, m_dir / name);
+    // Two pages, the glyphs after them and after the pages the kerning: only
+    // the first page is drawn from.
+    BmFontWriter pages;
+    pages.Info().Chars({{'A', 0, 0, 6, 10, 0, 0, 8}, {'B', 16, 0, 6, 10, 0, 0, 8, 1}});
+    pages.Pages({"glyphs.png", "other.png"}).Common(12).Kerning({{'A', 'B', 3}});
+    WriteFile(m_dir / "pages.fnt", pages.String());
+    m_pText->SetText("AB");
+    m_pText->SetPos(100, 100);
+    m_pText->SetFont("data/fonts/pages.fnt");
+    ASSERT_NE(m_pText->GetFont(), nullptr);
+    Frame frame = Draw(m_pText);
+    EXPECT_EQ(frame.Row(105, IsRed), std::pair(100, 106));
+    EXPECT_EQ(frame.Row(105, IsBlue), std::pair(111, 117));
 
-    for (const char* path : {"data/fonts/dynastium-24.fnt", "data/fonts/marediv.fnt"})
-    {
-        SCOPED_TRACE(path);
-        m_pText->SetFont(path);
-        ASSERT_NE(m_pText->GetFont(), nullptr);
-        m_pText->SetText("AB");
-        m_pText->SetJustify(Node_Text::c_iJustifyLeft);
-        m_pText->SetPos(100, 100);
-        // Their glyphs are black on transparent: draw on white.
-        const Frame frame = Draw(m_pText, 0xFFFFFF);
-        EXPECT_EQ(GL().GetIndexCount(), 12);
-        // The glyphs land right of the pen and below it, within two advances.
-        EXPECT_GT(frame.Count(IsBlack), 40);
-        EXPECT_EQ(frame.ColumnExtent(99, IsBlack).first, -1);
-        const auto row = frame.RowExtent(100 + m_pText->GetFont()->GetHeight() / 2, IsBlack);
-        EXPECT_GE(row.first, 100);
-        EXPECT_LE(row.second, 100 + 2 * 20);
-    }
+    // The program's font: white glyphs, 'A' 11 wide from the pen with a pen
+    // advance of 9, then 'B' 10 wide from 1 right of its pen, 5 below the line top.
+    m_pText->SetFont("data/fonts/oldsans18.fnt");
+    ASSERT_NE(m_pText->GetFont(), nullptr);
+    frame = Draw(m_pText);
+    EXPECT_EQ(frame.Column(99, IsLit).first, -1);
+    EXPECT_EQ(frame.Row(104, IsLit).first, -1);
+    EXPECT_EQ(frame.Row(116, IsLit).first, -1);
+    const auto [left, right] = frame.Row(110, IsWhite);
+    EXPECT_GE(left, 100);
+    EXPECT_LE(left, 103);
+    EXPECT_GE(right, 115);
+    EXPECT_LE(right, 120);
+    EXPECT_GT(frame.Count(IsWhite), 60);
 }

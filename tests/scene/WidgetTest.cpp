@@ -1,0 +1,406 @@
+// Buttons, the double-tap corner button and sliders under real touches through
+// the touch manager, over a playing surface that bids like an idle theremin:
+// where they take a touch, when they call back, and what the player sees.
+#include "SceneFixture.h"
+
+#include "scene/Node_Button.h"
+#include "scene/Node_DoubleClickButton.h"
+#include "scene/Node_Slider.h"
+#include "scene/Node_Text.h"
+
+#include <limits>
+
+using namespace zindle_test;
+
+namespace
+{
+// The default faces and frames: opaque blue, light blue while pressed.
+const Match IsFace = [](const Pixel& p) { return p.b > 200 && p.r < 60 && p.g < 60; };
+const Match IsPressed = [](const Pixel& p)
+{ return p.b > 200 && p.r > 110 && p.r < 160 && p.g > 110 && p.g < 160; };
+
+class ButtonTest : public SceneTest
+{
+  protected:
+    void SetUp() override
+    {
+        SceneTest::SetUp();
+        m_pButton = Node_Button::Create(10, 20, 100, 40);
+        m_pButton->SetCallback(&CallbackLog::Button, &m_log, 7);
+        AddSurface(); // after the button, which still outbids it
+    }
+    void TearDown() override
+    {
+        if (m_pButton)
+            m_pButton->Release();
+    }
+    // Whether a touch at (x, y) is the button's.
+    bool Takes(int x, int y)
+    {
+        Down(1, x, y);
+        const bool pressed = m_pButton->IsPressed();
+        Up(1, x, y);
+        return pressed;
+    }
+
+    Node_Button* m_pButton = nullptr;
+};
+} // namespace
+
+TEST_F(ButtonTest, TakesTouchesInsideItsRectangleBorderAndLayer)
+{
+    const int plain[][3] = {{10, 20, 1}, {109, 59, 1}, {110, 20, 0},
+                            {10, 60, 0}, {9, 20, 0},   {10, 19, 0}};
+    for (const auto& [x, y, inside] : plain)
+        EXPECT_EQ(Takes(x, y), inside != 0) << x << ", " << y;
+    m_pButton->SetTouchBorder(5, 5, 5, 5);
+    m_pButton->SetTouchBorder(5, 5, 5, 5); // not cumulative
+    const int border[][3] = {{5, 15, 1}, {114, 64, 1}, {4, 15, 0}, {115, 64, 0}};
+    for (const auto& [x, y, inside] : border)
+        EXPECT_EQ(Takes(x, y), inside != 0) << x << ", " << y << " with the border";
+    m_pButton->SetTouchBorder(0, 0, 0, 0);
+    m_pButton->GetTransform().SetPosition(100, 50, 0); // moving the node moves the rectangle
+    EXPECT_TRUE(Takes(110, 70));
+    EXPECT_FALSE(Takes(109, 69));
+    // In the panel's layer, shown 100 points lower: its camera looks at y 60.
+    m_pButton->GetTransform().SetPosition(0, 0, 0);
+    Camera_2D panel;
+    panel.SetPosition(240, 60);
+    m_pButton->SetCamera(&panel);
+    EXPECT_TRUE(Takes(10, 120) && Takes(109, 159));
+    EXPECT_FALSE(Takes(10, 119) || Takes(50, 40));
+    EXPECT_EQ(m_surface.began.size(), 9u);
+    EXPECT_EQ(m_log.calls.size(), 7u);
+}
+
+TEST_F(ButtonTest, CallsBackOnALiftInsideAndNeverWhenCancelledOrInactive)
+{
+    Down(1, 50, 40); // slides off and back, then lifts inside: one call
+    EXPECT_TRUE(IsPressed(Draw(m_pButton).At(60, 40)));
+    Move(1, 200, 40);
+    EXPECT_TRUE(IsFace(Draw(m_pButton).At(60, 40)));
+    Move(1, 60, 30);
+    EXPECT_TRUE(m_pButton->IsPressed() && m_log.calls.empty());
+    Up(1, 60, 30);
+    ASSERT_EQ(m_log.calls.size(), 1u);
+    EXPECT_EQ(m_log.calls[0].id, 7);
+    EXPECT_FALSE(m_pButton->IsPressed());
+    Down(1, 50, 40); // lifted outside
+    Move(1, 50, 100);
+    Up(1, 50, 100);
+    Down(1, 50, 40); // slid off, lifted back inside without a move
+    Move(1, 50, 100);
+    Up(1, 50, 40);
+    Down(2, 50, 40); // cancelled
+    TouchManager::GetInstance()->KillAllTouches();
+    EXPECT_TRUE(IsFace(Draw(m_pButton).At(60, 40)));
+    Down(3, 50, 40); // made inactive while held
+    m_pButton->SetActive(false);
+    Up(3, 50, 40);
+    EXPECT_FALSE(m_pButton->IsPressed());
+    EXPECT_EQ(m_log.calls.size(), 1u);
+    EXPECT_TRUE(m_surface.began.empty());
+    Down(4, 50, 40); // inactive, it passes the touch to the surface
+    Up(4, 50, 40);
+    EXPECT_EQ(m_surface.began, (std::vector<std::pair<int, int>>{{50, 40}}));
+    EXPECT_EQ(m_surface.ended.size(), 1u);
+
+    m_pButton->SetActive(true); // calling back at touch down fires once
+    m_pButton->SetCallbackOnTouch(true);
+    Down(5, 50, 40);
+    EXPECT_EQ(m_log.calls.size(), 2u);
+    m_pButton->Release(); // destroyed while it holds a touch, it leaves the auction
+    m_pButton = nullptr;
+    Up(5, 50, 40);
+    Down(6, 50, 40);
+    EXPECT_EQ(m_surface.began.size(), 2u);
+    EXPECT_EQ(m_log.calls.size(), 2u);
+}
+
+TEST_F(ButtonTest, DrawsAFramedFaceAndACentredLabelThatFollowTheTouch)
+{
+    m_pButton->SetFont("data/fonts/missing.fnt", 0xFFFFFFFF, 0xFFFFFFFF);
+    m_pButton->SetText("AV");
+    m_pButton->SetTextOffset(10, 10);
+    EXPECT_EQ(m_pButton->GetLabel()->GetX() + m_pButton->GetLabel()->GetY(), 0)
+        << "a label without a font is not placed";
+    EXPECT_TRUE(IsFace(Draw(m_pButton).At(50, 40)));
+
+    WriteTestFont(m_dir.Path());
+    m_pButton->SetPosition(100, 100, 80, 40);
+    // Pressed, the label turns green: its red glyph then shows black.
+    m_pButton->SetFont("data/fonts/test.fnt", 0xFFFFFFFF, 0xFF00FF00);
+    Frame frame = Draw(m_pButton, 0xFFFFFF);
+    // A 2-point black frame around the face; "AV", 14 wide, centred on x 140.
+    for (auto [x, y] : {std::pair{100, 100}, {101, 139}, {179, 120}})
+        EXPECT_TRUE(IsBlack(frame.At(x, y))) << x << ", " << y;
+    EXPECT_TRUE(IsFace(frame.At(102, 102)) && IsFace(frame.At(177, 137)));
+    EXPECT_TRUE(IsWhite(frame.At(180, 120)));
+    EXPECT_EQ(frame.Row(118, IsRed), std::pair(133, 139));
+    Down(1, 150, 120);
+    frame = Draw(m_pButton, 0xFFFFFF);
+    EXPECT_TRUE(IsPressed(frame.At(102, 102)) && IsBlack(frame.At(135, 118)));
+    EXPECT_EQ(frame.Row(118, IsRed).first, -1);
+    Up(1, 150, 120);
+    m_pButton->SetTextOffset(10, 5);
+    EXPECT_EQ(Draw(m_pButton, 0xFFFFFF).Row(123, IsRed), std::pair(143, 149));
+    // Without its background only the label draws; then other colours.
+    m_pButton->SetColor(false, 0xFF0000FF, 0xFF00FF00);
+    frame = Draw(m_pButton, 0xFFFFFF);
+    EXPECT_TRUE(IsWhite(frame.At(102, 102)) && frame.Count(IsRed) > 0);
+    m_pButton->SetColor(true, 0xFF00FF00, 0xFF0000FF);
+    EXPECT_TRUE(IsGreen(Draw(m_pButton).At(102, 102)));
+}
+
+namespace
+{
+class DoubleClickButtonTest : public SceneTest
+{
+  protected:
+    void SetUp() override
+    {
+        SceneTest::SetUp();
+        WriteSolidPNG(m_dir / "doubletap.png", 32, 32, 255, 255, 255);
+        AddSurface(); // first: the button still outbids it on a second tap
+        Make("data/doubletap.png");
+    }
+    void TearDown() override { m_pButton->Release(); }
+
+    void Make(const char* image)
+    {
+        m_pButton = Node_DoubleClickButton::Create(image);
+        m_pButton->SetCallback(&CallbackLog::Button, &m_log, 3);
+    }
+    void Frames(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            m_pButton->Update(0.05f); // 20 frames a second
+    }
+    void Tap(int finger, int x = 460, int y = 300)
+    {
+        Down(finger, x, y);
+        Frames(1);
+        Up(finger, x, y);
+    }
+    // The image's centre: green while armed (0xAA88FF88), grey while idle (0x66666666).
+    bool Armed() { return Near(Draw(m_pButton).At(455, 295), 136, 255, 136, 25); }
+    bool Idle() { return Near(Draw(m_pButton).At(455, 295), 102, 102, 102, 20); }
+
+    Node_DoubleClickButton* m_pButton = nullptr;
+};
+} // namespace
+
+TEST_F(DoubleClickButtonTest, SecondTapWithinHalfASecondIsTakenAndCallsBackOnLift)
+{
+    Frames(1);
+    // The 32-point image centred in the 50-point corner, grey while idle.
+    const Frame frame = Draw(m_pButton);
+    EXPECT_EQ(frame.Row(295, IsLit), std::pair(439, 471));
+    EXPECT_EQ(frame.Column(455, IsLit), std::pair(279, 311));
+    EXPECT_TRUE(Idle());
+    Tap(1);
+    ASSERT_EQ(m_surface.began.size(), 1u); // the first tap played a note
+    EXPECT_TRUE(Armed());
+    Frames(5); // 0.3 s after the first tap, at the corner's far edge
+    Down(2, 479, 319);
+    EXPECT_EQ(m_surface.began.size(), 1u);
+    EXPECT_TRUE(m_log.calls.empty());
+    Frames(1);
+    EXPECT_TRUE(Idle());
+    Up(2, 479, 319);
+    ASSERT_EQ(m_log.calls.size(), 1u);
+    EXPECT_EQ(m_log.calls[0].id, 3);
+    EXPECT_EQ(m_pButton->GetFailedClickCount(false), 0);
+    Tap(3); // straight after a double tap, the next tap is a first tap again
+    EXPECT_EQ(m_surface.began.size(), 2u);
+    Frames(2); // a second tap lifted outside calls nobody
+    Down(4, 460, 300);
+    Move(4, 300, 200);
+    Up(4, 300, 200);
+    EXPECT_EQ(m_log.calls.size(), 1u);
+    Tap(5); // a cancelled one acts as a lift
+    Down(6, 460, 300);
+    TouchManager::GetInstance()->KillAllTouches();
+    EXPECT_EQ(m_log.calls.size(), 2u);
+    EXPECT_EQ(m_surface.began.size(), 3u);
+}
+
+TEST_F(DoubleClickButtonTest, TapsTooFarApartOrOutsideTheCornerAreFirstTaps)
+{
+    Tap(1);
+    Frames(11); // 0.6 s after the first tap
+    EXPECT_EQ(m_pButton->GetFailedClickCount(false), 1);
+    EXPECT_TRUE(Idle());
+    Tap(2);
+    EXPECT_EQ(m_surface.began.size(), 2u);
+    EXPECT_TRUE(m_log.calls.empty());
+    Frames(12);
+    EXPECT_EQ(m_pButton->GetFailedClickCount(true), 2);
+    EXPECT_EQ(m_pButton->GetFailedClickCount(false), 0);
+    for (const auto& [x, y] : {std::pair{429, 300}, {460, 269}, {200, 100}})
+    {
+        Tap(3, x, y);
+        Tap(4, x, y);
+        EXPECT_FALSE(m_pButton->IsArmed()) << x << ", " << y;
+    }
+    EXPECT_TRUE(m_log.calls.empty());
+    EXPECT_EQ(m_surface.began.size(), 8u);
+}
+
+TEST_F(DoubleClickButtonTest, HiddenOrWithoutItsImageItStillWorksAsItShould)
+{
+    m_pButton->SetVisible(false); // hidden, every tap plays through
+    Tap(1);
+    Tap(2);
+    EXPECT_EQ(m_surface.began.size(), 2u);
+    EXPECT_EQ(Draw(m_pButton).Count(IsLit), 0);
+    m_pButton->SetVisible(true);
+    Tap(3);
+    Tap(4);
+    EXPECT_EQ(m_log.calls.size(), 1u);
+    m_pButton->Release(); // without its image it draws nothing but takes double taps
+    Make("data/missing.png");
+    m_pButton->SetVisible(false);
+    m_pButton->SetVisible(true);
+    Tap(5);
+    Frames(3);
+    Tap(6);
+    EXPECT_EQ(m_log.calls.size(), 2u);
+    EXPECT_EQ(Draw(m_pButton).Count(IsLit), 0);
+}
+
+namespace
+{
+class SliderTest : public SceneTest
+{
+  protected:
+    void SetUp() override
+    {
+        SceneTest::SetUp();
+        AddSurface();
+        m_pSlider = Node_Slider::Create(100, 100, 200, 20);
+        m_pSlider->SetCallback(&CallbackLog::Slider, &m_log, 9);
+    }
+    void TearDown() override { m_pSlider->Release(); }
+
+    // The calls so far as (phase, value); every one carries the slider's id.
+    std::vector<std::pair<int, float>> Calls()
+    {
+        std::vector<std::pair<int, float>> calls;
+        for (const CallbackLog::Call& call : m_log.calls)
+            calls.push_back({call.id == 9 ? call.phase : -1, call.value});
+        return calls;
+    }
+
+    Node_Slider* m_pSlider = nullptr;
+    const int c_began = Node_Slider::c_iPhaseBegan, c_changed = Node_Slider::c_iPhaseChanged;
+    const int c_ended = Node_Slider::c_iPhaseEnded;
+};
+} // namespace
+
+TEST_F(SliderTest, DragsMoveTheValueByDistanceOverWidthHeldToTheEnds)
+{
+    m_pSlider->SetValue(0.5f);
+    Down(1, 280, 110); // far right of the fill: the value does not jump
+    Move(1, 330, 115); // +50 of 200; the vertical move is ignored
+    Move(1, 480, 300); // +150, far outside the slider
+    Move(1, 490, 300); // held at the end: still reported
+    Move(1, 390, 300); // back by 100 from wherever the finger is
+    Up(1, 100, 110);   // the lift position changes nothing
+    EXPECT_EQ(Calls(), (std::vector<std::pair<int, float>>{{c_began, 0.5f},
+                                                           {c_changed, 0.75f},
+                                                           {c_changed, 1.0f},
+                                                           {c_changed, 1.0f},
+                                                           {c_changed, 0.5f},
+                                                           {c_ended, 0.5f}}));
+    Down(2, 150, 110);
+    Move(2, -500, 110);
+    EXPECT_FLOAT_EQ(m_pSlider->GetValue(), 0.0f);
+    Move(2, -400, 110);
+    EXPECT_FLOAT_EQ(m_pSlider->GetValue(), 0.5f);
+    TouchManager::GetInstance()->KillAllTouches(); // a cancelled drag ends like a lift
+    EXPECT_EQ(Calls().back(), std::pair(c_ended, 0.5f));
+    EXPECT_TRUE(m_surface.began.empty());
+    // A track without width keeps its value.
+    m_pSlider->SetPosition(100, 100, 0, 20);
+    m_pSlider->SetTouchBorder(5, 0, 5, 0);
+    m_pSlider->SetValue(0.3f);
+    Down(3, 100, 110);
+    Move(3, 150, 110);
+    EXPECT_FLOAT_EQ(m_pSlider->GetValue(), 0.3f);
+
+    // Values pushed in are held to the ends silently; Apply announces them while active.
+    m_log.calls.clear();
+    for (auto [value, held] : {std::pair{1.7f, 1.0f},
+                               {-0.2f, 0.0f},
+                               {std::numeric_limits<float>::quiet_NaN(), 0.0f},
+                               {0.25f, 0.25f}})
+    {
+        m_pSlider->SetValue(value);
+        EXPECT_FLOAT_EQ(m_pSlider->GetValue(), held) << value;
+    }
+    m_pSlider->Apply();
+    m_pSlider->SetActive(false);
+    m_pSlider->Apply();
+    EXPECT_EQ(Calls(), (std::vector<std::pair<int, float>>{{c_changed, 0.25f}}));
+}
+
+TEST_F(SliderTest, TakesOneFingerInsideItsBorderAndNoneWhenInactive)
+{
+    m_pSlider->SetTouchBorder(0, 10, 0, 10);
+    m_pSlider->SetTouchBorder(0, 10, 0, 10); // not cumulative
+    for (const auto& [y, taken] : {std::pair{90, true}, {129, true}, {89, false}, {130, false}})
+    {
+        Down(1, 150, y);
+        EXPECT_EQ(m_pSlider->IsPressed(), taken) << y;
+        Up(1, 150, y);
+    }
+    Down(1, 150, 110);
+    Down(2, 200, 110); // a second finger goes to the surface
+    EXPECT_EQ(m_surface.began.size(), 3u);
+    Up(1, 150, 110);
+    m_log.calls.clear();
+    m_pSlider->SetActive(false);
+    Down(3, 150, 110);
+    EXPECT_EQ(m_surface.began.size(), 4u);
+    m_pSlider->SetActive(true);
+    Down(4, 150, 110);
+    m_pSlider->SetActive(false); // made inactive during a drag: it follows silently
+    EXPECT_FALSE(m_pSlider->IsPressed());
+    Move(4, 190, 110);
+    EXPECT_FLOAT_EQ(m_pSlider->GetValue(), 0.2f);
+    Up(4, 190, 110);
+    EXPECT_EQ(m_log.calls.size(), 1u);
+    m_pSlider->GetTransform().SetPosition(0, 100, 0); // the node moves its touch area
+    m_pSlider->SetActive(true);
+    Down(5, 150, 210);
+    EXPECT_TRUE(m_pSlider->IsPressed());
+}
+
+TEST_F(SliderTest, FillShowsTheValueInsideTheFrameWithTheLabelAbove)
+{
+    Frame frame = Draw(m_pSlider);
+    // Value 0: the frame alone, two points wider than the track each side.
+    EXPECT_EQ(frame.Row(110, IsFace), std::pair(98, 302));
+    EXPECT_EQ(frame.Column(200, IsFace), std::pair(98, 122));
+    const Match yellow = [](const Pixel& p) { return p.r > 200 && p.g > 200 && p.b < 60; };
+    EXPECT_EQ(frame.Count(yellow), 0);
+    m_pSlider->SetValue(0.5f);
+    frame = Draw(m_pSlider);
+    EXPECT_EQ(frame.Row(110, yellow), std::pair(100, 200));
+    EXPECT_TRUE(IsFace(frame.At(250, 110)));
+    WriteTestFont(m_dir.Path());
+    m_pSlider->SetFont("data/fonts/test.fnt", 0xFFFFFFFF, 0xFF00FF00);
+    m_pSlider->SetText("AV");
+    EXPECT_EQ(Draw(m_pSlider).Row(90, IsRed), std::pair(193, 199)); // centred 14 above
+    // Pressed: a light blue frame, a white fill and the label green.
+    Down(1, 150, 110);
+    frame = Draw(m_pSlider);
+    EXPECT_TRUE(IsWhite(frame.At(150, 110)));
+    EXPECT_EQ(std::pair(frame.At(250, 110).r, frame.At(250, 110).b), std::pair(0x88, 0xFF));
+    EXPECT_EQ(frame.Count(IsRed), 0);
+    Up(1, 150, 110);
+    m_pSlider->SetColor(false, 0, 0, 0, 0);
+    m_pSlider->SetText("");
+    EXPECT_EQ(Draw(m_pSlider).Count(IsLit), 0);
+}
