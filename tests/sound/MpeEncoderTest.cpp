@@ -3,23 +3,19 @@
 // replayed, and the pitch the receiver would sound is compared with the pitch
 // each voice emitted, run by run.
 #include "sound/MpeEncoder.h"
-#include "input/TouchManager.h"
-#include "render/Camera_2D.h"
-#include "sound/SoundControl_Theremin.h"
-#include "sound/SoundSource_Osc_Sine.h"
-#include "sound/SoundTestSupport.h"
-
-#include "support/TestSupport.h"
+#include "SoundTestSupport.h"
+#include "sound/SpscRing.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cmath>
+#include <cstring>
 #include <map>
 #include <memory>
+#include <set>
+#include <string>
 #include <thread>
-#include <utility>
-#include <vector>
+
+using namespace zindle_test;
 
 namespace
 {
@@ -29,16 +25,20 @@ constexpr int c_iConfigurationEvents = 29; // RPN 6 on the manager, RPN 0 on fou
 
 // A voice like the theremin: channel 0 pitch in hertz, channel 1 timbre, each
 // playing the runs it was given for every block; counts its Generate calls.
-// Every voice alive is in the graph that MpeEncoderTest::Process pulls.
 class TestVoice : public SoundControlSource
 {
   public:
-    TestVoice() : SoundControlSource(2) { Graph().push_back(this); }
-    ~TestVoice() override { std::erase(Graph(), this); }
-    static std::vector<TestVoice*>& Graph()
+    TestVoice() : SoundControlSource(2) {}
+    void Hold(float hz, float timbre)
     {
-        static std::vector<TestVoice*> graph;
-        return graph;
+        pitch = {{hz, 1 << 20}};
+        this->timbre = {{timbre, 1 << 20}};
+    }
+    void Generate(int channel, int, SoundControlBuffer* buffer, int) override
+    {
+        ++generateCalls;
+        for (const auto& [value, length] : channel == 0 ? pitch : timbre)
+            buffer->AddValue(value, length);
     }
     // What the graph does with a voice in a block, before the encoder reads it.
     void Pull(int stamp, int count)
@@ -47,39 +47,33 @@ class TestVoice : public SoundControlSource
         UpdateBuffer(1, stamp, count);
     }
 
-    void Hold(float hz, float timbre)
-    {
-        m_pitch = {{hz, 1 << 20}};
-        m_timbre = {{timbre, 1 << 20}};
-    }
-    void Generate(int channel, int, SoundControlBuffer* buffer, int) override
-    {
-        ++m_iGenerateCalls;
-        for (const auto& [value, length] : channel == 0 ? m_pitch : m_timbre)
-            buffer->AddValue(value, length);
-    }
-
-    Runs m_pitch{{0.0f, 1 << 20}};
-    Runs m_timbre{{0.0f, 1 << 20}};
-    int m_iGenerateCalls = 0;
+    Runs pitch{{0.0f, 1 << 20}};
+    Runs timbre{{0.0f, 1 << 20}};
+    int generateCalls = 0;
 };
 
 double Note(double hz)
 {
     return 69.0 + 12.0 * std::log2(hz / 440.0);
 }
+float Hz(int note)
+{
+    return static_cast<float>(440.0 * std::pow(2.0, (note - 69) / 12.0));
+}
+int BendOf(const MidiEvent& e)
+{
+    return e.pBytes[1] | (e.pBytes[2] << 7);
+}
 
 // What an MPE synth does with the events: per channel, the note that sounds and
-// its bend and timbre; anything ill-formed is recorded as a fault.
+// its bend and timbre. Anything ill-formed is a fault: a note started before
+// its bend and timbre were sent, a note off for no note, a value sent again.
 struct Receiver
 {
     struct Channel
     {
-        bool on = false;
-        int note = -1;
-        int bend = 8192;
-        int timbre = -1;
-        int noteOns = 0;
+        bool on = false, bendSent = false, timbreSent = false;
+        int note = -1, bend = 8192, timbre = -1, noteOns = 0;
     };
 
     explicit Receiver(int range = 48) : bendRange(range) {}
@@ -87,29 +81,30 @@ struct Receiver
     void Apply(const MidiEvent& e)
     {
         Channel& c = channels[e.Channel()];
+        const std::string where = " on channel " + std::to_string(e.Channel() + 1);
         switch (e.Status())
         {
         case 0x90:
-            if (c.on)
-                faults.push_back("Note On while a note sounds on channel " +
-                                 std::to_string(e.Channel() + 1));
-            if (e.pBytes[2] != 100)
-                faults.push_back("velocity " + std::to_string(e.pBytes[2]));
-            c.on = true;
-            c.note = e.pBytes[1];
-            ++c.noteOns;
+            if (c.on || !c.bendSent || !c.timbreSent || e.pBytes[2] != 100)
+                faults.push_back("Note On out of place" + where);
+            c = {true, false, false, e.pBytes[1], c.bend, c.timbre, c.noteOns + 1};
             break;
         case 0x80:
             if (!c.on || c.note != e.pBytes[1])
-                faults.push_back("Note Off without its Note On");
-            c.on = false;
+                faults.push_back("Note Off without its Note On" + where);
+            c.on = c.bendSent = c.timbreSent = false;
             break;
         case 0xE0:
-            c.bend = e.pBytes[1] | (e.pBytes[2] << 7);
+            if (c.on && BendOf(e) == c.bend)
+                faults.push_back("the same bend again" + where);
+            c.bend = BendOf(e);
+            c.bendSent = true;
             break;
         case 0xB0:
-            if (e.pBytes[1] == 74)
-                c.timbre = e.pBytes[2];
+            if (e.pBytes[1] != 74 || (c.on && e.pBytes[2] == c.timbre))
+                faults.push_back("a controller other than a new timbre" + where);
+            c.timbre = e.pBytes[2];
+            c.timbreSent = true;
             break;
         default:
             faults.push_back("unexpected status " + std::to_string(e.pBytes[0]));
@@ -129,87 +124,85 @@ struct Receiver
 class MpeEncoderTest : public ::testing::Test
 {
   protected:
-    std::vector<MidiEvent> Drain(MpeEncoder& encoder)
+    static std::vector<MidiEvent> Drain(MpeEncoder& encoder)
     {
         std::vector<MidiEvent> events;
         MidiEvent chunk[64];
-        size_t n;
-        while ((n = encoder.Drain(chunk, 64)) > 0)
+        while (const size_t n = encoder.Drain(chunk, 64))
             events.insert(events.end(), chunk, chunk + n);
         return events;
     }
     // A fresh encoder whose configuration has been drained.
-    std::unique_ptr<MpeEncoder> MakeEncoder(int range = 48)
+    static std::unique_ptr<MpeEncoder> MakeEncoder(int range = 48)
     {
         auto encoder = std::make_unique<MpeEncoder>(range);
         EXPECT_EQ(Drain(*encoder).size(), static_cast<size_t>(c_iConfigurationEvents));
         return encoder;
     }
     // The graph pulls every voice, then the encoder reads the block.
-    void Process(MpeEncoder& encoder, int count)
+    void Process(MpeEncoder& encoder, int count, std::initializer_list<TestVoice*> voices)
     {
         ++m_iStamp;
-        for (TestVoice* voice : TestVoice::Graph())
+        for (TestVoice* voice : voices)
             voice->Pull(m_iStamp, count);
         encoder.ProcessBlock(m_iStamp, count);
     }
 
-    // Processes one block of the voice's runs and checks, at the first sample
-    // of every pitch and timbre run, that the receiver sounds that pitch within
-    // a cent (or nothing for 0 Hz) and has that timbre step.
-    void PlayAndCheck(MpeEncoder& encoder, TestVoice& voice, int channel, Receiver& receiver,
-                      int count, std::vector<MidiEvent>* all = nullptr)
+    // The graph pulls one block of `voice` (voice 0, MIDI channel 2), then the
+    // encoder reads it. At the first sample of every pitch and timbre run the
+    // receiver must sound that pitch within a cent (nothing for 0 Hz) with that
+    // timbre step, every event must fall on such a sample, and a new note is
+    // the nearest one.
+    void PlayAndCheck(MpeEncoder& encoder, SoundControlSource& voice, Receiver& receiver, int count,
+                      std::vector<MidiEvent>* all = nullptr)
     {
         const int64_t blockStart = encoder.GetSampleTime();
-        Process(encoder, count);
+        ++m_iStamp;
+        Runs runs[2];
+        std::set<int> starts;
+        for (int channel = 0; channel < 2; ++channel)
+        {
+            const SoundControlBuffer* buffer = voice.UpdateBuffer(channel, m_iStamp, count);
+            int offset = 0;
+            for (int i = 0; i < buffer->GetRunCount(); offset += buffer->GetRun(i++).length)
+            {
+                runs[channel].emplace_back(buffer->GetRun(i).value, buffer->GetRun(i).length);
+                starts.insert(offset);
+            }
+        }
+        encoder.ProcessBlock(m_iStamp, count);
         const std::vector<MidiEvent> events = Drain(encoder);
         if (all)
             all->insert(all->end(), events.begin(), events.end());
-        std::map<int, std::pair<float, float>> checkpoints; // offset -> (hz, timbre)
-        auto valueAt = [](const Runs& runs, int offset)
+        auto valueAt = [](const Runs& r, int offset)
         {
-            int end = 0;
-            for (const auto& [value, length] : runs)
-            {
-                end += length;
-                if (offset < end)
+            for (const auto& [value, length] : r)
+                if ((offset -= length) < 0)
                     return value;
-            }
-            return runs.back().first;
+            return r.back().first;
         };
-        for (const Runs* runs : {&voice.m_pitch, &voice.m_timbre})
-        {
-            int offset = 0;
-            for (const auto& run : *runs)
-            {
-                if (offset >= count)
-                    break;
-                checkpoints[offset] = {valueAt(voice.m_pitch, offset),
-                                       valueAt(voice.m_timbre, offset)};
-                offset += run.second;
-            }
-        }
+        const Receiver::Channel& c = receiver.channels[1];
         size_t next = 0;
-        for (const auto& [offset, values] : checkpoints)
+        for (int offset : starts)
         {
-            while (next < events.size() && events[next].iSampleTime <= blockStart + offset)
+            const int noteOns = c.noteOns;
+            for (; next < events.size() && events[next].iSampleTime <= blockStart + offset; ++next)
             {
-                EXPECT_GE(events[next].iSampleTime, blockStart);
-                if (next > 0)
-                {
-                    EXPECT_GE(events[next].iSampleTime, events[next - 1].iSampleTime);
-                }
-                receiver.Apply(events[next++]);
+                EXPECT_EQ(events[next].iSampleTime, blockStart + offset) << "between run starts";
+                receiver.Apply(events[next]);
             }
-            const auto& [hz, timbre] = values;
+            const float hz = valueAt(runs[0], offset);
             SCOPED_TRACE("sample " + std::to_string(blockStart + offset) + ", " +
                          std::to_string(hz) + " Hz");
-            const Receiver::Channel& c = receiver.channels[channel];
             if (hz > 0.0f)
             {
                 ASSERT_TRUE(c.on);
-                EXPECT_NEAR(receiver.Pitch(channel), Note(hz), 0.01);
-                EXPECT_EQ(c.timbre, std::lround(timbre * 127.0f));
+                EXPECT_NEAR(receiver.Pitch(1), Note(hz), 0.01);
+                EXPECT_EQ(c.timbre, std::lround(valueAt(runs[1], offset) * 127.0f));
+                if (c.noteOns > noteOns)
+                {
+                    EXPECT_EQ(c.note, std::lround(Note(hz))) << "a new note is the nearest";
+                }
             }
             else
             {
@@ -220,42 +213,35 @@ class MpeEncoderTest : public ::testing::Test
         EXPECT_TRUE(receiver.faults.empty()) << receiver.faults.front();
     }
 
-    zindle_test::ScopedSoundManager m_sound;
+    ScopedSoundManager m_sound;
     int m_iStamp = 0;
 };
 
-// The RPNs each channel received: (channel, parameter) -> data entry (MSB, LSB).
-std::map<std::pair<int, int>, std::pair<int, int>> Rpns(const std::vector<MidiEvent>& events)
+// Blocks of (pitch runs, timbre runs) for one voice; helpers make the usual ones.
+using Blocks = std::vector<std::pair<Runs, Runs>>;
+Blocks Held(float hz, float timbre, int blocks = 2)
 {
-    std::map<std::pair<int, int>, std::pair<int, int>> rpns;
-    int selected[16][2];
-    for (auto& s : selected)
-        s[0] = s[1] = 127;
-    for (const MidiEvent& e : events)
+    return Blocks(static_cast<size_t>(blocks), {{{hz, 1 << 20}}, {{timbre, 1 << 20}}});
+}
+// A linear glide in 30-sample runs, as the theremin emits it, over blocks of 1024.
+Blocks Glide(float from, float to, int blocks)
+{
+    Blocks out = Held(from, 0.5f, 1);
+    const float step = (to - from) / static_cast<float>(34 * blocks);
+    for (int b = 0; b < blocks; ++b)
     {
-        if (e.Status() != 0xB0)
-            continue;
-        const int ch = e.Channel();
-        const int parameter = selected[ch][0] * 128 + selected[ch][1];
-        switch (e.pBytes[1])
-        {
-        case 101:
-            selected[ch][0] = e.pBytes[2];
-            break;
-        case 100:
-            selected[ch][1] = e.pBytes[2];
-            break;
-        case 6:
-            if (parameter != 127 * 128 + 127)
-                rpns[{ch, parameter}] = {e.pBytes[2], 0};
-            break;
-        case 38:
-            if (parameter != 127 * 128 + 127)
-                rpns[{ch, parameter}].second = e.pBytes[2];
-            break;
-        }
+        Runs pitch;
+        for (int s = 0; s < 34; ++s)
+            pitch.emplace_back(from += step, 30);
+        pitch.emplace_back(from, 4);
+        out.push_back({pitch, {{0.5f, 1024}}});
     }
-    return rpns;
+    return out;
+}
+Blocks operator+(Blocks a, const Blocks& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
 }
 } // namespace
 
@@ -267,59 +253,106 @@ TEST_F(MpeEncoderTest, ConfigurationOpensALowerZoneOfFourMemberChannels)
         MpeEncoder encoder(range);
         const std::vector<MidiEvent> events = Drain(encoder);
         ASSERT_EQ(events.size(), static_cast<size_t>(c_iConfigurationEvents));
+        // The RPNs each channel received: (channel, parameter) -> data entry.
+        std::map<std::pair<int, int>, std::pair<int, int>> rpns;
+        int selected[16][2];
+        for (auto& s : selected)
+            s[0] = s[1] = 127;
         for (const MidiEvent& e : events)
         {
-            EXPECT_EQ(e.iSampleTime, 0);
-            EXPECT_EQ(e.Status(), 0xB0);
+            ASSERT_EQ(e.iSampleTime, 0);
+            ASSERT_EQ(e.Status(), 0xB0);
+            int* s = selected[e.Channel()];
+            const std::pair<int, int> key{e.Channel(), s[0] * 128 + s[1]};
+            if (e.pBytes[1] == 101 || e.pBytes[1] == 100)
+                s[e.pBytes[1] == 101 ? 0 : 1] = e.pBytes[2];
+            else if (key.second != 127 * 128 + 127) // data entry for an open RPN
+                (e.pBytes[1] == 6 ? rpns[key].first : rpns[key].second) = e.pBytes[2];
         }
         // The zone comes first, then the bend ranges; every RPN is closed.
         EXPECT_EQ(events[0].Channel(), 0);
-        const auto rpns = Rpns(events);
         std::map<std::pair<int, int>, std::pair<int, int>> expected = {{{0, 6}, {4, 0}}};
         for (int ch = 1; ch <= 4; ++ch)
             expected[{ch, 0}] = {range, 0};
         EXPECT_EQ(rpns, expected);
-        EXPECT_EQ(events.back().pBytes[1], 100);
-        EXPECT_EQ(events.back().pBytes[2], 127);
+        for (const auto& s : selected)
+            EXPECT_EQ(s[0] * 128 + s[1], 127 * 128 + 127);
     }
     EXPECT_EQ(MpeEncoder(500).GetBendRange(), 96);
     EXPECT_EQ(MpeEncoder(0).GetBendRange(), 1);
 }
 
-TEST_F(MpeEncoderTest, OneVoicePlaysOneNoteOnChannelTwoAtThePitchItSounds)
+// One voice on channel 2, followed within a cent at every run: held notes at
+// several bend ranges, glides within a note and across the bend range (which
+// carry on from a new note), snapped semitone jumps (new notes, the bend
+// centred), a lift (the note ends at the sample the pitch drops) and timbre
+// steps (controller 74 only when the 7-bit value changes).
+TEST_F(MpeEncoderTest, OneVoiceIsFollowedWithinACentAtEveryRun)
 {
-    // Across the whole reach of the voices, between semitones and on them.
-    for (int range : {48, 12, 96})
+    const Blocks silence = Held(0.0f, 0.0f, 1);
+    Blocks held;
+    for (float hz : {12.07f, 65.406395f, 452.9f, 2834.5f})
+        held = held + Held(hz, 0.6f) + silence;
+    Blocks jumps;
+    const int notes[] = {57, 60, 59, 67, 31, 79};
+    for (size_t i = 0; i + 1 < std::size(notes); ++i)
+        jumps.push_back({{{Hz(notes[i]), 300}, {Hz(notes[i + 1]), 1024}}, {{0.5f, 1024}}});
+    Runs timbreGlide;
+    for (int s = 1; s <= 34; ++s)
+        timbreGlide.emplace_back(s / 34.0f, 30);
+    timbreGlide.emplace_back(1.0f, 4);
+
+    struct Performance
     {
-        for (float hz : {12.07f, 29.99f, 65.406395f, 185.0f, 440.0f, 452.9f, 1141.2f, 2834.5f})
+        const char* name;
+        int range;
+        Blocks blocks;
+        int noteOns;
+        int minBends; // a bend at every run start that moves the pitch by a bend step or more
+        bool centred;
+    };
+    const Performance performances[] = {
+        {"held, range 12", 12, held, 4, 0, false},
+        {"held, range 48", 48, held, 4, 0, false},
+        {"held, range 96", 96, held, 4, 0, false},
+        {"glide within a note", 48, Glide(200.0f, 300.0f, 1), 1, 34, false},
+        {"glide up across the bend range", 48, Glide(40.0f, 1100.0f, 3), 2, 102, false},
+        {"glide down across the bend range", 48, Glide(1100.0f, 40.0f, 3), 2, 102, false},
+        {"glide by 24 cents", 48, Glide(440.0f, 446.0f, 2), 1, 39, false},
+        {"snapped jumps", 48, jumps, 6, 0, true},
+        {"lift and a new finger", 48,
+         Held(261.63f, 0.3f) + Blocks{{{{261.63f, 100}, {0.0f, 924}}, {{0.3f, 100}, {0.0f, 924}}}} +
+             silence + Held(523.25f, 0.9f),
+         2, 0, false},
+        {"timbre steps", 48,
+         Held(330.0f, 0.0f, 1) + Blocks{{{{330.0f, 1024}}, timbreGlide}} + Held(330.0f, 0.5f, 1) +
+             Held(330.0f, 0.503f, 1),
+         1, 0, false},
+    };
+    for (const Performance& p : performances)
+    {
+        SCOPED_TRACE(p.name);
+        auto encoder = MakeEncoder(p.range);
+        TestVoice voice;
+        encoder->SetVoiceSource(0, &voice);
+        Receiver receiver(p.range);
+        std::vector<MidiEvent> all;
+        for (const auto& [pitch, timbre] : p.blocks)
         {
-            SCOPED_TRACE(std::to_string(hz) + " Hz, range " + std::to_string(range));
-            auto encoder = MakeEncoder(range);
-            TestVoice voice;
-            voice.Hold(hz, 0.6f);
-            encoder->SetVoiceSource(0, &voice);
-            Process(*encoder, 512);
-            const std::vector<MidiEvent> events = Drain(*encoder);
-            ASSERT_EQ(events.size(), 3u);
-            EXPECT_EQ(events[0].Status(), 0xE0);
-            EXPECT_EQ(events[1].Status(), 0xB0);
-            EXPECT_EQ(events[1].pBytes[1], 74);
-            EXPECT_EQ(events[1].pBytes[2], 76); // 0.6 * 127
-            EXPECT_EQ(events[2].Status(), 0x90);
-            EXPECT_EQ(events[2].pBytes[1], std::lround(Note(hz)));
-            EXPECT_EQ(events[2].pBytes[2], 100);
-            Receiver receiver(range);
-            for (const MidiEvent& e : events)
-            {
-                EXPECT_EQ(e.Channel(), 1);
-                EXPECT_EQ(e.iSampleTime, 0);
-                receiver.Apply(e);
-            }
-            EXPECT_NEAR(receiver.Pitch(1), Note(hz), 0.01);
-            // A held pitch sends nothing more.
-            Process(*encoder, 512);
-            EXPECT_TRUE(Drain(*encoder).empty());
+            voice.pitch = pitch;
+            voice.timbre = timbre;
+            PlayAndCheck(*encoder, voice, receiver, 1024, &all);
+            ASSERT_FALSE(HasFailure());
         }
+        EXPECT_EQ(receiver.channels[1].noteOns, p.noteOns);
+        int bends = 0, offCentre = 0;
+        for (const MidiEvent& e : all)
+        {
+            bends += e.Status() == 0xE0;
+            offCentre += e.Status() == 0xE0 && BendOf(e) != 8192;
+        }
+        EXPECT_GE(bends, p.minBends);
+        EXPECT_TRUE(!p.centred || offCentre == 0) << offCentre << " bends off centre";
     }
 }
 
@@ -330,183 +363,27 @@ TEST_F(MpeEncoderTest, FourVoicesPlayOnChannelsTwoToFiveInTimeOrder)
     const float pitches[4] = {110.0f, 233.08f, 311.13f, 987.77f};
     for (int k = 0; k < 4; ++k)
     {
-        voices[k].m_pitch = {{0.0f, 100 * (4 - k)}, {pitches[k], 1024}};
-        voices[k].m_timbre = {{0.0f, 100 * (4 - k)}, {0.25f * k, 1024}};
+        voices[k].pitch = {{0.0f, 100 * (4 - k)}, {pitches[k], 1024}};
+        voices[k].timbre = {{0.0f, 100 * (4 - k)}, {0.25f * k, 1024}};
         encoder->SetVoiceSource(k, &voices[k]);
     }
-    Process(*encoder, 1024);
+    Process(*encoder, 1024, {&voices[0], &voices[1], &voices[2], &voices[3]});
     const std::vector<MidiEvent> events = Drain(*encoder);
     ASSERT_EQ(events.size(), 12u);
     Receiver receiver;
     for (size_t i = 0; i < events.size(); ++i)
     {
-        // Voice 3 starts first (at 100), voice 0 last (at 400).
-        const int k = 3 - static_cast<int>(i / 3);
+        const int k = 3 - static_cast<int>(i / 3); // voice 3 starts first (at 100), voice 0 last
         EXPECT_EQ(events[i].Channel(), k + 1);
         EXPECT_EQ(events[i].iSampleTime, 100 * (4 - k));
         receiver.Apply(events[i]);
     }
+    EXPECT_TRUE(receiver.faults.empty());
     for (int k = 0; k < 4; ++k)
     {
-        EXPECT_TRUE(receiver.channels[k + 1].on);
         EXPECT_NEAR(receiver.Pitch(k + 1), Note(pitches[k]), 0.01);
         EXPECT_EQ(receiver.channels[k + 1].timbre, std::lround(0.25f * k * 127.0f));
     }
-    EXPECT_EQ(receiver.channels[0].noteOns + receiver.channels[5].noteOns, 0);
-}
-
-TEST_F(MpeEncoderTest, WholeSemitoneJumpsPlayNewNotesWithTheBendCentred)
-{
-    // What snapping emits: whole semitones, jumping at run boundaries.
-    auto encoder = MakeEncoder();
-    TestVoice voice;
-    Receiver receiver;
-    std::vector<MidiEvent> all;
-    const int notes[] = {57, 60, 59, 67, 31, 79};
-    auto hz = [](int note)
-    { return static_cast<float>(440.0 * std::pow(2.0, (note - 69) / 12.0)); };
-    for (size_t i = 0; i + 1 < std::size(notes); ++i)
-    {
-        voice.m_pitch = {{hz(notes[i]), 300}, {hz(notes[i + 1]), 1024}};
-        voice.m_timbre = {{0.5f, 1024}};
-        encoder->SetVoiceSource(0, &voice);
-        PlayAndCheck(*encoder, voice, 1, receiver, 512, &all);
-    }
-    int noteOns = 0;
-    for (const MidiEvent& e : all)
-    {
-        if (e.Status() == 0xE0)
-        {
-            EXPECT_EQ(e.pBytes[1] | (e.pBytes[2] << 7), 8192) << "at " << e.iSampleTime;
-        }
-        if (e.Status() == 0x90)
-        {
-            EXPECT_EQ(e.pBytes[1], notes[noteOns++]);
-        }
-    }
-    EXPECT_EQ(noteOns, 6);
-}
-
-TEST_F(MpeEncoderTest, GlidesSendBendsThatFollowThePitchWithinACent)
-{
-    // Linear glides in 30-sample runs, as the theremin emits them: a short one
-    // that stays on its note, and one across more than the bend range, which
-    // carries on from a new note.
-    struct Case
-    {
-        float from, to;
-        int blocks, expectedNotes;
-    };
-    for (const Case& c : {Case{200.0f, 300.0f, 4, 1}, Case{40.0f, 1100.0f, 12, 2},
-                          Case{1100.0f, 40.0f, 12, 2}, Case{440.0f, 446.0f, 8, 1}})
-    {
-        SCOPED_TRACE(std::to_string(c.from) + " to " + std::to_string(c.to) + " Hz");
-        auto encoder = MakeEncoder();
-        TestVoice voice;
-        encoder->SetVoiceSource(0, &voice);
-        Receiver receiver;
-        std::vector<MidiEvent> all;
-        voice.Hold(c.from, 0.5f);
-        PlayAndCheck(*encoder, voice, 1, receiver, 256, &all);
-        const int count = 256, steps = count / 30;
-        float f = c.from;
-        const float step = (c.to - c.from) / static_cast<float>(steps * c.blocks);
-        for (int b = 0; b < c.blocks; ++b)
-        {
-            voice.m_pitch.clear();
-            for (int s = 0; s < steps; ++s)
-            {
-                f += step;
-                voice.m_pitch.push_back({f, 30});
-            }
-            voice.m_pitch.push_back({f, count - 30 * steps});
-            PlayAndCheck(*encoder, voice, 1, receiver, count, &all);
-        }
-        EXPECT_EQ(receiver.channels[1].noteOns, c.expectedNotes);
-        // A bend goes out at each run start that moves the pitch by a bend
-        // step (48 semitones / 8192) or more: every run of the wide glides, and
-        // at least one per step of the narrow one.
-        int bends = 0;
-        for (const MidiEvent& e : all)
-            bends += e.Status() == 0xE0;
-        const double cents = std::fabs(Note(c.to) - Note(c.from)) * 100.0;
-        const double bendStep = 4800.0 / 8192.0;
-        EXPECT_GE(bends, std::min<double>(steps * c.blocks, cents / bendStep - 1.0));
-    }
-}
-
-TEST_F(MpeEncoderTest, LiftSendsNoteOffAtTheSampleWhereThePitchDrops)
-{
-    auto encoder = MakeEncoder();
-    TestVoice voice;
-    encoder->SetVoiceSource(0, &voice);
-    Receiver receiver;
-    voice.Hold(261.63f, 0.3f);
-    PlayAndCheck(*encoder, voice, 1, receiver, 256);
-    PlayAndCheck(*encoder, voice, 1, receiver, 256);
-
-    // The finger lifts: the pitch drops to 0 at sample 100 of the third block.
-    voice.m_pitch = {{261.63f, 100}, {0.0f, 1024}};
-    voice.m_timbre = {{0.3f, 100}, {0.0f, 1024}};
-    std::vector<MidiEvent> events;
-    PlayAndCheck(*encoder, voice, 1, receiver, 256, &events);
-    ASSERT_EQ(events.size(), 1u);
-    EXPECT_EQ(events[0].Status(), 0x80);
-    EXPECT_EQ(events[0].pBytes[1], 60);
-    EXPECT_EQ(events[0].iSampleTime, 512 + 100);
-
-    // Silence sends nothing; the next finger starts a note at its block.
-    voice.Hold(0.0f, 0.0f);
-    events.clear();
-    PlayAndCheck(*encoder, voice, 1, receiver, 256, &events);
-    EXPECT_TRUE(events.empty());
-    voice.Hold(523.25f, 0.9f);
-    PlayAndCheck(*encoder, voice, 1, receiver, 256, &events);
-    ASSERT_EQ(events.size(), 3u);
-    EXPECT_EQ(events[2].Status(), 0x90);
-    EXPECT_EQ(events[2].pBytes[1], 72);
-    EXPECT_EQ(events[2].iSampleTime, 1024);
-}
-
-TEST_F(MpeEncoderTest, TimbreSendsControllerSeventyFourOnEveryStepOnly)
-{
-    auto encoder = MakeEncoder();
-    TestVoice voice;
-    encoder->SetVoiceSource(0, &voice);
-    Receiver receiver;
-    voice.Hold(330.0f, 0.0f);
-    PlayAndCheck(*encoder, voice, 1, receiver, 256);
-
-    // A timbre glide from 0 to 1 in 30-sample runs: each run start that
-    // changes the 7-bit value sends it, and only those.
-    std::vector<MidiEvent> events;
-    voice.m_timbre.clear();
-    int expected = 0, last = 0;
-    for (int s = 1; s <= 34; ++s)
-    {
-        const float t = s / 34.0f;
-        voice.m_timbre.push_back({t, 30});
-        const int value = static_cast<int>(std::lround(t * 127.0f));
-        expected += value != last;
-        last = value;
-    }
-    voice.m_timbre.push_back({1.0f, 4});
-    PlayAndCheck(*encoder, voice, 1, receiver, 1024, &events);
-    ASSERT_EQ(static_cast<int>(events.size()), expected);
-    for (const MidiEvent& e : events)
-    {
-        EXPECT_EQ(e.Status(), 0xB0);
-        EXPECT_EQ(e.pBytes[1], 74);
-    }
-    EXPECT_EQ(receiver.channels[1].timbre, 127);
-
-    // Less than a step sends nothing: 0.5 and 0.503 are both 64.
-    voice.Hold(330.0f, 0.5f);
-    PlayAndCheck(*encoder, voice, 1, receiver, 256);
-    events.clear();
-    voice.Hold(330.0f, 0.503f);
-    PlayAndCheck(*encoder, voice, 1, receiver, 256, &events);
-    EXPECT_TRUE(events.empty());
 }
 
 TEST_F(MpeEncoderTest, ReadsOnlyWhatTheGraphPulledAndNeverGenerates)
@@ -515,77 +392,52 @@ TEST_F(MpeEncoderTest, ReadsOnlyWhatTheGraphPulledAndNeverGenerates)
     TestVoice voice;
     voice.Hold(220.0f, 0.5f);
     encoder->SetVoiceSource(0, &voice);
-
-    // The graph pulls both channels: the encoder reads the same block.
-    voice.Pull(++m_iStamp, 256);
-    encoder->ProcessBlock(m_iStamp, 256);
+    Process(*encoder, 256, {&voice}); // both channels pulled: a note
     // The graph pulls nothing (the voice's filter is closed and silent): the
     // voice sounds nothing, and its note ends at the block's start.
-    encoder->ProcessBlock(++m_iStamp, 256);
-    EXPECT_EQ(voice.m_iGenerateCalls, 2) << "reading never generates";
+    Process(*encoder, 256, {});
+    EXPECT_EQ(voice.generateCalls, 2) << "reading never generates";
     // The pitch alone wakes the voice, with the timbre it had.
     voice.Hold(330.0f, 0.9f);
     voice.UpdateBuffer(0, ++m_iStamp, 256);
     encoder->ProcessBlock(m_iStamp, 256);
-    EXPECT_EQ(voice.m_iGenerateCalls, 3);
-
-    const std::vector<MidiEvent> events = Drain(*encoder);
-    ASSERT_EQ(events.size(), 7u);
-    EXPECT_EQ(events[3].Status(), 0x80);
-    EXPECT_EQ(events[3].iSampleTime, 256);
-    EXPECT_EQ(events[5].pBytes[1], 74);
-    EXPECT_EQ(events[5].pBytes[2], 64); // 0.5, held
-    EXPECT_EQ(events[6].Status(), 0x90);
-    EXPECT_EQ(events[6].iSampleTime, 512);
-}
-
-TEST_F(MpeEncoderTest, RemovedVoicesAndTheEndOfPlayingReleaseEveryNote)
-{
-    auto encoder = MakeEncoder();
-    TestVoice a, b;
-    a.Hold(220.0f, 0.5f);
-    b.Hold(330.0f, 0.5f);
-    encoder->SetVoiceSource(0, &a);
-    encoder->SetVoiceSource(3, &b);
-    Process(*encoder, 256);
+    EXPECT_EQ(voice.generateCalls, 3);
+    // A voice taken out of the encoder ends its note at the next block.
     encoder->SetVoiceSource(0, nullptr);
-    Process(*encoder, 256);
-    encoder->EndNotes();
-    encoder->EndNotes(); // nothing sounds any more
+    Process(*encoder, 256, {&voice});
+
     const std::vector<MidiEvent> events = Drain(*encoder);
     ASSERT_EQ(events.size(), 8u);
-    EXPECT_EQ(events[6].Status(), 0x80);
-    EXPECT_EQ(events[6].Channel(), 1);
-    EXPECT_EQ(events[6].iSampleTime, 256);
+    EXPECT_EQ(events[3].Status(), 0x80);
+    EXPECT_EQ(events[3].iSampleTime, 256);
+    EXPECT_EQ(events[5].pBytes[2], 64); // timbre 0.5, held
+    EXPECT_EQ(events[6].Status(), 0x90);
+    EXPECT_EQ(events[6].iSampleTime, 512);
     EXPECT_EQ(events[7].Status(), 0x80);
-    EXPECT_EQ(events[7].Channel(), 4);
-    EXPECT_EQ(events[7].iSampleTime, 512);
+    EXPECT_EQ(events[7].iSampleTime, 768);
 }
 
 TEST_F(MpeEncoderTest, PitchesBeyondMidisNotesHoldTheEdgeWithoutRetriggering)
 {
-    struct Case
-    {
-        float hz, later;
-        int note, bend;
-    };
     // More than 48 semitones below note 0 and above note 127.
-    for (const Case& c : {Case{0.1f, 0.2f, 0, 0}, Case{300000.0f, 250000.0f, 127, 16383}})
+    const std::tuple<float, float, int, int> cases[] = {{0.1f, 0.2f, 0, 0},
+                                                        {300000.0f, 250000.0f, 127, 16383}};
+    for (const auto& [hz, later, note, bend] : cases)
     {
-        SCOPED_TRACE(std::to_string(c.hz) + " Hz");
+        SCOPED_TRACE(std::to_string(hz) + " Hz");
         auto encoder = MakeEncoder();
         TestVoice voice;
-        voice.Hold(c.hz, 0.5f);
+        voice.Hold(hz, 0.5f);
         encoder->SetVoiceSource(0, &voice);
         for (int b = 0; b < 3; ++b)
-            Process(*encoder, 256);
-        voice.Hold(c.later, 0.5f);
-        Process(*encoder, 256);
+            Process(*encoder, 256, {&voice});
+        voice.Hold(later, 0.5f);
+        Process(*encoder, 256, {&voice});
         const std::vector<MidiEvent> events = Drain(*encoder);
         ASSERT_EQ(events.size(), 3u);
-        EXPECT_EQ(events[0].pBytes[1] | (events[0].pBytes[2] << 7), c.bend);
+        EXPECT_EQ(BendOf(events[0]), bend);
         EXPECT_EQ(events[2].Status(), 0x90);
-        EXPECT_EQ(events[2].pBytes[1], c.note);
+        EXPECT_EQ(events[2].pBytes[1], note);
     }
 }
 
@@ -600,273 +452,100 @@ TEST_F(MpeEncoderTest, AFullQueueDropsAndCountsWhatDoesNotFit)
     TestVoice voice;
     voice.Hold(220.0f, 0.5f);
     encoder.SetVoiceSource(0, &voice);
-    Process(encoder, 256);
+    Process(encoder, 256, {&voice});
     EXPECT_EQ(Drain(encoder).size(), 3u);
 }
 
-namespace
+// A real theremin played with touches: Snap sends whole semitones with the bend
+// centred, Off and the gentle modes glide on one note, resting the gentle modes
+// and Snap end on a semitone, and the lift ends the note at its block.
+TEST_F(MpeEncoderTest, ARealThereminIsFollowedInEveryAutotuneMode)
 {
-// Real theremins played with touches through the real touch manager.
-class MpeEncoderThereminTest : public MpeEncoderTest
-{
-  protected:
-    void SetUp() override
+    Fingers fingers;
+    SoundControl_Theremin theremin;
+    theremin.SetCamera(&fingers.camera);
+    const std::tuple<const char*, int, bool> modes[] = {
+        {"Snap", 0, true}, {"Off", 0, false}, {"Fast", 264, true}, {"Slow", 4410, true}};
+    for (const auto& [name, samples, enabled] : modes)
     {
-        TouchManager::Startup();
-        SoundControl_Theremin::ResetSettings();
-        m_camera.SetViewport(Vector2f(0.0f, 0.0f), Vector2f(480.0f, 320.0f));
-        m_voice = std::make_unique<SoundControl_Theremin>();
-        m_voice->SetCamera(&m_camera);
-    }
-    void TearDown() override
-    {
-        m_voice.reset();
-        TouchManager::Shutdown();
-        SoundControl_Theremin::ResetSettings();
-    }
-    void Touch(int phase, int x, int y)
-    {
-        TouchManager* manager = TouchManager::GetInstance();
-        if (phase == 0)
-            manager->TouchBegan(&m_handle, x - TouchManager::c_iOffsetX, y);
-        else if (phase == 1)
-            manager->TouchMoved(manager->FindTouchID(&m_handle), x - TouchManager::c_iOffsetX, y);
-        else
-            manager->TouchEnded(manager->FindTouchID(&m_handle), x - TouchManager::c_iOffsetX, y);
-    }
-    // The graph pulls the theremin's next block (pitch first, as the voice's
-    // oscillator does); the mirror keeps its runs for the checks.
-    void PullNextBlock(TestVoice& mirror, int count)
-    {
-        for (int channel = 0; channel < 2; ++channel)
-        {
-            const SoundControlBuffer* buffer = m_voice->UpdateBuffer(channel, m_iStamp + 1, count);
-            Runs& runs = channel == 0 ? mirror.m_pitch : mirror.m_timbre;
-            runs.clear();
-            for (int i = 0; i < buffer->GetRunCount(); ++i)
-                runs.push_back({buffer->GetRun(i).value, buffer->GetRun(i).length});
-        }
-    }
-
-    Camera_2D m_camera;
-    std::unique_ptr<SoundControl_Theremin> m_voice;
-    char m_handle = 0;
-};
-} // namespace
-
-TEST_F(MpeEncoderThereminTest, AFingerIsHeardOnChannelTwoInEveryAutotuneMode)
-{
-    // Snap sends whole semitones with the bend centred; Off and the gentle
-    // modes send glides; in every mode the receiver follows the theremin within
-    // a cent at each run, and the lift ends the note at the block it sounds.
-    struct Mode
-    {
-        const char* name;
-        int samples;
-        bool enabled;
-    };
-    for (const Mode& mode : {Mode{"Snap", 0, true}, Mode{"Off", 0, false}, Mode{"Fast", 264, true},
-                             Mode{"Slow", 4410, true}})
-    {
-        SCOPED_TRACE(mode.name);
-        SoundControl_Theremin::SetAutotuneSamples(mode.samples, mode.enabled);
+        SCOPED_TRACE(name);
+        SoundControl_Theremin::SetAutotuneSamples(samples, enabled);
         auto encoder = MakeEncoder();
-        encoder->SetVoiceSource(0, m_voice.get());
+        encoder->SetVoiceSource(0, &theremin);
         Receiver receiver;
-        TestVoice mirror; // the theremin's runs, for the checks
         std::vector<MidiEvent> all;
         auto play = [&](int blocks)
         {
             for (int b = 0; b < blocks; ++b)
-            {
-                PullNextBlock(mirror, 512);
-                // The encoder then reads the block the graph pulled.
-                PlayAndCheck(*encoder, mirror, 1, receiver, 512, &all);
-            }
+                PlayAndCheck(*encoder, theremin, receiver, 512, &all);
         };
-        Touch(0, 100, 80);
+        fingers.Down(0, 100, 80);
         play(3);
         for (int x = 110; x <= 400; x += 10)
         {
-            Touch(1, x, 80 + x / 4);
+            fingers.Move(0, x, 80 + x / 4);
             play(1);
         }
         play(12); // rest: the gentle modes correct onto a note
-        Touch(2, 400, 180);
+        const double resting = receiver.Pitch(1);
+        fingers.Up(0);
         const int64_t lifted = encoder->GetSampleTime();
         play(2);
         ASSERT_FALSE(HasFailure());
-        EXPECT_FALSE(receiver.channels[1].on);
         ASSERT_FALSE(all.empty());
         EXPECT_EQ(all.back().Status(), 0x80);
         EXPECT_EQ(all.back().iSampleTime, lifted);
-        int bendsOffCentre = 0, noteOns = 0;
+        int offCentre = 0;
         for (const MidiEvent& e : all)
-        {
-            bendsOffCentre += e.Status() == 0xE0 && (e.pBytes[1] | (e.pBytes[2] << 7)) != 8192;
-            noteOns += e.Status() == 0x90;
-        }
-        if (std::string(mode.name) == "Snap")
-        {
-            EXPECT_EQ(bendsOffCentre, 0);
-            EXPECT_GT(noteOns, 10); // one per note zone crossed
-        }
-        else
-        {
-            EXPECT_GT(bendsOffCentre, 20);
-            EXPECT_EQ(noteOns, 1);
-        }
-        if (mode.enabled)
-        {
-            // Resting, the gentle modes and snap end exactly on a semitone.
-            EXPECT_NEAR(receiver.channels[1].note +
-                            (receiver.channels[1].bend - 8192) / 8192.0 * 48,
-                        std::round(receiver.Pitch(1)), 0.01);
-        }
+            offCentre += e.Status() == 0xE0 && BendOf(e) != 8192;
+        const bool snap = std::string(name) == "Snap";
+        EXPECT_EQ(offCentre == 0, snap);
+        EXPECT_EQ(receiver.channels[1].noteOns > 10, snap) << "one note per zone crossed";
+        EXPECT_EQ(receiver.channels[1].noteOns == 1, !snap);
+        EXPECT_TRUE(!enabled || std::fabs(resting - std::round(resting)) < 0.01) << resting;
     }
 }
 
-TEST_F(MpeEncoderThereminTest, NotePlusBendIsThePitchTheVoiceSounds)
+// The ring that carries the events from the audio thread to the main thread: a
+// producer thread pushes numbered events in batches (again what did not fit)
+// through a small ring that wraps hundreds of times, and the consumer thread
+// receives every one, in order.
+TEST(SpscRingThread, EveryItemPassesInOrderThroughAWrappingRing)
 {
-    // The block loop as the instrument runs it: the sound manager pulls a sine
-    // voice that follows the theremin, then the encoder reads the same block.
-    // The receiver's note plus bend is compared with the sine's measured pitch.
-    SoundControl_Theremin::SetAutotuneSamples(0, false);
-    SoundSource_Osc_Sine sine;
-    sine.SetPitchSource(m_voice.get(), 0);
-    SoundManager* manager = SoundManager::GetInstance();
-    manager->SetStreamSource(&sine);
-    for (int x : {13, 150, 241, 377, 466})
-    {
-        SCOPED_TRACE("finger at x = " + std::to_string(x));
-        auto encoder = MakeEncoder();
-        encoder->SetVoiceSource(0, m_voice.get());
-        Touch(0, x, 100);
-        std::vector<float> audio;
-        for (int b = 0; b < 2 * 44100 / 256; ++b)
+    constexpr int64_t c_iItems = 50000;
+    auto item = [](int64_t i)
+    { return MidiEvent::Make(i, static_cast<uint8_t>(0x90 | (i & 15)), i & 127, (i >> 7) & 127); };
+    SpscRing<MidiEvent> ring(256);
+    std::thread producer(
+        [&]
         {
-            const int stamp = manager->GetTimeStamp();
-            const float* block = manager->PullBlock(256);
-            ASSERT_NE(block, nullptr);
-            audio.insert(audio.end(), block, block + 256);
-            encoder->ProcessBlock(stamp, 256);
-        }
-        Touch(2, x, 100);
-        Receiver receiver;
-        for (const MidiEvent& e : Drain(*encoder))
-            receiver.Apply(e);
-        ASSERT_TRUE(receiver.channels[1].on);
-        EXPECT_EQ(receiver.channels[1].noteOns, 1);
-        const double measured = zindle_test::MeasureFrequency(audio, 512);
-        EXPECT_NEAR(receiver.Pitch(1), Note(measured), 0.01) << measured << " Hz";
-        // Let the note end before the next finger.
-        for (int b = 0; b < 2; ++b)
-        {
-            const int stamp = manager->GetTimeStamp();
-            manager->PullBlock(256);
-            encoder->ProcessBlock(stamp, 256);
-        }
-    }
-    manager->SetStreamSource(nullptr);
-}
-
-TEST(MpeEncoderThread, AudioThreadProducesMainThreadDrainsNothingLostOrReordered)
-{
-    zindle_test::ScopedSoundManager sound;
-    // Four voices gliding and lifting in a pattern; a reference encoder run on
-    // one thread gives the events expected, and how many each block makes.
-    auto setBlock = [](TestVoice* voices, int block)
-    {
-        for (int k = 0; k < 4; ++k)
-        {
-            voices[k].m_pitch.clear();
-            voices[k].m_timbre.clear();
-            const bool sounding = (block + 7 * k) % 23 < 17;
-            for (int s = 0; s < 8; ++s)
+            MidiEvent batch[5];
+            for (int64_t i = 0; i < c_iItems;)
             {
-                const float hz =
-                    sounding ? 100.0f * (k + 1) * (1.0f + 0.001f * ((block * 8 + s) % 400)) : 0.0f;
-                voices[k].m_pitch.push_back({hz, 32});
-                voices[k].m_timbre.push_back({sounding ? ((block + s) % 50) / 50.0f : 0.0f, 32});
-            }
-        }
-    };
-    constexpr int c_iBlocks = 3000;
-    std::vector<MidiEvent> expected;
-    std::vector<size_t> expectedAfterBlock;
-    {
-        MpeEncoder reference(48, 1 << 22);
-        TestVoice voices[4];
-        for (int k = 0; k < 4; ++k)
-            reference.SetVoiceSource(k, &voices[k]);
-        MidiEvent e;
-        while (reference.Drain(&e, 1) == 1)
-            expected.push_back(e);
-        for (int b = 0; b < c_iBlocks; ++b)
-        {
-            setBlock(voices, b);
-            for (TestVoice& voice : voices)
-                voice.Pull(b + 1, 256);
-            reference.ProcessBlock(b + 1, 256);
-            while (reference.Drain(&e, 1) == 1)
-                expected.push_back(e);
-            expectedAfterBlock.push_back(expected.size());
-        }
-        reference.EndNotes();
-        while (reference.Drain(&e, 1) == 1)
-            expected.push_back(e);
-    }
-    ASSERT_GT(expected.size(), 50000u);
-
-    MpeEncoder encoder(48, 1024); // far smaller than the whole performance
-    TestVoice voices[4];
-    for (int k = 0; k < 4; ++k)
-        encoder.SetVoiceSource(k, &voices[k]);
-    std::atomic<size_t> drained{0};
-    std::atomic<bool> done{false};
-    std::thread audio(
-        [&]()
-        {
-            for (int b = 0; b < c_iBlocks; ++b)
-            {
-                // Real time: the next block comes only when the consumer has
-                // kept up, as a device callback would wait for its period.
-                const size_t before = b == 0 ? 0 : expectedAfterBlock[b - 1];
-                while (expectedAfterBlock[b] - drained.load() > 1000 && before > drained.load())
+                const size_t n = static_cast<size_t>(std::min<int64_t>(5, c_iItems - i));
+                for (size_t k = 0; k < n; ++k)
+                    batch[k] = item(i + static_cast<int64_t>(k));
+                const size_t pushed = ring.Push(batch, n);
+                i += static_cast<int64_t>(pushed);
+                if (pushed < n)
                     std::this_thread::yield();
-                setBlock(voices, b);
-                for (TestVoice& voice : voices)
-                    voice.Pull(b + 1, 256);
-                encoder.ProcessBlock(b + 1, 256);
             }
-            done.store(true);
         });
-    std::vector<MidiEvent> received;
-    MidiEvent chunk[97];
-    while (true)
+    int64_t next = 0, wrong = 0;
+    MidiEvent chunk[7];
+    while (next < c_iItems)
     {
-        const bool finished = done.load();
-        const size_t n = encoder.Drain(chunk, std::size(chunk));
-        received.insert(received.end(), chunk, chunk + n);
-        drained.store(received.size());
-        if (n == 0 && finished)
-            break;
+        const size_t n = ring.Pop(chunk, std::size(chunk));
+        for (size_t k = 0; k < n; ++k, ++next)
+        {
+            const MidiEvent expected = item(next);
+            wrong += chunk[k].iSampleTime != expected.iSampleTime ||
+                     std::memcmp(chunk[k].pBytes, expected.pBytes, 3) != 0;
+        }
         if (n == 0)
             std::this_thread::yield();
     }
-    audio.join();
-    encoder.EndNotes(); // producer side, now that the audio thread has stopped
-    size_t n;
-    while ((n = encoder.Drain(chunk, std::size(chunk))) > 0)
-        received.insert(received.end(), chunk, chunk + n);
-
-    EXPECT_EQ(encoder.GetDropped(), 0u);
-    ASSERT_EQ(received.size(), expected.size());
-    for (size_t i = 0; i < expected.size(); ++i)
-    {
-        ASSERT_EQ(received[i].iSampleTime, expected[i].iSampleTime) << "event " << i;
-        ASSERT_EQ(std::vector<uint8_t>(received[i].pBytes, received[i].pBytes + 3),
-                  std::vector<uint8_t>(expected[i].pBytes, expected[i].pBytes + 3))
-            << "event " << i;
-    }
+    producer.join();
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(ring.Pop(chunk, 1), 0u) << "nothing more than was pushed";
 }

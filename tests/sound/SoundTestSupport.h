@@ -1,11 +1,16 @@
 // Small sources and measurements for the sound engine tests: a control source
 // that plays given runs, a stream source that plays a given signal, a block
-// loop through the real sound manager, and pitch and level measurements.
+// loop through the real sound manager, pitch and level measurements, and the
+// real synth played with fingers through the real touch manager.
 #pragma once
 
+#include "input/TouchManager.h"
+#include "render/Camera_2D.h"
 #include "sound/SoundControlSource.h"
 #include "sound/SoundManager.h"
 #include "sound/SoundStreamSource.h"
+#include "sound/Synth_FourVoice.h"
+#include "support/TestSupport.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,12 +21,15 @@
 
 namespace zindle_test
 {
-// A one-channel control source that emits the runs it was given for every block
-// (a constant by default); counts its Generate calls.
+// A control source that emits the runs it was given on every channel for every
+// block (a constant by default); counts its Generate calls.
 class TestControl : public SoundControlSource
 {
   public:
-    explicit TestControl(float value = 0.0f) : SoundControlSource(1) { SetValue(value); }
+    explicit TestControl(float value = 0.0f, int channels = 1) : SoundControlSource(channels)
+    {
+        SetValue(value);
+    }
 
     void SetValue(float value) { m_runs = {{value, 1 << 20}}; }
     // Runs as (value, length); the last one is cut to the block.
@@ -77,6 +85,11 @@ inline std::function<float(long)> Sine(float hz, float amplitude = 1.0f)
     return [hz, amplitude](long n)
     { return amplitude * static_cast<float>(std::sin(2.0 * std::numbers::pi * hz * n / 44100.0)); };
 }
+// An impulse at sample 0, then silence.
+inline std::function<float(long)> Impulse()
+{
+    return [](long n) { return n == 0 ? 1.0f : 0.0f; };
+}
 
 // One pulled block: its samples, or none for silence.
 struct Block
@@ -104,7 +117,6 @@ inline Block PullBlock(SoundStreamSource* root, int count)
 inline std::vector<float> Render(SoundStreamSource* root, int samples, int blockSize = 256)
 {
     std::vector<float> out;
-    out.reserve(static_cast<size_t>(samples));
     while (static_cast<int>(out.size()) < samples)
     {
         const int n = std::min(blockSize, samples - static_cast<int>(out.size()));
@@ -131,16 +143,13 @@ inline double MeasureFrequency(const std::vector<float>& x, size_t skip = 0)
             ++crossings;
         }
     }
-    if (crossings < 2)
-        return 0.0;
-    return (crossings - 1) * 44100.0 / static_cast<double>(last - first);
+    return crossings < 2 ? 0.0 : (crossings - 1) * 44100.0 / static_cast<double>(last - first);
 }
 
 // Amplitude of the component at `hz` (Goertzel over the whole span).
 inline double Magnitude(const std::vector<float>& x, double hz, size_t skip = 0)
 {
-    const double w = 2.0 * std::numbers::pi * hz / 44100.0;
-    const double coeff = 2.0 * std::cos(w);
+    const double coeff = 2.0 * std::cos(2.0 * std::numbers::pi * hz / 44100.0);
     double s1 = 0.0, s2 = 0.0;
     for (size_t i = skip; i < x.size(); ++i)
     {
@@ -152,41 +161,97 @@ inline double Magnitude(const std::vector<float>& x, double hz, size_t skip = 0)
     return 2.0 * std::sqrt(std::max(power, 0.0)) / static_cast<double>(x.size() - skip);
 }
 
+// Root mean square, mean and peak of x[from, to) (to 0: the end).
 inline double Rms(const std::vector<float>& x, size_t from = 0, size_t to = 0)
 {
-    if (to == 0 || to > x.size())
-        to = x.size();
+    to = to == 0 ? x.size() : std::min(to, x.size());
     double sum = 0.0;
     for (size_t i = from; i < to; ++i)
         sum += static_cast<double>(x[i]) * x[i];
     return to > from ? std::sqrt(sum / static_cast<double>(to - from)) : 0.0;
 }
-
-inline double Mean(const std::vector<float>& x, size_t from = 0, size_t to = 0)
+inline double Mean(const std::vector<float>& x, size_t from = 0)
 {
-    if (to == 0 || to > x.size())
-        to = x.size();
     double sum = 0.0;
-    for (size_t i = from; i < to; ++i)
+    for (size_t i = from; i < x.size(); ++i)
         sum += x[i];
-    return to > from ? sum / static_cast<double>(to - from) : 0.0;
+    return sum / static_cast<double>(x.size() - from);
 }
-
 inline float Peak(const std::vector<float>& x, size_t from = 0, size_t to = 0)
 {
-    if (to == 0 || to > x.size())
-        to = x.size();
+    to = to == 0 ? x.size() : std::min(to, x.size());
     float peak = 0.0f;
     for (size_t i = from; i < to; ++i)
         peak = std::max(peak, std::fabs(x[i]));
     return peak;
 }
-
 inline bool AllFinite(const std::vector<float>& x)
 {
-    for (float v : x)
-        if (!std::isfinite(v))
-            return false;
-    return true;
+    return std::all_of(x.begin(), x.end(), [](float v) { return std::isfinite(v); });
 }
+
+// The pitch of octave o above the low C, and the pitch a finger at x plays in
+// the default window (octaves -1.125 .. 4.125 across 480 points).
+inline double OctaveHz(double octave)
+{
+    return 65.406395 * std::pow(2.0, octave);
+}
+inline double WindowHz(double x)
+{
+    return OctaveHz(-1.125 + 5.25 * x / 480.0);
+}
+
+// Fingers put down, moved and lifted at landscape points through the real touch
+// manager (which adds its x offset on the way in), on a 480 x 320 playing area,
+// with the theremins' settings as the program starts.
+class Fingers
+{
+  public:
+    Fingers()
+    {
+        TouchManager::Startup();
+        SoundControl_Theremin::ResetSettings();
+        camera.SetViewport(Vector2f(0.0f, 0.0f), Vector2f(480.0f, 320.0f));
+    }
+    ~Fingers()
+    {
+        TouchManager::Shutdown();
+        SoundControl_Theremin::ResetSettings();
+    }
+    Fingers(const Fingers&) = delete;
+    Fingers& operator=(const Fingers&) = delete;
+
+    void Down(int k, int x, int y)
+    {
+        TouchManager::GetInstance()->TouchBegan(&m_handles[k], x - TouchManager::c_iOffsetX, y);
+    }
+    void Move(int k, int x, int y)
+    {
+        TouchManager::GetInstance()->TouchMoved(Id(k), x - TouchManager::c_iOffsetX, y);
+    }
+    void Up(int k) { TouchManager::GetInstance()->TouchEnded(Id(k), 0, 0); }
+    int Id(int k) { return TouchManager::GetInstance()->FindTouchID(&m_handles[k]); }
+
+    Camera_2D camera;
+
+  private:
+    char m_handles[16] = {};
+};
+
+// The instrument's synth with the panel's echo as the program starts, its
+// theremins on the fingers' playing area, the offline sound manager running.
+class Engine : public Fingers
+{
+  public:
+    Engine()
+    {
+        synth.SetCamera(&camera);
+        synth.SetEchoLevel(0.24f);
+        synth.SetEchoTime(0.15f);
+        synth.SetEchoRepeat(0.4f);
+    }
+
+    ScopedSoundManager sound;
+    Synth_FourVoice synth;
+};
 } // namespace zindle_test
