@@ -1,0 +1,175 @@
+// Golden sound: short windows of the real synth played with real touches, one
+// per synth mode, one with autotune and one with the echo, compared sample by
+// sample (within one 16-bit step) with the WAV files in tests/data/golden. Any
+// change to what the instrument plays shows here, however deterministic. After
+// a change meant to alter the sound, listen to the new windows and store them:
+//     ZINDLE_GOLDEN=1 build/release/tests/test_sound --gtest_filter='Windows/Golden*'
+// writes the files instead of comparing.
+#include "SoundTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <cstdlib>
+#include <string>
+
+using namespace zindle_test;
+
+namespace
+{
+constexpr int c_iBlock = 256; // the performance acts between blocks
+
+struct SoundWindow
+{
+    const char* name;
+    int mode;
+    int from, samples;                        // the stored part of the performance
+    void (*play)(Engine& engine, int sample); // before the block that starts at `sample`
+};
+
+const SoundWindow c_windows[] = {
+    {"Mekko", Synth_FourVoice::c_iModeMekko, 0, 4096,
+     [](Engine& e, int t)
+     {
+         if (t == 0)
+         {
+             e.synth.SetResonance(8.0f / 11.0f);
+             e.Down(0, 100, 120);
+             e.Down(1, 260, 200);
+         }
+         if (t == 1024)
+             e.Move(1, 200, 60); // a glide that opens the filter
+         if (t == 2560)
+             e.Up(0); // the saw's release
+     }},
+    {"Pulse", Synth_FourVoice::c_iModePulse, 0, 4096,
+     [](Engine& e, int t)
+     {
+         if (t == 0)
+         {
+             e.synth.SetResonance(0.8f);
+             e.synth.SetPulseWidth(0.3f);
+             e.synth.SetOverdrive(0.25f); // loud enough for the limiter
+             e.Down(0, 150, 60);
+             e.Down(1, 330, 250);
+         }
+         if (t == 1536)
+             e.Move(0, 180, 200);
+     }},
+    {"Theremin", Synth_FourVoice::c_iModeTheremin, 0, 4096,
+     [](Engine& e, int t)
+     {
+         if (t == 0)
+             e.Down(0, 240, 290); // quiet
+         if (t == 1024)
+             e.Move(0, 240, 40); // loud
+         if (t == 2048)
+             e.Down(1, 360, 160);
+     }},
+    {"PWM", Synth_FourVoice::c_iModePWM, 0, 4096,
+     [](Engine& e, int t)
+     {
+         if (t == 0)
+         {
+             e.synth.SetCutoff(0.4f);
+             e.synth.SetResonance(0.3f);
+             e.Down(0, 200, 80);
+         }
+         if (t == 1536)
+             e.synth.SetCutoff(0.8f); // a slider's ramp
+         if (t == 2560)
+             e.Move(0, 220, 250); // the width follows the finger
+     }},
+    {"SlowAutotune", Synth_FourVoice::c_iModeTheremin, 2048, 6144,
+     [](Engine& e, int t)
+     {
+         if (t == 0)
+         {
+             SoundControl_Theremin::SetAutotuneSamples(4410, true);
+             e.Down(0, 100, 100); // starts on C
+         }
+         if (t == 256)
+             e.Move(0, 112, 100); // 0.2 semitone above C sharp: corrected after a rest
+     }},
+    {"Echo", Synth_FourVoice::c_iModeMekko, 1024, 5120,
+     [](Engine& e, int t)
+     {
+         if (t == 0)
+         {
+             e.synth.SetEchoLevel(1.0f);
+             e.synth.SetEchoTime(0.1f);   // 1938 samples
+             e.synth.SetEchoRepeat(1.0f); // held below 1 at so short a time
+             e.Down(0, 300, 150);
+         }
+         if (t == 512)
+             e.Up(0);
+     }},
+};
+
+std::vector<int16_t> Perform(const SoundWindow& window)
+{
+    Engine engine;
+    engine.synth.SetMode(window.mode);
+    SoundManager* manager = SoundManager::GetInstance();
+    manager->SetStreamSource(engine.synth.GetRoot());
+    std::vector<int16_t> out(static_cast<size_t>(window.from + window.samples));
+    for (int t = 0; t < static_cast<int>(out.size()); t += c_iBlock)
+    {
+        window.play(engine, t);
+        manager->RenderOutput(&out[static_cast<size_t>(t)], c_iBlock);
+    }
+    manager->SetStreamSource(nullptr);
+    return std::vector<int16_t>(out.begin() + window.from, out.end());
+}
+
+bool WriteWav(const std::filesystem::path& path, const std::vector<int16_t>& samples)
+{
+    SF_INFO info = {};
+    info.samplerate = 44100;
+    info.channels = 1;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (!file)
+        return false;
+    const auto count = static_cast<sf_count_t>(samples.size());
+    const bool written = sf_write_short(file, samples.data(), count) == count;
+    return sf_close(file) == 0 && written;
+}
+
+class Golden : public ::testing::TestWithParam<SoundWindow>
+{
+};
+} // namespace
+
+TEST_P(Golden, TheSynthPlaysTheStoredWindow)
+{
+    const SoundWindow& window = GetParam();
+    const std::vector<int16_t> now = Perform(window);
+    ASSERT_GT(PeakLevel(now, 0, now.size()), 3000) << "a sound, not silence";
+    const std::filesystem::path file =
+        TestDataDir() / "golden" / (std::string(window.name) + ".wav");
+    if (const char* golden = std::getenv("ZINDLE_GOLDEN"); golden && std::string(golden) == "1")
+    {
+        std::filesystem::create_directories(file.parent_path());
+        ASSERT_TRUE(WriteWav(file, now)) << file;
+        GTEST_SKIP() << "ZINDLE_GOLDEN=1: wrote " << file << " instead of comparing";
+    }
+    WavFile stored;
+    ASSERT_TRUE(ReadWav(file, stored)) << file << " cannot be read; ZINDLE_GOLDEN=1 writes it";
+    ASSERT_EQ(stored.samples.size(), now.size());
+    int differing = 0, first = -1, largest = 0;
+    for (size_t i = 0; i < now.size(); ++i)
+    {
+        const int difference = std::abs(now[i] - stored.samples[i]);
+        largest = std::max(largest, difference);
+        differing += difference > 1 ? 1 : 0;
+        first = first < 0 && difference > 1 ? static_cast<int>(i) : first;
+    }
+    EXPECT_EQ(differing, 0) << "samples differ by more than one step, the first at sample "
+                            << window.from + first << " of the performance; the largest by "
+                            << largest;
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, Golden, ::testing::ValuesIn(c_windows),
+                         [](const testing::TestParamInfo<SoundWindow>& info)
+                         { return std::string(info.param.name); });
