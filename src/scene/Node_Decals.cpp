@@ -16,7 +16,7 @@ const std::array<Node_Decals::Image, Node_Decals::c_iImageCount> Node_Decals::c_
     {{185.0f, 15.0f}, {215.0f, 48.0f}},
     {{9.0f, 56.0f}, {50.0f, 103.0f}},
     {{68.0f, 61.0f}, {100.0f, 110.0f}},
-    {{142.0f, 55.0f}, {180.0f, 96.0f}},
+    {{142.0f, 55.0f}, {186.0f, 99.0f}},
 }};
 
 namespace

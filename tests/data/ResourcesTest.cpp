@@ -142,15 +142,13 @@ TEST(Resources, LaunchImageFillsThePortraitFramebuffer)
 
 TEST(Resources, EveryDecalLiesAloneInsideTheSheetWithAClearEdge)
 {
-    // The rectangles the doodles were drawn to (docs/art.md).
-    const int rectangles[8][4] = {{7, 7, 40, 45},     {52, 14, 80, 41},   {90, 5, 138, 54},
-                                  {150, 12, 170, 42}, {185, 15, 215, 48}, {9, 56, 50, 103},
-                                  {68, 61, 100, 110}, {142, 55, 186, 99}};
     const Image p = Load("data/decals.png");
     std::vector<int> owner(size_t(p.width) * p.height, -1);
     for (int i = 0; i < Node_Decals::c_iImageCount; ++i)
     {
-        const auto& [x0, y0, x1, y1] = rectangles[i];
+        const auto& image = Node_Decals::c_Images[static_cast<size_t>(i)];
+        const int x0 = static_cast<int>(image.first.x), y0 = static_cast<int>(image.first.y);
+        const int x1 = static_cast<int>(image.opposite.x), y1 = static_cast<int>(image.opposite.y);
         SCOPED_TRACE(testing::Message() << "decal " << i << " at (" << x0 << ", " << y0 << ")-("
                                         << x1 << ", " << y1 << ")");
         ASSERT_TRUE(x0 >= 0 && y0 >= 0 && x1 <= p.width && y1 <= p.height && x1 - x0 >= 20 &&
