@@ -113,37 +113,24 @@ TEST(FrameLoop, StatesSwitchAtTheStartOfTheNextFrame)
     EXPECT_TRUE(g_log.empty()) << "a second shutdown and a frame without state do nothing";
 }
 
-TEST(FrameLoop, EventQueueIsFirstInFirstOut)
+TEST(FrameLoop, EventsQueueInOrderAndTheTimerPassesOnEveryStall)
 {
     TestApp app;
     int code = 42;
     void* data = &code;
     EXPECT_FALSE(app.GetNextEvent(code, data));
     EXPECT_EQ(code, 42) << "outputs are left alone on an empty queue";
-    EXPECT_EQ(data, &code);
-
-    int a = 1, b = 2;
+    int a = 1;
     app.PostEvent(10, &a);
-    app.PostEvent(20, &b);
+    app.PostEvent(20, nullptr);
     ASSERT_TRUE(app.GetNextEvent(code, data));
-    EXPECT_EQ(code, 10);
-    EXPECT_EQ(data, &a);
+    EXPECT_EQ(std::pair(code, data), std::pair(10, static_cast<void*>(&a)));
     app.PostEvent(30, nullptr);
     ASSERT_TRUE(app.GetNextEvent(code, data));
     EXPECT_EQ(code, 20);
-    ASSERT_TRUE(app.GetNextEvent(code, data));
-    EXPECT_EQ(code, 30);
+    app.Shutdown(); // drains what is left (LeakSanitizer would see it)
     EXPECT_FALSE(app.GetNextEvent(code, data));
 
-    // Events still queued at shutdown are drained (LeakSanitizer would see them).
-    app.PostEvent(1, nullptr);
-    app.PostEvent(2, nullptr);
-    app.Shutdown();
-    EXPECT_FALSE(app.GetNextEvent(code, data));
-}
-
-TEST(FrameLoop, TimerMeasuresTheClockWithoutClamping)
-{
     ClockScope clock;
     g_iTicks = 1000;
     Timer timer;
@@ -151,13 +138,7 @@ TEST(FrameLoop, TimerMeasuresTheClockWithoutClamping)
     g_iTicks = 1020;
     EXPECT_DOUBLE_EQ(timer.GetTimestep(), 0.02);
     g_iTicks = 61020;
-    EXPECT_DOUBLE_EQ(timer.GetTimestep(), 60.0);
-
-    Timer::SetClock(nullptr, 0.0);
-    Timer real;
-    const double step = real.GetTimestep();
-    EXPECT_GE(step, 0.0);
-    EXPECT_LT(step, 1.0);
+    EXPECT_DOUBLE_EQ(timer.GetTimestep(), 60.0) << "no clamp";
 }
 
 namespace
