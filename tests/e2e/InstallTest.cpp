@@ -1,0 +1,231 @@
+// Zindle installed as a Linux program: the build this test belongs to is installed into a
+// staging folder (DESTDIR) with `cmake --install`, its files are put to the desktop's own
+// validators, and the installed program plays from there with no source tree. The manual
+// page lists exactly the options of --help.
+#include "render/PNGImage.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <set>
+#include <string>
+
+namespace fs = std::filesystem;
+using zindle_test::ReadFile;
+using zindle_test::RunCommand;
+using zindle_test::ZindleBinary;
+
+namespace
+{
+const std::string c_sId = ZINDLE_APP_ID;
+const std::string c_sPrefix = ZINDLE_INSTALL_PREFIX;
+const int c_IconSizes[] = {48, 64, 128, 256, 512};
+
+// `cmake --install` of this build under `root`; the installed tree is root + prefix.
+fs::path Install(const zindle_test::TempDir& root)
+{
+    const auto result = RunCommand("DESTDIR='" + root.Path().string() + "' cmake --install '" +
+                                   ZINDLE_BUILD_DIR + "' >/dev/null");
+    EXPECT_EQ(result.status, 0) << result.output;
+    return root.Path() / fs::path(c_sPrefix).relative_path();
+}
+
+// Every regular file under `dir`, as paths relative to `base`.
+std::set<std::string> FilesUnder(const fs::path& dir, const fs::path& base)
+{
+    std::set<std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(dir))
+        if (entry.is_regular_file())
+            files.insert(fs::relative(entry.path(), base).string());
+    return files;
+}
+
+// The value of `key` in a desktop entry; empty when it has none.
+std::string DesktopValue(const std::string& entry, const std::string& key)
+{
+    std::smatch match;
+    const std::regex line("(^|\n)" + key + "=([^\n]*)");
+    return std::regex_search(entry, match, line) ? match[2].str() : std::string();
+}
+
+// Every option named by `lines` that start like an option list's entries.
+std::set<std::string> OptionsOf(const std::string& text, const std::regex& entry)
+{
+    std::set<std::string> options;
+    const std::regex option("(^|[ ,])(-h|--[a-z][a-z-]*)");
+    for (auto line = std::sregex_iterator(text.begin(), text.end(), entry);
+         line != std::sregex_iterator(); ++line)
+    {
+        const std::string tag = (*line)[1].str();
+        for (auto name = std::sregex_iterator(tag.begin(), tag.end(), option);
+             name != std::sregex_iterator(); ++name)
+            options.insert((*name)[2].str());
+    }
+    return options;
+}
+} // namespace
+
+TEST(Install, PutsEveryFileWhereTheDesktopLooksForItAndNothingElse)
+{
+    zindle_test::TempDir root;
+    const fs::path tree = Install(root);
+    ASSERT_TRUE(fs::is_directory(tree));
+
+    std::set<std::string> expected = {
+        "bin/zindle",
+        "share/applications/" + c_sId + ".desktop",
+        "share/metainfo/" + c_sId + ".metainfo.xml",
+        "share/icons/hicolor/scalable/apps/" + c_sId + ".svg",
+        "share/man/man1/zindle.1.gz",
+        "share/doc/zindle/README.md",
+        "share/doc/zindle/LICENSE",
+        "share/doc/zindle/copyright",
+        "share/doc/zindle/examples/demo.zs",
+    };
+    for (int size : c_IconSizes)
+        expected.insert("share/icons/hicolor/" + std::to_string(size) + "x" + std::to_string(size) +
+                        "/apps/" + c_sId + ".png");
+    for (const std::string& resource :
+         FilesUnder(zindle_test::SourceDataDir(), zindle_test::SourceDataDir()))
+        expected.insert("share/zindle/data/" + resource);
+    EXPECT_EQ(FilesUnder(root.Path(), tree), expected)
+        << "the program, its resources and the desktop's files; no test or benchmark";
+    EXPECT_EQ(fs::status(tree / "bin/zindle").permissions() & fs::perms::owner_exec,
+              fs::perms::owner_exec);
+
+    // Each icon is the size its folder promises, drawn with transparent corners.
+    for (int size : c_IconSizes)
+    {
+        SCOPED_TRACE(size);
+        const std::string bytes = ReadFile(tree / "share/icons/hicolor" /
+                                           (std::to_string(size) + "x" + std::to_string(size)) /
+                                           "apps" / (c_sId + ".png"));
+        PNGImage icon;
+        ASSERT_TRUE(icon.Decode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+        EXPECT_EQ(icon.GetWidth(), size);
+        EXPECT_EQ(icon.GetHeight(), size);
+        ASSERT_TRUE(icon.HasAlpha());
+        EXPECT_EQ(icon.GetRGBA()[3], 0) << "the top-left corner is clear";
+        EXPECT_EQ(icon.GetRGBA()[(size_t(size / 2) * size + size / 2) * 4 + 3], 255)
+            << "the middle is opaque";
+    }
+    const std::string svg = ReadFile(tree / "share/icons/hicolor/scalable/apps" / (c_sId + ".svg"));
+    EXPECT_EQ(svg.rfind("<?xml", 0), 0u);
+    EXPECT_NE(svg.find("viewBox=\"0 0 512 512\""), std::string::npos);
+    EXPECT_EQ(svg.find("<image"), std::string::npos) << "vector only, no embedded picture";
+}
+
+TEST(Install, InstalledEntryMetadataAndManualPassTheDesktopsValidators)
+{
+    zindle_test::TempDir root;
+    const fs::path tree = Install(root);
+    ASSERT_TRUE(fs::is_directory(tree));
+    const fs::path desktop = tree / "share/applications" / (c_sId + ".desktop");
+    const fs::path metainfo = tree / "share/metainfo" / (c_sId + ".metainfo.xml");
+    const fs::path manual = tree / "share/man/man1/zindle.1.gz";
+
+    struct Check
+    {
+        std::string command;
+        std::string expected; // in the output; empty: no output at all
+    };
+    const Check checks[] = {
+        {"desktop-file-validate '" + desktop.string() + "'", ""},
+        {"appstreamcli validate --no-net --strict '" + metainfo.string() + "'",
+         "Validation was successful"},
+        // Warnings go to stderr; the page itself is thrown away.
+        {"MANWIDTH=80 man --warnings -l '" + manual.string() + "' 2>&1 >/dev/null", ""},
+        {"lexgrog '" + manual.string() + "'",
+         ": \"zindle - four-voice synthesizer played with your fingers\""},
+    };
+    for (const Check& check : checks)
+    {
+        SCOPED_TRACE(check.command);
+        const auto result = RunCommand(check.command);
+        EXPECT_EQ(result.status, 0) << result.output;
+        if (check.expected.empty())
+            EXPECT_EQ(result.output, "");
+        else
+            EXPECT_NE(result.output.find(check.expected), std::string::npos) << result.output;
+    }
+
+    // One id ties the entry, its icon and the metadata together, and the entry starts
+    // the installed program.
+    const std::string entry = ReadFile(desktop);
+    EXPECT_EQ(DesktopValue(entry, "Icon"), c_sId);
+    EXPECT_EQ(DesktopValue(entry, "StartupWMClass"), c_sId);
+    EXPECT_TRUE(fs::is_regular_file(tree / "bin" / DesktopValue(entry, "Exec")));
+    const std::string metadata = ReadFile(metainfo);
+    EXPECT_NE(metadata.find("<id>" + c_sId + "</id>"), std::string::npos);
+    EXPECT_NE(metadata.find("<launchable type=\"desktop-id\">" + c_sId + ".desktop</launchable>"),
+              std::string::npos);
+    std::smatch version;
+    const std::string said = RunCommand(ZindleBinary() + " --version").output;
+    ASSERT_TRUE(std::regex_search(said, version, std::regex("^zindle ([^\n]+)\n")));
+    EXPECT_NE(metadata.find("<release version=\"" + version[1].str() + "\""), std::string::npos)
+        << "the metadata's release is the program's version";
+}
+
+TEST(Install, InstalledProgramPlaysTheDemoWithoutTheSourceTree)
+{
+    zindle_test::TempDir root;
+    const fs::path tree = Install(root);
+    ASSERT_TRUE(fs::is_directory(tree));
+    zindle_test::TempDir work;
+    const std::string demo = (tree / "share/doc/zindle/examples/demo.zs").string();
+    // Neither ZINDLE_DATA nor the source tree: the installed program finds its own resources.
+    auto run = [&](const std::string& program, const std::string& name)
+    {
+        return RunCommand("cd '" + work.Path().string() + "' && env -u ZINDLE_DATA '" + program +
+                          "' --headless --seed 7 --script '" + demo + "' --wav " + name +
+                          ".wav --screenshot " + name + ".png");
+    };
+    const auto installed = run((tree / "bin/zindle").string(), "installed");
+    ASSERT_EQ(installed.status, 0) << installed.output;
+    EXPECT_EQ(installed.output, "");
+    zindle_test::WavFile wav;
+    ASSERT_TRUE(zindle_test::ReadWav(work / "installed.wav", wav));
+    EXPECT_EQ(wav.samples.size(), 21u * 44100u) << "the demo's 21 seconds";
+
+    // The same performance as the built program's, from the source tree's resources.
+    const auto built = run(ZindleBinary(), "built");
+    ASSERT_EQ(built.status, 0) << built.output;
+    EXPECT_TRUE(ReadFile(work / "installed.wav") == ReadFile(work / "built.wav"));
+    EXPECT_TRUE(ReadFile(work / "installed.png") == ReadFile(work / "built.png"));
+
+    // The resources it read are the installed ones: one taken away there is missed.
+    fs::remove(tree / "share/zindle/data/Default.png");
+    const auto missing = RunCommand("env -u ZINDLE_DATA '" + (tree / "bin/zindle").string() +
+                                    "' --headless --seconds 0");
+    EXPECT_NE(missing.output.find("Default.png"), std::string::npos) << missing.output;
+}
+
+TEST(ManualPage, ListsExactlyTheOptionsOfHelp)
+{
+    const auto help = RunCommand(ZindleBinary() + " --help");
+    ASSERT_EQ(help.status, 0) << help.output;
+    const std::set<std::string> helpOptions =
+        OptionsOf(help.output, std::regex("(?:^|\n)  (-[^ ]*(?: [^ ]+)?)"));
+
+    const fs::path manual = fs::path(ZINDLE_BUILD_DIR) / "dist/zindle.1.gz";
+    const auto page = RunCommand("MANWIDTH=100 LC_ALL=C.UTF-8 man -l '" + manual.string() + "'");
+    ASSERT_EQ(page.status, 0) << page.output;
+    const size_t begin = page.output.find("\nOPTIONS\n");
+    const size_t end = page.output.find("\nPLAYING\n");
+    ASSERT_NE(begin, std::string::npos);
+    ASSERT_NE(end, std::string::npos);
+    // The option list's entries are the lines indented by seven columns.
+    const std::string options = page.output.substr(begin, end - begin);
+    EXPECT_EQ(OptionsOf(options, std::regex("\n {7}(-[^\n]*)")), helpOptions);
+    // And the page names no option anywhere that the program does not have.
+    std::set<std::string> named;
+    const std::regex option("(^|[^a-z-])(--[a-z][a-z-]*)");
+    for (auto name = std::sregex_iterator(page.output.begin(), page.output.end(), option);
+         name != std::sregex_iterator(); ++name)
+        named.insert((*name)[2].str());
+    for (const std::string& name : named)
+        EXPECT_TRUE(helpOptions.count(name)) << name;
+    EXPECT_GE(helpOptions.size(), 19u);
+}
