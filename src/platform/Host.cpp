@@ -6,6 +6,7 @@
 #include "file/Printable.h"
 #include "platform/AudioDevices_SDL.h"
 #include "platform/CommandLine.h"
+#include "platform/DesktopIdentity.h"
 #include "platform/MidiOutput.h"
 #include "platform/PNGWriter.h"
 #include "platform/PerformanceScript.h"
@@ -407,6 +408,7 @@ int Host::RunLive(const HostOptions& options)
     if (!outputs.Open(options))
         return 1;
 
+    DesktopIdentity::ApplyHints();
     int status = 0;
     {
         ZindleApp app;

@@ -1,7 +1,8 @@
 // Zindle installed as a Linux program: the build this test belongs to is installed into a
 // staging folder (DESTDIR) with `cmake --install`, its files are put to the desktop's own
-// validators, and the installed program plays from there with no source tree. The manual
-// page lists exactly the options of --help.
+// validators, and the installed program plays from there with no source tree and opens a
+// window that the desktop puts with its entry. The manual page lists exactly the options of
+// --help.
 #include "render/PNGImage.h"
 #include "support/TestSupport.h"
 
@@ -200,6 +201,36 @@ TEST(Install, InstalledProgramPlaysTheDemoWithoutTheSourceTree)
     const auto missing = RunCommand("env -u ZINDLE_DATA '" + (tree / "bin/zindle").string() +
                                     "' --headless --seconds 0");
     EXPECT_NE(missing.output.find("Default.png"), std::string::npos) << missing.output;
+}
+
+TEST(Install, WindowCarriesItsEntrysClassAndTheIcon)
+{
+    zindle_test::TempDir root;
+    const fs::path tree = Install(root);
+    ASSERT_TRUE(fs::is_directory(tree));
+    const std::string entry = ReadFile(tree / "share/applications" / (c_sId + ".desktop"));
+    // The installed program in a window on a virtual X screen, read the way docks and task
+    // bars read it (xprop), then ended with SIGTERM.
+    zindle_test::TempDir work;
+    zindle_test::WriteFile(work / "window.sh",
+                           "'" + (tree / "bin/zindle").string() +
+                               "' --seconds 60 2>/dev/null & pid=$!\n"
+                               "for i in $(seq 300); do\n"
+                               "  xprop -name Zindle WM_CLASS _NET_WM_ICON 2>/dev/null |\n"
+                               "    grep -E '^WM_CLASS|Icon \\(' && break\n"
+                               "  sleep 0.1\n"
+                               "done\n"
+                               "kill -TERM $pid; wait $pid\n");
+    const auto result = RunCommand("env -u SDL_VIDEODRIVER -u ZINDLE_DATA xvfb-run -a sh '" +
+                                   (work / "window.sh").string() + "'");
+    EXPECT_EQ(result.status, 128 + 15) << result.output;
+    const std::string windowClass = DesktopValue(entry, "StartupWMClass");
+    ASSERT_FALSE(windowClass.empty());
+    EXPECT_NE(
+        result.output.find("WM_CLASS(STRING) = \"" + windowClass + "\", \"" + windowClass + "\"\n"),
+        std::string::npos)
+        << result.output;
+    EXPECT_NE(result.output.find("Icon (128 x 128):"), std::string::npos) << result.output;
 }
 
 TEST(ManualPage, ListsExactlyTheOptionsOfHelp)
