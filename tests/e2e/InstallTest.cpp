@@ -51,6 +51,17 @@ std::string DesktopValue(const std::string& entry, const std::string& key)
     return std::regex_search(entry, match, line) ? match[2].str() : std::string();
 }
 
+// The package names in a Depends field ("a (>= 1), b | c"): a, b and c.
+std::set<std::string> PackageNames(const std::string& field)
+{
+    std::set<std::string> names;
+    const std::regex name("(^|[,|]) *([a-z0-9][a-z0-9+.-]*)");
+    for (auto match = std::sregex_iterator(field.begin(), field.end(), name);
+         match != std::sregex_iterator(); ++match)
+        names.insert((*match)[2].str());
+    return names;
+}
+
 // Every option named by `lines` that start like an option list's entries.
 std::set<std::string> OptionsOf(const std::string& text, const std::regex& entry)
 {
@@ -259,4 +270,56 @@ TEST(ManualPage, ListsExactlyTheOptionsOfHelp)
     for (const std::string& name : named)
         EXPECT_TRUE(helpOptions.count(name)) << name;
     EXPECT_GE(helpOptions.size(), 19u);
+}
+
+TEST(Package, DebianPackageHoldsTheInstallationWithItsSectionAndComputedDependencies)
+{
+    // CPack as scripts/package runs it, on the installation's rules (all in dist/, whose
+    // build builds nothing more than the manual page).
+    zindle_test::TempDir out;
+    const std::string build = ZINDLE_BUILD_DIR;
+    const auto made = RunCommand("cd '" + out.Path().string() + "' && cpack --config '" + build +
+                                 "/CPackConfig.cmake' -B '" + out.Path().string() +
+                                 "' -D 'CPACK_INSTALL_CMAKE_PROJECTS=" + build +
+                                 "/dist;Zindle;ALL;/' >/dev/null");
+    ASSERT_EQ(made.status, 0) << made.output;
+
+    std::smatch version;
+    const std::string said = RunCommand(ZindleBinary() + " --version").output;
+    ASSERT_TRUE(std::regex_search(said, version, std::regex("^zindle ([^\n]+)\n")));
+    std::string arch = RunCommand("dpkg --print-architecture").output;
+    arch.erase(arch.find_last_not_of('\n') + 1);
+    const fs::path deb = out / ("zindle_" + version[1].str() + "_" + arch + ".deb");
+    ASSERT_TRUE(fs::is_regular_file(deb)) << deb;
+
+    auto field = [&](const std::string& name)
+    { return RunCommand("dpkg-deb --field '" + deb.string() + "' " + name).output; };
+    EXPECT_EQ(field("Package"), "zindle\n");
+    EXPECT_EQ(field("Version"), version[1].str() + "\n");
+    EXPECT_EQ(field("Section"), "sound\n");
+    EXPECT_EQ(field("Architecture"), arch + "\n");
+    EXPECT_EQ(
+        field("Description").rfind("four-voice synthesizer played with your fingers\n Zindle"), 0u);
+    // dpkg-shlibdeps found the libraries the program links; Mesa's drivers, which it loads
+    // at run time, are named by hand.
+    const std::set<std::string> depends = PackageNames(field("Depends"));
+    for (const char* library :
+         {"libc6", "libstdc++6", "libsdl2-2.0-0", "libgles1", "libegl1", "libpng16-16",
+          "libsndfile1", "librtmidi6", "libasound2", "libgl1-mesa-dri"})
+        EXPECT_TRUE(depends.count(library)) << library << " in " << field("Depends");
+
+    // It holds exactly what an installation to /usr does.
+    zindle_test::TempDir root;
+    ASSERT_EQ(RunCommand("DESTDIR='" + root.Path().string() + "' cmake --install '" + build +
+                         "' --prefix /usr >/dev/null")
+                  .status,
+              0);
+    std::set<std::string> packaged;
+    const std::string contents = RunCommand("dpkg-deb --contents '" + deb.string() + "'").output;
+    const std::regex file("(^|\n)-[^\n]* \\./([^\n]+)");
+    for (auto match = std::sregex_iterator(contents.begin(), contents.end(), file);
+         match != std::sregex_iterator(); ++match)
+        packaged.insert((*match)[2].str());
+    EXPECT_EQ(packaged, FilesUnder(root.Path(), root.Path()));
+    EXPECT_TRUE(packaged.count("usr/bin/zindle"));
 }
