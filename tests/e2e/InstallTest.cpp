@@ -9,9 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <regex>
 #include <set>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 using zindle_test::ReadFile;
@@ -43,40 +44,104 @@ std::set<std::string> FilesUnder(const fs::path& dir, const fs::path& base)
     return files;
 }
 
+// The lines of `text`, without their ends.
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+bool IsNameChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.';
+}
+
 // The value of `key` in a desktop entry; empty when it has none.
 std::string DesktopValue(const std::string& entry, const std::string& key)
 {
-    std::smatch match;
-    const std::regex line("(^|\n)" + key + "=([^\n]*)");
-    return std::regex_search(entry, match, line) ? match[2].str() : std::string();
+    for (const std::string& line : Lines(entry))
+        if (line.rfind(key + "=", 0) == 0)
+            return line.substr(key.size() + 1);
+    return {};
 }
 
 // The package names in a Depends field ("a (>= 1), b | c"): a, b and c.
 std::set<std::string> PackageNames(const std::string& field)
 {
     std::set<std::string> names;
-    const std::regex name("(^|[,|]) *([a-z0-9][a-z0-9+.-]*)");
-    for (auto match = std::sregex_iterator(field.begin(), field.end(), name);
-         match != std::sregex_iterator(); ++match)
-        names.insert((*match)[2].str());
+    bool expectName = true;
+    for (size_t i = 0; i < field.size(); ++i)
+    {
+        if (field[i] == ',' || field[i] == '|')
+            expectName = true;
+        else if (expectName && IsNameChar(field[i]))
+        {
+            size_t end = i;
+            while (end < field.size() && IsNameChar(field[end]))
+                ++end;
+            names.insert(field.substr(i, end - i));
+            expectName = false;
+            i = end - 1;
+        }
+    }
     return names;
 }
 
-// Every option named by `lines` that start like an option list's entries.
-std::set<std::string> OptionsOf(const std::string& text, const std::regex& entry)
+// Every option ("-h", "--name") named anywhere in `text`.
+std::set<std::string> OptionsIn(const std::string& text)
 {
     std::set<std::string> options;
-    const std::regex option("(^|[ ,])(-h|--[a-z][a-z-]*)");
-    for (auto line = std::sregex_iterator(text.begin(), text.end(), entry);
-         line != std::sregex_iterator(); ++line)
+    for (size_t at = text.find('-'); at != std::string::npos; at = text.find('-', at + 1))
     {
-        const std::string tag = (*line)[1].str();
-        for (auto name = std::sregex_iterator(tag.begin(), tag.end(), option);
-             name != std::sregex_iterator(); ++name)
-            options.insert((*name)[2].str());
+        if (at > 0 && IsNameChar(text[at - 1]))
+            continue; // inside a word ("four-voice") or a longer dash run
+        if (text.compare(at, 2, "-h") == 0 && (at + 2 == text.size() || !IsNameChar(text[at + 2])))
+        {
+            options.insert("-h");
+            continue;
+        }
+        if (text.compare(at, 2, "--") != 0 || at + 2 >= text.size() || text[at + 2] < 'a' ||
+            text[at + 2] > 'z')
+            continue;
+        size_t end = at + 2;
+        while (end < text.size() && ((text[end] >= 'a' && text[end] <= 'z') || text[end] == '-'))
+            ++end;
+        options.insert(text.substr(at, end - at));
+        at = end - 1;
     }
     return options;
 }
+
+// The options named by an option list's entries: the lines indented by `indent` columns
+// that start with a dash, up to the first gap of two spaces (where help's text begins).
+std::set<std::string> ListedOptions(const std::string& text, size_t indent)
+{
+    std::set<std::string> options;
+    const std::string margin(indent, ' ');
+    for (const std::string& line : Lines(text))
+    {
+        if (line.rfind(margin + "-", 0) != 0)
+            continue;
+        for (const std::string& option : OptionsIn(line.substr(0, line.find("  ", indent))))
+            options.insert(option);
+    }
+    return options;
+}
+
+// The program's version, as --version says it; empty when it says something else.
+std::string ProgramVersion()
+{
+    const std::string said = RunCommand(ZindleBinary() + " --version").output;
+    const std::string prefix = "zindle ";
+    const size_t end = said.find('\n');
+    if (said.rfind(prefix, 0) != 0 || end == std::string::npos)
+        return {};
+    return said.substr(prefix.size(), end - prefix.size());
+}
+
 } // namespace
 
 TEST(Install, PutsEveryFileWhereTheDesktopLooksForItAndNothingElse)
@@ -173,10 +238,9 @@ TEST(Install, InstalledEntryMetadataAndManualPassTheDesktopsValidators)
     EXPECT_NE(metadata.find("<id>" + c_sId + "</id>"), std::string::npos);
     EXPECT_NE(metadata.find("<launchable type=\"desktop-id\">" + c_sId + ".desktop</launchable>"),
               std::string::npos);
-    std::smatch version;
-    const std::string said = RunCommand(ZindleBinary() + " --version").output;
-    ASSERT_TRUE(std::regex_search(said, version, std::regex("^zindle ([^\n]+)\n")));
-    EXPECT_NE(metadata.find("<release version=\"" + version[1].str() + "\""), std::string::npos)
+    const std::string version = ProgramVersion();
+    ASSERT_FALSE(version.empty());
+    EXPECT_NE(metadata.find("<release version=\"" + version + "\""), std::string::npos)
         << "the metadata's release is the program's version";
 }
 
@@ -248,8 +312,7 @@ TEST(ManualPage, ListsExactlyTheOptionsOfHelp)
 {
     const auto help = RunCommand(ZindleBinary() + " --help");
     ASSERT_EQ(help.status, 0) << help.output;
-    const std::set<std::string> helpOptions =
-        OptionsOf(help.output, std::regex("(?:^|\n)  (-[^ ]*(?: [^ ]+)?)"));
+    const std::set<std::string> helpOptions = ListedOptions(help.output, 2);
 
     const fs::path manual = fs::path(ZINDLE_BUILD_DIR) / "dist/zindle.1.gz";
     const auto page = RunCommand("MANWIDTH=100 LC_ALL=C.UTF-8 man -l '" + manual.string() + "'");
@@ -260,14 +323,9 @@ TEST(ManualPage, ListsExactlyTheOptionsOfHelp)
     ASSERT_NE(end, std::string::npos);
     // The option list's entries are the lines indented by seven columns.
     const std::string options = page.output.substr(begin, end - begin);
-    EXPECT_EQ(OptionsOf(options, std::regex("\n {7}(-[^\n]*)")), helpOptions);
+    EXPECT_EQ(ListedOptions(options, 7), helpOptions);
     // And the page names no option anywhere that the program does not have.
-    std::set<std::string> named;
-    const std::regex option("(^|[^a-z-])(--[a-z][a-z-]*)");
-    for (auto name = std::sregex_iterator(page.output.begin(), page.output.end(), option);
-         name != std::sregex_iterator(); ++name)
-        named.insert((*name)[2].str());
-    for (const std::string& name : named)
+    for (const std::string& name : OptionsIn(page.output))
         EXPECT_TRUE(helpOptions.count(name)) << name;
     EXPECT_GE(helpOptions.size(), 19u);
 }
@@ -284,18 +342,17 @@ TEST(Package, DebianPackageHoldsTheInstallationWithItsSectionAndComputedDependen
                                  "/dist;Zindle;ALL;/' >/dev/null");
     ASSERT_EQ(made.status, 0) << made.output;
 
-    std::smatch version;
-    const std::string said = RunCommand(ZindleBinary() + " --version").output;
-    ASSERT_TRUE(std::regex_search(said, version, std::regex("^zindle ([^\n]+)\n")));
+    const std::string version = ProgramVersion();
+    ASSERT_FALSE(version.empty());
     std::string arch = RunCommand("dpkg --print-architecture").output;
     arch.erase(arch.find_last_not_of('\n') + 1);
-    const fs::path deb = out / ("zindle_" + version[1].str() + "_" + arch + ".deb");
+    const fs::path deb = out / ("zindle_" + version + "_" + arch + ".deb");
     ASSERT_TRUE(fs::is_regular_file(deb)) << deb;
 
     auto field = [&](const std::string& name)
     { return RunCommand("dpkg-deb --field '" + deb.string() + "' " + name).output; };
     EXPECT_EQ(field("Package"), "zindle\n");
-    EXPECT_EQ(field("Version"), version[1].str() + "\n");
+    EXPECT_EQ(field("Version"), version + "\n");
     EXPECT_EQ(field("Section"), "sound\n");
     EXPECT_EQ(field("Architecture"), arch + "\n");
     EXPECT_EQ(
@@ -316,10 +373,9 @@ TEST(Package, DebianPackageHoldsTheInstallationWithItsSectionAndComputedDependen
               0);
     std::set<std::string> packaged;
     const std::string contents = RunCommand("dpkg-deb --contents '" + deb.string() + "'").output;
-    const std::regex file("(^|\n)-[^\n]* \\./([^\n]+)");
-    for (auto match = std::sregex_iterator(contents.begin(), contents.end(), file);
-         match != std::sregex_iterator(); ++match)
-        packaged.insert((*match)[2].str());
+    for (const std::string& line : Lines(contents))
+        if (line.rfind('-', 0) == 0 && line.find(" ./") != std::string::npos)
+            packaged.insert(line.substr(line.find(" ./") + 3));
     EXPECT_EQ(packaged, FilesUnder(root.Path(), root.Path()));
     EXPECT_TRUE(packaged.count("usr/bin/zindle"));
 }
