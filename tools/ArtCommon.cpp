@@ -267,6 +267,23 @@ cairo_font_face_t* LoadFontFace(const std::string& path)
     return cairo_ft_font_face_create_for_ft_face(face, 0);
 }
 
+Colour Hex(unsigned v)
+{
+    return {((v >> 16) & 255) / 255.0, ((v >> 8) & 255) / 255.0, (v & 255) / 255.0};
+}
+
+void SetColour(cairo_t* cr, unsigned hex, double alpha)
+{
+    const Colour c = Hex(hex);
+    cairo_set_source_rgba(cr, c.r, c.g, c.b, alpha);
+}
+
+void Stop(cairo_pattern_t* p, double at, unsigned hex, double alpha)
+{
+    const Colour c = Hex(hex);
+    cairo_pattern_add_color_stop_rgba(p, at, c.r, c.g, c.b, alpha);
+}
+
 void RoundedRect(cairo_t* cr, double x, double y, double w, double h, double r)
 {
     r = std::min(r, std::min(w, h) * 0.5);

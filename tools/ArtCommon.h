@@ -52,6 +52,16 @@ cairo_surface_t* ToCairo(const Image& image);
 // A cairo font face for a TrueType file, kept alive for the whole run.
 cairo_font_face_t* LoadFontFace(const std::string& path);
 
+// A colour from 0xRRGGBB.
+struct Colour
+{
+    double r, g, b;
+};
+Colour Hex(unsigned v);
+// Sets the source colour; adds a gradient stop.
+void SetColour(cairo_t* cr, unsigned hex, double alpha = 1.0);
+void Stop(cairo_pattern_t* p, double at, unsigned hex, double alpha = 1.0);
+
 // Rounded rectangle path.
 void RoundedRect(cairo_t* cr, double x, double y, double w, double h, double r);
 

@@ -27,6 +27,8 @@ const double c_rShellHalfH = 72.0;
 const double c_rFaceRadius = 90.0; // the face is painted on a cylinder of this radius
 const double c_rMouthY = 194.0;    // centre line of the mouth
 
+const double c_rEyeAngle = 22 * M_PI / 180; // the eyes' places on the face, either side
+
 // Turn of frame i in radians: 0 looks left, 4 faces the player, 8 looks right.
 inline double HeadTurn(int frame)
 {
@@ -42,5 +44,31 @@ inline double FaceX(double phi, double turn)
 inline double FaceSquash(double phi, double turn)
 {
     return std::cos(phi + turn);
+}
+// The antenna's ball, whose x follows the turn.
+inline double AntennaX(double turn)
+{
+    return c_rHeadX + 46 * std::sin(turn);
+}
+inline double AntennaY()
+{
+    return c_rHeadY - c_rShellHalfH - 20;
+}
+// Centre line of the eyes.
+inline double EyeY()
+{
+    return c_rHeadY - 18;
+}
+
+// Mouth opening `step` (0 closed ... 4 widest): half its width and its height.
+inline double MouthHalfWidth(int step)
+{
+    const double halfW[c_iMouthSteps] = {18, 17, 19, 21, 23};
+    return halfW[step];
+}
+inline double MouthOpening(int step)
+{
+    const double open[c_iMouthSteps] = {0, 5, 9, 13, 17};
+    return open[step];
 }
 } // namespace art

@@ -64,8 +64,18 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
     auto* seedOption = app.add_option("--seed", seed,
                                       "seed of the random generator "
                                       "(default: the clock)");
-    app.add_option("--buffer", options.iBufferSamples, "samples per device request")
+    app.add_option("--buffer", options.iBufferSamples,
+                   "samples per device request, 64 to 4096 (default 256: 5.8 ms)")
         ->check(CLI::Range(64, 4096));
+    app.add_option("--audio-driver", options.sAudioDriver,
+                   "play through this audio driver (pipewire, pulseaudio, alsa, ...; "
+                   "see --list-audio)")
+        ->type_name("NAME");
+    app.add_option("--audio-device", options.sAudioDevice,
+                   "play on the first output device whose name contains this, ignoring case")
+        ->type_name("NAME");
+    app.add_flag("--list-audio", options.bListAudio,
+                 "list the audio drivers and their output devices, then stop");
     app.add_flag("--fullscreen", options.bFullscreen, "start in full screen");
     app.add_option("--midi", options.sMidiFile,
                    "write what the voices play as MPE to this MIDI file");

@@ -5,7 +5,9 @@
 #include "app/ZindleApp.h"
 #include "file/File_Bundle.h"
 #include "file/Printable.h"
+#include "platform/AudioDevices_SDL.h"
 #include "platform/CommandLine.h"
+#include "platform/DesktopIdentity.h"
 #include "platform/MidiOutput.h"
 #include "platform/PNGWriter.h"
 #include "platform/PerformanceScript.h"
@@ -245,6 +247,19 @@ bool LoadScript(const HostOptions& options, PerformanceScript& script)
     return false;
 }
 
+// --audio-driver and --audio-device, before anything opens: the driver must
+// exist and, live, start here with a device that matches (which the options
+// then name in full). Headless runs open no device, so only the name counts.
+bool CheckAudioChoice(HostOptions& options, std::string& error)
+{
+    if (options.sAudioDriver.empty() && options.sAudioDevice.empty())
+        return true;
+    if (options.bHeadless)
+        return options.sAudioDriver.empty() ||
+               AudioDevices_SDL::CheckDriverName(options.sAudioDriver, error);
+    return AudioDevices_SDL::Check(options.sAudioDriver, options.sAudioDevice, error);
+}
+
 // The final frame, when the command line asked for it; false after reporting a failure.
 bool WriteFinalScreenshot(const HostOptions& options)
 {
@@ -283,8 +298,13 @@ int Host::Main(int argc, char** argv)
     const int status = CommandLine::Parse(argc, argv, options);
     if (status != CommandLine::c_iContinue)
         return status;
+    if (options.bListAudio)
+    {
+        std::fputs(AudioDevices_SDL::Describe().c_str(), stdout);
+        return 0;
+    }
     std::string problem;
-    if (!CommandLine::CheckFiles(options, {}, problem))
+    if (!CommandLine::CheckFiles(options, {}, problem) || !CheckAudioChoice(options, problem))
     {
         Fail(problem);
         return 2;
@@ -406,12 +426,15 @@ int Host::RunLive(const HostOptions& options)
     if (!outputs.Open(options))
         return 1;
 
+    DesktopIdentity::ApplyHints();
     int status = 0;
     {
         ZindleApp app;
         if (!StartApp(app))
             return 1;
         auto* sound = dynamic_cast<SoundManager_SDL*>(SoundManager::GetInstance());
+        if (sound && !sound->GetDescription().empty())
+            std::fprintf(stderr, "zindle: playing on %s\n", sound->GetDescription().c_str());
         auto* window = dynamic_cast<Window_SDL*>(app.GetWindow());
         View_SDL* view = View_SDL::GetInstance();
         if (view)

@@ -15,6 +15,9 @@ struct HostOptions
     std::string sScreenshot;        // final frame as PNG, empty for none
     std::optional<uint32_t> iSeed;  // random seed; the clock when absent
     int iBufferSamples = 256;       // samples per device request
+    std::string sAudioDriver;       // SDL's audio driver; empty: SDL's choice
+    std::string sAudioDevice;       // part of an output device's name; empty: the default
+    bool bListAudio = false;        // list the drivers and devices, then stop
     bool bFullscreen = false;
     std::string sMidiFile;    // MPE events as a Standard MIDI File, empty for none
     bool bMidiOut = false;    // live MPE output on the ALSA sequencer

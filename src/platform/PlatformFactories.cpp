@@ -22,7 +22,8 @@ SoundManager* SoundManager::CreatePlatformManager(Window* /*window*/)
     if (options.bHeadless)
         manager = new SoundManager_Offline();
     else
-        manager = new SoundManager_SDL(options.iBufferSamples, !options.sWav.empty());
+        manager = new SoundManager_SDL(options.iBufferSamples, !options.sWav.empty(),
+                                       options.sAudioDriver, options.sAudioDevice);
     manager->SetMuted(options.bMute);
     return manager;
 }

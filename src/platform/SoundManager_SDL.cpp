@@ -1,10 +1,13 @@
 #include "platform/SoundManager_SDL.h"
 
+#include "platform/AudioDevices_SDL.h"
+
 #include <cstdio>
 #include <cstring>
 
-SoundManager_SDL::SoundManager_SDL(int bufferSamples, bool capture)
-    : m_iBufferSamples(bufferSamples)
+SoundManager_SDL::SoundManager_SDL(int bufferSamples, bool capture, const std::string& driver,
+                                   const std::string& device)
+    : m_iBufferSamples(bufferSamples), m_sDriver(driver), m_sDevice(device)
 {
     if (capture)
         m_pCapture = std::make_unique<SpscRing<int16_t>>(1u << 18); // about 6 s
@@ -23,7 +26,13 @@ SoundManager_SDL::~SoundManager_SDL()
 bool SoundManager_SDL::OpenSubsystem()
 {
     // Audio on its own: a failing audio driver must not take video down with it.
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0)
+    // A chosen driver outranks SDL_AUDIODRIVER for this start only.
+    if (!m_sDriver.empty())
+        SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, m_sDriver.c_str(), SDL_HINT_OVERRIDE);
+    const int started = SDL_InitSubSystem(SDL_INIT_AUDIO);
+    if (!m_sDriver.empty())
+        SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+    if (started == 0)
     {
         m_bSubsystem = true;
         return true;
@@ -56,12 +65,24 @@ void SoundManager_SDL::CreateStream()
     // driver complain; go straight to the fallback below.
     const char* current = SDL_GetCurrentAudioDriver();
     const bool dummy = current && std::strcmp(current, "dummy") == 0;
+    // The chosen device by its name, unless only the silent fallback is left.
+    const char* name = m_sDevice.empty() || m_bFallback ? nullptr : m_sDevice.c_str();
     if (dummy || SDL_GetNumAudioDevices(0) > 0)
-        m_iDevice = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+        m_iDevice = SDL_OpenAudioDevice(name, 0, &want, &have, 0);
     else
         SDL_SetError("no output device found");
-    if (m_iDevice == 0)
+    if (m_iDevice != 0 && !m_bFallback)
     {
+        const std::string device =
+            name ? AudioDevices_SDL::Quoted(name) : std::string("default device");
+        char text[160];
+        std::snprintf(text, sizeof text, ", %d Hz, %d-sample buffer (%.1f ms latency)", have.freq,
+                      have.samples, 1000.0 * have.samples / have.freq);
+        m_sDescription = std::string(GetDriverName()) + ", " + device + text;
+    }
+    else if (m_iDevice == 0)
+    {
+        m_sDescription.clear();
         // No sound card: keep the program's timing and capture alive on SDL's
         // dummy driver, and say once that nothing will be heard.
         const char* driver = SDL_GetCurrentAudioDriver();
@@ -73,6 +94,7 @@ void SoundManager_SDL::CreateStream()
             m_bWarned = true;
             SDL_QuitSubSystem(SDL_INIT_AUDIO);
             m_bSubsystem = SDL_AudioInit("dummy") == 0;
+            m_bFallback = true;
             if (m_bSubsystem)
                 m_iDevice = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
         }

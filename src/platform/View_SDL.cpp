@@ -1,6 +1,7 @@
 #include "platform/View_SDL.h"
 
 #include "file/File.h"
+#include "platform/DesktopIdentity.h"
 #include "render/PNGImage.h"
 
 #include <algorithm>
@@ -103,6 +104,8 @@ bool View_SDL::CreateContext(bool fullscreen)
         m_sError = std::string("cannot open a window: ") + SDL_GetError();
         return false;
     }
+    if (!m_bHeadless)
+        DesktopIdentity::SetWindowIcon(m_pWindow);
     m_context = SDL_GL_CreateContext(m_pWindow);
     if (!m_context || SDL_GL_MakeCurrent(m_pWindow, m_context) != 0)
     {

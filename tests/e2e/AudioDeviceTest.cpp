@@ -1,0 +1,131 @@
+// Choosing the sound device: the program lists SDL's drivers and their devices, refuses a
+// driver or device it does not have with one line naming the choices, and a live run says
+// once where it plays. The test environment names SDL's dummy driver (SDL_AUDIODRIVER).
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+
+namespace fs = std::filesystem;
+using zindle_test::RunCommand;
+using zindle_test::ZindleBinary;
+
+namespace
+{
+int CountLines(const std::string& text)
+{
+    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+int CountOccurrences(const std::string& text, const std::string& part)
+{
+    int n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+} // namespace
+
+TEST(AudioDevice, ListingNamesEachDriverItsDevicesAndTheOneARunUses)
+{
+    struct Case
+    {
+        std::string environment;
+        std::string lastLine;
+    };
+    const Case cases[] = {
+        {"", "A run plays on dummy unless --audio-driver or SDL_AUDIODRIVER chooses another.\n"},
+        {"SDL_AUDIODRIVER=disk",
+         "A run plays on disk unless --audio-driver or SDL_AUDIODRIVER chooses another.\n"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.environment);
+        const auto result = RunCommand("env " + c.environment + " " + ZindleBinary() +
+                                       " --list-audio --headless --seconds 5");
+        ASSERT_EQ(result.status, 0) << result.output;
+        EXPECT_NE(result.output.find("\n  dummy        'System audio output device'\n"),
+                  std::string::npos)
+            << result.output;
+        EXPECT_NE(result.output.find("\n  disk         'System audio output device'\n"),
+                  std::string::npos)
+            << result.output;
+        ASSERT_GE(result.output.size(), c.lastLine.size());
+        EXPECT_EQ(result.output.substr(result.output.size() - c.lastLine.size()), c.lastLine)
+            << result.output;
+    }
+}
+
+TEST(AudioDevice, AnUnknownDriverOrDeviceIsRefusedWithOneLineNamingTheChoices)
+{
+    struct Case
+    {
+        std::string arguments;
+        std::string message; // the whole line but the list of drivers
+    };
+    const Case cases[] = {
+        {"--audio-driver nosuch", "zindle: unknown audio driver 'nosuch' (choose from: "},
+        {"--headless --audio-driver nosuch",
+         "zindle: unknown audio driver 'nosuch' (choose from: "},
+        {"--audio-driver dummy --audio-device nosuch",
+         "zindle: no dummy output device name contains 'nosuch' (choose from: 'System audio "
+         "output device')\n"},
+        {"--audio-device nosuch",
+         "zindle: no dummy output device name contains 'nosuch' (choose from: 'System audio "
+         "output device')\n"},
+        {"--audio-driver '\x1b[2J'", "zindle: unknown audio driver '\\x1B[2J' (choose from: "},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.arguments);
+        // Refused before a window or a device opens: a run that started would last 30 s.
+        const auto result =
+            RunCommand("timeout 20 " + ZindleBinary() + " --seconds 30 " + c.arguments);
+        EXPECT_EQ(result.status, 2) << result.output;
+        EXPECT_EQ(result.output.rfind(c.message, 0), 0u) << result.output;
+        EXPECT_EQ(CountLines(result.output), 1) << result.output;
+        if (c.message.back() != '\n')
+        {
+            EXPECT_NE(result.output.find(", disk, dummy)\n"), std::string::npos)
+                << "the drivers SDL has are the choices: " << result.output;
+        }
+    }
+}
+
+TEST(AudioDevice, ALiveRunSaysOnceWhereItPlaysAtWhichBufferAndLatency)
+{
+    zindle_test::TempDir dir;
+    const fs::path raw = dir / "disk.raw";
+    struct Case
+    {
+        std::string arguments;
+        std::string line;
+    };
+    const Case cases[] = {
+        {"", "zindle: playing on dummy, default device, 44100 Hz, 256-sample buffer (5.8 ms "
+             "latency)\n"},
+        {"--buffer 1024", "zindle: playing on dummy, default device, 44100 Hz, 1024-sample "
+                          "buffer (23.2 ms latency)\n"},
+        {"--audio-device SYSTEM", "zindle: playing on dummy, 'System audio output device', "
+                                  "44100 Hz, 256-sample buffer (5.8 ms latency)\n"},
+        // The option outranks SDL_AUDIODRIVER, which names the dummy driver here.
+        {"--audio-driver disk --buffer 64",
+         "zindle: playing on disk, default device, 44100 Hz, 64-sample buffer (1.5 ms "
+         "latency)\n"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.arguments);
+        const auto result =
+            RunCommand("SDL_DISKAUDIOFILE='" + raw.string() + "' SDL_DISKAUDIODELAY=0 timeout 60 " +
+                       ZindleBinary() + " --seconds 0.3 " + c.arguments);
+        ASSERT_EQ(result.status, 0) << result.output;
+        EXPECT_NE(result.output.find(c.line), std::string::npos) << result.output;
+        EXPECT_EQ(CountOccurrences(result.output, "playing on"), 1) << result.output;
+    }
+    std::error_code error;
+    EXPECT_GT(fs::file_size(raw, error), 0u) << "the disk driver played";
+}

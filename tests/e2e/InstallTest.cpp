@@ -1,0 +1,381 @@
+// Zindle installed as a Linux program: the build this test belongs to is installed into a
+// staging folder (DESTDIR) with `cmake --install`, its files are put to the desktop's own
+// validators, and the installed program plays from there with no source tree and opens a
+// window that the desktop puts with its entry. The manual page lists exactly the options of
+// --help.
+#include "render/PNGImage.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using zindle_test::ReadFile;
+using zindle_test::RunCommand;
+using zindle_test::ZindleBinary;
+
+namespace
+{
+const std::string c_sId = ZINDLE_APP_ID;
+const std::string c_sPrefix = ZINDLE_INSTALL_PREFIX;
+const int c_IconSizes[] = {48, 64, 128, 256, 512};
+
+// `cmake --install` of this build under `root`; the installed tree is root + prefix.
+fs::path Install(const zindle_test::TempDir& root)
+{
+    const auto result = RunCommand("DESTDIR='" + root.Path().string() + "' cmake --install '" +
+                                   ZINDLE_BUILD_DIR + "' >/dev/null");
+    EXPECT_EQ(result.status, 0) << result.output;
+    return root.Path() / fs::path(c_sPrefix).relative_path();
+}
+
+// Every regular file under `dir`, as paths relative to `base`.
+std::set<std::string> FilesUnder(const fs::path& dir, const fs::path& base)
+{
+    std::set<std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(dir))
+        if (entry.is_regular_file())
+            files.insert(fs::relative(entry.path(), base).string());
+    return files;
+}
+
+// The lines of `text`, without their ends.
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+bool IsNameChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.';
+}
+
+// The value of `key` in a desktop entry; empty when it has none.
+std::string DesktopValue(const std::string& entry, const std::string& key)
+{
+    for (const std::string& line : Lines(entry))
+        if (line.rfind(key + "=", 0) == 0)
+            return line.substr(key.size() + 1);
+    return {};
+}
+
+// The package names in a Depends field ("a (>= 1), b | c"): a, b and c.
+std::set<std::string> PackageNames(const std::string& field)
+{
+    std::set<std::string> names;
+    bool expectName = true;
+    for (size_t i = 0; i < field.size(); ++i)
+    {
+        if (field[i] == ',' || field[i] == '|')
+            expectName = true;
+        else if (expectName && IsNameChar(field[i]))
+        {
+            size_t end = i;
+            while (end < field.size() && IsNameChar(field[end]))
+                ++end;
+            names.insert(field.substr(i, end - i));
+            expectName = false;
+            i = end - 1;
+        }
+    }
+    return names;
+}
+
+// Every option ("-h", "--name") named anywhere in `text`.
+std::set<std::string> OptionsIn(const std::string& text)
+{
+    std::set<std::string> options;
+    for (size_t at = text.find('-'); at != std::string::npos; at = text.find('-', at + 1))
+    {
+        if (at > 0 && IsNameChar(text[at - 1]))
+            continue; // inside a word ("four-voice") or a longer dash run
+        if (text.compare(at, 2, "-h") == 0 && (at + 2 == text.size() || !IsNameChar(text[at + 2])))
+        {
+            options.insert("-h");
+            continue;
+        }
+        if (text.compare(at, 2, "--") != 0 || at + 2 >= text.size() || text[at + 2] < 'a' ||
+            text[at + 2] > 'z')
+            continue;
+        size_t end = at + 2;
+        while (end < text.size() && ((text[end] >= 'a' && text[end] <= 'z') || text[end] == '-'))
+            ++end;
+        options.insert(text.substr(at, end - at));
+        at = end - 1;
+    }
+    return options;
+}
+
+// The options named by an option list's entries: the lines indented by `indent` columns
+// that start with a dash, up to the first gap of two spaces (where help's text begins).
+std::set<std::string> ListedOptions(const std::string& text, size_t indent)
+{
+    std::set<std::string> options;
+    const std::string margin(indent, ' ');
+    for (const std::string& line : Lines(text))
+    {
+        if (line.rfind(margin + "-", 0) != 0)
+            continue;
+        for (const std::string& option : OptionsIn(line.substr(0, line.find("  ", indent))))
+            options.insert(option);
+    }
+    return options;
+}
+
+// The program's version, as --version says it; empty when it says something else.
+std::string ProgramVersion()
+{
+    const std::string said = RunCommand(ZindleBinary() + " --version").output;
+    const std::string prefix = "zindle ";
+    const size_t end = said.find('\n');
+    if (said.rfind(prefix, 0) != 0 || end == std::string::npos)
+        return {};
+    return said.substr(prefix.size(), end - prefix.size());
+}
+
+} // namespace
+
+TEST(Install, PutsEveryFileWhereTheDesktopLooksForItAndNothingElse)
+{
+    zindle_test::TempDir root;
+    const fs::path tree = Install(root);
+    ASSERT_TRUE(fs::is_directory(tree));
+
+    std::set<std::string> expected = {
+        "bin/zindle",
+        "share/applications/" + c_sId + ".desktop",
+        "share/metainfo/" + c_sId + ".metainfo.xml",
+        "share/icons/hicolor/scalable/apps/" + c_sId + ".svg",
+        "share/man/man1/zindle.1.gz",
+        "share/doc/zindle/README.md",
+        "share/doc/zindle/LICENSE",
+        "share/doc/zindle/copyright",
+        "share/doc/zindle/examples/demo.zs",
+    };
+    for (int size : c_IconSizes)
+        expected.insert("share/icons/hicolor/" + std::to_string(size) + "x" + std::to_string(size) +
+                        "/apps/" + c_sId + ".png");
+    for (const std::string& resource :
+         FilesUnder(zindle_test::SourceDataDir(), zindle_test::SourceDataDir()))
+        expected.insert("share/zindle/data/" + resource);
+    EXPECT_EQ(FilesUnder(root.Path(), tree), expected)
+        << "the program, its resources and the desktop's files; no test or benchmark";
+    EXPECT_EQ(fs::status(tree / "bin/zindle").permissions() & fs::perms::owner_exec,
+              fs::perms::owner_exec);
+
+    // Each icon is the size its folder promises, drawn with transparent corners.
+    for (int size : c_IconSizes)
+    {
+        SCOPED_TRACE(size);
+        const std::string bytes = ReadFile(tree / "share/icons/hicolor" /
+                                           (std::to_string(size) + "x" + std::to_string(size)) /
+                                           "apps" / (c_sId + ".png"));
+        PNGImage icon;
+        ASSERT_TRUE(icon.Decode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+        EXPECT_EQ(icon.GetWidth(), size);
+        EXPECT_EQ(icon.GetHeight(), size);
+        ASSERT_TRUE(icon.HasAlpha());
+        EXPECT_EQ(icon.GetRGBA()[3], 0) << "the top-left corner is clear";
+        EXPECT_EQ(icon.GetRGBA()[(size_t(size / 2) * size + size / 2) * 4 + 3], 255)
+            << "the middle is opaque";
+    }
+    const std::string svg = ReadFile(tree / "share/icons/hicolor/scalable/apps" / (c_sId + ".svg"));
+    EXPECT_EQ(svg.rfind("<?xml", 0), 0u);
+    EXPECT_NE(svg.find("viewBox=\"0 0 512 512\""), std::string::npos);
+    EXPECT_EQ(svg.find("<image"), std::string::npos) << "vector only, no embedded picture";
+}
+
+TEST(Install, InstalledEntryMetadataAndManualPassTheDesktopsValidators)
+{
+    zindle_test::TempDir root;
+    const fs::path tree = Install(root);
+    ASSERT_TRUE(fs::is_directory(tree));
+    const fs::path desktop = tree / "share/applications" / (c_sId + ".desktop");
+    const fs::path metainfo = tree / "share/metainfo" / (c_sId + ".metainfo.xml");
+    const fs::path manual = tree / "share/man/man1/zindle.1.gz";
+
+    struct Check
+    {
+        std::string command;
+        std::string expected; // in the output; empty: no output at all
+    };
+    const Check checks[] = {
+        {"desktop-file-validate '" + desktop.string() + "'", ""},
+        {"appstreamcli validate --no-net --strict '" + metainfo.string() + "'",
+         "Validation was successful"},
+        // Warnings go to stderr; the page itself is thrown away.
+        {"MANWIDTH=80 man --warnings -l '" + manual.string() + "' 2>&1 >/dev/null", ""},
+        {"lexgrog '" + manual.string() + "'",
+         ": \"zindle - four-voice synthesizer played with your fingers\""},
+    };
+    for (const Check& check : checks)
+    {
+        SCOPED_TRACE(check.command);
+        const auto result = RunCommand(check.command);
+        EXPECT_EQ(result.status, 0) << result.output;
+        if (check.expected.empty())
+            EXPECT_EQ(result.output, "");
+        else
+            EXPECT_NE(result.output.find(check.expected), std::string::npos) << result.output;
+    }
+
+    // One id ties the entry, its icon and the metadata together, and the entry starts
+    // the installed program.
+    const std::string entry = ReadFile(desktop);
+    EXPECT_EQ(DesktopValue(entry, "Icon"), c_sId);
+    EXPECT_EQ(DesktopValue(entry, "StartupWMClass"), c_sId);
+    EXPECT_TRUE(fs::is_regular_file(tree / "bin" / DesktopValue(entry, "Exec")));
+    const std::string metadata = ReadFile(metainfo);
+    EXPECT_NE(metadata.find("<id>" + c_sId + "</id>"), std::string::npos);
+    EXPECT_NE(metadata.find("<launchable type=\"desktop-id\">" + c_sId + ".desktop</launchable>"),
+              std::string::npos);
+    const std::string version = ProgramVersion();
+    ASSERT_FALSE(version.empty());
+    EXPECT_NE(metadata.find("<release version=\"" + version + "\""), std::string::npos)
+        << "the metadata's release is the program's version";
+}
+
+TEST(Install, InstalledProgramPlaysTheDemoWithoutTheSourceTree)
+{
+    zindle_test::TempDir root;
+    const fs::path tree = Install(root);
+    ASSERT_TRUE(fs::is_directory(tree));
+    zindle_test::TempDir work;
+    const std::string demo = (tree / "share/doc/zindle/examples/demo.zs").string();
+    // Neither ZINDLE_DATA nor the source tree: the installed program finds its own resources.
+    auto run = [&](const std::string& program, const std::string& name)
+    {
+        return RunCommand("cd '" + work.Path().string() + "' && env -u ZINDLE_DATA '" + program +
+                          "' --headless --seed 7 --script '" + demo + "' --wav " + name +
+                          ".wav --screenshot " + name + ".png");
+    };
+    const auto installed = run((tree / "bin/zindle").string(), "installed");
+    ASSERT_EQ(installed.status, 0) << installed.output;
+    EXPECT_EQ(installed.output, "");
+    zindle_test::WavFile wav;
+    ASSERT_TRUE(zindle_test::ReadWav(work / "installed.wav", wav));
+    EXPECT_EQ(wav.samples.size(), 21u * 44100u) << "the demo's 21 seconds";
+
+    // The same performance as the built program's, from the source tree's resources.
+    const auto built = run(ZindleBinary(), "built");
+    ASSERT_EQ(built.status, 0) << built.output;
+    EXPECT_TRUE(ReadFile(work / "installed.wav") == ReadFile(work / "built.wav"));
+    EXPECT_TRUE(ReadFile(work / "installed.png") == ReadFile(work / "built.png"));
+
+    // The resources it read are the installed ones: one taken away there is missed.
+    fs::remove(tree / "share/zindle/data/Default.png");
+    const auto missing = RunCommand("env -u ZINDLE_DATA '" + (tree / "bin/zindle").string() +
+                                    "' --headless --seconds 0");
+    EXPECT_NE(missing.output.find("Default.png"), std::string::npos) << missing.output;
+}
+
+TEST(Install, WindowCarriesItsEntrysClassAndTheIcon)
+{
+    zindle_test::TempDir root;
+    const fs::path tree = Install(root);
+    ASSERT_TRUE(fs::is_directory(tree));
+    const std::string entry = ReadFile(tree / "share/applications" / (c_sId + ".desktop"));
+    // The installed program in a window on a virtual X screen, read the way docks and task
+    // bars read it (xprop), then ended with SIGTERM.
+    zindle_test::TempDir work;
+    zindle_test::WriteFile(work / "window.sh",
+                           "'" + (tree / "bin/zindle").string() +
+                               "' --seconds 60 2>/dev/null & pid=$!\n"
+                               "for i in $(seq 300); do\n"
+                               "  xprop -name Zindle WM_CLASS _NET_WM_ICON 2>/dev/null |\n"
+                               "    grep -E '^WM_CLASS|Icon \\(' && break\n"
+                               "  sleep 0.1\n"
+                               "done\n"
+                               "kill -TERM $pid; wait $pid\n");
+    const auto result = RunCommand("env -u SDL_VIDEODRIVER -u ZINDLE_DATA xvfb-run -a sh '" +
+                                   (work / "window.sh").string() + "'");
+    EXPECT_EQ(result.status, 128 + 15) << result.output;
+    const std::string windowClass = DesktopValue(entry, "StartupWMClass");
+    ASSERT_FALSE(windowClass.empty());
+    EXPECT_NE(
+        result.output.find("WM_CLASS(STRING) = \"" + windowClass + "\", \"" + windowClass + "\"\n"),
+        std::string::npos)
+        << result.output;
+    EXPECT_NE(result.output.find("Icon (128 x 128):"), std::string::npos) << result.output;
+}
+
+TEST(ManualPage, ListsExactlyTheOptionsOfHelp)
+{
+    const auto help = RunCommand(ZindleBinary() + " --help");
+    ASSERT_EQ(help.status, 0) << help.output;
+    const std::set<std::string> helpOptions = ListedOptions(help.output, 2);
+
+    const fs::path manual = fs::path(ZINDLE_BUILD_DIR) / "dist/zindle.1.gz";
+    const auto page = RunCommand("MANWIDTH=100 LC_ALL=C.UTF-8 man -l '" + manual.string() + "'");
+    ASSERT_EQ(page.status, 0) << page.output;
+    const size_t begin = page.output.find("\nOPTIONS\n");
+    const size_t end = page.output.find("\nPLAYING\n");
+    ASSERT_NE(begin, std::string::npos);
+    ASSERT_NE(end, std::string::npos);
+    // The option list's entries are the lines indented by seven columns.
+    const std::string options = page.output.substr(begin, end - begin);
+    EXPECT_EQ(ListedOptions(options, 7), helpOptions);
+    // And the page names no option anywhere that the program does not have.
+    for (const std::string& name : OptionsIn(page.output))
+        EXPECT_TRUE(helpOptions.count(name)) << name;
+    EXPECT_GE(helpOptions.size(), 19u);
+}
+
+TEST(Package, DebianPackageHoldsTheInstallationWithItsSectionAndComputedDependencies)
+{
+    // CPack as scripts/package runs it, on the installation's rules (all in dist/, whose
+    // build builds nothing more than the manual page).
+    zindle_test::TempDir out;
+    const std::string build = ZINDLE_BUILD_DIR;
+    const auto made = RunCommand("cd '" + out.Path().string() + "' && cpack --config '" + build +
+                                 "/CPackConfig.cmake' -B '" + out.Path().string() +
+                                 "' -D 'CPACK_INSTALL_CMAKE_PROJECTS=" + build +
+                                 "/dist;Zindle;ALL;/' >/dev/null");
+    ASSERT_EQ(made.status, 0) << made.output;
+
+    const std::string version = ProgramVersion();
+    ASSERT_FALSE(version.empty());
+    std::string arch = RunCommand("dpkg --print-architecture").output;
+    arch.erase(arch.find_last_not_of('\n') + 1);
+    const fs::path deb = out / ("zindle_" + version + "_" + arch + ".deb");
+    ASSERT_TRUE(fs::is_regular_file(deb)) << deb;
+
+    auto field = [&](const std::string& name)
+    { return RunCommand("dpkg-deb --field '" + deb.string() + "' " + name).output; };
+    EXPECT_EQ(field("Package"), "zindle\n");
+    EXPECT_EQ(field("Version"), version + "\n");
+    EXPECT_EQ(field("Section"), "sound\n");
+    EXPECT_EQ(field("Architecture"), arch + "\n");
+    EXPECT_EQ(
+        field("Description").rfind("four-voice synthesizer played with your fingers\n Zindle"), 0u);
+    // dpkg-shlibdeps found the libraries the program links; Mesa's drivers, which it loads
+    // at run time, are named by hand.
+    const std::set<std::string> depends = PackageNames(field("Depends"));
+    for (const char* library :
+         {"libc6", "libstdc++6", "libsdl2-2.0-0", "libgles1", "libegl1", "libpng16-16",
+          "libsndfile1", "librtmidi6", "libasound2", "libgl1-mesa-dri"})
+        EXPECT_TRUE(depends.count(library)) << library << " in " << field("Depends");
+
+    // It holds exactly what an installation to /usr does.
+    zindle_test::TempDir root;
+    ASSERT_EQ(RunCommand("DESTDIR='" + root.Path().string() + "' cmake --install '" + build +
+                         "' --prefix /usr >/dev/null")
+                  .status,
+              0);
+    std::set<std::string> packaged;
+    const std::string contents = RunCommand("dpkg-deb --contents '" + deb.string() + "'").output;
+    for (const std::string& line : Lines(contents))
+        if (line.rfind('-', 0) == 0 && line.find(" ./") != std::string::npos)
+            packaged.insert(line.substr(line.find(" ./") + 3));
+    EXPECT_EQ(packaged, FilesUnder(root.Path(), root.Path()));
+    EXPECT_TRUE(packaged.count("usr/bin/zindle"));
+}
