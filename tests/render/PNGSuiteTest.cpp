@@ -47,9 +47,7 @@ int Through565(int value, int bits)
     return ((value >> (8 - bits)) * 255 + maximum / 2) / maximum;
 }
 
-class PNGSuite : public RenderTest
-{
-};
+using PNGSuite = RenderTest;
 } // namespace
 
 TEST_F(PNGSuite, EveryImageDecodesAndDrawsAsLibpngReadsItAndCorruptOnesAreRefused)
@@ -98,16 +96,15 @@ TEST_F(PNGSuite, EveryImageDecodesAndDrawsAsLibpngReadsItAndCorruptOnesAreRefuse
         ASSERT_EQ(texture != nullptr, powerOfTwo) << w << " x " << h;
         if (!texture)
             continue;
-        EXPECT_EQ(texture->GetWidth(), w);
-        EXPECT_EQ(texture->GetHeight(), h);
+        EXPECT_TRUE(texture->GetWidth() == w && texture->GetHeight() == h);
         texture->Release();
         // Stretched over a grey screen: opaque images as RGB565, the others
         // premultiplied and blended.
         Material* material = Material::Create(name.c_str());
         const std::vector<uint8_t> frame = DrawQuad(material, 0x404040);
         material->Release();
-        for (auto [tx, ty] : {std::pair{0, 0}, std::pair{w - 1, 0}, std::pair{w / 2, h / 2},
-                              std::pair{std::min(1, w - 1), h - 1}})
+        for (auto [tx, ty] :
+             {std::pair{0, 0}, {w - 1, 0}, {w / 2, h / 2}, {std::min(1, w - 1), h - 1}})
         {
             const uint8_t* t = &rgba[(size_t(ty) * w + tx) * 4];
             const Pixel p = At(frame, int((tx + 0.5f) * 480.0f / w), int((ty + 0.5f) * 320.0f / h));
@@ -131,15 +128,11 @@ TEST_F(PNGSuite, EveryImageDecodesAndDrawsAsLibpngReadsItAndCorruptOnesAreRefuse
     const std::vector<uint8_t> good = ReadBytes(suite / "basn2c08.png");
     std::vector<uint8_t> flipped = good;
     flipped[flipped.size() / 2] ^= 0xFF;
-    for (const auto& [what, bytes] :
-         {std::pair{"empty", std::vector<uint8_t>()},
-          {"signature only", std::vector<uint8_t>(good.begin(), good.begin() + 8)},
-          {"cut in the header", std::vector<uint8_t>(good.begin(), good.begin() + 30)},
-          {"cut in half", std::vector<uint8_t>(good.begin(), good.begin() + long(good.size() / 2))},
-          {"no end chunk", std::vector<uint8_t>(good.begin(), good.end() - 12)},
-          {"a flipped byte", flipped}})
+    using Bytes = std::vector<uint8_t>;
+    for (const Bytes& bytes : {Bytes(), Bytes(good.begin(), good.begin() + 30),
+                               Bytes(good.begin(), good.end() - 12), flipped})
     {
-        SCOPED_TRACE(what);
+        SCOPED_TRACE(bytes.size());
         PNGImage image;
         EXPECT_FALSE(image.Decode(bytes.data(), bytes.size()));
         WriteBytes("bad.png", bytes);

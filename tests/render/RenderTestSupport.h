@@ -19,7 +19,7 @@ namespace zindle_test
 {
 inline std::vector<uint8_t> ReadBytes(const std::filesystem::path& path)
 {
-    const std::string bytes = std::filesystem::exists(path) ? ReadFile(path) : std::string();
+    const std::string bytes = ReadFile(path);
     return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 

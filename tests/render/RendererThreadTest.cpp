@@ -10,19 +10,16 @@
 #include <thread>
 
 using namespace zindle_test;
+using RendererThread = RenderTest;
 
-TEST(RendererThread, TexturesLoadedOnOtherThreadsDrawOnTheMainThread)
+TEST_F(RendererThread, TexturesLoadedOnOtherThreadsDrawOnTheMainThread)
 {
-    TempDir dir;
     const uint8_t colours[3][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
     const std::string names[3] = {"t0.png", "t1.png", "t2.png"};
     for (int i = 0; i < 3; ++i)
-        WriteSolidPNG(dir / names[i], 8, 8, colours[i][0], colours[i][1], colours[i][2]);
-    GLTestContext gl(dir.Path());
-    ASSERT_TRUE(gl.IsValid());
-    Renderer_GL_SDL& renderer = gl.GetRenderer();
+        WriteSolidPNG(m_dir / names[i], 8, 8, colours[i][0], colours[i][1], colours[i][2]);
+    Renderer_GL_SDL& renderer = m_gl.GetRenderer();
     SDL_GLContext mainContext = SDL_GL_GetCurrentContext();
-
     // The main thread takes its own lock without waiting.
     renderer.LockSemaphore();
     renderer.LockSemaphore();
@@ -50,26 +47,19 @@ TEST(RendererThread, TexturesLoadedOnOtherThreadsDrawOnTheMainThread)
         worker.join();
     EXPECT_EQ(SDL_GL_GetCurrentContext(), mainContext) << "the main thread has its context back";
     EXPECT_EQ(renderer.GetWaitingThreads(), 0);
-    EXPECT_EQ(renderer.GetTextureManager()->GetTextureCount(), 3);
-
-    Camera_2D camera;
+    EXPECT_EQ(TextureCount(), 3);
     for (int i = 0; i < 3; ++i)
     {
-        SCOPED_TRACE(testing::Message() << "worker " << i);
         ASSERT_NE(loaded[i][0], nullptr);
         EXPECT_EQ(loaded[i][0], loaded[i][1]);
         Material* material = Material::Create();
         material->SetTexture(0, loaded[i][0]);
-        Node* quad = new Node_TestQuad(0.0f, 0.0f, 480.0f, 320.0f, material);
-        renderer.BeginFrame(true, 0);
-        renderer.RenderTree(quad, &camera);
-        renderer.EndFrame(true);
         EXPECT_TRUE(
-            Near(gl.LandscapePixel(240, 160), colours[i][0], colours[i][1], colours[i][2], 0));
-        quad->Release();
+            Near(At(DrawQuad(material), 240, 160), colours[i][0], colours[i][1], colours[i][2], 0))
+            << "worker " << i;
         material->Release();
         loaded[i][0]->Release();
         loaded[i][1]->Release();
     }
-    EXPECT_EQ(renderer.GetTextureManager()->GetTextureCount(), 0);
+    EXPECT_EQ(TextureCount(), 0);
 }

@@ -46,11 +46,8 @@ TEST(StartUp, WithoutOpenGLStartUpFailsWithAReason)
     const bool started = app.Init();
     setenv("SDL_VIDEODRIVER", driver.c_str(), 1);
     EXPECT_FALSE(started);
-    EXPECT_EQ(app.GetWindow(), nullptr);
-    EXPECT_EQ(app.GetRenderer(), nullptr);
-    EXPECT_EQ(app.GetState(), nullptr);
-    EXPECT_EQ(app.GetNextState(), nullptr) << "no state is queued";
-    EXPECT_EQ(Renderer::GetInstance(), nullptr);
+    EXPECT_TRUE(!app.GetWindow() && !app.GetRenderer() && !Renderer::GetInstance());
+    EXPECT_TRUE(!app.GetState() && !app.GetNextState()) << "no state is queued";
     EXPECT_FALSE(app.GetFailure().empty());
 
     zindle_test::TempDir data;

@@ -1,5 +1,5 @@
 // The texture cache and the materials that hold textures: one texture per
-// path while anyone holds it, the slots a material keeps, and the loader
+// path while anyone holds it, the texture a material keeps, and the loader
 // chosen by the name.
 #include "RenderTestSupport.h"
 
@@ -16,38 +16,25 @@ TEST_F(RenderTest, CacheSharesOneTexturePerPathUntilTheLastRelease)
     EXPECT_EQ(first->GetTexture(0), second->GetTexture(0));
     EXPECT_EQ(TextureCount(), 1);
     EXPECT_TRUE(Near(At(DrawQuad(second), 240, 160), 10, 20, 30, 1));
-
-    // The same image under another name is another texture.
-    Texture* bare = m_gl.GetRenderer().LoadTexture("lava.png");
-    ASSERT_NE(bare, nullptr);
-    EXPECT_NE(bare, first->GetTexture(0));
-    EXPECT_EQ(TextureCount(), 2);
-    bare->Release();
     first->Release();
     EXPECT_EQ(TextureCount(), 1);
     second->Release();
     EXPECT_EQ(TextureCount(), 0);
-
     // Loaded again after the last release, the file is read afresh.
     std::filesystem::remove(m_dir / "lava.png");
     EXPECT_EQ(m_gl.GetRenderer().LoadTexture("data/lava.png"), nullptr);
 }
 
-TEST_F(RenderTest, MaterialKeepsOneTextureInSlotZero)
+TEST_F(RenderTest, MaterialKeepsItsTextureUntilAnotherLoads)
 {
     WriteSolidPNG(m_dir / "a.png", 2, 2, 255, 0, 0);
     WriteSolidPNG(m_dir / "b.png", 2, 2, 0, 0, 255);
     Material* material = Material::Create("a.png");
     Texture* a = material->GetTexture(0);
     ASSERT_NE(a, nullptr);
-    // Another slot keeps nothing; a missing file leaves the material as it was.
-    material->SetTexture(1, "b.png");
-    material->SetTexture(0, "missing.png");
+    material->SetTexture(0, "missing.png"); // leaves the material as it was
     EXPECT_EQ(material->GetTexture(0), a);
-    EXPECT_EQ(material->GetTexture(1), nullptr);
-    EXPECT_EQ(TextureCount(), 1);
     EXPECT_TRUE(Near(At(DrawQuad(material), 240, 160), 255, 0, 0));
-
     material->SetTexture(0, "b.png"); // a goes with its last reference
     EXPECT_EQ(TextureCount(), 1);
     EXPECT_TRUE(Near(At(DrawQuad(material), 240, 160), 0, 0, 255));
@@ -63,19 +50,11 @@ TEST_F(RenderTest, MaterialKeepsOneTextureInSlotZero)
     material->Release();
     EXPECT_EQ(TextureCount(), 0);
 
-    Material* untextured = Material::Create("missing.png");
+    // A PVR anywhere in the name goes to the PVR loader, which refuses a PNG.
+    WriteSolidPNG(m_dir / "x.pvr.png", 4, 4, 1, 2, 3);
+    EXPECT_EQ(m_gl.GetRenderer().LoadTexture("x.pvr.png"), nullptr);
+    Material* untextured = Material::Create("x.pvr.png");
     EXPECT_EQ(untextured->GetTexture(0), nullptr);
     EXPECT_EQ(untextured->GetBlendMode(), Material::c_iBlendOpaque);
     untextured->Release();
-}
-
-TEST_F(RenderTest, PvrAnywhereInTheNameChoosesThePvrLoader)
-{
-    // A valid PNG named as a PVR goes to the PVR loader, which refuses it.
-    WriteSolidPNG(m_dir / "x.pvr.png", 4, 4, 1, 2, 3);
-    WriteSolidPNG(m_dir / "x.png", 4, 4, 1, 2, 3);
-    EXPECT_EQ(m_gl.GetRenderer().LoadTexture("x.pvr.png"), nullptr);
-    Texture* png = m_gl.GetRenderer().LoadTexture("x.png");
-    ASSERT_NE(png, nullptr);
-    png->Release();
 }

@@ -1,6 +1,7 @@
 // The control panel inside the running instrument, for what the panel itself
-// does: its sub-pages and their slide, the page each synth mode offers, the
-// keys that light up, and fingers on its widgets after a slide.
+// does: its sub-pages and their slide, the page each synth mode offers, and
+// fingers on its widgets after a slide. Which keys light up is the main
+// state's test.
 #include "support/InstrumentTestSupport.h"
 
 #include "scene/PanelControl.h"
@@ -11,11 +12,6 @@ using namespace zindle_test;
 
 namespace
 {
-uint32_t Packed(const Pixel& p)
-{
-    return uint32_t(p.r) | uint32_t(p.g) << 8 | uint32_t(p.b) << 16;
-}
-
 class ControlPanelTest : public InstrumentTest
 {
   protected:
@@ -23,34 +19,6 @@ class ControlPanelTest : public InstrumentTest
     float SlideX(float slide) { return 163.0f * (0.5f * std::cos(3.14159265f * slide) - 0.5f); }
 };
 } // namespace
-
-TEST_F(ControlPanelTest, OnlyTheGridButtonAndTheNoteKeysLightUp)
-{
-    OpenPanel();
-    m_pPanel->ButtonCallback(PanelId(PanelControl::Scale));
-    m_pState->Update(1.0f);
-    const LandscapeFrame before = Draw();
-    for (int id : {-1, 0, 21, 22, 36, 99})
-    {
-        m_pPanel->SetButtonLit(id, true);
-        m_pPanel->SetButtonLit(id, false);
-    }
-    const LandscapeFrame after = Draw();
-    int changed = 0;
-    for (int y = 0; y < 320; ++y)
-        for (int x = 317; x < 480; ++x)
-            changed += !IsColour(after.At(x, y), Packed(before.At(x, y)), 0);
-    EXPECT_EQ(changed, 0) << "nothing on the panel changed";
-    // Key C's face, at (328.5, 215)-(350.5, 244), lit and unlit.
-    EXPECT_TRUE(IsColour(before.At(334, 236), Node_ControlPanel::c_iButtonLitColour));
-    m_pPanel->SetButtonLit(PanelId(PanelControl::FirstNoteKey), false);
-    EXPECT_TRUE(IsColour(Draw().At(334, 236), Node_ControlPanel::c_iButtonColour));
-    m_pPanel->SetButtonLit(PanelId(PanelControl::LastNoteKey), false);
-    EXPECT_EQ(ButtonFaceColour(m_pPanel->GetNoteKey(11)), Node_ControlPanel::c_iButtonColour);
-    m_pPanel->SetButtonLit(PanelId(PanelControl::NoteGrid), true);
-    EXPECT_EQ(ButtonFaceColour(m_pPanel->GetNoteGridButton()),
-              Node_ControlPanel::c_iButtonLitColour);
-}
 
 TEST_F(ControlPanelTest, SubPagesSlideWithACosineEaseAndBackReversesFromWhereItIs)
 {
@@ -100,9 +68,7 @@ TEST_F(ControlPanelTest, FingersReachTheEffectsPageOnlyAfterItsSlide)
     OpenPanel();
     Tap(398, 150); // "Effects  >"
     EXPECT_TRUE(m_pPanel->IsSubPanelShown());
-    Frames(5); // 0.25 s: half way
-    EXPECT_NEAR(PanelX(), -81.5f, 1e-3f);
-    Frames(5);
+    Frames(10); // half a second
     EXPECT_FLOAT_EQ(PanelX(), -163.0f);
     Tap(398 - 163, 150); // the main page's buttons are out of reach
     Tap(440 - 163, 280);

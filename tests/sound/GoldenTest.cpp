@@ -27,84 +27,43 @@ struct SoundWindow
     void (*play)(Engine& engine, int sample); // before the block that starts at `sample`
 };
 
+// clang-format off
 const SoundWindow c_windows[] = {
-    {"Mekko", Synth_FourVoice::c_iModeMekko, 0, 4096,
-     [](Engine& e, int t)
-     {
-         if (t == 0)
-         {
-             e.synth.SetResonance(8.0f / 11.0f);
-             e.Down(0, 100, 120);
-             e.Down(1, 260, 200);
-         }
-         if (t == 1024)
-             e.Move(1, 200, 60); // a glide that opens the filter
-         if (t == 2560)
-             e.Up(0); // the saw's release
-     }},
-    {"Pulse", Synth_FourVoice::c_iModePulse, 0, 4096,
-     [](Engine& e, int t)
-     {
-         if (t == 0)
-         {
-             e.synth.SetResonance(0.8f);
-             e.synth.SetPulseWidth(0.3f);
-             e.synth.SetOverdrive(0.25f); // loud enough for the limiter
-             e.Down(0, 150, 60);
-             e.Down(1, 330, 250);
-         }
-         if (t == 1536)
-             e.Move(0, 180, 200);
-     }},
-    {"Theremin", Synth_FourVoice::c_iModeTheremin, 0, 4096,
-     [](Engine& e, int t)
-     {
-         if (t == 0)
-             e.Down(0, 240, 290); // quiet
-         if (t == 1024)
-             e.Move(0, 240, 40); // loud
-         if (t == 2048)
-             e.Down(1, 360, 160);
-     }},
-    {"PWM", Synth_FourVoice::c_iModePWM, 0, 4096,
-     [](Engine& e, int t)
-     {
-         if (t == 0)
-         {
-             e.synth.SetCutoff(0.4f);
-             e.synth.SetResonance(0.3f);
-             e.Down(0, 200, 80);
-         }
-         if (t == 1536)
-             e.synth.SetCutoff(0.8f); // a slider's ramp
-         if (t == 2560)
-             e.Move(0, 220, 250); // the width follows the finger
-     }},
-    {"SlowAutotune", Synth_FourVoice::c_iModeTheremin, 2048, 6144,
-     [](Engine& e, int t)
-     {
-         if (t == 0)
-         {
-             SoundControl_Theremin::SetAutotuneSamples(4410, true);
-             e.Down(0, 100, 100); // starts on C
-         }
-         if (t == 256)
-             e.Move(0, 112, 100); // 0.2 semitone above C sharp: corrected after a rest
-     }},
-    {"Echo", Synth_FourVoice::c_iModeMekko, 1024, 5120,
-     [](Engine& e, int t)
-     {
-         if (t == 0)
-         {
-             e.synth.SetEchoLevel(1.0f);
-             e.synth.SetEchoTime(0.1f);   // 1938 samples
-             e.synth.SetEchoRepeat(1.0f); // held below 1 at so short a time
-             e.Down(0, 300, 150);
-         }
-         if (t == 512)
-             e.Up(0);
-     }},
+    {"Mekko", Synth_FourVoice::c_iModeMekko, 0, 4096, [](Engine& e, int t) {
+        if (t == 0) { e.synth.SetResonance(8.0f / 11.0f); e.Down(0, 100, 120); }
+        if (t == 0) e.Down(1, 260, 200);
+        if (t == 1024) e.Move(1, 200, 60); // a glide that opens the filter
+        if (t == 2560) e.Up(0);            // the saw's release
+    }},
+    {"Pulse", Synth_FourVoice::c_iModePulse, 0, 4096, [](Engine& e, int t) {
+        if (t == 0) { e.synth.SetResonance(0.8f); e.synth.SetPulseWidth(0.3f); }
+        if (t == 0) e.synth.SetOverdrive(0.25f); // loud enough for the limiter
+        if (t == 0) { e.Down(0, 150, 60); e.Down(1, 330, 250); }
+        if (t == 1536) e.Move(0, 180, 200);
+    }},
+    {"Theremin", Synth_FourVoice::c_iModeTheremin, 0, 4096, [](Engine& e, int t) {
+        if (t == 0) e.Down(0, 240, 290);    // quiet
+        if (t == 1024) e.Move(0, 240, 40);  // loud
+        if (t == 2048) e.Down(1, 360, 160);
+    }},
+    {"PWM", Synth_FourVoice::c_iModePWM, 0, 4096, [](Engine& e, int t) {
+        if (t == 0) { e.synth.SetCutoff(0.4f); e.synth.SetResonance(0.3f); e.Down(0, 200, 80); }
+        if (t == 1536) e.synth.SetCutoff(0.8f); // a slider's ramp
+        if (t == 2560) e.Move(0, 220, 250);     // the width follows the finger
+    }},
+    {"SlowAutotune", Synth_FourVoice::c_iModeTheremin, 2048, 6144, [](Engine& e, int t) {
+        if (t == 0) SoundControl_Theremin::SetAutotuneSamples(4410, true);
+        if (t == 0) e.Down(0, 100, 100); // starts on C
+        if (t == 256) e.Move(0, 112, 100); // 0.2 semitone above C sharp: corrected after a rest
+    }},
+    {"Echo", Synth_FourVoice::c_iModeMekko, 1024, 5120, [](Engine& e, int t) {
+        if (t == 0) { e.synth.SetEchoLevel(1.0f); e.synth.SetEchoTime(0.1f); } // 1938 samples
+        if (t == 0) e.synth.SetEchoRepeat(1.0f); // held below 1 at so short a time
+        if (t == 0) e.Down(0, 300, 150);
+        if (t == 512) e.Up(0);
+    }},
 };
+// clang-format on
 
 std::vector<int16_t> Perform(const SoundWindow& window)
 {
@@ -124,10 +83,7 @@ std::vector<int16_t> Perform(const SoundWindow& window)
 
 bool WriteWav(const std::filesystem::path& path, const std::vector<int16_t>& samples)
 {
-    SF_INFO info = {};
-    info.samplerate = 44100;
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SF_INFO info = {0, 44100, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0, 0};
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (!file)
         return false;

@@ -1,6 +1,6 @@
 // Small sources and measurements for the sound engine tests: a control source
-// that plays given runs, a stream source that plays a given signal, a block
-// loop through the real sound manager, pitch and level measurements, and the
+// that plays given runs, a stream source that plays a given signal, blocks
+// pulled through the real sound manager, pitch and level measurements, and the
 // real synth played with fingers through the real touch manager.
 #pragma once
 
@@ -21,32 +21,51 @@
 
 namespace zindle_test
 {
-// A control source that emits the runs it was given on every channel for every
-// block (a constant by default); counts its Generate calls.
+// Control runs as (value, length).
+using Runs = std::vector<std::pair<float, int>>;
+
+// A control source that emits the runs it was given (a constant by default) for
+// every block, per channel; counts its Generate calls.
 class TestControl : public SoundControlSource
 {
   public:
-    explicit TestControl(float value = 0.0f, int channels = 1) : SoundControlSource(channels)
+    explicit TestControl(float value = 0.0f, int channels = 1)
+        : SoundControlSource(channels), m_runs(static_cast<size_t>(channels))
     {
         SetValue(value);
     }
 
-    void SetValue(float value) { m_runs = {{value, 1 << 20}}; }
-    // Runs as (value, length); the last one is cut to the block.
-    void SetRuns(std::vector<std::pair<float, int>> runs) { m_runs = std::move(runs); }
+    void SetValue(float value) { SetRuns({{value, 1 << 20}}); }
+    // The last run is cut to the block; channel -1: every channel.
+    void SetRuns(const Runs& runs, int channel = -1)
+    {
+        for (size_t c = 0; c < m_runs.size(); ++c)
+            if (channel < 0 || static_cast<size_t>(channel) == c)
+                m_runs[c] = runs;
+    }
 
-    void Generate(int, int, SoundControlBuffer* buffer, int) override
+    void Generate(int channel, int, SoundControlBuffer* buffer, int) override
     {
         ++m_iGenerateCalls;
-        for (const auto& [value, length] : m_runs)
+        for (const auto& [value, length] : m_runs[static_cast<size_t>(channel)])
             buffer->AddValue(value, length);
     }
 
     int m_iGenerateCalls = 0;
 
   private:
-    std::vector<std::pair<float, int>> m_runs;
+    std::vector<Runs> m_runs;
 };
+
+// The runs of one channel of `source` for the block stamped `stamp`.
+inline Runs RunsOf(SoundControlSource& source, int channel, int stamp, int count)
+{
+    const SoundControlBuffer* buffer = source.UpdateBuffer(channel, stamp, count);
+    Runs runs;
+    for (int i = 0; i < buffer->GetRunCount(); ++i)
+        runs.emplace_back(buffer->GetRun(i).value, buffer->GetRun(i).length);
+    return runs;
+}
 
 // A stream source playing signal(n) for its running sample index n, or silence
 // while `silent` is set; counts its Generate calls.
@@ -85,29 +104,25 @@ inline std::function<float(long)> Sine(float hz, float amplitude = 1.0f)
     return [hz, amplitude](long n)
     { return amplitude * static_cast<float>(std::sin(2.0 * std::numbers::pi * hz * n / 44100.0)); };
 }
-// An impulse at sample 0, then silence.
 inline std::function<float(long)> Impulse()
 {
     return [](long n) { return n == 0 ? 1.0f : 0.0f; };
 }
 
-// One pulled block: its samples, or none for silence.
+// One block pulled from `root` through the running (offline) sound manager:
+// its samples, or none for silence.
 struct Block
 {
     bool produced = false;
     std::vector<float> samples;
 };
-
-// Pulls one block of `count` samples from `root` through the running sound
-// manager (the offline one, started by ScopedSoundManager).
 inline Block PullBlock(SoundStreamSource* root, int count)
 {
     SoundManager* manager = SoundManager::GetInstance();
     manager->SetStreamSource(root);
     const float* data = manager->PullBlock(count);
     manager->SetStreamSource(nullptr);
-    Block block;
-    block.produced = data != nullptr;
+    Block block{data != nullptr, {}};
     if (data)
         block.samples.assign(data, data + count);
     return block;
@@ -121,10 +136,8 @@ inline std::vector<float> Render(SoundStreamSource* root, int samples, int block
     {
         const int n = std::min(blockSize, samples - static_cast<int>(out.size()));
         const Block block = PullBlock(root, n);
-        if (block.produced)
-            out.insert(out.end(), block.samples.begin(), block.samples.end());
-        else
-            out.insert(out.end(), static_cast<size_t>(n), 0.0f);
+        out.insert(out.end(), block.samples.begin(), block.samples.end());
+        out.resize(out.size() + (block.produced ? 0 : static_cast<size_t>(n)), 0.0f);
     }
     return out;
 }
@@ -134,15 +147,12 @@ inline double MeasureFrequency(const std::vector<float>& x, size_t skip = 0)
 {
     long first = -1, last = -1, crossings = 0;
     for (size_t i = skip + 1; i < x.size(); ++i)
-    {
         if (x[i - 1] < 0.0f && x[i] >= 0.0f)
         {
-            if (first < 0)
-                first = static_cast<long>(i);
+            first = first < 0 ? static_cast<long>(i) : first;
             last = static_cast<long>(i);
             ++crossings;
         }
-    }
     return crossings < 2 ? 0.0 : (crossings - 1) * 44100.0 / static_cast<double>(last - first);
 }
 
@@ -152,11 +162,7 @@ inline double Magnitude(const std::vector<float>& x, double hz, size_t skip = 0)
     const double coeff = 2.0 * std::cos(2.0 * std::numbers::pi * hz / 44100.0);
     double s1 = 0.0, s2 = 0.0;
     for (size_t i = skip; i < x.size(); ++i)
-    {
-        const double s0 = x[i] + coeff * s1 - s2;
-        s2 = s1;
-        s1 = s0;
-    }
+        s2 = std::exchange(s1, x[i] + coeff * s1 - s2);
     const double power = s1 * s1 + s2 * s2 - coeff * s1 * s2;
     return 2.0 * std::sqrt(std::max(power, 0.0)) / static_cast<double>(x.size() - skip);
 }
@@ -170,12 +176,12 @@ inline double Rms(const std::vector<float>& x, size_t from = 0, size_t to = 0)
         sum += static_cast<double>(x[i]) * x[i];
     return to > from ? std::sqrt(sum / static_cast<double>(to - from)) : 0.0;
 }
-inline double Mean(const std::vector<float>& x, size_t from = 0)
+inline double Mean(const std::vector<float>& x)
 {
     double sum = 0.0;
-    for (size_t i = from; i < x.size(); ++i)
-        sum += x[i];
-    return sum / static_cast<double>(x.size() - from);
+    for (float v : x)
+        sum += v;
+    return sum / static_cast<double>(x.size());
 }
 inline float Peak(const std::vector<float>& x, size_t from = 0, size_t to = 0)
 {
