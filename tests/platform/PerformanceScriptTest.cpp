@@ -11,45 +11,21 @@
 
 namespace
 {
+// Logs what the player asks of its host, one line per call.
 class Recorder : public ScriptPlayer::Target
 {
   public:
-    void TouchDown(int c, float x, float y) override
+    void TouchDown(int c, float x, float y) override { Add("down", c, x, y); }
+    void TouchMove(int c, float x, float y) override { Add("move", c, x, y); }
+    void TouchUp(int c) override { lines.push_back("up " + std::to_string(c)); }
+    void Shot(const std::string& path) override { lines.push_back("shot " + path); }
+    void Add(const char* what, int c, float x, float y)
     {
-        Log() << "down " << c << " " << x << " " << y;
+        std::ostringstream line;
+        line << what << " " << c << " " << x << " " << y;
+        lines.push_back(line.str());
     }
-    void TouchMove(int c, float x, float y) override
-    {
-        Log() << "move " << c << " " << x << " " << y;
-    }
-    void TouchUp(int c) override { Log() << "up " << c; }
-    void Shot(const std::string& path) override { Log() << "shot " << path; }
-
-    std::vector<std::string> Take()
-    {
-        Flush();
-        std::vector<std::string> out;
-        out.swap(m_lines);
-        return out;
-    }
-
-  private:
-    std::ostringstream& Log()
-    {
-        Flush();
-        m_bOpen = true;
-        return m_line;
-    }
-    void Flush()
-    {
-        if (m_bOpen)
-            m_lines.push_back(m_line.str());
-        m_line.str("");
-        m_bOpen = false;
-    }
-    std::vector<std::string> m_lines;
-    std::ostringstream m_line;
-    bool m_bOpen = false;
+    std::vector<std::string> lines;
 };
 
 // Plays frame k at t = k * 0.05 as the hosts do: the taps of earlier frames
@@ -60,7 +36,7 @@ std::vector<std::string> PlayFrame(ScriptPlayer& player, Recorder& recorder, int
     player.PlayUntil(ScriptPlayer::SampleOf(frame * 0.05), recorder);
     player.MoveSlides(frame * 0.05, recorder);
     player.TakeShots(recorder);
-    return recorder.Take();
+    return std::exchange(recorder.lines, {});
 }
 } // namespace
 
@@ -171,49 +147,38 @@ TEST(PerformanceScript, ErrorsNameFileLineAndProblem)
 
 TEST(ScriptPlayer, PlaysTouchesFrameByFrame)
 {
-    const std::string text = "0.0 down 1 100 200\n"
-                             "0.0 down 2 10 10\n"
-                             "0.1 slide 1 200 100 0.2\n"
-                             "0.12 tap 472 312\n"
-                             "0.2 shot a.png\n"
-                             "0.2 move 2 20 20\n"
-                             "0.35 up 1\n"
-                             "0.35 up 2\n";
-    PerformanceScript script;
-    std::string error;
-    ASSERT_TRUE(script.Parse(text, "p.zs", error)) << error;
-    ScriptPlayer player(script);
-    Recorder r;
-
-    EXPECT_EQ(PlayFrame(player, r, 0),
-              (std::vector<std::string>{"down 1 100 200", "down 2 10 10"}));
-    EXPECT_TRUE(PlayFrame(player, r, 1).empty());
-    // The slide starts at 0.1 and moves once per frame until it arrives at 0.3.
-    EXPECT_TRUE(PlayFrame(player, r, 2).empty());
-    EXPECT_EQ(PlayFrame(player, r, 3),
-              (std::vector<std::string>{"down 100 472 312", "move 1 125 175"}));
-    EXPECT_EQ(PlayFrame(player, r, 4),
-              (std::vector<std::string>{"up 100", "move 2 20 20", "move 1 150 150", "shot a.png"}))
-        << "the tap lifts on the next frame; shots come after the touches";
-    EXPECT_EQ(PlayFrame(player, r, 5), (std::vector<std::string>{"move 1 175 125"}));
-    EXPECT_EQ(PlayFrame(player, r, 6), (std::vector<std::string>{"move 1 200 100"}));
-    EXPECT_FALSE(player.IsFinished());
-    EXPECT_EQ(PlayFrame(player, r, 7), (std::vector<std::string>{"up 1", "up 2"}))
-        << "0.35 is due at frame 7 despite rounding of 7 * 0.05";
-    EXPECT_TRUE(player.IsFinished());
-}
-
-TEST(ScriptPlayer, AMoveOrLiftStopsARunningSlide)
-{
-    PerformanceScript script;
-    std::string error;
-    ASSERT_TRUE(script.Parse("0 down 5 0 0\n0 slide 5 100 0 1\n0.1 up 5\n", "p.zs", error))
-        << error;
-    ScriptPlayer player(script);
-    Recorder r;
-    EXPECT_EQ(PlayFrame(player, r, 0), (std::vector<std::string>{"down 5 0 0"}));
-    EXPECT_EQ(PlayFrame(player, r, 1), (std::vector<std::string>{"move 5 5 0"}));
-    EXPECT_EQ(PlayFrame(player, r, 2), (std::vector<std::string>{"up 5"}));
-    EXPECT_TRUE(PlayFrame(player, r, 3).empty());
-    EXPECT_TRUE(player.IsFinished());
+    using Frames = std::vector<std::vector<std::string>>; // what each frame plays
+    const std::pair<const char*, Frames> scripts[] = {
+        {"0.0 down 1 100 200\n0.0 down 2 10 10\n0.1 slide 1 200 100 0.2\n0.12 tap 472 312\n"
+         "0.2 shot a.png\n0.2 move 2 20 20\n0.35 up 1\n0.35 up 2\n",
+         // The slide starts at 0.1 and moves once per frame until it arrives at
+         // 0.3; the tap lifts on the next frame; shots come after the touches;
+         // 0.35 is due at frame 7 despite rounding of 7 * 0.05.
+         {{"down 1 100 200", "down 2 10 10"},
+          {},
+          {},
+          {"down 100 472 312", "move 1 125 175"},
+          {"up 100", "move 2 20 20", "move 1 150 150", "shot a.png"},
+          {"move 1 175 125"},
+          {"move 1 200 100"},
+          {"up 1", "up 2"}}},
+        // A move or a lift stops a running slide.
+        {"0 down 5 0 0\n0 slide 5 100 0 1\n0.1 up 5\n",
+         {{"down 5 0 0"}, {"move 5 5 0"}, {"up 5"}, {}}},
+    };
+    for (const auto& [text, frames] : scripts)
+    {
+        SCOPED_TRACE(text);
+        PerformanceScript script;
+        std::string error;
+        ASSERT_TRUE(script.Parse(text, "p.zs", error)) << error;
+        ScriptPlayer player(script);
+        Recorder r;
+        for (size_t k = 0; k < frames.size(); ++k)
+        {
+            EXPECT_FALSE(player.IsFinished() && !frames[k].empty()) << "frame " << k;
+            EXPECT_EQ(PlayFrame(player, r, static_cast<int>(k)), frames[k]) << "frame " << k;
+        }
+        EXPECT_TRUE(player.IsFinished());
+    }
 }
