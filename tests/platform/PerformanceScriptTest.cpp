@@ -53,13 +53,8 @@ TEST(PerformanceScript, ParsesEveryEventAndItsDefaultLength)
     PerformanceScript script;
     std::string error;
     ASSERT_TRUE(script.Parse(text, "/some/dir/demo.zs", error)) << error;
-    ASSERT_EQ(script.GetEvents().size(), 6u);
-    const ScriptEvent& slide = script.GetEvents()[2];
-    EXPECT_EQ(slide.eKind, ScriptEvent::Kind::Slide);
-    EXPECT_EQ(slide.iContact, 1);
-    EXPECT_EQ(slide.rX, 300.0f);
-    EXPECT_EQ(slide.rDuration, 1.5);
-    EXPECT_EQ(slide.iLine, 5);
+    ASSERT_EQ(script.GetEvents().size(), 6u); // what each event does: ScriptPlayer below
+    EXPECT_EQ(script.GetEvents()[2].iLine, 5);
     EXPECT_EQ(script.GetEvents()[5].sPath, "/some/dir/panel.png") << "relative to the script";
     EXPECT_FALSE(script.GetEnd());
     EXPECT_DOUBLE_EQ(script.GetDefaultSeconds(), 5.0) << "last event plus 2 s of echo tail";

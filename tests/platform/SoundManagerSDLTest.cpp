@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -40,39 +41,24 @@ class StampSource : public SoundStreamSource
 // Waits (bounded) until the audio thread has pulled at least `blocks` blocks.
 bool WaitForBlocks(const StampSource& source, int blocks)
 {
-    for (int i = 0; i < 2000; ++i)
-    {
-        if (source.m_iBlocks.load(std::memory_order_acquire) >= blocks)
-            return true;
+    for (int i = 0; i < 2000 && source.m_iBlocks.load(std::memory_order_acquire) < blocks; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
+    return source.m_iBlocks.load(std::memory_order_acquire) >= blocks;
 }
 
-class ManagerScope
+// A live sound manager made the singleton, as SoundManager::Startup would.
+struct ManagerScope : std::unique_ptr<SoundManager_SDL>
 {
-  public:
-    ManagerScope(int bufferSamples, bool capture)
-    {
-        m_pManager = new SoundManager_SDL(bufferSamples, capture);
-        SetInstance(m_pManager);
-    }
-    ~ManagerScope()
-    {
-        SetInstance(nullptr);
-        delete m_pManager;
-    }
-    SoundManager_SDL* operator->() { return m_pManager; }
-    SoundManager_SDL* Get() { return m_pManager; }
-
-  private:
-    // The singleton is normally set by SoundManager::Startup; tests make their own.
     struct Access : SoundManager
     {
         static void Set(SoundManager* manager) { s_pInstance = manager; }
     };
-    static void SetInstance(SoundManager* manager) { Access::Set(manager); }
-    SoundManager_SDL* m_pManager;
+    ManagerScope(int bufferSamples, bool capture)
+        : unique_ptr(new SoundManager_SDL(bufferSamples, capture))
+    {
+        Access::Set(get());
+    }
+    ~ManagerScope() { Access::Set(nullptr); }
 };
 } // namespace
 

@@ -200,12 +200,8 @@ TEST(TouchInputLive, TheWindowRoutesMouseAndFingersToTheTouchManager)
         window->HandleEvent(Finger(SDL_FINGERDOWN, 3, 0.0f, 0.0f));
         window->HandleEvent(MouseButton(SDL_MOUSEBUTTONUP, ww / 2, wh / 2));
         window->HandleEvent(Finger(SDL_FINGERUP, 3, 0.0f, 0.0f));
-        const Log lines = Lines(logger);
-        ASSERT_EQ(lines.size(), 4u);
-        EXPECT_EQ(lines[0], "began 0 240 160");
-        EXPECT_EQ(lines[1].substr(0, 8), "began 1 ");
-        EXPECT_EQ(lines[2], "ended 0 240 160");
-        EXPECT_EQ(lines[3].substr(0, 8), "ended 1 ");
+        EXPECT_EQ(Lines(logger), (Log{"began 0 240 160", "began 1 5 0", "ended 0 240 160",
+                                      "ended 1 5 0"}));
     }
     TouchManager::Shutdown();
 }
@@ -242,9 +238,6 @@ TEST(HeldFingers, TheRightButtonPutsDownMovesAndLiftsFingersThatStay)
         EXPECT_EQ(Lines(logger), (Log{"began 0 100 100", "began 1 300 100", "began 2 113 100",
                                       "ended 0 100 100", "moved 1 350 120", "moved 1 400 160"}));
         EXPECT_EQ(input.GetHeldCount(), 2);
-        TouchInput_SDL::Finger fingers[TouchInput_SDL::c_iMaxContacts];
-        ASSERT_EQ(input.GetFingers(fingers, TouchInput_SDL::c_iMaxContacts), 2);
-        EXPECT_TRUE(fingers[0].held);
 
         // No more than the touch table's twelve fingers, the mouse's included.
         for (int i = 0; i < 14; ++i)
