@@ -1,6 +1,5 @@
-// The drifting decals: placements that keep clear of each other, waiting
-// decals that retry, the fade over a life, all eight images in real frames,
-// and a missing sheet.
+// The drifting decals: placements clear of each other, waiting decals that
+// retry, the fade over a life, all eight images in real frames, a missing sheet.
 #include "SceneFixture.h"
 
 #include "scene/Node_Decals.h"
@@ -15,7 +14,8 @@ using Decals = Node_Decals;
 
 namespace
 {
-int Green(int image) // on the test's sheet, where red is 255 and blue 100 for every image
+// On the test's sheet, where red is 255 and blue 100 for every image.
+int Green(int image)
 {
     return 20 + 25 * image;
 }
@@ -46,10 +46,7 @@ class DecalsTest : public SceneTest
         return *m_made.back();
     }
     static bool Shown(const Decals& decals, int k) { return decals.GetBatch()->GetVisible(k); }
-    static unsigned Colour(const Decals& decals, int k)
-    {
-        return decals.GetBatch()->GetSprite(k)->colour;
-    }
+    static unsigned Colour(const Decals& d, int k) { return d.GetBatch()->GetSprite(k)->colour; }
     // The image a decal shows, from its texture rectangle; -1 when none matches.
     static int ImageOf(const Decals& decals, int k)
     {
@@ -86,7 +83,7 @@ class DecalsTest : public SceneTest
 };
 } // namespace
 
-TEST_F(DecalsTest, FirstPlacementsCountOnlyDecalsAlreadyPlacedAndWaitingOnesRetry)
+TEST_F(DecalsTest, PlacementsCountOnlyDecalsAlreadyPlacedAndWaitingOnesRetry)
 {
     int waiting = 0;
     for (unsigned seed = 1; seed <= 40; ++seed)
@@ -116,44 +113,31 @@ TEST_F(DecalsTest, FirstPlacementsCountOnlyDecalsAlreadyPlacedAndWaitingOnesRetr
     }
     EXPECT_GT(waiting, 0);
 
-    // The same seed gives the same layout; every waiting decal tries a new spot next frame.
-    Decals& decals = Make(4);
-    const Decals& again = Make(4);
-    std::vector<std::pair<Vector2f, bool>> before;
-    for (int k = 0; k < Decals::c_iDecalCount; ++k)
-    {
-        EXPECT_EQ(std::pair(again.GetDecal(k).position.x, again.GetDecal(k).age),
-                  std::pair(decals.GetDecal(k).position.x, decals.GetDecal(k).age));
-        before.push_back({decals.GetDecal(k).position, !Shown(decals, k)});
-    }
-    decals.Update(0.05f);
-    for (int k = 0; k < Decals::c_iDecalCount; ++k)
-        EXPECT_TRUE(!before[k].second || decals.GetDecal(k).position.x != before[k].first.x ||
-                    decals.GetDecal(k).position.y != before[k].first.y);
-    ExpectClearOfEachOther(decals);
-}
-
-TEST_F(DecalsTest, DecalsStayClearOfEachOtherOverManyLivesAndShowEveryImage)
-{
+    // Then over many lives (100 s) each new life begins at age 0 with one of the
+    // images, and a waiting decal tries a new spot every frame.
     Decals& decals = Make(11);
     int placements = 0, retriesThatLanded = 0;
     std::set<int> images;
-    for (int frame = 0; frame < 2000 && !HasFailure(); ++frame) // 100 s: many lives each
+    for (int frame = 0; frame < 2000 && !HasFailure(); ++frame)
     {
-        std::vector<std::pair<bool, float>> before;
+        std::vector<std::tuple<bool, float, Vector2f>> before;
         for (int k = 0; k < Decals::c_iDecalCount; ++k)
-            before.push_back({Shown(decals, k), decals.GetDecal(k).age});
+            before.push_back(
+                {Shown(decals, k), decals.GetDecal(k).age, decals.GetDecal(k).position});
         decals.Update(0.05f);
         SCOPED_TRACE(frame);
         ExpectClearOfEachOther(decals);
         for (int k = 0; k < Decals::c_iDecalCount; ++k)
         {
-            if (!Shown(decals, k) || decals.GetDecal(k).age >= before[k].second)
+            const auto [shown, age, at] = before[k];
+            const Vector2f& now = decals.GetDecal(k).position;
+            EXPECT_TRUE(shown || now.x != at.x || now.y != at.y) << k;
+            if (!Shown(decals, k) || decals.GetDecal(k).age >= age)
                 continue;
-            ++placements; // a new life begins at age 0, with one of the images
+            ++placements;
             EXPECT_EQ(decals.GetDecal(k).age, 0.0f);
             images.insert(ImageOf(decals, k));
-            retriesThatLanded += !before[k].first;
+            retriesThatLanded += !shown;
         }
     }
     EXPECT_GT(placements, 100);

@@ -1,6 +1,5 @@
-// The note grid: where its lines fall for the theremins' window, note set and
-// autotune mode, their colours by key with the first enabled note marked, the
-// edges of the screen and of the full range, the line cap, and a real frame.
+// The note grid: where its lines fall for the window, note set and autotune
+// mode, their colours by key with the first enabled note marked, and a frame.
 #include "SceneFixture.h"
 
 #include "scene/Node_NoteGrid.h"
@@ -13,23 +12,14 @@ using Grid = Node_NoteGrid;
 
 namespace
 {
-struct Line
-{
-    float x;
-    uint32_t colour;
-};
-
-bool IsBlackKey(int semitone)
-{
-    const int s = ((semitone % 12) + 12) % 12;
-    return s == 1 || s == 3 || s == 6 || s == 8 || s == 10;
-}
+using Line = std::pair<float, uint32_t>; // x, colour
 
 uint32_t Colour(int semitone, bool first)
 {
-    if (first)
-        return IsBlackKey(semitone) ? Grid::c_iColourFirstBlack : Grid::c_iColourFirstWhite;
-    return IsBlackKey(semitone) ? Grid::c_iColourBlack : Grid::c_iColourWhite;
+    const int s = ((semitone % 12) + 12) % 12;
+    const bool black = s == 1 || s == 3 || s == 6 || s == 8 || s == 10;
+    return first ? (black ? Grid::c_iColourFirstBlack : Grid::c_iColourFirstWhite)
+                 : (black ? Grid::c_iColourBlack : Grid::c_iColourWhite);
 }
 
 float X(float octave)
@@ -72,61 +62,51 @@ void ExpectLines(const std::vector<Line>& expected)
     for (size_t i = 0; i < expected.size(); ++i)
     {
         SCOPED_TRACE(testing::Message() << "line " << i);
-        for (const ModelVertex& v : {grid->GetVertices()[2 * i], grid->GetVertices()[2 * i + 1]})
+        for (int end : {0, 1})
         {
-            EXPECT_NEAR(v.position.x, expected[i].x, 2e-3f);
-            const uint32_t packed =
-                v.colour[0] | v.colour[1] << 8 | v.colour[2] << 16 | uint32_t(v.colour[3]) << 24;
-            EXPECT_EQ(packed, expected[i].colour);
+            const ModelVertex& v = grid->GetVertices()[2 * i + end];
+            EXPECT_NEAR(v.position.x, expected[i].first, 2e-3f);
+            EXPECT_EQ(v.position.y, 320.0f * end);
+            EXPECT_EQ(v.colour[0] | v.colour[1] << 8 | v.colour[2] << 16 |
+                          uint32_t(v.colour[3]) << 24,
+                      expected[i].second);
         }
-        EXPECT_EQ(grid->GetVertices()[2 * i].position.y, 0.0f);
-        EXPECT_EQ(grid->GetVertices()[2 * i + 1].position.y, 320.0f);
     }
     grid->Release();
 }
 
-class NoteGridTest : public SceneTest
-{
-};
+using NoteGridTest = SceneTest;
 } // namespace
 
-TEST_F(NoteGridTest, LinesFallOnTheEnabledNotesOfTheWindow)
+TEST_F(NoteGridTest, AllNotesMarkEverySemitoneFromOctaveMinusOne)
 {
+    using Setup = void (*)();
+    // clang-format off
+    const std::tuple<const char*, Setup, int, int> windows[] = {
+        {"-1.125 .. 4.125: from the C of octave -1, not the B below", [] {}, -12, 49},
+        {"0 .. 5.25: a line on the left edge, none on the right",
+         [] { Theremin::SetMinOctave(0.0f); }, 0, 62},
+        {"the lowest window, -2.4375 .. 2.8125", [] { Theremin::SetPitchScale(0.0f); }, -12, 33},
+        {"the highest window, 0.1875 .. 5.4375", [] { Theremin::SetPitchScale(1.0f); }, 3, 65},
+        {"zoomed out past the full range: the lowest 128 of 137 lines",
+         [] { Theremin::SetPitchZoom(-3.0f); }, -12, 115}};
+    // clang-format on
+    for (const auto& [name, setup, from, to] : windows)
     {
-        SCOPED_TRACE("all notes: from the C of octave -1 (not the B below) in -1.125 .. 4.125");
-        ASSERT_FLOAT_EQ(Theremin::GetMinOctave(), -1.125f);
-        ExpectLines(NoteLines(-12, 49, c_all));
+        SCOPED_TRACE(name);
+        Theremin::ResetSettings();
+        setup();
+        ExpectLines(NoteLines(from, to, c_all));
     }
+}
+
+TEST_F(NoteGridTest, FewNotesMarkOnlyThoseNotes)
+{
     for (const std::vector<int>& notes : {std::vector{0, 4, 7}, {1, 6, 9}, {5}})
     {
         SCOPED_TRACE(testing::Message() << "notes from " << notes[0]);
         EnableOnly(notes);
         ExpectLines(NoteLines(-12, 49, notes));
-    }
-    EnableOnly(c_all);
-    {
-        SCOPED_TRACE("octave 0 to 5.25: a line on the left edge, none on the right");
-        Theremin::SetMinOctave(0.0f);
-        ASSERT_EQ(Theremin::GetMaxOctave(), 5.25f);
-        ExpectLines(NoteLines(0, 62, c_all));
-    }
-    {
-        SCOPED_TRACE("the lowest window, -2.4375 .. 2.8125: nothing below octave -1");
-        Theremin::SetPitchScale(0.0f);
-        ASSERT_FLOAT_EQ(Theremin::GetMinOctave(), -2.4375f);
-        ExpectLines(NoteLines(-12, 33, c_all));
-    }
-    {
-        SCOPED_TRACE("the highest window, 0.1875 .. 5.4375");
-        Theremin::SetPitchScale(1.0f);
-        ASSERT_FLOAT_EQ(Theremin::GetMaxOctave(), 5.4375f);
-        ExpectLines(NoteLines(3, 65, c_all));
-    }
-    {
-        SCOPED_TRACE("zoomed out past the full range: the lowest 128 of 137 lines");
-        Theremin::ResetSettings();
-        Theremin::SetPitchZoom(-3.0f);
-        ExpectLines(NoteLines(-12, 115, c_all));
     }
 }
 
@@ -173,16 +153,16 @@ TEST_F(NoteGridTest, FrameShowsTheLinesInTheirColours)
     // C's lines pale yellow, the other white keys white, the black keys black.
     for (const Line& line : NoteLines(-12, 49, c_all))
     {
-        SCOPED_TRACE(testing::Message() << "line at " << line.x);
+        const auto [lineX, colour] = line;
+        SCOPED_TRACE(testing::Message() << "line at " << lineX);
         for (int y : {2, 160, 317})
         {
             bool found = false;
-            for (int x = int(line.x) - 1; x <= int(line.x) + 1; ++x)
+            for (int x = int(lineX) - 1; x <= int(lineX) + 1; ++x)
             {
                 const Pixel p = frame.At(x, y);
-                found =
-                    found || (p.r == int(line.colour & 255) && p.g == int(line.colour >> 8 & 255) &&
-                              p.b == int(line.colour >> 16 & 255));
+                found = found || (p.r == int(colour & 255) && p.g == int(colour >> 8 & 255) &&
+                                  p.b == int(colour >> 16 & 255));
             }
             EXPECT_TRUE(found) << "y " << y;
         }

@@ -1,7 +1,5 @@
-// What the scene tests share: a real GL renderer over a fresh resource folder,
-// a screen camera, frames read back as the player sees them, real touches
-// through the real touch manager (to four theremins, or to a surface that bids
-// like an idle one), and binary BMFont descriptors written here.
+// What the scene tests share: a GL renderer over a fresh resource folder, frames
+// read back, real touches through the touch manager, binary BMFont descriptors.
 #pragma once
 
 #include "input/TouchListener.h"
@@ -44,12 +42,8 @@ struct Frame
     {
         int first = -1, last = -2;
         for (int i = 0; i < (row ? 480 : 320); ++i)
-        {
-            if (!match(row ? At(i, at) : At(at, i)))
-                continue;
-            first = first < 0 ? i : first;
-            last = i;
-        }
+            if (match(row ? At(i, at) : At(at, i)))
+                first = first < 0 ? i : first, last = i;
         return {first, last + 1};
     }
     std::pair<int, int> Row(int y, const Match& match) const { return Extent(true, y, match); }
@@ -136,11 +130,6 @@ class BmFontWriter
             Put(Put(Put(content, uint32_t(first), 4), uint32_t(second), 4), uint32_t(amount), 2);
         return Block(5, content);
     }
-    BmFontWriter& Raw(const std::string& bytes)
-    {
-        m_bytes += bytes;
-        return *this;
-    }
     const std::string& String() const { return m_bytes; }
     const uint8_t* Data() const { return reinterpret_cast<const uint8_t*>(m_bytes.data()); }
     size_t Size() const { return m_bytes.size(); }
@@ -187,11 +176,7 @@ inline void WriteTestFont(const std::filesystem::path& dir)
 class SurfaceProbe : public TouchListener
 {
   public:
-    bool TouchGetBid(int, int, float& bid) override
-    {
-        bid = -1000.0f;
-        return true;
-    }
+    bool TouchGetBid(int, int, float& bid) override { return bid = -1000.0f, true; }
     void TouchBegan(int, int x, int y) override { began.push_back({x, y}); }
     void TouchEnded(int, int x, int y, int, int) override { ended.push_back({x, y}); }
     std::vector<std::pair<int, int>> began, ended;
@@ -200,16 +185,9 @@ class SurfaceProbe : public TouchListener
 // One record per widget callback: the id, and for sliders the phase and value.
 struct CallbackLog
 {
-    struct Call
-    {
-        int id, phase;
-        float value;
-    };
+    using Call = std::tuple<int, int, float>; // id, phase, value
     std::vector<Call> calls;
-    static void Button(void* user, int id)
-    {
-        static_cast<CallbackLog*>(user)->calls.push_back({id, -1, 0.0f});
-    }
+    static void Button(void* user, int id) { Slider(user, id, -1, 0.0f); }
     static void Slider(void* user, int id, int phase, float value)
     {
         static_cast<CallbackLog*>(user)->calls.push_back({id, phase, value});

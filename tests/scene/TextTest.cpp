@@ -1,14 +1,16 @@
-// Fonts and text drawn with OpenGL ES: glyph placement for each justification
-// with kerning and spaces, rebuilt text that leaves nothing stale, tints, and
-// fonts shared by path and refused whole when malformed. The program's own font
-// drawing every interface text is the resource test's.
+// Fonts and text drawn with OpenGL ES: glyphs placed by justification, kerning
+// and spaces, text rebuilt with nothing stale, tints, fonts shared by path and
+// refused whole when malformed; and the BMFont descriptor reader on descriptors
+// written here, odd but valid or turned away whole.
 #include "SceneFixture.h"
 
 #include "render/Texture.h"
 #include "scene/Font.h"
+#include "scene/FontDescriptor.h"
 #include "scene/Node_Text.h"
 
 using namespace zindle_test;
+using Status = FontDescriptor::Status;
 
 namespace
 {
@@ -35,12 +37,10 @@ class TextTest : public SceneTest
 };
 } // namespace
 
-TEST_F(TextTest, JustificationMovesThePenByTheKernedWidth)
+TEST_F(TextTest, GlyphsFollowJustificationKerningAndSpacesAndTakeTheColour)
 {
     // "AV" measures 8 - 2 + 8 = 14; "B" measures 9 and draws 1 right of its pen
-    // and 2 below it.
-    // The text, its justification, and where red, green and blue start on row
-    // 105 (-1: not drawn).
+    // and 2 below it. Where red, green and blue start on row 105 (-1: not drawn).
     using J = Node_Text;
     // clang-format off
     const std::tuple<const char*, int, int, int, int> cases[] = {
@@ -66,13 +66,11 @@ TEST_F(TextTest, JustificationMovesThePenByTheKernedWidth)
     // A space adds its 5: the second A of "A A" starts at 100 + 8 + 5.
     m_pText->SetJustify(Node_Text::c_iJustifyLeft);
     m_pText->SetText("A A");
-    const Frame frame = Draw(m_pText);
+    Frame frame = Draw(m_pText);
     EXPECT_EQ(frame.Row(105, IsRed), std::pair(100, 119));
     EXPECT_FALSE(IsRed(frame.At(110, 105)));
-}
 
-TEST_F(TextTest, NewTextLeavesNothingOfTheOldAndTheColourTintsTheGlyphs)
-{
+    // New text leaves nothing of the old, and the colour tints the glyphs.
     m_pText->SetPos(50, 50);
     m_pText->SetText("AVBAV");
     EXPECT_EQ(Draw(m_pText).Row(55, IsGreen).second, 50 + 6 + 8 + 9 + 6 + 6);
@@ -84,7 +82,7 @@ TEST_F(TextTest, NewTextLeavesNothingOfTheOldAndTheColourTintsTheGlyphs)
     m_pText->SetColor(0xFF00FF00); // a green tint: the red and blue glyphs go black
     EXPECT_EQ(Draw(m_pText).Count(IsLit), 0);
     m_pText->SetColor(0xFFFFFFFF);
-    const Frame frame = Draw(m_pText);
+    frame = Draw(m_pText);
     EXPECT_EQ(std::pair(frame.Count(IsRed), frame.Count(IsBlue)), std::pair(60, 60));
     m_pText->SetText(nullptr);
     EXPECT_EQ(Draw(m_pText).Count(IsLit), 0);
@@ -95,14 +93,11 @@ TEST_F(TextTest, FontsAreSharedByPathAndLoadedAfreshAfterTheLastRelease)
     Font* held = m_pText->GetFont();
     EXPECT_STREQ(held->GetTexture()->GetFilename(), "data/fonts/glyphs.png");
     Font* again = Font::Load("data/fonts/test.fnt");
-    EXPECT_EQ(again, held);
     m_pText->SetFont("data/fonts/test.fnt"); // the same font: no second reference
-    EXPECT_EQ(held->GetRefCount(), 2);
+    EXPECT_TRUE(again == held && held->GetRefCount() == 2);
     again->Release();
-    // Another path naming the same file is another font.
-    Font* other = Font::Load("test.fnt");
-    ASSERT_NE(other, nullptr);
-    EXPECT_NE(other, held);
+    Font* other = Font::Load("test.fnt"); // another path to the same file: another font
+    EXPECT_TRUE(other != nullptr && other != held);
     other->Release();
 
     // A failed load leaves the node without a font: it draws nothing.
@@ -115,7 +110,7 @@ TEST_F(TextTest, FontsAreSharedByPathAndLoadedAfreshAfterTheLastRelease)
     EXPECT_GT(Draw(m_pText).Count(IsRed), 0);
 }
 
-TEST_F(TextTest, MalformedFontsGiveNothingAndLeakNothing)
+TEST_F(TextTest, MalformedDescriptorsGiveNoFontAndLeakNothing)
 {
     // A cut descriptor (its faults are the descriptor test's) or a missing page.
     const std::string good = TestFont().String();
@@ -132,19 +127,143 @@ TEST_F(TextTest, MalformedFontsGiveNothingAndLeakNothing)
     EXPECT_EQ(Font::Load("data/fonts/none.fnt"), nullptr);
 }
 
-TEST_F(TextTest, FontsOfSeveralPagesDrawFromTheFirst)
+namespace
 {
-    // Two pages, the glyphs after them and after the pages the kerning: only
-    // the first page is drawn from.
-    BmFontWriter pages;
-    pages.Info().Chars({{'A', 0, 0, 6, 10, 0, 0, 8}, {'B', 16, 0, 6, 10, 0, 0, 8, 1}});
-    pages.Pages({"glyphs.png", "other.png"}).Common(12).Kerning({{'A', 'B', 3}});
-    WriteFile(m_dir / "pages.fnt", pages.String());
-    m_pText->SetText("AB");
-    m_pText->SetPos(100, 100);
-    m_pText->SetFont("data/fonts/pages.fnt");
-    ASSERT_NE(m_pText->GetFont(), nullptr);
-    const Frame frame = Draw(m_pText);
-    EXPECT_EQ(frame.Row(105, IsRed), std::pair(100, 106));
-    EXPECT_EQ(frame.Row(105, IsBlue), std::pair(111, 117));
+const FontCharacter* Glyph(const FontDescriptor& descriptor, int code)
+{
+    const int index = descriptor.GetGlyphIndex(code);
+    return index < 0 ? nullptr : &descriptor.GetGlyphs()[static_cast<size_t>(index)];
+}
+
+const std::vector<BmGlyph> c_glyphs = {
+    {65, 10, 20, 12, 18, -1, 2, 13}, {86, 30, 20, 11, 18, 0, 2, 12}, {32, 0, 0, 0, 0, 0, 0, 6}};
+
+BmFontWriter ValidFont()
+{
+    BmFontWriter writer;
+    return writer.Info().Common(18).Pages({"page.png"}).Chars(c_glyphs).Kerning({{65, 86, -2}});
+}
+
+// x, y, width, height, x offset, y offset and advance of a glyph.
+std::array<int, 7> Metrics(const FontCharacter* g)
+{
+    if (!g)
+        return {};
+    return {g->x, g->y, g->width, g->height, g->xoffset, g->yoffset, g->xadvance};
+}
+} // namespace
+
+TEST(FontDescriptor, KeepsLineHeightFirstPageGlyphsAndSpaceInOddButValidLayouts)
+{
+    const std::vector<BmGlyph> wide = {
+        {65, 300, 40, 12, 18, -3, 5, 14},
+        {32, 0, 0, 0, 0, 0, 0, 7},
+        {66, 1, 2, 300, 260, 130, -200, 200}, // metrics keep their low 8 bits
+        {321, 9, 9, 9, 9, 9, 9, 9},           // beyond the 8-bit table: left out
+        {0xFFFFFFFFu, 5, 5, 5, 5, 5, 5, 5},
+        {66, 7, 2, 300, 260, 130, -200, 200, 1}}; // a later record replaces the earlier
+    BmFontWriter layouts[5];
+    layouts[0].Info().Common(18).Pages({"first.png", "second.png"}).Chars(wide);
+    layouts[1].Chars(wide).Common(18).Pages({"first.png"}); // pages after the glyphs
+    layouts[2].Block(1, "").Pages({"first.png"}).Common(18).Chars(wide).Kerning({});
+    // Whatever follows the kerning block is not read, not even a block past the end.
+    layouts[3].Common(18).Pages({"first.png"}).Chars(wide).Kerning({}).Block(9, 0xFFFFFFFBu, "x");
+    layouts[4].Common(18).Block(3, std::string("first.png\0\0junk", 15)).Chars(wide);
+    for (const BmFontWriter& writer : layouts)
+    {
+        SCOPED_TRACE(&writer - layouts);
+        FontDescriptor font;
+        ASSERT_EQ(font.Parse(writer.Data(), writer.Size()), Status::Ok);
+        EXPECT_EQ(std::tuple(font.GetHeight(), font.GetSpaceWidth(), font.GetPageName()),
+                  std::tuple(18, 7, "first.png"));
+        EXPECT_EQ(Metrics(Glyph(font, 65)), (std::array{300, 40, 12, 18, -3, 5, 14}));
+        EXPECT_EQ(Metrics(Glyph(font, 66)), (std::array{7, 2, 44, 4, -126, 56, -56}));
+        EXPECT_TRUE(font.GetGlyphIndex(256) == -1 && font.GetGlyphIndex(-1) == -1);
+        int codes = 0;
+        for (int code = 0; code < 256; ++code)
+            codes += font.GetGlyphIndex(code) >= 0;
+        EXPECT_EQ(codes, 3) << "321 and 0xFFFFFFFF must not wrap onto the table";
+    }
+}
+
+TEST(FontDescriptor, KerningRunsAttachInFileOrderAndMissingGlyphsAreDropped)
+{
+    BmFontWriter writer;
+    writer.Pages({"p.png"}).Chars({{65, 0, 0, 1, 1, 0, 0, 1}, {66, 0, 0, 1, 1, 0, 0, 1}});
+    // No glyph 67; a first beyond the table must not reach glyph 65; a later run
+    // for 65 goes after its pairs; a second keeps its low 8 bits: 65 + 256 is 'A'.
+    // clang-format off
+    writer.Kerning({{65, 86, -2}, {65, 87, -1}, {66, 65, 1}, {67, 65, 9}, {65 + 256, 66, 9},
+                    {65, 84, -3}, {66, 65 + 256, 4}});
+    // clang-format on
+    FontDescriptor font;
+    ASSERT_EQ(font.Parse(writer.Data(), writer.Size()), Status::Ok);
+    const FontCharacter* a = Glyph(font, 65);
+    ASSERT_EQ(a->GetKerningCount(), 3);
+    const int amounts[] = {-2, -1, -3};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(std::pair(int(a->GetKerningPair(i).second), int(a->GetKerningPair(i).amount)),
+                  std::pair(int("VWT"[i]), amounts[i]));
+    EXPECT_EQ(a->GetKerning('T'), -3);
+    EXPECT_EQ(a->GetKerning('B'), 0);
+    ASSERT_EQ(Glyph(font, 66)->GetKerningCount(), 2);
+    EXPECT_EQ(Glyph(font, 66)->GetKerning('A'), 1) << "the first matching pair wins";
+}
+
+TEST(FontDescriptor, MalformedDescriptorsAreRejectedAndKeepNothing)
+{
+    using W = BmFontWriter;
+    using S = Status;
+    const std::vector<BmGlyph>& g = c_glyphs;
+    const BmFontWriter valid = ValidFont();
+    // clang-format off
+    const std::pair<std::string, Status> cases[] = {
+        {"", S::BadMagic},
+        {"BMF\x02" + valid.String().substr(4), S::BadMagic},
+        {"BMF\x03", S::NoChars},
+        {W().Pages({"p.png"}).Chars(g).String() + "\x05\x0A", S::TruncatedHeader},
+        {W().Block(1, 0xFFFFFFFBu, "abc").String(), S::BlockPastEnd}, // negative as an int
+        {W().Pages({"p.png"}).Block(4, 40, std::string(20, '\0')).String(), S::BlockPastEnd},
+        {W().Common(18, 16).Pages({"p.png"}).Chars(g).String(), S::BadCommonSize},
+        {W().Block(3, "page.png").Chars(g).String(), S::BadPageName}, // no NUL
+        {W().Block(3, std::string("\0other.png\0", 11)).Chars(g).String(), S::BadPageName},
+        {W().Pages({"a.png"}).Pages({"b.png"}).Chars(g).String(), S::DuplicatePages},
+        {W().Pages({"a.png"}).Chars(g).Chars(g).String(), S::DuplicateChars},
+        {W().Pages({"a.png"}).Block(4, std::string(21, '\0')).String(), S::BadCharsSize},
+        {W().Pages({"a.png"}).Chars(g).Block(5, std::string(11, '\0')).String(), S::BadKerningSize},
+        {W().Pages({"a.png"}).Kerning({{65, 86, -2}}).Chars(g).String(), S::KerningBeforeChars},
+        {W().Info().Common(18).Pages({"a.png"}).String(), S::NoChars},
+        {W().Info().Common(18).Chars(g).String(), S::NoPages},
+        {W().Pages({"a.png"}).Chars(g).Block(6, "x").String(), S::UnknownBlock}};
+    // clang-format on
+    for (const auto& [bytes, expected] : cases)
+    {
+        SCOPED_TRACE(FontDescriptor::Describe(expected));
+        FontDescriptor font;
+        // A good parse first: a rejection must also clear what it kept.
+        ASSERT_EQ(font.Parse(valid.Data(), valid.Size()), Status::Ok);
+        EXPECT_EQ(font.Parse(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
+                  expected);
+        EXPECT_TRUE(font.GetGlyphs().empty() && font.GetPageName().empty());
+        EXPECT_EQ(font.GetHeight() + font.GetSpaceWidth(), 0);
+        for (int code = 0; code < FontDescriptor::c_iGlyphCodes; ++code)
+            ASSERT_EQ(font.GetGlyphIndex(code), -1);
+    }
+}
+
+TEST(FontDescriptor, EveryTruncationIsRejectedUnlessItEndsOnAWholeFont)
+{
+    BmFontWriter head;
+    head.Info().Common(18).Pages({"page.png"}).Chars(c_glyphs);
+    const std::string full = ValidFont().String();
+    FontDescriptor font;
+    for (size_t length = 0; length <= full.size(); ++length)
+    {
+        SCOPED_TRACE(length);
+        // An exact copy, so that the address sanitiser sees any read past its end.
+        const std::vector<uint8_t> prefix(full.begin(), full.begin() + long(length));
+        const Status status = font.Parse(prefix.data(), prefix.size());
+        EXPECT_EQ(status == Status::Ok, length == head.Size() || length == full.size())
+            << FontDescriptor::Describe(status);
+    }
 }
