@@ -6,6 +6,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -28,8 +29,7 @@ class StampSource : public SoundStreamSource
             m_iLengths[n] = count;
             m_iBlocks.store(n + 1, std::memory_order_release);
         }
-        for (int i = 0; i < count; ++i)
-            buffer[i] = static_cast<float>(start % 100) / 100.0f;
+        std::fill(buffer, buffer + count, static_cast<float>(start % 100) / 100.0f);
         return 1;
     }
     static constexpr int c_iMaxBlocks = 4096;

@@ -22,24 +22,19 @@ using Log = std::vector<std::string>;
 
 SDL_Event MouseButton(Uint32 type, int x, int y, Uint8 button = SDL_BUTTON_LEFT, Uint32 which = 0)
 {
-    SDL_Event e{};
-    e.type = type;
+    SDL_Event e{.type = type};
     e.button.which = which, e.button.button = button, e.button.x = x, e.button.y = y;
     return e;
 }
-
 SDL_Event MouseMotion(int x, int y, Uint32 state = SDL_BUTTON_LMASK, Uint32 which = 0)
 {
-    SDL_Event e{};
-    e.type = SDL_MOUSEMOTION;
+    SDL_Event e{.type = SDL_MOUSEMOTION};
     e.motion.which = which, e.motion.state = state, e.motion.x = x, e.motion.y = y;
     return e;
 }
-
 SDL_Event Finger(Uint32 type, SDL_FingerID finger, float x, float y, SDL_TouchID device = 7)
 {
-    SDL_Event e{};
-    e.type = type;
+    SDL_Event e{.type = type};
     e.tfinger.touchId = device, e.tfinger.fingerId = finger, e.tfinger.x = x, e.tfinger.y = y;
     return e;
 }
@@ -161,9 +156,7 @@ TEST_F(TouchInputTest, MouseAndFingerEventsBecomeContacts)
         EXPECT_EQ(input.GetContactCount(), c.contactsLeft);
         EXPECT_EQ(TouchManager::GetInstance()->GetActiveTouchCount(), c.contactsLeft);
     }
-    SDL_Event key{};
-    key.type = SDL_KEYDOWN;
-    EXPECT_FALSE(m_input.HandleEvent(key, normal)) << "not a touch event";
+    EXPECT_FALSE(m_input.HandleEvent(SDL_Event{.type = SDL_KEYDOWN}, normal)) << "not a touch event";
 }
 
 TEST_F(TouchInputTest, TheLastContactLiftingClearsStaleTouches)
