@@ -16,6 +16,7 @@
 #include <cmath>
 #include <functional>
 #include <numbers>
+#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -72,10 +73,7 @@ inline Runs RunsOf(SoundControlSource& source, int channel, int stamp, int count
 class TestSignal : public SoundStreamSource
 {
   public:
-    explicit TestSignal(std::function<float(long)> signal)
-        : SoundStreamSource(1), m_signal(std::move(signal))
-    {
-    }
+    explicit TestSignal(std::function<float(long)> signal) : SoundStreamSource(1), m_signal(signal) {}
 
     int Generate(int, int, float* buffer, int count) override
     {
@@ -178,10 +176,7 @@ inline double Rms(const std::vector<float>& x, size_t from = 0, size_t to = 0)
 }
 inline double Mean(const std::vector<float>& x)
 {
-    double sum = 0.0;
-    for (float v : x)
-        sum += v;
-    return sum / static_cast<double>(x.size());
+    return std::accumulate(x.begin(), x.end(), 0.0) / static_cast<double>(x.size());
 }
 inline float Peak(const std::vector<float>& x, size_t from = 0, size_t to = 0)
 {
@@ -224,8 +219,6 @@ class Fingers
         TouchManager::Shutdown();
         SoundControl_Theremin::ResetSettings();
     }
-    Fingers(const Fingers&) = delete;
-    Fingers& operator=(const Fingers&) = delete;
 
     void Down(int k, int x, int y)
     {
