@@ -76,7 +76,8 @@ TEST(Engine, EveryModeStartsANewFingerOnItsPitchAndSoundsWithinTheLimiterBounds)
             engine.Down(1, 400, 200);
             const int stamp = SoundManager::GetInstance()->GetTimeStamp();
             Render(engine.synth.GetRoot(), 1024, 1024);
-            const SoundControlBuffer* pitch = engine.synth.GetTheremin(0)->UpdateBuffer(0, stamp, 1024);
+            const SoundControlBuffer* pitch =
+                engine.synth.GetTheremin(0)->UpdateBuffer(0, stamp, 1024);
             ASSERT_GT(pitch->GetRunCount(), 0);
             EXPECT_NEAR(pitch->GetRuns()[0].value, WindowHz(400), 0.01) << "no glide from the old";
             engine.Up(1);

@@ -274,7 +274,7 @@ TEST_F(MpeEncoderTest, OneVoiceIsFollowedWithinACentAtEveryRun)
     }
 }
 
-TEST_F(MpeEncoderTest, ReadsOnlyWhatTheGraphPulledAndNeverGenerates)
+TEST_F(MpeEncoderTest, ReadsOnlyWhatTheGraphPulledAndDropsWhatDoesNotFit)
 {
     Receiver receiver;
     auto encoder = MakeEncoder(receiver);
@@ -305,21 +305,18 @@ TEST_F(MpeEncoderTest, ReadsOnlyWhatTheGraphPulledAndNeverGenerates)
     EXPECT_TRUE(receiver.faults.empty());
     EXPECT_EQ(notes, (decltype(notes){{0x90, 0}, {0x80, 256}, {0x90, 512}, {0x80, 768}}));
     EXPECT_EQ(receiver.channels[1].timbre, 64) << "the timbre it had, 0.5";
-}
 
-TEST_F(MpeEncoderTest, AFullQueueDropsAndCountsWhatDoesNotFit)
-{
-    MpeEncoder encoder(48, 16);
-    EXPECT_EQ(encoder.GetDropped(), 13u); // of the 29 configuration events
-    const std::vector<MidiEvent> events = Drain(encoder);
+    // A full queue drops and counts what does not fit, keeping the first in order.
+    MpeEncoder small(48, 16);
+    EXPECT_EQ(small.GetDropped(), 13u); // of the 29 configuration events
+    const std::vector<MidiEvent> events = Drain(small);
     ASSERT_EQ(events.size(), 16u);
-    EXPECT_EQ(events[0].pBytes[1], 101); // the first ones, in order
+    EXPECT_EQ(events[0].pBytes[1], 101);
     EXPECT_EQ(events[2].pBytes[2], 4);
-    TestControl voice(0.0f, 2);
     Hold(voice, 220.0f, 0.5f);
-    encoder.SetVoiceSource(0, &voice);
-    Process(encoder, 256, {&voice});
-    EXPECT_EQ(Drain(encoder).size(), 3u);
+    small.SetVoiceSource(0, &voice);
+    Process(small, 256, {&voice});
+    EXPECT_EQ(Drain(small).size(), 3u);
 }
 
 // The ring that carries the events from the audio thread to the main thread: a
