@@ -52,7 +52,7 @@ class BackdropTest : public SceneTest
 };
 } // namespace
 
-TEST_F(BackdropTest, FrameIsCoveredWholeAndChangesOnlyAroundTheFinger)
+TEST_F(BackdropTest, FingersPushVerticesWithinReachAwayAndTheFrameChangesOnlyThere)
 {
     // A checkerboard of 4-texel squares, bluer to the right.
     std::vector<uint8_t> checker;
@@ -72,6 +72,27 @@ TEST_F(BackdropTest, FrameIsCoveredWholeAndChangesOnlyAroundTheFinger)
 
     Down(0, 300, 150);
     backdrop.Update(0.05f);
+    EXPECT_FALSE(backdrop.IsRestored());
+    const auto [fx, fy] = Finger(0);
+    int moved = 0;
+    for (int k = 0; k < Node_Backdrop::c_iVertexCount; ++k)
+    {
+        const Vector2f& b = backdrop.GetVertInfo()[k].basePosition;
+        const Vector3f& p = backdrop.GetVertices()[k].position;
+        const float before = std::hypot(b.x - fx, b.y - fy);
+        if (before >= c_rReach)
+            continue;
+        SCOPED_TRACE(k);
+        // Further out along the line from the finger, fading to nothing at the
+        // edge of the reach and never past it.
+        const float after = std::hypot(p.x - fx, p.y - fy);
+        EXPECT_GT(after, before < c_rReach - 10.0f ? before + 0.5f : before - 1e-3f);
+        EXPECT_LT(after, c_rReach);
+        EXPECT_NEAR(((b.x - fx) * (p.y - b.y) - (b.y - fy) * (p.x - b.x)) / before, 0.0f, 1e-2f);
+        ++moved;
+    }
+    EXPECT_GE(moved, 30);
+    ExpectFarVerticesAtRest({Finger(0)});
     const Frame bulged = Draw(&backdrop, 0xFF00FF);
     Up(0);
     backdrop.Update(0.0f); // restores the mesh; the pattern and scroll stay put
@@ -95,36 +116,10 @@ TEST_F(BackdropTest, FrameIsCoveredWholeAndChangesOnlyAroundTheFinger)
     EXPECT_GT(nearChanged, near / 3);
     for (int q = 0; q < 4; ++q)
         EXPECT_GT(quadrants[q], near / 20) << "quadrant " << q;
-}
-
-TEST_F(BackdropTest, FingersPushVerticesWithinReachAwayAndTheLastLiftRestoresThem)
-{
-    Node_Backdrop& backdrop = Make();
-    Down(0, 250, 170);
-    backdrop.Update(0.05f);
-    EXPECT_FALSE(backdrop.IsRestored());
-    const auto [fx, fy] = Finger(0);
-    int moved = 0;
-    for (int k = 0; k < Node_Backdrop::c_iVertexCount; ++k)
-    {
-        const Vector2f& b = backdrop.GetVertInfo()[k].basePosition;
-        const Vector3f& p = backdrop.GetVertices()[k].position;
-        const float before = std::hypot(b.x - fx, b.y - fy);
-        if (before >= c_rReach)
-            continue;
-        SCOPED_TRACE(k);
-        // Further out along the line from the finger, fading to nothing at the
-        // edge of the reach and never past it.
-        const float after = std::hypot(p.x - fx, p.y - fy);
-        EXPECT_GT(after, before < c_rReach - 10.0f ? before + 0.5f : before - 1e-3f);
-        EXPECT_LT(after, c_rReach);
-        EXPECT_NEAR(((b.x - fx) * (p.y - b.y) - (b.y - fy) * (p.x - b.x)) / before, 0.0f, 1e-2f);
-        ++moved;
-    }
-    EXPECT_GE(moved, 30);
-    ExpectFarVerticesAtRest({Finger(0)});
 
     // The bulge follows a slide at the next frame, and a second finger makes its own.
+    Down(0, 250, 170);
+    backdrop.Update(0.05f);
     Move(0, 60, 60);
     Down(1, 380, 220);
     backdrop.Update(0.05f);

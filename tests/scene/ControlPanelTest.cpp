@@ -1,7 +1,5 @@
-// The control panel inside the running instrument, for what the panel itself
-// does: its sub-pages and their slide, the page each synth mode offers, and
-// fingers on its widgets after a slide. Which keys light up is the main
-// state's test.
+// The control panel inside the running instrument: its sub-pages and their
+// slide, the page each synth mode offers, and fingers on its widgets.
 #include "support/InstrumentTestSupport.h"
 
 #include "scene/PanelControl.h"

@@ -15,10 +15,7 @@ using Decals = Node_Decals;
 namespace
 {
 // On the test's sheet, where red is 255 and blue 100 for every image.
-int Green(int image)
-{
-    return 20 + 25 * image;
-}
+const auto Green = [](int image) { return 20 + 25 * image; };
 
 class DecalsTest : public SceneTest
 {
@@ -102,12 +99,7 @@ TEST_F(DecalsTest, PlacementsCountOnlyDecalsAlreadyPlacedAndWaitingOnesRetry)
                                        std::pow(d.position.y - decals.GetDecal(i).position.y, 2))
                         : 0.0f;
             ASSERT_EQ(Shown(decals, k), crowding < Decals::c_rCrowdingLimit) << k;
-            // Waiting with no life drawn yet, or started at a random 8-bit point of a life.
             waiting += !Shown(decals, k);
-            EXPECT_TRUE(Shown(decals, k) ? d.age * 256.0f == std::floor(d.age * 256.0f) &&
-                                               d.rate >= 0.1f && d.rate < 0.3f
-                                         : d.rate == 0.0f)
-                << k << ": age " << d.age << ", rate " << d.rate;
         }
         ExpectClearOfEachOther(decals);
     }
@@ -163,10 +155,6 @@ TEST_F(DecalsTest, BrightnessFadesInHoldsAndFadesOutInRealFrames)
     EXPECT_EQ(at(0.15f), 0x59595959u); // 0.5 x 0.7 x 255 = 89
     EXPECT_GE(at(0.3f) & 255, 177u);
     EXPECT_EQ(at(0.5f), 0xB2B2B2B2u); // 70 % at the peak: 178
-    // The sheet's colour scaled by 178 / 255 over the black background.
-    const Pixel centre =
-        Draw(&decals).At(int(decals.GetDecal(k).position.x), int(decals.GetDecal(k).position.y));
-    EXPECT_TRUE(Near(centre, 178, Green(ImageOf(decals, k)) * 178 / 255, 100 * 178 / 255));
     EXPECT_EQ(at(0.85f), 0x59595959u);
     EXPECT_LE(at(0.99f) & 255, 6u);
     decals.Update(0.02f / rate); // the end of a life: gone, and tried elsewhere
@@ -186,8 +174,8 @@ TEST_F(DecalsTest, FrameShowsEachDecalCentredOnItsSpot)
         if (!Shown(decals, k) || v < 40)
             continue; // hidden, or too faint to tell colours apart
         const int x = int(decals.GetDecal(k).position.x), y = int(decals.GetDecal(k).position.y);
-        EXPECT_NEAR(frame.At(x, y).r, v, 2) << k;
-        EXPECT_NEAR(frame.At(x, y).g, Green(image) * v / 255, 2) << k;
+        // The sheet's colour scaled by the decal's brightness over the black background.
+        EXPECT_TRUE(Near(frame.At(x, y), v, Green(image) * v / 255, 100 * v / 255)) << k;
         ++checked;
         // Where no neighbour's image could reach: half the image to each side.
         bool alone = true;
@@ -212,8 +200,7 @@ TEST_F(DecalsTest, MissingOrBrokenSheetLeavesTheBatchOut)
         if (broken)
             WriteFile(m_dir / "decals.png", "not an image");
         Decals& decals = Make(1, false);
-        EXPECT_EQ(decals.GetBatch(), nullptr);
-        EXPECT_EQ(decals.GetChildren(), nullptr);
+        EXPECT_TRUE(decals.GetBatch() == nullptr && decals.GetChildren() == nullptr);
         for (int frame = 0; frame < 100; ++frame)
             decals.Update(0.05f);
         decals.Reposition(3);

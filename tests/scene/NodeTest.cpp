@@ -8,7 +8,6 @@
 #include "scene/Node_2DQuad.h"
 #include "scene/Node_Sprite.h"
 #include "scene/Node_SpriteBatch.h"
-#include "scene/Node_SpriteBatch_GL.h"
 
 using namespace zindle_test;
 
@@ -129,7 +128,6 @@ TEST_F(SpriteTest, SpriteDrawsItsImageAboutItsPivotOnWholePointsOnceShown)
     sprite->SetOffset(1.0f, 0.5f, false); // right-middle, as the hint is placed
     sprite->SetPosition(100, 100, true, 0, 1);
     EXPECT_EQ(Draw(m_pRoot).Row(90, IsRed), std::pair(36, 68));
-
     sprite->SetInvisible(); // until placed again
     EXPECT_EQ(Draw(m_pRoot).Count(IsLit), 0);
     sprite->SetPosition(100, 100, true, 0, 1);
@@ -144,16 +142,13 @@ TEST_F(SpriteTest, SpriteDrawsItsImageAboutItsPivotOnWholePointsOnceShown)
 
 TEST_F(SpriteTest, QuadsCoverTheirCornersAndBlendWithTheirMaterial)
 {
+    m_pMaterial->SetBlendMode(Material::c_iBlendAlpha);
     Add(new Node_2DQuad(Vector2f(20, 30), Vector2f(120, 80), 0xFFFFFFFF))->SetMaterial(m_pMaterial);
     const Frame frame = Draw(m_pRoot);
     EXPECT_EQ(frame.Row(50, IsWhite), std::pair(20, 120));
     EXPECT_EQ(frame.Column(50, IsWhite), std::pair(30, 80));
     // Translucent black over it halves it.
-    auto* shade = Add(new Node_2DQuad(Vector2f(0, 0), Vector2f(480, 320), 0x80000000));
-    Material* blend = Material::Create();
-    blend->SetBlendMode(Material::c_iBlendAlpha);
-    shade->SetMaterial(blend);
-    blend->Release();
+    Add(new Node_2DQuad(Vector2f(0, 0), Vector2f(480, 320), 0x80000000))->SetMaterial(m_pMaterial);
     EXPECT_TRUE(Near(Draw(m_pRoot).At(119, 79), 127, 127, 127));
 }
 
@@ -178,7 +173,6 @@ TEST_F(SpriteTest, BatchDrawsTheShownSpritesFromTexelRectanglesAboutTheirAnchors
     // A hidden sprite is left out of the draw; shown again, it takes its place.
     batch->SetInvisible(1);
     frame = Draw(m_pRoot);
-    EXPECT_EQ(static_cast<Node_SpriteBatch_GL*>(batch)->GetVisibleCount(), 2);
     EXPECT_EQ(frame.Count(IsBlue), 0);
     EXPECT_EQ(frame.Row(50, IsRed), std::pair(92, 308));
     batch->SetPosition(1, 200, 50, true, 0, 1);

@@ -10,13 +10,9 @@ using namespace zindle_test;
 
 namespace
 {
-struct Face
-{
-    int head = -1;      // head frame shown, -1 for none
-    int mouthHead = -1; // head frame of the mouth shown, -1 for none
-    int mouthStep = -1;
-    int mouths = 0; // mouth images seen
-};
+// What a frame shows: the head frame, how many mouth images, and the head frame
+// and opening of the mouth when there is one (-1 for none).
+using Face = std::tuple<int, int, int, int>;
 
 class RobotTest : public SceneTest
 {
@@ -54,10 +50,8 @@ class RobotTest : public SceneTest
     Face Look()
     {
         const Frame frame = Draw(m_pRobot);
-        Face face;
         const Pixel head = frame.At(188, 46);
-        if (head.r > 0 && head.g == 0 && head.b == 0 && (head.r - 10) % 20 == 0)
-            face.head = (head.r - 10) / 20;
+        const bool named = head.r > 0 && head.g == 0 && head.b == 0 && (head.r - 10) % 20 == 0;
         std::set<std::pair<int, int>> mouths;
         for (int j = 0; j < Node_Robot::c_iHeadFrames; ++j)
         {
@@ -66,25 +60,17 @@ class RobotTest : public SceneTest
             if (mouth.b == 255)
                 mouths.insert({(mouth.r - 10) / 25, (mouth.g - 40) / 50});
         }
-        face.mouths = int(mouths.size());
-        if (mouths.size() == 1)
-        {
-            std::tie(face.mouthHead, face.mouthStep) = *mouths.begin();
-            // Placed by its top-left corner at the head frame's mouth position.
-            const Vector2f& p = m_pRobot->GetMouthPosition(face.mouthHead);
-            const int x = int(p.x), y = int(p.y);
-            EXPECT_TRUE(frame.At(x, y).b == 255 && frame.At(x + 7, y + 7).b == 255);
-            EXPECT_TRUE(frame.At(x - 1, y - 1).b != 255 && frame.At(x + 8, y).b != 255);
-        }
-        return face;
+        const auto [mouthHead, step] = mouths.size() == 1 ? *mouths.begin() : std::pair(-1, -1);
+        // Placed by its top-left corner at the head frame's mouth position.
+        const Vector2f& p = m_pRobot->GetMouthPosition(std::max(mouthHead, 0));
+        const int x = int(p.x), y = int(p.y);
+        EXPECT_TRUE(mouthHead < 0 ||
+                    (frame.At(x, y).b == 255 && frame.At(x + 7, y + 7).b == 255 &&
+                     frame.At(x - 1, y - 1).b != 255 && frame.At(x + 8, y).b != 255));
+        return {named ? (head.r - 10) / 20 : -1, int(mouths.size()), mouthHead, step};
     }
     // The face shows head frame `head` with its own mouth at opening `step`.
-    void ExpectFace(int head, int step)
-    {
-        const Face face = Look();
-        EXPECT_EQ(std::tuple(face.head, face.mouths, face.mouthHead, face.mouthStep),
-                  std::tuple(head, 1, head, step));
-    }
+    void ExpectFace(int head, int step) { EXPECT_EQ(Look(), Face(head, 1, head, step)); }
 
     Node_Robot* m_pRobot = nullptr;
 };
@@ -185,8 +171,8 @@ TEST_F(RobotTest, MissingOrBrokenImagesLeaveThosePartsOut)
     const auto face = [&](int x, int y)
     {
         Move(0, x, y);
-        const Face f = Look();
-        return std::tuple(f.head, f.mouths, f.mouthHead);
+        const auto [head, mouths, mouthHead, step] = Look();
+        return std::tuple(head, mouths, mouthHead);
     };
     Down(0, 170, 5);
     EXPECT_EQ(face(170, 5), std::tuple(-1, 1, 3)) << "head 3 missing, its mouths there";

@@ -97,9 +97,8 @@ class BmFontWriter
     }
     BmFontWriter& Common(uint16_t lineHeight, uint32_t size = 15)
     {
-        std::string content(size, '\0');
-        for (uint32_t i = 0; i < 2 && i < size; ++i)
-            content[i] = static_cast<char>(lineHeight >> (8 * i));
+        std::string content(size, '\0'); // at least the line height's two bytes
+        content[0] = static_cast<char>(lineHeight), content[1] = static_cast<char>(lineHeight >> 8);
         return Block(2, content);
     }
     BmFontWriter& Pages(const std::vector<std::string>& names)
@@ -161,13 +160,9 @@ inline BmFontWriter TestFont(const std::string& page = "glyphs.png")
 inline void WriteTestFont(const std::filesystem::path& dir)
 {
     std::vector<uint8_t> samples(64 * 16 * 4, 0);
-    for (int g = 0; g < 3; ++g)
-        for (int y = 0; y < 10; ++y)
-            for (int x = 8 * g; x < 8 * g + 6; ++x)
-            {
-                uint8_t* p = &samples[(static_cast<size_t>(y) * 64 + x) * 4];
-                p[g] = p[3] = 255;
-            }
+    for (int i = 0; i < 64 * 10; ++i) // glyph g's texels have channel g and alpha full
+        if (i % 64 < 24 && i % 8 < 6)
+            samples[size_t(i) * 4 + size_t(i % 64 / 8)] = samples[size_t(i) * 4 + 3] = 255;
     WritePNG(dir / "glyphs.png", 64, 16, 6, samples);
     WriteFile(dir / "test.fnt", TestFont().String());
 }

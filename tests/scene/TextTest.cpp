@@ -199,13 +199,11 @@ TEST(FontDescriptor, KerningRunsAttachInFileOrderAndMissingGlyphsAreDropped)
     FontDescriptor font;
     ASSERT_EQ(font.Parse(writer.Data(), writer.Size()), Status::Ok);
     const FontCharacter* a = Glyph(font, 65);
-    ASSERT_EQ(a->GetKerningCount(), 3);
-    const int amounts[] = {-2, -1, -3};
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(std::pair(int(a->GetKerningPair(i).second), int(a->GetKerningPair(i).amount)),
-                  std::pair(int("VWT"[i]), amounts[i]));
-    EXPECT_EQ(a->GetKerning('T'), -3);
-    EXPECT_EQ(a->GetKerning('B'), 0);
+    std::vector<std::pair<int, int>> pairs;
+    for (int i = 0; i < a->GetKerningCount(); ++i)
+        pairs.push_back({a->GetKerningPair(i).second, a->GetKerningPair(i).amount});
+    EXPECT_EQ(pairs, (std::vector<std::pair<int, int>>{{'V', -2}, {'W', -1}, {'T', -3}}));
+    EXPECT_EQ(std::pair(a->GetKerning('T'), a->GetKerning('B')), std::pair(-3, 0));
     ASSERT_EQ(Glyph(font, 66)->GetKerningCount(), 2);
     EXPECT_EQ(Glyph(font, 66)->GetKerning('A'), 1) << "the first matching pair wins";
 }
