@@ -1,5 +1,6 @@
-// Reads Standard MIDI Files back for the tests: every event of every track with
-// its absolute tick, running status and meta and system-exclusive events included.
+// Reads Standard MIDI Files back for the tests with libsmf, an independent reader:
+// every event of every track with its absolute tick (running status expanded),
+// meta and system-exclusive events included.
 #pragma once
 
 #include <cstdint>
@@ -28,7 +29,6 @@ struct MidiFile
     std::vector<std::vector<MidiFileEvent>> trackEvents;
 };
 
-// False with a reason when the bytes are not a well-formed file.
-bool ParseMidiFile(const std::string& bytes, MidiFile& file, std::string& error);
+// False with a reason when the file is not a well-formed Standard MIDI File.
 bool ReadMidiFile(const std::filesystem::path& path, MidiFile& file, std::string& error);
 } // namespace zindle_test
