@@ -31,16 +31,11 @@ double PredictedPitch(double x)
 {
     return zindle_test::PitchAt(x, true);
 }
+using zindle_test::PlayScript;
 
 size_t At(double seconds)
 {
     return static_cast<size_t>(seconds * c_rRate);
-}
-
-Played Play(const zindle_test::TempDir& dir, const std::string& script,
-            const std::string& extra = "")
-{
-    return zindle_test::PlayScript(dir, script, extra);
 }
 
 // Taps that open the panel (a double tap on the corner) at time t.
@@ -96,7 +91,7 @@ TEST(Instrument, AFingerPlaysThePitchOfItsPlaceInEverySynthMode)
         std::snprintf(text, sizeof text, "%.2f down 1 240 160\n%.2f move 1 120 160\n%.2f up 1\n",
                       start, start + 1.0, start + 2.0);
         script += text;
-        const Played run = Play(dir, script);
+        const Played run = PlayScript(dir, script);
         ASSERT_EQ(run.status, 0) << run.output;
         const double middle = EstimateFrequency(run.wav.samples, At(start + 0.3), At(start + 0.9));
         EXPECT_NEAR(middle, PredictedPitch(240), PredictedPitch(240) * 0.005);
@@ -119,7 +114,7 @@ TEST(Instrument, FourFingersPlayFourVoicesAndLiftingThemEndsInSilence)
     for (int i : {1, 3, 4, 5})
         script += std::to_string(t + 3.5) + " up " + std::to_string(i) + "\n";
     script += std::to_string(t + 6.0) + " end\n";
-    const Played run = Play(dir, script);
+    const Played run = PlayScript(dir, script);
     ASSERT_EQ(run.status, 0) << run.output;
     // Which of the five pitches sound from `from` for a second.
     auto sounding = [&](double from)
@@ -145,7 +140,7 @@ TEST(Instrument, SnapLandsOnEnabledSemitones)
     // finger between G and G# (199.6 Hz); then the same with key G switched off.
     zindle_test::TempDir dir;
     const Played run =
-        Play(dir, OpenPanel(0.0) + Tap(0.8, 398, 200) + Tap(1.5, 449, 160) + Tap(1.7, 449, 160) +
+        PlayScript(dir, OpenPanel(0.0) + Tap(0.8, 398, 200) + Tap(1.5, 449, 160) + Tap(1.7, 449, 160) +
                       Tap(1.9, 449, 160) + Tap(2.1, 398, 280) + Tap(2.8, 440, 280) +
                       "3.5 down 1 245 160\n4.5 up 1\n" + OpenPanel(5.0) + Tap(5.8, 398, 200) +
                       Tap(6.5, 419, 229) + Tap(7.1, 398, 280) + Tap(7.8, 440, 280) +
@@ -166,7 +161,7 @@ TEST(Instrument, ThePanelTheHintAndTheNoteGridShowInScreenshots)
                                Tap(2.1, 455, 295) + "3.0 shot hint.png\n" + OpenPanel(6.0) +
                                "7.0 shot open.png\n" + Tap(7.2, 398, 200) + Tap(7.9, 398, 107) +
                                Tap(8.5, 398, 280) + Tap(9.2, 440, 280) + "10.0 shot grid.png\n";
-    const Played run = Play(dir, script);
+    const Played run = PlayScript(dir, script);
     ASSERT_EQ(run.status, 0) << run.output;
     Image first, hint, open, grid;
     ASSERT_TRUE(ReadPng(dir / "first.png", first));
@@ -205,7 +200,7 @@ TEST(Instrument, EveryEventSoundsFromItsOwnSample)
     // moment it lands, and still sounds.
     zindle_test::TempDir dir;
     const double downs[] = {0.101, 0.8237, 1.5013, 2.2333};
-    const Played run = Play(dir, "0.101 down 1 240 200\n0.3 up 1\n"
+    const Played run = PlayScript(dir, "0.101 down 1 240 200\n0.3 up 1\n"
                                  "0.8237 down 1 300 150\n1.0 up 1\n"
                                  "1.5013 down 1 200 100\n1.5013 up 1\n"
                                  "2.2333 down 1 260 120\n2.4 up 1\n2.6 end\n");
@@ -229,7 +224,7 @@ TEST(Instrument, EveryEventSoundsFromItsOwnSample)
 TEST(Instrument, ASlideGlidesWithoutStairs)
 {
     zindle_test::TempDir dir;
-    const Played run = Play(dir, "0 down 1 300 160\n0.2 slide 1 460 160 1.0\n1.3 up 1\n1.5 end\n");
+    const Played run = PlayScript(dir, "0 down 1 300 160\n0.2 slide 1 460 160 1.0\n1.3 up 1\n1.5 end\n");
     ASSERT_EQ(run.status, 0) << run.output;
     // Pitch measured every 5 ms along the slide rises at every step.
     double previous = 0.0;
@@ -265,9 +260,9 @@ TEST(Instrument, SameInputsGiveIdenticalFilesWhetherEveryFrameIsDrawnOrNot)
     zindle_test::TempDir a, b, c;
     auto last = [](const zindle_test::TempDir& dir)
     { return " --seconds 1.8 --screenshot '" + (dir / "last.png").string() + "'"; };
-    const Played drawn = Play(a, everyFrame, last(a));
-    const Played undrawn = Play(b, script, last(b));
-    const Played again = Play(c, script, last(c));
+    const Played drawn = PlayScript(a, everyFrame, last(a));
+    const Played undrawn = PlayScript(b, script, last(b));
+    const Played again = PlayScript(c, script, last(c));
     ASSERT_EQ(drawn.status, 0) << drawn.output;
     ASSERT_EQ(undrawn.status, 0) << undrawn.output;
     ASSERT_EQ(again.status, 0) << again.output;
@@ -343,7 +338,7 @@ TEST(Instrument, BadScriptsAndResourcesFailClearly)
         fs::remove(data / "decals.png");
         ASSERT_EQ(mkfifo((data / "decals.png").c_str(), 0600), 0);
         zindle_test::WriteFile(data / "blsaw.dat", std::string(8192, '\x7F'));
-        const Played run = Play(dir, "0 down 1 240 160\n1 up 1\n1.5 end\n",
+        const Played run = PlayScript(dir, "0 down 1 240 160\n1 up 1\n1.5 end\n",
                                 "--data '" + data.Path().string() + "' --screenshot '" +
                                     (dir / "corrupt.png").string() + "'");
         EXPECT_EQ(run.status, 0) << "elements whose resources fail are left out: " << run.output;

@@ -28,7 +28,6 @@ double Cents(double a, double b)
 
 struct Performance
 {
-    zindle_test::MidiFile midi;
     zindle_test::WavFile wav;
     std::vector<zindle_test::MidiFileEvent> events; // the one track
 };
@@ -36,17 +35,15 @@ struct Performance
 void Play(const std::string& script, Performance& out)
 {
     zindle_test::TempDir dir;
-    zindle_test::WriteFile(dir / "p.zs", script);
-    const auto result = zindle_test::RunCommand(
-        zindle_test::ZindleBinary() + " --headless --seed 1 --script '" + (dir / "p.zs").string() +
-        "' --wav '" + (dir / "p.wav").string() + "' --midi '" + (dir / "p.mid").string() + "'");
-    ASSERT_EQ(result.status, 0) << result.output;
+    const auto run = zindle_test::PlayScript(dir, script, "--midi '" + (dir / "p.mid").string() + "'");
+    ASSERT_EQ(run.status, 0) << run.output;
+    zindle_test::MidiFile midi;
     std::string error;
-    ASSERT_TRUE(zindle_test::ReadMidiFile(dir / "p.mid", out.midi, error)) << error;
-    ASSERT_TRUE(zindle_test::ReadWav(dir / "p.wav", out.wav));
-    ASSERT_EQ(out.midi.format, 0);
-    ASSERT_EQ(out.midi.trackEvents.size(), 1u);
-    out.events = out.midi.trackEvents[0];
+    ASSERT_TRUE(zindle_test::ReadMidiFile(dir / "p.mid", midi, error)) << error;
+    ASSERT_EQ(midi.format, 0);
+    ASSERT_EQ(midi.trackEvents.size(), 1u);
+    out.wav = run.wav;
+    out.events = midi.trackEvents[0];
 }
 
 // Replays the channel messages: the pitch each member channel sounds at a tick.
