@@ -17,13 +17,11 @@ const float c_rReach = std::sqrt(35.0f * 320.0f); // a finger's reach in points
 class BackdropTest : public SceneTest
 {
   protected:
-    void TearDown() override { m_pBackdrop->Release(); }
-
     Node_Backdrop& Make(unsigned seed = 1)
     {
         AddVoices();
         std::srand(seed);
-        m_pBackdrop = new Node_Backdrop();
+        m_pBackdrop = Own(new Node_Backdrop());
         for (int i = 0; i < 4; ++i)
             m_pBackdrop->AddTheremin(&Voice(i));
         return *m_pBackdrop;

@@ -20,11 +20,6 @@ const auto Green = [](int image) { return 20 + 25 * image; };
 class DecalsTest : public SceneTest
 {
   protected:
-    void TearDown() override
-    {
-        for (Decals* decals : m_made)
-            decals->Release();
-    }
     // A 256 x 128 sheet: the eight rectangles filled with their colours, clear elsewhere.
     Decals& Make(unsigned seed, bool sheet = true)
     {
@@ -39,8 +34,7 @@ class DecalsTest : public SceneTest
         if (sheet)
             WritePNG(m_dir / "decals.png", 256, 128, 6, rgba);
         std::srand(seed);
-        m_made.push_back(new Decals());
-        return *m_made.back();
+        return *Own(new Decals());
     }
     static bool Shown(const Decals& decals, int k) { return decals.GetBatch()->GetVisible(k); }
     static unsigned Colour(const Decals& d, int k) { return d.GetBatch()->GetSprite(k)->colour; }
@@ -75,8 +69,6 @@ class DecalsTest : public SceneTest
                     << k << " and " << i;
         }
     }
-
-    std::vector<Decals*> m_made;
 };
 } // namespace
 

@@ -29,11 +29,6 @@ class NodeTest : public SceneTest
         }
         WritePNG(m_dir / "quads.png", 64, 32, 6, samples);
     }
-    void TearDown() override
-    {
-        m_pRoot->Release();
-        m_pMaterial->Release();
-    }
     template <typename T> T* Add(T* node, Node* parent = nullptr)
     {
         (parent ? parent : m_pRoot)->AddChild(node);
@@ -46,8 +41,8 @@ class NodeTest : public SceneTest
         return Add(new Node_TestQuad(left, top, right, bottom, m_pMaterial, colour), parent);
     }
 
-    Node* m_pRoot = new Node();
-    Material* m_pMaterial = Material::Create();
+    Node* m_pRoot = Own(new Node());
+    Material* m_pMaterial = Own(Material::Create());
 };
 using SpriteTest = NodeTest;
 

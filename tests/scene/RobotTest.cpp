@@ -18,7 +18,6 @@ class RobotTest : public SceneTest
 {
   protected:
     RobotTest() { AddVoices(); }
-    void TearDown() override { m_pRobot->Release(); }
 
     // Head i (32 x 32) is red 10 + 20 i; mouth [j][k] (8 x 8) is blue with red
     // 10 + 25 j and green 40 + 50 k. Files in skip are left out, those in
@@ -40,7 +39,7 @@ class RobotTest : public SceneTest
                 write("mouth" + std::to_string(i + 1) + "-" + std::to_string(k) + ".png", 8,
                       10 + 25 * i, 40 + 50 * k, 255);
         }
-        m_pRobot = new Node_Robot();
+        m_pRobot = Own(new Node_Robot());
         for (int i = 0; i < 4; ++i)
             m_pRobot->AddTheremin(&Voice(i));
         return *m_pRobot;
@@ -179,12 +178,12 @@ TEST_F(RobotTest, MissingOrBrokenImagesLeaveThosePartsOut)
     EXPECT_EQ(face(240, 220), std::tuple(4, 0, -1)) << "head 4, opening 1 missing";
     EXPECT_EQ(face(380, 5), std::tuple(7, 0, -1)) << "head 7, opening 4 broken";
     EXPECT_EQ(face(320, 5), std::tuple(-1, 1, 6)) << "head 6 broken";
-    m_pRobot->Release();
+    Drop(m_pRobot);
 
     // Without any art the face is empty, but still follows the fingers.
     std::filesystem::remove_all(m_dir.Path());
     std::filesystem::create_directory(m_dir.Path());
-    m_pRobot = new Node_Robot();
+    m_pRobot = Own(new Node_Robot());
     m_pRobot->AddTheremin(&Voice(0));
     EXPECT_EQ(m_pRobot->GetChildren(), nullptr);
     EXPECT_EQ(face(330, 100), std::tuple(-1, 0, -1));

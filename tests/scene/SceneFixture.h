@@ -36,8 +36,7 @@ struct Frame
         const uint8_t* p = &rgba[(static_cast<size_t>(y) * 480 + static_cast<size_t>(x)) * 4];
         return {p[0], p[1], p[2], p[3]};
     }
-    // Half-open extent [first, last + 1) of the matching pixels along row y (or
-    // column x), (-1, -1) when none matches.
+    // Half-open [first, last + 1) of the matches along a row or column; (-1, -1) if none.
     std::pair<int, int> Extent(bool row, int at, const Match& match) const
     {
         int first = -1, last = -2;
@@ -57,10 +56,9 @@ struct Frame
     }
 };
 
-inline bool Near(const Pixel& p, int r, int g, int b, int tolerance = 2)
+inline bool Near(const Pixel& p, int r, int g, int b, int t = 2)
 {
-    return std::abs(p.r - r) <= tolerance && std::abs(p.g - g) <= tolerance &&
-           std::abs(p.b - b) <= tolerance;
+    return std::abs(p.r - r) <= t && std::abs(p.g - g) <= t && std::abs(p.b - b) <= t;
 }
 inline const Match IsRed = [](const Pixel& p) { return p.r > 200 && p.g < 60 && p.b < 60; };
 inline const Match IsGreen = [](const Pixel& p) { return p.g > 200 && p.r < 60 && p.b < 60; };
@@ -147,13 +145,11 @@ class BmFontWriter
 // at x 0, 8 and 16 of its page, a space of 5, and 'A' kerned against 'V' by -2.
 inline BmFontWriter TestFont(const std::string& page = "glyphs.png")
 {
-    BmFontWriter writer;
-    writer.Info().Common(12).Pages({page});
-    writer.Chars({{'A', 0, 0, 6, 10, 0, 0, 8},
-                  {'V', 8, 0, 6, 10, 0, 0, 8},
-                  {'B', 16, 0, 6, 10, 1, 2, 9},
-                  {' ', 0, 0, 0, 0, 0, 0, 5}});
-    return writer.Kerning({{'A', 'V', -2}});
+    const std::vector<BmGlyph> glyphs = {{'A', 0, 0, 6, 10, 0, 0, 8},
+                                         {'V', 8, 0, 6, 10, 0, 0, 8},
+                                         {'B', 16, 0, 6, 10, 1, 2, 9},
+                                         {' ', 0, 0, 0, 0, 0, 0, 5}};
+    return BmFontWriter().Info().Common(12).Pages({page}).Chars(glyphs).Kerning({{'A', 'V', -2}});
 }
 
 // Writes the font's page (glyphs.png) and descriptor (test.fnt) into dir.
@@ -199,8 +195,9 @@ class SceneTest : public ::testing::Test
     }
     ~SceneTest() override
     {
-        for (auto& voice : m_voices)
-            voice.reset();
+        for (RefCounted* object : m_owned)
+            object->Release();
+        m_voices = {}; // the voices leave the touch manager before it goes
         TouchManager::GetInstance()->RemoveListener(&m_surface);
         TouchManager::Shutdown();
         SoundControl_Theremin::ResetSettings();
@@ -233,22 +230,22 @@ class SceneTest : public ::testing::Test
 
     // Fingers at landscape points; the manager's x offset is taken off on the way in.
     static void* Handle(int finger) { return reinterpret_cast<void*>(intptr_t(finger) + 1); }
-    static int Id(int finger) { return TouchManager::GetInstance()->FindTouchID(Handle(finger)); }
-    static void Down(int finger, int x, int y)
-    {
-        TouchManager::GetInstance()->TouchBegan(Handle(finger), x - TouchManager::c_iOffsetX, y);
-    }
-    static void Move(int finger, int x, int y)
-    {
-        TouchManager::GetInstance()->TouchMoved(Id(finger), x - TouchManager::c_iOffsetX, y);
-    }
+    static TouchManager& Touches() { return *TouchManager::GetInstance(); }
+    static int Id(int finger) { return Touches().FindTouchID(Handle(finger)); }
+    static constexpr int c_dx = TouchManager::c_iOffsetX;
+    static void Down(int f, int x, int y) { Touches().TouchBegan(Handle(f), x - c_dx, y); }
+    static void Move(int f, int x, int y) { Touches().TouchMoved(Id(f), x - c_dx, y); }
     // Lifted at (x, y), or where it is.
-    static void Up(int finger, int x = -1, int y = -1)
+    static void Up(int f, int x = -1, int y = -1)
     {
         if (x < 0)
-            TouchManager::GetInstance()->GetTouchPosition(Id(finger), x, y);
-        TouchManager::GetInstance()->TouchEnded(Id(finger), x - TouchManager::c_iOffsetX, y);
+            Touches().GetTouchPosition(Id(f), x, y);
+        Touches().TouchEnded(Id(f), x - c_dx, y);
     }
+
+    // Released at the end, before the voices; Drop releases one early.
+    template <typename T> T* Own(T* object) { return m_owned.push_back(object), object; }
+    void Drop(RefCounted* object) { std::erase(m_owned, object), object->Release(); }
 
     TempDir m_dir;
     GLTestContext m_gl{m_dir.Path()};
@@ -256,5 +253,6 @@ class SceneTest : public ::testing::Test
     std::array<std::unique_ptr<SoundControl_Theremin>, 4> m_voices;
     SurfaceProbe m_surface;
     CallbackLog m_log;
+    std::vector<RefCounted*> m_owned;
 };
 } // namespace zindle_test

@@ -12,7 +12,7 @@ using namespace zindle_test;
 namespace
 {
 // The default faces and frames: opaque blue, light blue while pressed.
-const Match IsFace = [](const Pixel& p) { return p.b > 200 && p.r < 60 && p.g < 60; };
+const Match& IsFace = IsBlue;
 const Match IsPressed = [](const Pixel& p)
 { return p.b > 200 && p.r > 110 && p.r < 160 && p.g > 110 && p.g < 160; };
 
@@ -22,14 +22,9 @@ class ButtonTest : public SceneTest
     void SetUp() override
     {
         SceneTest::SetUp();
-        m_pButton = Node_Button::Create(10, 20, 100, 40);
+        m_pButton = Own(Node_Button::Create(10, 20, 100, 40));
         m_pButton->SetCallback(&CallbackLog::Button, &m_log, 7);
         AddSurface(); // after the button, which still outbids it
-    }
-    void TearDown() override
-    {
-        if (m_pButton)
-            m_pButton->Release();
     }
     // Whether a touch at (x, y) is the button's.
     bool Takes(int x, int y)
@@ -99,8 +94,7 @@ TEST_F(ButtonTest, CallsBackOnALiftInsideAndNeverWhenCancelledOrInactive)
     m_pButton->SetCallbackOnTouch(true);
     Down(5, 50, 40);
     EXPECT_EQ(m_log.calls.size(), 2u);
-    m_pButton->Release(); // destroyed while it holds a touch, it leaves the auction
-    m_pButton = nullptr;
+    Drop(m_pButton); // destroyed while it holds a touch, it leaves the auction
     Up(5, 50, 40);
     Down(6, 50, 40);
     EXPECT_EQ(std::pair(m_log.calls.size(), m_surface.began.size()), std::pair(2ul, 2ul));
@@ -146,11 +140,10 @@ class DoubleClickButtonTest : public SceneTest
         AddSurface(); // first: the button still outbids it on a second tap
         Make("data/doubletap.png");
     }
-    void TearDown() override { m_pButton->Release(); }
 
     void Make(const char* image)
     {
-        m_pButton = Node_DoubleClickButton::Create(image);
+        m_pButton = Own(Node_DoubleClickButton::Create(image));
         m_pButton->SetCallback(&CallbackLog::Button, &m_log, 3);
     }
     void Frames(int count) // at 20 frames a second
@@ -225,7 +218,7 @@ TEST_F(DoubleClickButtonTest, TapsTooFarApartAreFirstTapsAndCountAsFailed)
     }
     EXPECT_EQ(Draw(m_pButton).Count(IsLit), 0);
     EXPECT_EQ(std::pair(m_log.calls.size(), m_surface.began.size()), std::pair(0ul, 10ul));
-    m_pButton->Release(); // without its image it draws nothing but takes double taps
+    Drop(m_pButton); // without its image it draws nothing but takes double taps
     Make("data/missing.png");
     Tap(5);
     Frames(3);
@@ -243,10 +236,9 @@ class SliderTest : public SceneTest
     {
         SceneTest::SetUp();
         AddSurface();
-        m_pSlider = Node_Slider::Create(100, 100, 200, 20);
+        m_pSlider = Own(Node_Slider::Create(100, 100, 200, 20));
         m_pSlider->SetCallback(&CallbackLog::Slider, &m_log, 9);
     }
-    void TearDown() override { m_pSlider->Release(); }
 
     Node_Slider* m_pSlider = nullptr;
 };
