@@ -49,6 +49,12 @@ class DecalsTest : public SceneTest
                 return i;
         return -1;
     }
+    // The squared distance between decals k and i.
+    static double Apart2(const Decals& decals, int k, int i)
+    {
+        const Vector2f &a = decals.GetDecal(k).position, &b = decals.GetDecal(i).position;
+        return std::pow(a.x - b.x, 2) + std::pow(a.y - b.y, 2);
+    }
     // Every decal is shown on a whole point of the screen during its life, or
     // hidden and waiting, and no two shown ones are crowded.
     static void ExpectClearOfEachOther(const Decals& decals)
@@ -63,10 +69,7 @@ class DecalsTest : public SceneTest
                         d.position.y < 320);
             EXPECT_EQ(decals.GetBatch()->GetSprite(k)->position.x, std::trunc(d.position.x)) << k;
             for (int i = 0; i < k; ++i) // 1 / d^2 < 0.0008 for every pair: d > 35.36 points
-                EXPECT_TRUE(!Shown(decals, i) ||
-                            std::hypot(d.position.x - decals.GetDecal(i).position.x,
-                                       d.position.y - decals.GetDecal(i).position.y) > 35.35f)
-                    << k << " and " << i;
+                EXPECT_TRUE(!Shown(decals, i) || Apart2(decals, k, i) > 35.35 * 35.35) << k << i;
         }
     }
 };
@@ -82,14 +85,9 @@ TEST_F(DecalsTest, PlacementsCountOnlyDecalsAlreadyPlacedAndWaitingOnesRetry)
         ASSERT_NE(decals.GetBatch(), nullptr);
         for (int k = 0; k < Decals::c_iDecalCount; ++k)
         {
-            const Decals::Decal& d = decals.GetDecal(k);
             float crowding = 0.0f;
             for (int i = 0; i < k; ++i)
-                crowding +=
-                    Shown(decals, i)
-                        ? 1.0f / float(std::pow(d.position.x - decals.GetDecal(i).position.x, 2) +
-                                       std::pow(d.position.y - decals.GetDecal(i).position.y, 2))
-                        : 0.0f;
+                crowding += Shown(decals, i) ? 1.0f / float(Apart2(decals, k, i)) : 0.0f;
             ASSERT_EQ(Shown(decals, k), crowding < Decals::c_rCrowdingLimit) << k;
             waiting += !Shown(decals, k);
         }
@@ -172,9 +170,7 @@ TEST_F(DecalsTest, FrameShowsEachDecalCentredOnItsSpot)
         // Where no neighbour's image could reach: half the image to each side.
         bool alone = true;
         for (int i = 0; i < Decals::c_iDecalCount; ++i)
-            alone = alone && (i == k || !Shown(decals, i) ||
-                              std::hypot(decals.GetDecal(i).position.x - x,
-                                         decals.GetDecal(i).position.y - y) >= 90);
+            alone = alone && (i == k || !Shown(decals, i) || Apart2(decals, k, i) >= 90 * 90);
         const int half =
             int((Decals::c_Images[image].opposite.x - Decals::c_Images[image].first.x) / 2);
         EXPECT_TRUE(!alone || x - half - 2 < 0 || frame.At(x - half - 2, y).b == 0) << k;

@@ -1,7 +1,5 @@
-// The scene tree drawn with OpenGL ES: children placed by their parents'
-// transforms, visibility switches, the references the tree holds; sprites,
-// sprite batches and flat quads placed about a pivot or anchor on whole points,
-// tinted, hidden, and drawn from texture rectangles.
+// The scene tree drawn with OpenGL ES: transforms, visibility, ownership; sprites,
+// batches and quads placed on whole points, tinted, hidden, cut from texels.
 #include "SceneFixture.h"
 
 #include "render/Material.h"

@@ -93,35 +93,28 @@ class NoteGridTest : public SceneTest
 };
 } // namespace
 
-TEST_F(NoteGridTest, AllNotesMarkEverySemitoneFromOctaveMinusOne)
+TEST_F(NoteGridTest, EachEnabledNoteHasALineFromOctaveMinusOneAndTheFirstIsMarked)
 {
     using Setup = void (*)();
     // clang-format off
-    const std::tuple<const char*, Setup, int, int> windows[] = {
-        {"-1.125 .. 4.125: from the C of octave -1, not the B below", [] {}, -12, 49},
+    const std::tuple<const char*, Setup, int, int, std::vector<int>> windows[] = {
+        {"-1.125 .. 4.125: from the C of octave -1, not the B below", [] {}, -12, 49, c_all},
         {"0 .. 5.25: a line on the left edge, none on the right",
-         [] { Theremin::SetMinOctave(0.0f); }, 0, 62},
-        {"the lowest window, -2.4375 .. 2.8125", [] { Theremin::SetPitchScale(0.0f); }, -12, 33},
-        {"the highest window, 0.1875 .. 5.4375", [] { Theremin::SetPitchScale(1.0f); }, 3, 65},
+         [] { Theremin::SetMinOctave(0.0f); }, 0, 62, c_all},
+        {"the lowest window, -2.4375 .. 2.8125", [] { Theremin::SetPitchScale(0.0f); }, -12, 33, c_all},
+        {"the highest window, 0.1875 .. 5.4375", [] { Theremin::SetPitchScale(1.0f); }, 3, 65, c_all},
         {"zoomed out past the full range: the lowest 128 of 137 lines",
-         [] { Theremin::SetPitchZoom(-3.0f); }, -12, 115}};
+         [] { Theremin::SetPitchZoom(-3.0f); }, -12, 115, c_all},
+        {"C, E and G", [] { EnableOnly({0, 4, 7}); }, -12, 49, {0, 4, 7}},
+        {"C#, F# and A", [] { EnableOnly({1, 6, 9}); }, -12, 49, {1, 6, 9}},
+        {"F alone", [] { EnableOnly({5}); }, -12, 49, {5}}};
     // clang-format on
-    for (const auto& [name, setup, from, to] : windows)
+    for (const auto& [name, setup, from, to, notes] : windows)
     {
         SCOPED_TRACE(name);
         Theremin::ResetSettings();
         setup();
-        ExpectLines(NoteLines(from, to, c_all));
-    }
-}
-
-TEST_F(NoteGridTest, FewNotesMarkOnlyThoseNotes)
-{
-    for (const std::vector<int>& notes : {std::vector{0, 4, 7}, {1, 6, 9}, {5}})
-    {
-        SCOPED_TRACE(testing::Message() << "notes from " << notes[0]);
-        EnableOnly(notes);
-        ExpectLines(NoteLines(-12, 49, notes));
+        ExpectLines(NoteLines(from, to, notes));
     }
 }
 

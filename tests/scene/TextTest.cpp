@@ -1,7 +1,5 @@
-// Fonts and text drawn with OpenGL ES: glyphs placed by justification, kerning
-// and spaces, text rebuilt with nothing stale, tints, fonts shared by path and
-// refused whole when malformed; and the BMFont descriptor reader on descriptors
-// written here, odd but valid or turned away whole.
+// Text drawn with OpenGL ES, fonts shared by path or refused whole, and the
+// BMFont descriptor reader on descriptors written here, odd, valid or malformed.
 #include "SceneFixture.h"
 
 #include "render/Texture.h"
@@ -129,28 +127,19 @@ TEST_F(TextTest, MalformedDescriptorsGiveNoFontAndLeakNothing)
 
 namespace
 {
-const FontCharacter* Glyph(const FontDescriptor& descriptor, int code)
+const FontCharacter& Glyph(const FontDescriptor& font, int code) // throws when missing
 {
-    const int index = descriptor.GetGlyphIndex(code);
-    return index < 0 ? nullptr : &descriptor.GetGlyphs()[static_cast<size_t>(index)];
+    return font.GetGlyphs().at(size_t(font.GetGlyphIndex(code)));
+}
+std::array<int, 7> Metrics(const FontCharacter& g) // x, y, width, height, offsets, advance
+{
+    return {g.x, g.y, g.width, g.height, g.xoffset, g.yoffset, g.xadvance};
 }
 
 const std::vector<BmGlyph> c_glyphs = {
     {65, 10, 20, 12, 18, -1, 2, 13}, {86, 30, 20, 11, 18, 0, 2, 12}, {32, 0, 0, 0, 0, 0, 0, 6}};
-
-BmFontWriter ValidFont()
-{
-    BmFontWriter writer;
-    return writer.Info().Common(18).Pages({"page.png"}).Chars(c_glyphs).Kerning({{65, 86, -2}});
-}
-
-// x, y, width, height, x offset, y offset and advance of a glyph.
-std::array<int, 7> Metrics(const FontCharacter* g)
-{
-    if (!g)
-        return {};
-    return {g->x, g->y, g->width, g->height, g->xoffset, g->yoffset, g->xadvance};
-}
+const BmFontWriter c_valid =
+    BmFontWriter().Info().Common(18).Pages({"page.png"}).Chars(c_glyphs).Kerning({{65, 86, -2}});
 } // namespace
 
 TEST(FontDescriptor, KeepsLineHeightFirstPageGlyphsAndSpaceInOddButValidLayouts)
@@ -198,14 +187,14 @@ TEST(FontDescriptor, KerningRunsAttachInFileOrderAndMissingGlyphsAreDropped)
     // clang-format on
     FontDescriptor font;
     ASSERT_EQ(font.Parse(writer.Data(), writer.Size()), Status::Ok);
-    const FontCharacter* a = Glyph(font, 65);
+    const FontCharacter &a = Glyph(font, 65), &b = Glyph(font, 66);
     std::vector<std::pair<int, int>> pairs;
-    for (int i = 0; i < a->GetKerningCount(); ++i)
-        pairs.push_back({a->GetKerningPair(i).second, a->GetKerningPair(i).amount});
+    for (int i = 0; i < a.GetKerningCount(); ++i)
+        pairs.push_back({a.GetKerningPair(i).second, a.GetKerningPair(i).amount});
     EXPECT_EQ(pairs, (std::vector<std::pair<int, int>>{{'V', -2}, {'W', -1}, {'T', -3}}));
-    EXPECT_EQ(std::pair(a->GetKerning('T'), a->GetKerning('B')), std::pair(-3, 0));
-    ASSERT_EQ(Glyph(font, 66)->GetKerningCount(), 2);
-    EXPECT_EQ(Glyph(font, 66)->GetKerning('A'), 1) << "the first matching pair wins";
+    EXPECT_EQ(std::pair(a.GetKerning('T'), a.GetKerning('B')), std::pair(-3, 0));
+    // The first matching pair wins.
+    EXPECT_EQ(std::pair(b.GetKerningCount(), b.GetKerning('A')), std::pair(2, 1));
 }
 
 TEST(FontDescriptor, MalformedDescriptorsAreRejectedAndKeepNothing)
@@ -213,7 +202,7 @@ TEST(FontDescriptor, MalformedDescriptorsAreRejectedAndKeepNothing)
     using W = BmFontWriter;
     using S = Status;
     const std::vector<BmGlyph>& g = c_glyphs;
-    const BmFontWriter valid = ValidFont();
+    const BmFontWriter& valid = c_valid;
     // clang-format off
     const std::pair<std::string, Status> cases[] = {
         {"", S::BadMagic},
@@ -251,9 +240,8 @@ TEST(FontDescriptor, MalformedDescriptorsAreRejectedAndKeepNothing)
 
 TEST(FontDescriptor, EveryTruncationIsRejectedUnlessItEndsOnAWholeFont)
 {
-    BmFontWriter head;
-    head.Info().Common(18).Pages({"page.png"}).Chars(c_glyphs);
-    const std::string full = ValidFont().String();
+    const size_t head = BmFontWriter().Info().Common(18).Pages({"page.png"}).Chars(c_glyphs).Size();
+    const std::string& full = c_valid.String();
     FontDescriptor font;
     for (size_t length = 0; length <= full.size(); ++length)
     {
@@ -261,7 +249,7 @@ TEST(FontDescriptor, EveryTruncationIsRejectedUnlessItEndsOnAWholeFont)
         // An exact copy, so that the address sanitiser sees any read past its end.
         const std::vector<uint8_t> prefix(full.begin(), full.begin() + long(length));
         const Status status = font.Parse(prefix.data(), prefix.size());
-        EXPECT_EQ(status == Status::Ok, length == head.Size() || length == full.size())
+        EXPECT_EQ(status == Status::Ok, length == head || length == full.size())
             << FontDescriptor::Describe(status);
     }
 }

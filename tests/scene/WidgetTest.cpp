@@ -78,7 +78,7 @@ TEST_F(ButtonTest, CallsBackOnALiftInsideAndNeverWhenCancelledOrInactive)
         Up(1, 50, liftY);
     }
     Down(2, 50, 40); // cancelled
-    TouchManager::GetInstance()->KillAllTouches();
+    Touches().KillAllTouches();
     EXPECT_TRUE(IsFace(Draw(m_pButton).At(60, 40)));
     Down(3, 50, 40); // made inactive while held
     m_pButton->SetActive(false);
@@ -193,7 +193,7 @@ TEST_F(DoubleClickButtonTest, SecondTapWithinHalfASecondIsTakenAndCallsBackOnLif
     EXPECT_EQ(m_log.calls.size(), 1u);
     Tap(5); // a cancelled one acts as a lift
     Down(6, 460, 300);
-    TouchManager::GetInstance()->KillAllTouches();
+    Touches().KillAllTouches();
     EXPECT_EQ(std::pair(m_log.calls.size(), m_surface.began.size()), std::pair(2ul, 3ul));
 }
 
@@ -256,17 +256,16 @@ TEST_F(SliderTest, DragsMoveTheValueByDistanceOverWidthAndClamp)
     Move(1, 490, 300); // held at the end: still reported
     Move(1, 390, 300); // back by 100 from wherever the finger is
     Up(1, 100, 110);   // the lift position changes nothing
-    // clang-format off
-    EXPECT_EQ(m_log.calls, (Calls{{9, c_began, 0.5f}, {9, c_changed, 0.75f}, {9, c_changed, 1.0f},
-                                  {9, c_changed, 1.0f}, {9, c_changed, 0.5f}, {9, c_ended, 0.5f}}));
-    // clang-format on
     Down(2, 150, 110);
     Move(2, -500, 110);
-    EXPECT_FLOAT_EQ(m_pSlider->GetValue(), 0.0f);
     Move(2, -400, 110);
-    EXPECT_FLOAT_EQ(m_pSlider->GetValue(), 0.5f);
-    TouchManager::GetInstance()->KillAllTouches(); // a cancelled drag ends like a lift
-    EXPECT_EQ(m_log.calls.back(), CallbackLog::Call(9, c_ended, 0.5f));
+    Touches().KillAllTouches(); // a cancelled drag ends like a lift
+    // clang-format off
+    EXPECT_EQ(m_log.calls, (Calls{{9, c_began, 0.5f}, {9, c_changed, 0.75f}, {9, c_changed, 1.0f},
+                                  {9, c_changed, 1.0f}, {9, c_changed, 0.5f}, {9, c_ended, 0.5f},
+                                  {9, c_began, 0.5f}, {9, c_changed, 0.0f}, {9, c_changed, 0.5f},
+                                  {9, c_ended, 0.5f}}));
+    // clang-format on
     EXPECT_TRUE(m_surface.began.empty());
 
     // Values pushed in are held to the ends silently; Apply announces them while active.
