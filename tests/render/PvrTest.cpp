@@ -6,7 +6,6 @@
 #include "render/PvrHeader.h"
 #include "render/PvrTextureImage.h"
 #include "render/TexelConvert.h"
-#include "render/Texture.h"
 #include "render/TextureManager_GL.h"
 
 #include <GLES/gl.h>
@@ -65,7 +64,6 @@ TEST(PvrFiles, BrokenHeadersAndCopiesAreRefusedAndApvSidesFollowFromTheLength)
         long cut = -1;
         bool texture = false;
     } broken[] = {
-        // clang-format off
         {"version 3", "test_image_pvrtc4bpp_v3.pvr", {}},
         {"data size past the end", c_p4, {{20, 8193}}},
         {"data smaller than the level", c_p4, {{20, 4096}}},
@@ -81,7 +79,6 @@ TEST(PvrFiles, BrokenHeadersAndCopiesAreRefusedAndApvSidesFollowFromTheLength)
         {"cut in the header", c_565, {}, 51},
         {"cut in the first level", c_p2, {}, 52 + 4095},
         {"cut in a later level", c_small, {}, 2867},
-        // clang-format on
     };
     for (const auto& c : broken)
     {
@@ -105,8 +102,8 @@ TEST(PvrFiles, BrokenHeadersAndCopiesAreRefusedAndApvSidesFollowFromTheLength)
         }
     }
     // APV: 4 bits a texel before 2 at each side; shorter than a whole level, or no square: nothing.
-    const unsigned int rgb4 = GL_COMPRESSED_RGB_PVRTC_4BPPV1_IMG;
-    const unsigned int rgb2 = GL_COMPRESSED_RGB_PVRTC_2BPPV1_IMG;
+    const unsigned int rgb4 = GL_COMPRESSED_RGB_PVRTC_4BPPV1_IMG,
+                       rgb2 = GL_COMPRESSED_RGB_PVRTC_2BPPV1_IMG;
     const size_t cases[][3] = {// length, side, format
                                {524288, 1024, rgb4}, {65536, 512, rgb2}, {64, 16, rgb2},
                                {32, 8, rgb4},        {16, 0, 0},         {0, 0, 0},
@@ -151,8 +148,8 @@ TEST_F(RenderTest, PvrFilesLoadAsTheOriginalPictureAndDrawAsLoadedAndBrokenOnesN
         material->Release();
         return picture;
     };
-    const std::vector<uint8_t> file8888 = Pvr(c_8888);
-    const std::vector<uint8_t> original(file8888.begin() + PvrHeader::c_iSize, file8888.end());
+    std::vector<uint8_t> original = Pvr(c_8888);
+    original.erase(original.begin(), original.begin() + PvrHeader::c_iSize);
     // The PVRTC and sixteen-bit copies against the RGBA8888 original, where it is
     // opaque. Measured: 26.5, 25.1, 21.5, 21.4 and 39.6 dB. Decoding PVRTC words half
     // a block off centre loses 3.5 dB; a wrong bit layout or channel order far more.
@@ -169,9 +166,9 @@ TEST_F(RenderTest, PvrFilesLoadAsTheOriginalPictureAndDrawAsLoadedAndBrokenOnesN
         PvrTextureImage image;
         // Where GL decodes PVRTC, the first level goes up as it stands in the file.
         ASSERT_TRUE(image.ReadPvr(file.data(), file.size(), true));
-        EXPECT_EQ(image.GetUpload(), header.IsPvrtc() ? Upload::Compressed : Upload::Uncompressed);
-        EXPECT_TRUE(!header.IsPvrtc() || image.GetData() == file.data() + PvrHeader::c_iSize);
-        // Here the loader decodes it in software.
+        EXPECT_TRUE(header.IsPvrtc() ? image.GetUpload() == Upload::Compressed &&
+                                           image.GetData() == file.data() + PvrHeader::c_iSize
+                                     : image.GetUpload() == Upload::Uncompressed);
         ASSERT_TRUE(image.ReadPvr(file.data(), file.size(), false));
         EXPECT_EQ(image.HasAlpha(), name != c_565);
         std::vector<uint8_t> texels(image.GetData(), image.GetData() + image.GetSize());
@@ -214,7 +211,6 @@ TEST_F(RenderTest, PvrFilesLoadAsTheOriginalPictureAndDrawAsLoadedAndBrokenOnesN
     // Broken files make no texture, an unknown pixel format an empty one; none is kept.
     const std::vector<uint8_t> good = Pvr(c_p4);
     EXPECT_TRUE(draw("cut.pvr", {good.begin(), good.end() - 1}, 1, 1).empty());
-    EXPECT_TRUE(draw("odd.apv", {good.begin(), good.begin() + 8000}, 1, 1).empty());
     std::vector<uint8_t> unknown = Pvr(c_8888);
     unknown[16] = 0x11;
     EXPECT_EQ(draw("unknown.pvr", unknown, 128, 128).size(), 128u * 128u * 4u);
@@ -227,14 +223,13 @@ TEST_F(RenderTest, PvrFilesLoadAsTheOriginalPictureAndDrawAsLoadedAndBrokenOnesN
         {0x10, {0xF00F, 0x0F0F, 0x00FF, 0xFFF8}, {0xFF0000, 0xFF00, 0xFF, 0x888888}}};
     for (const auto& [format, texels, expected] : narrow)
     {
-        std::vector<uint8_t> file(PvrHeader::c_iSize + 8, 0);
         // clang-format off
         const uint32_t fields[] = {52, 4, 1, 0, format, 8, 16, 0, 0, 0, format == 0x10 ? 15u : 0u,
                                    PvrHeader::c_iTag, 1, texels[0] | texels[1] << 16,
                                    texels[2] | texels[3] << 16};
         // clang-format on
-        for (size_t i = 0; i < std::size(fields); ++i)
-            Put32(file, 4 * i, fields[i]);
+        std::vector<uint8_t> file(sizeof(fields)); // a 52-byte header and 8 bytes of texels
+        std::memcpy(file.data(), fields, file.size());
         const std::vector<uint8_t> picture = draw("narrow.pvr", file, 1, 4);
         ASSERT_EQ(picture.size(), 16u);
         for (size_t y = 0; y < 4; ++y)

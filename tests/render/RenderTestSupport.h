@@ -11,10 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <string>
-#include <vector>
-
 namespace zindle_test
 {
 inline std::vector<uint8_t> ReadBytes(const std::filesystem::path& path)
@@ -44,10 +40,9 @@ class RenderTest : public ::testing::Test
     // Draws the tree in one frame over a clear colour (0xRRGGBB) and reads it back.
     std::vector<uint8_t> DrawTree(Node* root, unsigned int clear = 0)
     {
-        Renderer_GL_SDL& renderer = m_gl.GetRenderer();
-        renderer.BeginFrame(true, clear);
-        renderer.RenderTree(root, &m_camera);
-        renderer.EndFrame(true);
+        m_gl.GetRenderer().BeginFrame(true, clear);
+        m_gl.GetRenderer().RenderTree(root, &m_camera);
+        m_gl.GetRenderer().EndFrame(true);
         return m_gl.ReadLandscape();
     }
     // The material on a landscape rectangle (full screen unless told), one frame.

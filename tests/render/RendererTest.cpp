@@ -26,11 +26,9 @@ TEST_F(RenderTest, ScreenOriginIsTheTopLeftAndTheCameraMovesThePicture)
 {
     Material* material = Material::Create();
     std::vector<uint8_t> frame = DrawQuad(material, 0, 100.0f, 50.0f, 0xFF0000FF);
-    // clang-format off
-    for (auto [x, y, inside] : {std::tuple{1, 1, true}, {99, 49, true}, {50, 25, true},
-                                {101, 10, false}, {10, 51, false}, {470, 310, false}})
+    for (auto [x, y, inside] :
+         {std::tuple{1, 1, true}, {99, 49, true}, {101, 10, false}, {10, 51, false}})
         EXPECT_EQ(Near(At(frame, x, y), 255, 0, 0, 1), inside) << x << ", " << y;
-    // clang-format on
     // The panel's viewport, 40 points above the screen, draws 40 points higher.
     m_camera.SetViewport(Vector2f(0.0f, -40.0f), Vector2f(480.0f, 280.0f));
     Node* quad = new Node_TestQuad(0.0f, 40.0f, 100.0f, 90.0f, material, 0xFF00FF00);
@@ -70,7 +68,6 @@ TEST_F(RenderTest, BlendModesComposeAsDrawn)
     for (const auto& [mode, r, g, b] : cases)
     {
         Material* material = Material::Create("red.png");
-        ASSERT_EQ(material->GetBlendMode(), Material::c_iBlendPremultiplied);
         material->SetBlendMode(static_cast<char>(mode));
         const Pixel p = At(DrawQuad(material, 0x4080FF), 240, 160);
         EXPECT_TRUE(Near(p, r, g, b))
@@ -123,10 +120,9 @@ TEST_F(RenderTest, TextureMatrixWrapAndFilterShowInTheTexels)
     {
         SCOPED_TRACE(repeat);
         material->SetTextureMode(repeat > 0, repeat > 0);
-        Renderer_GL_SDL& renderer = m_gl.GetRenderer();
-        renderer.SetTextureMatrix(repeat >= 0 ? &shift : nullptr);
+        m_gl.GetRenderer().SetTextureMatrix(repeat >= 0 ? &shift : nullptr);
         const std::vector<uint8_t> frame = DrawQuad(material);
-        renderer.SetTextureMatrix(nullptr);
+        m_gl.GetRenderer().SetTextureMatrix(nullptr);
         EXPECT_TRUE(Near(At(frame, 100, 160), repeat >= 0 ? 0 : 255, repeat >= 0 ? 255 : 0, 0));
         EXPECT_TRUE(Near(At(frame, 380, 160), repeat > 0 ? 255 : 0, repeat > 0 ? 0 : 255, 0));
     }

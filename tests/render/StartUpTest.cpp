@@ -25,16 +25,15 @@ TEST(StartUp, RendererComesUpAfterTheWindowAndGoesAtShutdown)
     ZindleApp app;
     ASSERT_TRUE(app.Init()) << app.GetFailure();
     ASSERT_NE(app.GetRenderer(), nullptr);
-    EXPECT_EQ(Renderer::GetInstance(), app.GetRenderer());
-    EXPECT_EQ(app.GetRenderer()->GetWindow(), app.GetWindow());
+    EXPECT_TRUE(Renderer::GetInstance() == app.GetRenderer() &&
+                app.GetRenderer()->GetWindow() == app.GetWindow());
     for (int frame = 0; frame < 3; ++frame)
     {
         app.Update();
         app.Render();
     }
     app.Shutdown();
-    EXPECT_EQ(app.GetRenderer(), nullptr);
-    EXPECT_EQ(Renderer::GetInstance(), nullptr);
+    EXPECT_TRUE(!app.GetRenderer() && !Renderer::GetInstance());
 }
 
 TEST(StartUp, WithoutOpenGLStartUpFailsWithAReason)
