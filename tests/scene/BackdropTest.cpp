@@ -62,12 +62,11 @@ TEST_F(BackdropTest, FingersPushVerticesWithinReachAwayAndTheFrameChangesOnlyThe
                                        uint8_t((i % 64) * 4), 255});
     }
     WritePNG(m_dir / "checker.png", 64, 64, 6, checker);
-    Material* material = Material::Create("checker.png");
+    Material* material = Own(Material::Create("checker.png"));
     material->SetOptions(Material::c_iBlendOpaque, false, false);
     material->SetTextureMode(1, 1);
     Node_Backdrop& backdrop = Make(5);
     backdrop.SetMaterial(material);
-    material->Release();
 
     Down(0, 300, 150);
     backdrop.Update(0.05f);
@@ -82,8 +81,7 @@ TEST_F(BackdropTest, FingersPushVerticesWithinReachAwayAndTheFrameChangesOnlyThe
         if (before >= c_rReach)
             continue;
         SCOPED_TRACE(k);
-        // Further out along the line from the finger, fading to nothing at the
-        // edge of the reach and never past it.
+        // Pushed out along the line from the finger, less towards the reach, never past it.
         const float after = std::hypot(p.x - fx, p.y - fy);
         EXPECT_GT(after, before < c_rReach - 10.0f ? before + 0.5f : before - 1e-3f);
         EXPECT_LT(after, c_rReach);

@@ -40,8 +40,7 @@ TEST_F(ControlPanelTest, SubPagesSlideWithACosineEaseAndBackReversesFromWhereItI
     m_pPanel->Update(0.5f);
     EXPECT_FLOAT_EQ(PanelX(), 0.0f);
 
-    // "Synth Controls  >" offers a page in "Pulse" and "PWM" only: its sliders
-    // (one full, one at 0.8) fill the right strip once slid in.
+    // Only "Pulse" and "PWM" offer "Synth Controls  >": its sliders fill the right strip.
     m_pState->Update(1.0f);
     for (const auto& [mode, page] : {std::pair{0, false}, {1, true}, {2, false}, {3, true}})
     {

@@ -55,8 +55,7 @@ class DecalsTest : public SceneTest
         const Vector2f &a = decals.GetDecal(k).position, &b = decals.GetDecal(i).position;
         return std::pow(a.x - b.x, 2) + std::pow(a.y - b.y, 2);
     }
-    // Every decal is shown on a whole point of the screen during its life, or
-    // hidden and waiting, and no two shown ones are crowded.
+    // Each decal is shown on a whole point in its life, uncrowded, or hidden and waiting.
     static void ExpectClearOfEachOther(const Decals& decals)
     {
         for (int k = 0; k < Decals::c_iDecalCount; ++k)
@@ -95,8 +94,7 @@ TEST_F(DecalsTest, PlacementsCountOnlyDecalsAlreadyPlacedAndWaitingOnesRetry)
     }
     EXPECT_GT(waiting, 0);
 
-    // Then over many lives (100 s) each new life begins at age 0 with one of the
-    // images, and a waiting decal tries a new spot every frame.
+    // Over 100 s new lives begin at age 0 with each image; waiting decals retry every frame.
     Decals& decals = Make(11);
     int placements = 0, retriesThatLanded = 0;
     std::set<int> images;

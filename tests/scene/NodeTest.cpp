@@ -93,9 +93,7 @@ TEST_F(NodeTest, VisibilitySwitchesHideTheNodeOrItsSubtree)
 TEST_F(NodeTest, TreeOwnsItsNodesAndAGoneParentLetsGoOfItsChildren)
 {
     bool childGone = false;
-    Node* root = new Node();
-    Node* parent = new Node();
-    Node* child = new Watched(childGone);
+    Node *root = new Node(), *parent = new Node(), *child = new Watched(childGone);
     root->AddChild(parent);
     parent->AddChild(child);
     child->Release(); // the tree holds the child alone
@@ -150,8 +148,7 @@ TEST_F(SpriteTest, BatchDrawsTheShownSpritesFromTexelRectanglesAboutTheirAnchors
     Material* atlas = Material::Create("data/quads.png");
     Node_SpriteBatch* batch = Add(Node_SpriteBatch::Create(3, atlas));
     EXPECT_EQ(atlas->GetRefCount(), 2);
-    // 16 x 8 texels of the red quadrant, then of the blue one, anchored at their
-    // centres on whole points.
+    // 16 x 8 texels of the red quadrant, then the blue, anchored at their centres.
     for (int i = 0; i < 3; ++i)
     {
         batch->SetUV(i, Vector2f(0, i == 1 ? 16 : 0), Vector2f(16, i == 1 ? 24 : 8));

@@ -28,8 +28,7 @@ float X(float octave)
            (Theremin::GetMaxOctave() - Theremin::GetMinOctave()) * 480.0f;
 }
 
-// Only these pitch classes enabled, the first one first (the last enabled
-// class cannot be switched off).
+// Only these pitch classes enabled, the first first (the last cannot be switched off).
 void EnableOnly(const std::vector<int>& notes)
 {
     for (int note : notes)
@@ -57,8 +56,7 @@ const std::vector<int> c_all = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
 class NoteGridTest : public SceneTest
 {
   protected:
-    // Every line runs the full height where and in the colour expected, in the
-    // grid's vertices and in a frame drawn over blue that shows between them.
+    // Each line full height at its x in its colour, in the vertices and over a blue frame.
     void ExpectLines(const std::vector<Line>& expected)
     {
         Grid* grid = new Grid();

@@ -10,8 +10,7 @@ using namespace zindle_test;
 
 namespace
 {
-// What a frame shows: the head frame, how many mouth images, and the head frame
-// and opening of the mouth when there is one (-1 for none).
+// Shown: the head frame, how many mouths, and the mouth's head frame and opening (-1: none).
 using Face = std::tuple<int, int, int, int>;
 
 class RobotTest : public SceneTest
@@ -19,9 +18,8 @@ class RobotTest : public SceneTest
   protected:
     RobotTest() { AddVoices(); }
 
-    // Head i (32 x 32) is red 10 + 20 i; mouth [j][k] (8 x 8) is blue with red
-    // 10 + 25 j and green 40 + 50 k. Files in skip are left out, those in
-    // broken hold no image.
+    // Head i (32 x 32) is red 10 + 20 i; mouth [j][k] (8 x 8) blue with red 10 + 25 j and
+    // green 40 + 50 k. Files in skip are left out, those in broken hold no image.
     Node_Robot& Make(const std::set<std::string>& skip = {},
                      const std::set<std::string>& broken = {})
     {
@@ -75,9 +73,9 @@ class RobotTest : public SceneTest
 };
 } // namespace
 
-TEST_F(RobotTest, HeadFollowsTheFingerAcrossNineFramesAtOnePlace)
+TEST_F(RobotTest, HeadFollowsTheFingerAcrossNineFramesAndReturnsToRestWhenIdle)
 {
-    Make();
+    Node_Robot& robot = Make();
     ExpectFace(4, 0); // at rest before any finger
     Down(0, 240, 319);
     // x = 480 normalises to exactly 1.0, which would be frame 9: the last is 8.
@@ -94,37 +92,9 @@ TEST_F(RobotTest, HeadFollowsTheFingerAcrossNineFramesAtOnePlace)
     const Frame frame = Draw(m_pRobot);
     EXPECT_EQ(frame.Row(44, IsLit), std::pair(186, 218));
     EXPECT_EQ(frame.Column(186, IsLit), std::pair(44, 76));
-}
+    Up(0);
 
-TEST_F(RobotTest, MouthOpensAccordingToTheSynthMode)
-{
-    Node_Robot& robot = Make();
-    // Finger height y -> opening in modes 0 and 1 (sweep), 2 (volume), 3 (width);
-    // any other mode keeps it closed.
-    const std::array<int, 4> cases[] = {{0, 4, 2, 4},   {5, 4, 2, 4},   {20, 4, 2, 3},
-                                        {60, 4, 2, 2},  {100, 3, 2, 2}, {130, 3, 2, 1},
-                                        {160, 2, 1, 1}, {220, 1, 1, 2}, {289, 0, 1, 3},
-                                        {300, 0, 1, 3}, {320, 0, 1, 4}};
-    Down(0, 250, 160);
-    for (int mode : {0, 1, 2, 3, 4, -1})
-    {
-        robot.SetMouthMode(mode);
-        for (const auto& [y, sweep, volume, width] : cases)
-        {
-            SCOPED_TRACE(testing::Message() << "mode " << mode << " y " << y);
-            Move(0, 250, y);
-            ExpectFace(4,
-                       mode >= 0 && mode <= 3 ? std::array{sweep, sweep, volume, width}[mode] : 0);
-        }
-    }
-    Up(0); // no finger: the closed mouth, whatever the mode
-    for (int mode : {0, 2, 3})
-        robot.SetMouthMode(mode), ExpectFace(4, 0);
-}
-
-TEST_F(RobotTest, HeadReturnsToRestOneFrameAtATimeAfterTwentyIdleFrames)
-{
-    Node_Robot& robot = Make();
+    // Twenty idle frames after a lift, the head steps back one frame at a time.
     robot.SetMouthMode(2);
     for (auto [x, head] : {std::pair{470, 8}, std::pair{10, 0}})
     {
@@ -146,6 +116,31 @@ TEST_F(RobotTest, HeadReturnsToRestOneFrameAtATimeAfterTwentyIdleFrames)
     EXPECT_LE(robot.GetIdleFrames(), Node_Robot::c_iIdleFramesBeforeRest + 1);
     Down(0, 470, 100);
     ExpectFace(8, 2);
+}
+
+TEST_F(RobotTest, MouthOpensAccordingToTheSynthMode)
+{
+    Node_Robot& robot = Make();
+    // Finger y -> opening in modes 0 and 1 (sweep), 2 (volume), 3 (width); others: closed.
+    const std::array<int, 4> cases[] = {{0, 4, 2, 4},   {5, 4, 2, 4},   {20, 4, 2, 3},
+                                        {60, 4, 2, 2},  {100, 3, 2, 2}, {130, 3, 2, 1},
+                                        {160, 2, 1, 1}, {220, 1, 1, 2}, {289, 0, 1, 3},
+                                        {300, 0, 1, 3}, {320, 0, 1, 4}};
+    Down(0, 250, 160);
+    for (int mode : {0, 1, 2, 3, 4, -1})
+    {
+        robot.SetMouthMode(mode);
+        for (const auto& [y, sweep, volume, width] : cases)
+        {
+            SCOPED_TRACE(testing::Message() << "mode " << mode << " y " << y);
+            Move(0, 250, y);
+            ExpectFace(4,
+                       mode >= 0 && mode <= 3 ? std::array{sweep, sweep, volume, width}[mode] : 0);
+        }
+    }
+    Up(0); // no finger: the closed mouth, whatever the mode
+    for (int mode : {0, 2, 3})
+        robot.SetMouthMode(mode), ExpectFace(4, 0);
 }
 
 TEST_F(RobotTest, OnlyTheFirstActiveFingerDrivesTheFace)

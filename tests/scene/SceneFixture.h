@@ -75,8 +75,7 @@ struct BmGlyph
     uint8_t page = 0;
 };
 
-// A binary BMFont descriptor (version 3) written block by block; blocks may
-// carry any type, declared size and content, to make malformed ones too.
+// A binary BMFont (version 3) descriptor block by block, of any type, size and content.
 class BmFontWriter
 {
   public:

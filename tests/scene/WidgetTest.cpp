@@ -83,8 +83,8 @@ TEST_F(ButtonTest, CallsBackOnALiftInsideAndNeverWhenCancelledOrInactive)
     Down(3, 50, 40); // made inactive while held
     m_pButton->SetActive(false);
     Up(3, 50, 40);
-    EXPECT_FALSE(m_pButton->IsPressed());
-    EXPECT_EQ(std::pair(m_log.calls.size(), m_surface.began.size()), std::pair(1ul, 0ul));
+    EXPECT_EQ(std::tuple(m_pButton->IsPressed(), m_log.calls.size(), m_surface.began.size()),
+              std::tuple(false, 1ul, 0ul));
     Down(4, 50, 40); // inactive, it passes the touch to the surface
     Up(4, 50, 40);
     EXPECT_EQ(m_surface.began, (std::vector<std::pair<int, int>>{{50, 40}}));
@@ -270,10 +270,8 @@ TEST_F(SliderTest, DragsMoveTheValueByDistanceOverWidthAndClamp)
 
     // Values pushed in are held to the ends silently; Apply announces them while active.
     m_log.calls.clear();
-    m_pSlider->SetValue(1.7f);
-    EXPECT_FLOAT_EQ(m_pSlider->GetValue(), 1.0f);
-    m_pSlider->SetValue(-0.2f);
-    EXPECT_FLOAT_EQ(m_pSlider->GetValue(), 0.0f);
+    for (auto [pushed, held] : {std::pair{1.7f, 1.0f}, {-0.2f, 0.0f}})
+        EXPECT_FLOAT_EQ((m_pSlider->SetValue(pushed), m_pSlider->GetValue()), held) << pushed;
     m_pSlider->SetValue(0.25f);
     m_pSlider->Apply();
     m_pSlider->SetActive(false);
