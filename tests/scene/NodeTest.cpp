@@ -53,7 +53,7 @@ struct Watched : Node
 };
 } // namespace
 
-TEST_F(NodeTest, ChildDrawsThroughItsParentsTransformAndFollowsIt)
+TEST_F(NodeTest, ChildrenDrawThroughTheirParentsTransformsUnlessSwitchedOff)
 {
     Node* parent = Quad(m_pRoot, 0.0f, 0.0f, 0.0f, 0.0f, 0);
     Node* child = Quad(parent, 0.0f, 0.0f, 10.0f, 5.0f, 0xFF0000FF);
@@ -71,21 +71,20 @@ TEST_F(NodeTest, ChildDrawsThroughItsParentsTransformAndFollowsIt)
     const Frame frame = Draw(m_pRoot);
     EXPECT_EQ(frame.Row(70, IsRed), std::pair(92, 97));
     EXPECT_EQ(frame.Column(94, IsRed), std::pair(60, 80));
-}
 
-TEST_F(NodeTest, VisibilitySwitchesHideTheNodeOrItsSubtree)
-{
-    Node* parent = Quad(m_pRoot, 0.0f, 0.0f, 50.0f, 50.0f, 0xFF0000FF);
-    Node* child = Quad(parent, 100.0f, 0.0f, 150.0f, 50.0f, 0xFF00FF00);
+    // Switched off, a node hides itself, or its whole subtree.
+    m_pRoot->RemoveChild(parent);
+    parent = Quad(m_pRoot, 0.0f, 0.0f, 50.0f, 50.0f, 0xFF0000FF);
+    child = Quad(parent, 100.0f, 0.0f, 150.0f, 50.0f, 0xFF00FF00);
     Quad(child, 200.0f, 0.0f, 250.0f, 50.0f, 0xFFFF0000);
     for (auto [visible, childrenVisible] :
          {std::pair{true, true}, {false, true}, {true, false}, {false, false}})
     {
         parent->SetVisible(visible);
         parent->SetChildrenVisible(childrenVisible);
-        const Frame frame = Draw(m_pRoot);
-        EXPECT_EQ(IsRed(frame.At(25, 25)), visible) << visible << childrenVisible;
-        EXPECT_EQ(frame.Count(IsGreen) + frame.Count(IsBlue), childrenVisible ? 5000 : 0)
+        const Frame shown = Draw(m_pRoot);
+        EXPECT_EQ(std::pair(IsRed(shown.At(25, 25)), shown.Count(IsGreen) + shown.Count(IsBlue)),
+                  std::pair(visible, childrenVisible ? 5000 : 0))
             << visible << childrenVisible;
     }
 }
@@ -131,19 +130,7 @@ TEST_F(SpriteTest, SpriteDrawsItsImageAboutItsPivotOnWholePointsOnceShown)
     }
 }
 
-TEST_F(SpriteTest, QuadsCoverTheirCornersAndBlendWithTheirMaterial)
-{
-    m_pMaterial->SetBlendMode(Material::c_iBlendAlpha);
-    Add(new Node_2DQuad(Vector2f(20, 30), Vector2f(120, 80), 0xFFFFFFFF))->SetMaterial(m_pMaterial);
-    const Frame frame = Draw(m_pRoot);
-    EXPECT_EQ(frame.Row(50, IsWhite), std::pair(20, 120));
-    EXPECT_EQ(frame.Column(50, IsWhite), std::pair(30, 80));
-    // Translucent black over it halves it.
-    Add(new Node_2DQuad(Vector2f(0, 0), Vector2f(480, 320), 0x80000000))->SetMaterial(m_pMaterial);
-    EXPECT_TRUE(Near(Draw(m_pRoot).At(119, 79), 127, 127, 127));
-}
-
-TEST_F(SpriteTest, BatchDrawsTheShownSpritesFromTexelRectanglesAboutTheirAnchors)
+TEST_F(SpriteTest, BatchDrawsTheShownSpritesFromTexelRectanglesAndQuadsCoverTheirCorners)
 {
     Material* atlas = Material::Create("data/quads.png");
     Node_SpriteBatch* batch = Add(Node_SpriteBatch::Create(3, atlas));
@@ -173,4 +160,13 @@ TEST_F(SpriteTest, BatchDrawsTheShownSpritesFromTexelRectanglesAboutTheirAnchors
     m_pRoot->RemoveChild(batch);
     EXPECT_EQ(atlas->GetRefCount(), 1);
     atlas->Release();
+
+    // Flat quads cover their corners, and blend: translucent black halves white.
+    m_pMaterial->SetBlendMode(Material::c_iBlendAlpha);
+    Add(new Node_2DQuad(Vector2f(20, 30), Vector2f(120, 80), 0xFFFFFFFF))->SetMaterial(m_pMaterial);
+    frame = Draw(m_pRoot);
+    EXPECT_EQ(frame.Row(50, IsWhite), std::pair(20, 120));
+    EXPECT_EQ(frame.Column(50, IsWhite), std::pair(30, 80));
+    Add(new Node_2DQuad(Vector2f(0, 0), Vector2f(480, 320), 0x80000000))->SetMaterial(m_pMaterial);
+    EXPECT_TRUE(Near(Draw(m_pRoot).At(119, 79), 127, 127, 127));
 }

@@ -12,6 +12,20 @@ using Status = FontDescriptor::Status;
 
 namespace
 {
+const FontCharacter& Glyph(const FontDescriptor& font, int code) // throws when missing
+{
+    return font.GetGlyphs().at(size_t(font.GetGlyphIndex(code)));
+}
+std::array<int, 7> Metrics(const FontCharacter& g) // x, y, width, height, offsets, advance
+{
+    return {g.x, g.y, g.width, g.height, g.xoffset, g.yoffset, g.xadvance};
+}
+
+const std::vector<BmGlyph> c_glyphs = {
+    {65, 10, 20, 12, 18, -1, 2, 13}, {86, 30, 20, 11, 18, 0, 2, 12}, {32, 0, 0, 0, 0, 0, 0, 6}};
+const BmFontWriter c_valid =
+    BmFontWriter().Info().Common(18).Pages({"page.png"}).Chars(c_glyphs).Kerning({{65, 86, -2}});
+
 class TextTest : public SceneTest
 {
   protected:
@@ -118,23 +132,6 @@ TEST_F(TextTest, MalformedDescriptorsGiveNoFontAndLeakNothing)
     }
     EXPECT_EQ(Font::Load(nullptr), nullptr);
 }
-
-namespace
-{
-const FontCharacter& Glyph(const FontDescriptor& font, int code) // throws when missing
-{
-    return font.GetGlyphs().at(size_t(font.GetGlyphIndex(code)));
-}
-std::array<int, 7> Metrics(const FontCharacter& g) // x, y, width, height, offsets, advance
-{
-    return {g.x, g.y, g.width, g.height, g.xoffset, g.yoffset, g.xadvance};
-}
-
-const std::vector<BmGlyph> c_glyphs = {
-    {65, 10, 20, 12, 18, -1, 2, 13}, {86, 30, 20, 11, 18, 0, 2, 12}, {32, 0, 0, 0, 0, 0, 0, 6}};
-const BmFontWriter c_valid =
-    BmFontWriter().Info().Common(18).Pages({"page.png"}).Chars(c_glyphs).Kerning({{65, 86, -2}});
-} // namespace
 
 TEST(FontDescriptor, KeepsLineHeightFirstPageGlyphsAndSpaceInOddButValidLayouts)
 {

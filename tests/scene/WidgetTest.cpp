@@ -37,6 +37,56 @@ class ButtonTest : public SceneTest
 
     Node_Button* m_pButton = nullptr;
 };
+
+class DoubleClickButtonTest : public SceneTest
+{
+  protected:
+    void SetUp() override
+    {
+        SceneTest::SetUp();
+        WriteSolidPNG(m_dir / "doubletap.png", 32, 32, 255, 255, 255);
+        AddSurface(); // first: the button still outbids it on a second tap
+        Make("data/doubletap.png");
+    }
+    void Make(const char* image)
+    {
+        m_pButton = Own(Node_DoubleClickButton::Create(image));
+        m_pButton->SetCallback(&CallbackLog::Button, &m_log, 3);
+    }
+    void Frames(int count) // at 20 frames a second
+    {
+        while (count-- > 0)
+            m_pButton->Update(0.05f);
+    }
+    void Tap(int finger, int x = 460, int y = 300)
+    {
+        Down(finger, x, y);
+        Frames(1);
+        Up(finger, x, y);
+    }
+    // The image's centre: green while armed (0xAA88FF88), grey while idle (0x66666666).
+    bool Armed() { return Near(Draw(m_pButton).At(455, 295), 136, 255, 136, 25); }
+    bool Idle() { return Near(Draw(m_pButton).At(455, 295), 102, 102, 102, 20); }
+
+    Node_DoubleClickButton* m_pButton = nullptr;
+};
+
+class SliderTest : public SceneTest
+{
+  protected:
+    void SetUp() override
+    {
+        SceneTest::SetUp();
+        AddSurface();
+        m_pSlider = Own(Node_Slider::Create(100, 100, 200, 20));
+        m_pSlider->SetCallback(&CallbackLog::Slider, &m_log, 9);
+    }
+
+    Node_Slider* m_pSlider = nullptr;
+};
+using Calls = std::vector<CallbackLog::Call>; // id, phase, value
+const int c_began = Node_Slider::c_iPhaseBegan, c_changed = Node_Slider::c_iPhaseChanged;
+const int c_ended = Node_Slider::c_iPhaseEnded;
 } // namespace
 
 TEST_F(ButtonTest, TakesTouchesInsideItsRectangleBorderAndLayer)
@@ -128,43 +178,6 @@ TEST_F(ButtonTest, DrawsAFramedFaceAndACentredLabelThatFollowTheTouch)
     EXPECT_TRUE(IsGreen(Draw(m_pButton).At(102, 102)));
 }
 
-namespace
-{
-class DoubleClickButtonTest : public SceneTest
-{
-  protected:
-    void SetUp() override
-    {
-        SceneTest::SetUp();
-        WriteSolidPNG(m_dir / "doubletap.png", 32, 32, 255, 255, 255);
-        AddSurface(); // first: the button still outbids it on a second tap
-        Make("data/doubletap.png");
-    }
-
-    void Make(const char* image)
-    {
-        m_pButton = Own(Node_DoubleClickButton::Create(image));
-        m_pButton->SetCallback(&CallbackLog::Button, &m_log, 3);
-    }
-    void Frames(int count) // at 20 frames a second
-    {
-        while (count-- > 0)
-            m_pButton->Update(0.05f);
-    }
-    void Tap(int finger, int x = 460, int y = 300)
-    {
-        Down(finger, x, y);
-        Frames(1);
-        Up(finger, x, y);
-    }
-    // The image's centre: green while armed (0xAA88FF88), grey while idle (0x66666666).
-    bool Armed() { return Near(Draw(m_pButton).At(455, 295), 136, 255, 136, 25); }
-    bool Idle() { return Near(Draw(m_pButton).At(455, 295), 102, 102, 102, 20); }
-
-    Node_DoubleClickButton* m_pButton = nullptr;
-};
-} // namespace
-
 TEST_F(DoubleClickButtonTest, SecondTapWithinHalfASecondIsTakenAndCallsBackOnLift)
 {
     Frames(1);
@@ -223,29 +236,8 @@ TEST_F(DoubleClickButtonTest, TapsTooFarApartAreFirstTapsAndCountAsFailed)
     Tap(5);
     Frames(3);
     Tap(6);
-    EXPECT_EQ(m_log.calls.size(), 1u);
-    EXPECT_EQ(Draw(m_pButton).Count(IsLit), 0);
+    EXPECT_EQ(std::pair(m_log.calls.size(), Draw(m_pButton).Count(IsLit)), std::pair(1ul, 0));
 }
-
-namespace
-{
-class SliderTest : public SceneTest
-{
-  protected:
-    void SetUp() override
-    {
-        SceneTest::SetUp();
-        AddSurface();
-        m_pSlider = Own(Node_Slider::Create(100, 100, 200, 20));
-        m_pSlider->SetCallback(&CallbackLog::Slider, &m_log, 9);
-    }
-
-    Node_Slider* m_pSlider = nullptr;
-};
-using Calls = std::vector<CallbackLog::Call>; // id, phase, value
-const int c_began = Node_Slider::c_iPhaseBegan, c_changed = Node_Slider::c_iPhaseChanged;
-const int c_ended = Node_Slider::c_iPhaseEnded;
-} // namespace
 
 TEST_F(SliderTest, DragsMoveTheValueByDistanceOverWidthAndClamp)
 {
