@@ -1,7 +1,6 @@
-// Every resource the program loads, checked as the program uses it: found by
-// the name it gives, with the size and alpha its node and blend mode need, the
-// decal and face art lined up with the places the program draws them, and a
-// font whose glyphs cover and fit every text of the interface.
+// Every resource the program loads, found by the name it gives, with the size and
+// alpha its node and blend mode need; the decal and face art lined up with where the
+// program draws them, and a font whose glyphs cover and fit every interface text.
 #include "file/File_Bundle.h"
 #include "platform/Renderer_GL_SDL.h"
 #include "render/Camera_2D.h"
@@ -25,11 +24,10 @@ namespace
 // gives, with whether the program's decoder keeps its alpha.
 Image Load(const std::string& name, bool* alpha = nullptr)
 {
-    Image image;
     File_Bundle::SetResourceDirectory(SourceDataDir().string());
-    const std::string path = File_Bundle::ResolvePath(name.c_str());
+    const std::string path = File_Bundle::ResolvePath(name.c_str()), bytes = ReadFile(path);
+    Image image;
     EXPECT_TRUE(ReadPng(path, image)) << name << " is missing or does not decode";
-    const std::string bytes = std::filesystem::exists(path) ? ReadFile(path) : "";
     PNGImage decoded;
     EXPECT_TRUE(decoded.Decode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
     if (alpha)
@@ -37,107 +35,70 @@ Image Load(const std::string& name, bool* alpha = nullptr)
     return image;
 }
 
-uint8_t Alpha(const Image& image, int x, int y)
-{
-    return image.At(x, y)[3];
-}
-
+// How the scene draws an image. Opaque: unblended, or only its colour written. Transparent:
+// by its alpha, clear around. Additive: black where nothing shows. Tiled: the lava mask.
 enum class Use
 {
-    Opaque,      // drawn without blending, or only its colour written
-    Transparent, // blended by its alpha: clear around the picture
-    Additive,    // added to the screen: black where nothing shows
-    Tiled,       // the lava mask, repeated over the backdrop
-};
-
-struct Resource
-{
-    std::string name;
-    Use use;
-    int minWidth = 1, minHeight = 1; // what the scene shows of it
-};
-
-std::vector<Resource> Resources()
-{
-    std::vector<Resource> list = {{"data/lava.png", Use::Tiled},
-                                  {"data/newbg5.png", Use::Opaque, 480, 320},
-                                  {"data/newbg4.png", Use::Opaque, 480, 320},
-                                  {"data/spotlight.png", Use::Transparent},
-                                  {"data/panelopen.png", Use::Additive},
-                                  {"data/doubletap.png", Use::Transparent},
-                                  {"data/decals.png", Use::Transparent},
-                                  {"data/panelbg.png", Use::Opaque, 163, 320},
-                                  {"data/about.png", Use::Opaque, 480, 320}};
-    for (int i = 0; i < Node_Robot::c_iHeadFrames; ++i)
-    {
-        list.push_back({"data/robot" + std::to_string(i) + ".png", Use::Transparent});
-        for (int k = 0; k < Node_Robot::c_iMouthSteps; ++k)
-            list.push_back({"data/mouth" + std::to_string(i + 1) + "-" + std::to_string(k) + ".png",
-                            Use::Transparent});
-    }
-    return list;
-}
-
-class SceneImage : public ::testing::TestWithParam<Resource>
-{
+    Opaque,
+    Transparent,
+    Additive,
+    Tiled
 };
 } // namespace
 
-TEST_P(SceneImage, LoadsAsATextureWithTheAlphaItsDrawingNeeds)
+TEST(Resources, EverySceneImageLoadsAsATextureWithTheAlphaItsDrawingNeeds)
 {
-    const Resource& r = GetParam();
-    bool alpha = false;
-    const Image p = Load(r.name, &alpha);
-    ASSERT_GT(p.width, 0);
-    const auto powerOfTwo = [](int n) { return (n & (n - 1)) == 0; };
-    EXPECT_TRUE(powerOfTwo(p.width) && powerOfTwo(p.height)) << p.width << " x " << p.height;
-    EXPECT_GE(p.width, r.minWidth);
-    EXPECT_GE(p.height, r.minHeight);
-    EXPECT_TRUE(r.use == Use::Additive || alpha == (r.use != Use::Opaque))
-        << "blended by its alpha, or drawn opaque without one";
-    size_t clear = 0, full = 0;
-    for (int y = 0; y < p.height; ++y)
-        for (int x = 0; x < p.width; ++x)
-        {
-            clear += Alpha(p, x, y) == 0;
-            full += Alpha(p, x, y) == 255;
-            const uint8_t* t = p.At(x, y);
-            const bool edge = x == 0 || y == 0 || x == p.width - 1 || y == p.height - 1;
-            ASSERT_TRUE(!edge || r.use != Use::Transparent || t[3] == 0)
-                << "cut off at its edge at " << x << ", " << y;
-            ASSERT_TRUE(!edge || r.use != Use::Additive || (t[0] | t[1] | t[2]) == 0)
-                << "drawn additively: its border must be black";
-        }
-    const size_t n = size_t(p.width) * p.height;
-    EXPECT_TRUE(r.use != Use::Transparent || (clear > 0 && clear < n))
-        << "clear around the picture";
-    if (r.use == Use::Tiled)
+    std::vector<std::tuple<std::string, Use, int, int>> list = {
+        {"data/lava.png", Use::Tiled, 1, 1},         {"data/newbg5.png", Use::Opaque, 480, 320},
+        {"data/newbg4.png", Use::Opaque, 480, 320},  {"data/spotlight.png", Use::Transparent, 1, 1},
+        {"data/panelopen.png", Use::Additive, 1, 1}, {"data/doubletap.png", Use::Transparent, 1, 1},
+        {"data/decals.png", Use::Transparent, 1, 1}, {"data/panelbg.png", Use::Opaque, 163, 320},
+        {"data/about.png", Use::Opaque, 480, 320}};
+    for (int i = 0; i < Node_Robot::c_iHeadFrames; ++i)
     {
-        // Both backgrounds show in clear areas, and the tile joins its neighbours.
-        EXPECT_GT(clear, n / 5);
-        EXPECT_GT(full, n / 8);
-        for (int i = 0; i < p.width; ++i)
-        {
-            EXPECT_LE(std::abs(Alpha(p, i, 0) - Alpha(p, i, p.height - 1)), 80) << "column " << i;
-            EXPECT_LE(std::abs(Alpha(p, 0, i) - Alpha(p, p.width - 1, i)), 80) << "row " << i;
-        }
+        list.push_back({"data/robot" + std::to_string(i) + ".png", Use::Transparent, 1, 1});
+        for (int k = 0; k < Node_Robot::c_iMouthSteps; ++k)
+            list.push_back({"data/mouth" + std::to_string(i + 1) + "-" + std::to_string(k) + ".png",
+                            Use::Transparent, 1, 1});
     }
-}
-
-INSTANTIATE_TEST_SUITE_P(Resources, SceneImage, ::testing::ValuesIn(Resources()),
-                         [](const auto& info)
-                         {
-                             std::string name = info.param.name.substr(5);
-                             std::replace_if(
-                                 name.begin(), name.end(), [](char c) { return !std::isalnum(c); },
-                                 '_');
-                             return name;
-                         });
-
-TEST(Resources, LaunchImageFillsThePortraitFramebuffer)
-{
-    const Image p = Load("Default.png");
-    EXPECT_EQ(std::pair(p.width, p.height), std::pair(320, 480));
+    for (const auto& [name, use, minWidth, minHeight] : list)
+    {
+        SCOPED_TRACE(name);
+        bool alpha = false;
+        const Image p = Load(name, &alpha);
+        EXPECT_TRUE(p.width >= minWidth && p.height >= minHeight && !(p.width & (p.width - 1)) &&
+                    !(p.height & (p.height - 1)))
+            << p.width << " x " << p.height << ": a power of two, and large enough";
+        EXPECT_TRUE(use == Use::Additive || alpha == (use != Use::Opaque))
+            << "blended by its alpha, or drawn opaque without one";
+        // A transparent picture is cut off where its edge shows; an additive one's must be black.
+        size_t clear = 0, full = 0, edgeShown = 0;
+        for (int y = 0; y < p.height; ++y)
+            for (int x = 0; x < p.width; ++x)
+            {
+                const uint8_t* t = p.At(x, y);
+                clear += t[3] == 0;
+                full += t[3] == 255;
+                const bool edge = x == 0 || y == 0 || x == p.width - 1 || y == p.height - 1;
+                edgeShown += edge && (use == Use::Transparent
+                                          ? t[3] != 0
+                                          : use == Use::Additive && (t[0] | t[1] | t[2]));
+            }
+        EXPECT_EQ(edgeShown, 0u) << "texels showing at its edge";
+        const size_t n = size_t(p.width) * p.height;
+        EXPECT_TRUE(use != Use::Transparent || (clear > 0 && clear < n))
+            << "clear around the picture";
+        if (use != Use::Tiled)
+            continue;
+        // Both backgrounds show in clear areas, and the tile joins its neighbours.
+        EXPECT_TRUE(clear > n / 5 && full > n / 8) << clear << " clear, " << full << " opaque";
+        for (int i = 0; i < p.width; ++i) // column i's ends, row i's ends
+            EXPECT_TRUE(std::abs(p.At(i, 0)[3] - p.At(i, p.height - 1)[3]) <= 80 &&
+                        std::abs(p.At(0, i)[3] - p.At(p.width - 1, i)[3]) <= 80)
+                << i;
+    }
+    const Image launch = Load("Default.png"); // fills the portrait framebuffer
+    EXPECT_EQ(std::pair(launch.width, launch.height), std::pair(320, 480));
 }
 
 TEST(Resources, EveryDecalLiesAloneInsideTheSheetWithAClearEdge)
@@ -146,11 +107,9 @@ TEST(Resources, EveryDecalLiesAloneInsideTheSheetWithAClearEdge)
     std::vector<int> owner(size_t(p.width) * p.height, -1);
     for (int i = 0; i < Node_Decals::c_iImageCount; ++i)
     {
-        const auto& image = Node_Decals::c_Images[static_cast<size_t>(i)];
-        const int x0 = static_cast<int>(image.first.x), y0 = static_cast<int>(image.first.y);
-        const int x1 = static_cast<int>(image.opposite.x), y1 = static_cast<int>(image.opposite.y);
-        SCOPED_TRACE(testing::Message() << "decal " << i << " at (" << x0 << ", " << y0 << ")-("
-                                        << x1 << ", " << y1 << ")");
+        const auto& [first, opposite] = Node_Decals::c_Images[size_t(i)];
+        const int x0 = int(first.x), y0 = int(first.y), x1 = int(opposite.x), y1 = int(opposite.y);
+        SCOPED_TRACE("decal " + std::to_string(i));
         ASSERT_TRUE(x0 >= 0 && y0 >= 0 && x1 <= p.width && y1 <= p.height && x1 - x0 >= 20 &&
                     y1 - y0 >= 20);
         size_t covered = 0, overlaps = 0, cut = 0;
@@ -159,8 +118,8 @@ TEST(Resources, EveryDecalLiesAloneInsideTheSheetWithAClearEdge)
             {
                 overlaps += owner[size_t(y) * p.width + x] >= 0;
                 owner[size_t(y) * p.width + x] = i;
-                covered += Alpha(p, x, y) > 0;
-                cut += (x == x0 || y == y0 || x == x1 - 1 || y == y1 - 1) && Alpha(p, x, y) > 0;
+                covered += p.At(x, y)[3] > 0;
+                cut += (x == x0 || y == y0 || x == x1 - 1 || y == y1 - 1) && p.At(x, y)[3] > 0;
             }
         EXPECT_EQ(overlaps, 0u) << "overlaps another decal";
         EXPECT_EQ(cut, 0u) << "its edge cuts through the doodle";
@@ -188,21 +147,18 @@ TEST(Resources, EveryMouthLiesOnItsFacesMouthPlateAndOpensWiderStepByStep)
             for (int y = 0; y < mouth.height; ++y)
                 for (int x = 0; x < mouth.width; ++x)
                 {
-                    if (Alpha(mouth, x, y) == 0)
+                    if (mouth.At(x, y)[3] == 0)
                         continue;
                     ++covered;
                     const int hx = int(mouthAt.x - at.x) + x, hy = int(mouthAt.y - at.y) + y;
                     if (hx < 0 || hy < 0 || hx >= head.width || hy >= head.height ||
-                        Alpha(head, hx, hy) < 255)
+                        head.At(hx, hy)[3] < 255)
                         ++offFace;
-                    else if (Alpha(mouth, x, y) >= 128) // its strokes glow on the dark plate
-                        offPlate +=
-                            (head.At(hx, hy)[0] * 3 + head.At(hx, hy)[1] * 6 + head.At(hx, hy)[2]) /
-                                10 >
-                            80;
+                    else if (const uint8_t* h = head.At(hx, hy); mouth.At(x, y)[3] >= 128)
+                        offPlate += (h[0] * 3 + h[1] * 6 + h[2]) / 10 > 80;
                 }
             EXPECT_EQ(offFace, 0u) << "mouth texels fall beside the face";
-            EXPECT_EQ(offPlate, 0u) << "the mouth misses the mouth plate";
+            EXPECT_EQ(offPlate, 0u) << "its strokes (alpha 128 up) miss the dark mouth plate";
             EXPECT_GT(covered, previous) << "each step opens the mouth wider";
             previous = covered;
         }
@@ -215,8 +171,7 @@ TEST(Resources, FontCoversAndFitsEveryInterfaceTextWithInkedGlyphsInsideItsPage)
     GLTestContext gl(SourceDataDir());
     ASSERT_TRUE(gl.IsValid());
     Font* font = Font::Load("data/fonts/oldsans18.fnt");
-    ASSERT_NE(font, nullptr);
-    ASSERT_NE(font->GetTexture(), nullptr) << "the page is found by its bare name";
+    ASSERT_TRUE(font && font->GetTexture()) << "the font, and its page found by its bare name";
     EXPECT_TRUE(font->GetHeight() > 0 && font->GetHeight() <= 30)
         << "buttons are 27 to 30 points tall";
     const Image page = Load("data/oldsans18_0.png");
@@ -227,27 +182,26 @@ TEST(Resources, FontCoversAndFitsEveryInterfaceTextWithInkedGlyphsInsideItsPage)
         ASSERT_NE(g, nullptr);
         if (c == ' ')
             continue;
-        EXPECT_TRUE(g->x + g->width <= page.width && g->y + g->height <= page.height);
-        EXPECT_TRUE(g->yoffset >= 0 && g->yoffset + g->height <= font->GetHeight() + 2);
-        EXPECT_GT(g->xadvance, 0);
+        EXPECT_TRUE(g->x + g->width <= page.width && g->y + g->height <= page.height &&
+                    g->yoffset >= 0 && g->yoffset + g->height <= font->GetHeight() + 2 &&
+                    g->xadvance > 0);
         size_t ink = 0;
         for (int y = g->y; y < g->y + g->height; ++y)
             for (int x = g->x; x < g->x + g->width; ++x)
-                ink += Alpha(page, x, y) > 0;
+                ink += page.At(x, y)[3] > 0;
         EXPECT_GT(ink, 0u) << "the glyph box is empty";
     }
     font->Release();
 
-    // Every text, drawn white from the left edge, fits the room its widget gives it.
+    // Every text, drawn white from the left edge, fits the room its widget gives it:
+    // 56 points on the 60-point buttons, 68 between < and >, 37 left of a slider.
     const std::pair<std::vector<std::string>, int> fits[] = {
-        {{"Close", "About"}, 56}, // 60-point buttons
+        {{"Close", "About"}, 56},
         {{"Synth Controls  >", "Effects  >", "Scale  >", "Back", "Note Grid"}, 134},
-        {{"Mekko", "Pulse", "Theremin", "PWM", "Off", "Slow", "Fast", "Snap"},
-         68},                    // between < and >
-        {{"Pitch", "Zoom"}, 37}, // left of a slider
-        {{"Timbre", "Echo Volume", "Echo Time", "Echo Repeat", "Overdrive", "Pulse Width", "Cutoff",
-          "Resonance", "Mode", "Autotune"},
-         138},
+        {{"Mekko", "Pulse", "Theremin", "PWM", "Off", "Slow", "Fast", "Snap"}, 68},
+        {{"Pitch", "Zoom"}, 37},
+        {{"Timbre", "Echo Volume", "Echo Time", "Echo Repeat", "Overdrive"}, 138},
+        {{"Pulse Width", "Cutoff", "Resonance", "Mode", "Autotune"}, 138},
         {{"<", ">"}, 30}};
     Node_Text* text = Node_Text::Create();
     text->SetFont("data/fonts/oldsans18.fnt");
@@ -262,10 +216,8 @@ TEST(Resources, FontCoversAndFitsEveryInterfaceTextWithInkedGlyphsInsideItsPage)
             const std::vector<uint8_t> frame = gl.ReadLandscape();
             int right = 0, lit = 0;
             for (size_t i = 0; i < frame.size(); i += 4)
-            {
-                right = frame[i] > 60 ? std::max(right, int(i / 4 % 480) + 1) : right;
-                lit += frame[i] > 60;
-            }
+                if (frame[i] > 60)
+                    right = std::max(right, int(i / 4 % 480) + 1), ++lit;
             EXPECT_GT(lit, 10) << "\"" << s << "\" drew nothing";
             EXPECT_LE(right, room) << "\"" << s << "\" is too wide";
         }
