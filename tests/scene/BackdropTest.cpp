@@ -133,9 +133,8 @@ TEST_F(BackdropTest, FingersPushVerticesWithinReachAwayAndTheFrameChangesOnlyThe
         Down(2, x, 0);
         backdrop.Update(0.05f);
         ASSERT_EQ(Finger(0).first, float(x));
-        EXPECT_EQ(std::pair(backdrop.GetVertices()[vertex].position.x,
-                            backdrop.GetVertices()[vertex].position.y),
-                  std::pair(float(x), 0.0f));
+        const Vector3f& on = backdrop.GetVertices()[vertex].position;
+        EXPECT_EQ(std::pair(on.x, on.y), std::pair(float(x), 0.0f));
         EXPECT_GT(backdrop.GetVertices()[vertex + 1].position.x, x + 33.0f);
         Up(2);
     }

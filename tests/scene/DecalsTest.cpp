@@ -100,19 +100,18 @@ TEST_F(DecalsTest, PlacementsCountOnlyDecalsAlreadyPlacedAndWaitingOnesRetry)
     std::set<int> images;
     for (int frame = 0; frame < 2000 && !HasFailure(); ++frame)
     {
-        std::vector<std::tuple<bool, float, Vector2f>> before;
+        std::vector<std::pair<bool, Decals::Decal>> before;
         for (int k = 0; k < Decals::c_iDecalCount; ++k)
-            before.push_back(
-                {Shown(decals, k), decals.GetDecal(k).age, decals.GetDecal(k).position});
+            before.push_back({Shown(decals, k), decals.GetDecal(k)});
         decals.Update(0.05f);
         SCOPED_TRACE(frame);
         ExpectClearOfEachOther(decals);
         for (int k = 0; k < Decals::c_iDecalCount; ++k)
         {
-            const auto [shown, age, at] = before[k];
+            const auto& [shown, was] = before[k];
             const Vector2f& now = decals.GetDecal(k).position;
-            EXPECT_TRUE(shown || now.x != at.x || now.y != at.y) << k;
-            if (!Shown(decals, k) || decals.GetDecal(k).age >= age)
+            EXPECT_TRUE(shown || now.x != was.position.x || now.y != was.position.y) << k;
+            if (!Shown(decals, k) || decals.GetDecal(k).age >= was.age)
                 continue;
             ++placements;
             EXPECT_EQ(decals.GetDecal(k).age, 0.0f);

@@ -59,7 +59,7 @@ class NoteGridTest : public SceneTest
     // Each line full height at its x in its colour, in the vertices and over a blue frame.
     void ExpectLines(const std::vector<Line>& expected)
     {
-        Grid* grid = new Grid();
+        Grid* grid = Own(new Grid());
         const Frame frame = Draw(grid, 0x0000FF);
         EXPECT_EQ(grid->GetLineCount(), int(expected.size()));
         for (size_t i = 0; i < expected.size() && i < size_t(grid->GetLineCount()); ++i)
@@ -86,7 +86,6 @@ class NoteGridTest : public SceneTest
             const float next = i + 1 < expected.size() ? expected[i + 1].first : 480.0f;
             EXPECT_TRUE(Near(frame.At(int((x + next) / 2), 100), 0, 0, 255, 0)) << "after it";
         }
-        grid->Release();
     }
 };
 } // namespace

@@ -67,13 +67,8 @@ inline const Match IsWhite = [](const Pixel& p) { return p.r > 200 && p.g > 200 
 inline const Match IsBlack = [](const Pixel& p) { return p.r < 30 && p.g < 30 && p.b < 30; };
 inline const Match IsLit = [](const Pixel& p) { return p.r > 30 || p.g > 30 || p.b > 30; };
 
-struct BmGlyph
-{
-    uint32_t id;
-    uint16_t x, y, width, height;
-    int16_t xoffset, yoffset, xadvance;
-    uint8_t page = 0;
-};
+// id, x, y, width, height, x and y offsets, advance and page of a glyph record.
+using BmGlyph = std::array<int64_t, 9>;
 
 // A binary BMFont (version 3) descriptor block by block, of any type, size and content.
 class BmFontWriter
@@ -110,11 +105,9 @@ class BmFontWriter
         std::string content;
         for (const BmGlyph& g : glyphs)
         {
-            Put(content, g.id, 4);
-            for (int v : {int(g.x), int(g.y), int(g.width), int(g.height), int(g.xoffset),
-                          int(g.yoffset), int(g.xadvance)})
-                Put(content, uint32_t(v), 2);
-            content += {static_cast<char>(g.page), '\x0F'}; // page, channel
+            for (size_t i = 0; i < 8; ++i)
+                Put(content, uint32_t(g[i]), i == 0 ? 4 : 2);
+            content += {static_cast<char>(g[8]), '\x0F'}; // page, channel
         }
         return Block(4, content);
     }

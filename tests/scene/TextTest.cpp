@@ -39,8 +39,7 @@ class TextTest : public SceneTest
     }
     void TearDown() override
     {
-        if (m_pText)
-            m_pText->Release();
+        m_pText->Release();
         EXPECT_TRUE(Font::m_FontList.empty());
         EXPECT_EQ(LiveTextures(), 0);
     }

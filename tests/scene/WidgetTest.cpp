@@ -12,7 +12,6 @@ using namespace zindle_test;
 namespace
 {
 // The default faces and frames: opaque blue, light blue while pressed.
-const Match& IsFace = IsBlue;
 const Match IsPressed = [](const Pixel& p)
 { return p.b > 200 && p.r > 110 && p.r < 160 && p.g > 110 && p.g < 160; };
 
@@ -115,7 +114,7 @@ TEST_F(ButtonTest, CallsBackOnALiftInsideAndNeverWhenCancelledOrInactive)
     Down(1, 50, 40); // slides off and back, then lifts inside: one call
     EXPECT_TRUE(IsPressed(Draw(m_pButton).At(60, 40)));
     Move(1, 200, 40);
-    EXPECT_TRUE(IsFace(Draw(m_pButton).At(60, 40)));
+    EXPECT_TRUE(IsBlue(Draw(m_pButton).At(60, 40)));
     Move(1, 60, 30);
     EXPECT_TRUE(m_pButton->IsPressed() && m_log.calls.empty());
     Up(1, 60, 30);
@@ -129,7 +128,7 @@ TEST_F(ButtonTest, CallsBackOnALiftInsideAndNeverWhenCancelledOrInactive)
     }
     Down(2, 50, 40); // cancelled
     Touches().KillAllTouches();
-    EXPECT_TRUE(IsFace(Draw(m_pButton).At(60, 40)));
+    EXPECT_TRUE(IsBlue(Draw(m_pButton).At(60, 40)));
     Down(3, 50, 40); // made inactive while held
     m_pButton->SetActive(false);
     Up(3, 50, 40);
@@ -161,7 +160,7 @@ TEST_F(ButtonTest, DrawsAFramedFaceAndACentredLabelThatFollowTheTouch)
     // A 2-point black frame around the face; "AV", 14 wide, centred on x 140.
     for (auto [x, y] : {std::pair{100, 100}, {101, 139}, {179, 120}})
         EXPECT_TRUE(IsBlack(frame.At(x, y))) << x << ", " << y;
-    EXPECT_TRUE(IsFace(frame.At(102, 102)) && IsFace(frame.At(177, 137)));
+    EXPECT_TRUE(IsBlue(frame.At(102, 102)) && IsBlue(frame.At(177, 137)));
     EXPECT_TRUE(IsWhite(frame.At(180, 120)));
     EXPECT_EQ(frame.Row(118, IsRed), std::pair(133, 139));
     Down(1, 150, 120);
@@ -307,14 +306,14 @@ TEST_F(SliderTest, FillShowsTheValueInsideTheFrameWithTheLabelAbove)
 {
     Frame frame = Draw(m_pSlider);
     // Value 0: the frame alone, two points wider than the track each side.
-    EXPECT_EQ(frame.Row(110, IsFace), std::pair(98, 302));
-    EXPECT_EQ(frame.Column(200, IsFace), std::pair(98, 122));
+    EXPECT_EQ(frame.Row(110, IsBlue), std::pair(98, 302));
+    EXPECT_EQ(frame.Column(200, IsBlue), std::pair(98, 122));
     const Match yellow = [](const Pixel& p) { return p.r > 200 && p.g > 200 && p.b < 60; };
     EXPECT_EQ(frame.Count(yellow), 0);
     m_pSlider->SetValue(0.5f);
     frame = Draw(m_pSlider);
     EXPECT_EQ(frame.Row(110, yellow), std::pair(100, 200));
-    EXPECT_TRUE(IsFace(frame.At(250, 110)));
+    EXPECT_TRUE(IsBlue(frame.At(250, 110)));
     WriteTestFont(m_dir.Path());
     m_pSlider->SetFont("data/fonts/test.fnt", 0xFFFFFFFF, 0xFF00FF00);
     m_pSlider->SetText("AV");
