@@ -27,7 +27,6 @@ class BackdropTest : public SceneTest
             m_pBackdrop->AddTheremin(&Voice(i));
         return *m_pBackdrop;
     }
-    // Where voice i's finger is, in screen points.
     std::pair<float, float> Finger(int i) { return {Voice(i).GetX() * 480, Voice(i).GetY() * 320}; }
 
     // Every vertex out of reach of all the fingers sits at rest, up to rounding.

@@ -57,12 +57,7 @@ class DoubleClickButtonTest : public SceneTest
         while (count-- > 0)
             m_pButton->Update(0.05f);
     }
-    void Tap(int finger, int x = 460, int y = 300)
-    {
-        Down(finger, x, y);
-        Frames(1);
-        Up(finger, x, y);
-    }
+    void Tap(int f, int x = 460, int y = 300) { Down(f, x, y), Frames(1), Up(f, x, y); }
     // The image's centre: green while armed (0xAA88FF88), grey while idle (0x66666666).
     bool Armed() { return Near(Draw(m_pButton).At(455, 295), 136, 255, 136, 25); }
     bool Idle() { return Near(Draw(m_pButton).At(455, 295), 102, 102, 102, 20); }
@@ -121,11 +116,7 @@ TEST_F(ButtonTest, CallsBackOnALiftInsideAndNeverWhenCancelledOrInactive)
     ASSERT_EQ(m_log.calls.size(), 1u);
     EXPECT_TRUE(std::get<0>(m_log.calls[0]) == 7 && !m_pButton->IsPressed());
     for (int liftY : {100, 40}) // lifted outside; slid off, lifted back inside without a move
-    {
-        Down(1, 50, 40);
-        Move(1, 50, 100);
-        Up(1, 50, liftY);
-    }
+        Down(1, 50, 40), Move(1, 50, 100), Up(1, 50, liftY);
     Down(2, 50, 40); // cancelled
     Touches().KillAllTouches();
     EXPECT_TRUE(IsBlue(Draw(m_pButton).At(60, 40)));
