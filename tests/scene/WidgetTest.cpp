@@ -190,9 +190,7 @@ TEST_F(DoubleClickButtonTest, SecondTapWithinHalfASecondIsTakenAndCallsBackOnLif
     Tap(3); // straight after a double tap, the next tap is a first tap again
     EXPECT_EQ(m_surface.began.size(), 2u);
     Frames(2); // a second tap lifted outside calls nobody
-    Down(4, 460, 300);
-    Move(4, 300, 200);
-    Up(4);
+    Down(4, 460, 300), Move(4, 300, 200), Up(4);
     EXPECT_EQ(m_log.calls.size(), 1u);
     Tap(5); // a cancelled one acts as a lift
     Down(6, 460, 300);
