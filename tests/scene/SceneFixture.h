@@ -6,6 +6,7 @@
 #include "input/TouchManager.h"
 #include "platform/Renderer_GL_SDL.h"
 #include "render/Camera_2D.h"
+#include "render/RefCounted.h"
 #include "render/TextureManager.h"
 #include "sound/SoundControl_Theremin.h"
 #include "support/GLTestContext.h"
