@@ -98,12 +98,6 @@ Node_TestQuad::~Node_TestQuad()
 
 void Node_TestQuad::Render(Renderer& renderer)
 {
-    ++m_iRenders;
-    if (auto* gl = dynamic_cast<Renderer_GL*>(&renderer))
-    {
-        for (int i = 0; i < 16; ++i)
-            m_rLastModel[i] = gl->GetModelMatrix()[i];
-    }
     renderer.SetMaterial(m_pMaterial);
     const auto* base = reinterpret_cast<const uint8_t*>(m_vertices);
     glVertexPointer(3, GL_FLOAT, sizeof(ModelVertex), base + offsetof(ModelVertex, position));

@@ -58,15 +58,10 @@ class Node_TestQuad : public Node
                   uint32_t colour = 0xFFFFFFFF);
     ~Node_TestQuad() override;
     void Render(Renderer& renderer) override;
-    int GetRenderCount() const { return m_iRenders; }
-    // The model matrix the renderer held when this node last drew.
-    const float* GetLastModelMatrix() const { return m_rLastModel; }
 
   private:
     ModelVertex m_vertices[4];
     Material* m_pMaterial;
-    int m_iRenders = 0;
-    float m_rLastModel[16] = {};
 };
 
 // Writes a PNG with libpng: colourType as in the PNG header (0 grey, 2 RGB,
