@@ -1,8 +1,7 @@
-// The instrument's four-voice synth, played with real touches through the real
-// touch manager: every synth mode sounds, a new finger starts on its own pitch
-// whichever channel the graph pulls first, no setting makes it produce anything
-// but finite samples within the limiter's bounds, nothing allocates on the
-// audio path, and touches and setters are safe while another thread renders.
+// The four-voice synth played with real touches: every mode sounds, a new finger
+// starts on its own pitch, no setting leaves the limiter's bounds, nothing
+// allocates on the audio path, and touches and setters are safe while another
+// thread renders.
 #include "SoundTestSupport.h"
 #include "sound/SoundSource_Delay.h"
 
@@ -18,13 +17,9 @@
 
 using namespace zindle_test;
 
-// This program's allocations are counted while the flag is up, on any thread
-// (the array forms call these).
-namespace
-{
-std::atomic<bool> g_bCountAllocations{false};
-std::atomic<int> g_iAllocations{0};
-} // namespace
+// Allocations on any thread are counted while the flag is up (the array forms call these).
+static std::atomic<bool> g_bCountAllocations{false};
+static std::atomic<int> g_iAllocations{0};
 
 // GCC takes these malloc/free pairs for mismatched new and delete once inlined.
 #pragma GCC diagnostic push
@@ -76,10 +71,8 @@ TEST(Engine, EveryModeStartsANewFingerOnItsPitchAndSoundsWithinTheLimiterBounds)
             engine.Down(1, 400, 200);
             const int stamp = SoundManager::GetInstance()->GetTimeStamp();
             Render(engine.synth.GetRoot(), 1024, 1024);
-            const SoundControlBuffer* pitch =
-                engine.synth.GetTheremin(0)->UpdateBuffer(0, stamp, 1024);
-            ASSERT_GT(pitch->GetRunCount(), 0);
-            EXPECT_NEAR(pitch->GetRuns()[0].value, WindowHz(400), 0.01) << "no glide from the old";
+            const Runs pitch = RunsOf(*engine.synth.GetTheremin(0), 0, stamp, 1024);
+            EXPECT_NEAR(pitch.at(0).first, WindowHz(400), 0.01) << "no glide from the old";
             engine.Up(1);
 
             for (int k = 0; k < 4; ++k)
@@ -329,8 +322,7 @@ TEST(DelayThreaded, SettingsChangedWhileABlockRendersTakeEffect)
         const size_t at = out.size();
         fire.store(true);
         renderWhile(samples[1] / 512 + 4, [] {});
-        EXPECT_EQ(out[at], 1.0f);
-        EXPECT_EQ(out[at + samples[k]], 1.0f);
-        EXPECT_EQ(out[at + samples[1 - k]], 0.0f);
+        EXPECT_EQ((std::vector{out[at], out[at + samples[k]], out[at + samples[1 - k]]}),
+                  (std::vector{1.0f, 1.0f, 0.0f}));
     }
 }

@@ -51,11 +51,10 @@ double LoopResonanceFrequency(double g)
     return 0.5 * (low + high);
 }
 
-// A delay on a test input with panel settings.
+// A delay on an impulse with panel settings.
 struct Echo
 {
-    Echo(std::function<float(long)> signal, float time, float repeat, float level)
-        : input(std::move(signal))
+    Echo(float time, float repeat, float level) : input([](long n) { return n == 0 ? 1.0f : 0.0f; })
     {
         delay.SetSoundSource(&input, 0);
         delay.SetDelayTime(time);
@@ -140,7 +139,7 @@ TEST(LadderFilter, StaysFiniteAtEveryResonanceAndCutoff)
 TEST(Delay, EchoArrivesAfterTheDelayTimeWithLevelAndFeedback)
 {
     ScopedSoundManager sound;
-    Echo echo(Impulse(), 0.1f, 0.5f, 0.8f); // 0.001 + 0.999 * 0.01 of 4 s; 0.25; 0.64
+    Echo echo(0.1f, 0.5f, 0.8f); // 0.001 + 0.999 * 0.01 of 4 s; 0.25; 0.64
     const int d = EchoSamples(0.1f);
     std::vector<float> out = Render(&echo.delay, 256);
     echo.input.m_bSilent = true;
@@ -159,12 +158,11 @@ TEST(Delay, FeedbackIsLimitedByTheDelayTime)
          {std::pair{0.1f, 0.95f}, std::pair{0.6f, 0.999f}, std::pair{0.75f, 1.0f}})
     {
         SCOPED_TRACE("time panel " + std::to_string(timePanel));
-        Echo echo(Impulse(), timePanel, 1.0f, 1.0f);
+        Echo echo(timePanel, 1.0f, 1.0f);
         const int d = EchoSamples(timePanel);
         const std::vector<float> out = Render(&echo.delay, 3 * d + 10, 1024);
-        EXPECT_FLOAT_EQ(out[d], 1.0f);
-        EXPECT_FLOAT_EQ(out[2 * d], feedback);
-        EXPECT_FLOAT_EQ(out[3 * d], feedback * feedback);
+        EXPECT_EQ((std::vector{out[d], out[2 * d], out[3 * d]}),
+                  (std::vector{1.0f, feedback, feedback * feedback}));
     }
 }
 

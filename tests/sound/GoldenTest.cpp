@@ -30,15 +30,13 @@ struct SoundWindow
 // clang-format off
 const SoundWindow c_windows[] = {
     {"Mekko", Synth_FourVoice::c_iModeMekko, 0, 4096, [](Engine& e, int t) {
-        if (t == 0) { e.synth.SetResonance(8.0f / 11.0f); e.Down(0, 100, 120); }
-        if (t == 0) e.Down(1, 260, 200);
+        if (t == 0) { e.synth.SetResonance(8 / 11.0f); e.Down(0, 100, 120); e.Down(1, 260, 200); }
         if (t == 1024) e.Move(1, 200, 60); // a glide that opens the filter
         if (t == 2560) e.Up(0);            // the saw's release
     }},
     {"Pulse", Synth_FourVoice::c_iModePulse, 0, 4096, [](Engine& e, int t) {
-        if (t == 0) { e.synth.SetResonance(0.8f); e.synth.SetPulseWidth(0.3f); }
-        if (t == 0) e.synth.SetOverdrive(0.25f); // loud enough for the limiter
-        if (t == 0) { e.Down(0, 150, 60); e.Down(1, 330, 250); }
+        if (t == 0) { e.synth.SetResonance(0.8f); e.synth.SetPulseWidth(0.3f); e.Down(0, 150, 60); }
+        if (t == 0) { e.synth.SetOverdrive(0.25f); e.Down(1, 330, 250); } // to limit
         if (t == 1536) e.Move(0, 180, 200);
     }},
     {"Theremin", Synth_FourVoice::c_iModeTheremin, 0, 4096, [](Engine& e, int t) {
@@ -52,14 +50,12 @@ const SoundWindow c_windows[] = {
         if (t == 2560) e.Move(0, 220, 250);     // the width follows the finger
     }},
     {"SlowAutotune", Synth_FourVoice::c_iModeTheremin, 2048, 6144, [](Engine& e, int t) {
-        if (t == 0) SoundControl_Theremin::SetAutotuneSamples(4410, true);
-        if (t == 0) e.Down(0, 100, 100); // starts on C
-        if (t == 256) e.Move(0, 112, 100); // 0.2 semitone above C sharp: corrected after a rest
+        if (t == 0) { SoundControl_Theremin::SetAutotuneSamples(4410, true); e.Down(0, 100, 100); }
+        if (t == 256) e.Move(0, 112, 100); // from C to 0.2 semitone above C sharp: corrected
     }},
     {"Echo", Synth_FourVoice::c_iModeMekko, 1024, 5120, [](Engine& e, int t) {
-        if (t == 0) { e.synth.SetEchoLevel(1.0f); e.synth.SetEchoTime(0.1f); } // 1938 samples
-        if (t == 0) e.synth.SetEchoRepeat(1.0f); // held below 1 at so short a time
-        if (t == 0) e.Down(0, 300, 150);
+        if (t == 0) { e.synth.SetEchoLevel(1.0f); e.synth.SetEchoTime(0.1f); e.Down(0, 300, 150); }
+        if (t == 0) e.synth.SetEchoRepeat(1.0f); // held below 1 at so short a time (1938 samples)
         if (t == 512) e.Up(0);
     }},
 };
@@ -85,16 +81,12 @@ bool WriteWav(const std::filesystem::path& path, const std::vector<int16_t>& sam
 {
     SF_INFO info = {0, 44100, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 0, 0};
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (!file)
-        return false;
     const auto count = static_cast<sf_count_t>(samples.size());
-    const bool written = sf_write_short(file, samples.data(), count) == count;
-    return sf_close(file) == 0 && written;
+    const bool written = file && sf_write_short(file, samples.data(), count) == count;
+    return file && sf_close(file) == 0 && written;
 }
 
-class Golden : public ::testing::TestWithParam<SoundWindow>
-{
-};
+using Golden = ::testing::TestWithParam<SoundWindow>;
 } // namespace
 
 TEST_P(Golden, TheSynthPlaysTheStoredWindow)
@@ -113,17 +105,12 @@ TEST_P(Golden, TheSynthPlaysTheStoredWindow)
     WavFile stored;
     ASSERT_TRUE(ReadWav(file, stored)) << file << " cannot be read; ZINDLE_GOLDEN=1 writes it";
     ASSERT_EQ(stored.samples.size(), now.size());
-    int differing = 0, first = -1, largest = 0;
+    int differing = 0, first = -1;
     for (size_t i = 0; i < now.size(); ++i)
-    {
-        const int difference = std::abs(now[i] - stored.samples[i]);
-        largest = std::max(largest, difference);
-        differing += difference > 1 ? 1 : 0;
-        first = first < 0 && difference > 1 ? static_cast<int>(i) : first;
-    }
+        if (std::abs(now[i] - stored.samples[i]) > 1 && differing++ == 0)
+            first = static_cast<int>(i);
     EXPECT_EQ(differing, 0) << "samples differ by more than one step, the first at sample "
-                            << window.from + first << " of the performance; the largest by "
-                            << largest;
+                            << window.from + first << " of the performance";
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, Golden, ::testing::ValuesIn(c_windows),

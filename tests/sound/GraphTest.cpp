@@ -121,7 +121,7 @@ TEST(Switch, PullsOnlyTheSelectedInputAndLeavesTheOthersFrozen)
     SoundSource_BLSaw saw, reference;
     saw.SetPitchSource(&pitch, 0);
     reference.SetPitchSource(&pitch, 0);
-    TestSignal other(Constant(0.5f));
+    TestSignal other([](long) { return 0.5f; });
     SoundSource_Switch sw(2);
     sw.SetSource(0, &saw, 0);
     sw.SetSource(1, &other, 0);

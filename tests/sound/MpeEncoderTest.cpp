@@ -16,18 +16,10 @@ using namespace zindle_test;
 
 namespace
 {
-double Note(double hz)
-{
-    return 69.0 + 12.0 * std::log2(hz / 440.0);
-}
-float Hz(int note)
-{
-    return static_cast<float>(440.0 * std::pow(2.0, (note - 69) / 12.0));
-}
-int BendOf(const MidiEvent& e)
-{
-    return e.pBytes[1] | (e.pBytes[2] << 7);
-}
+const auto Note = [](double hz) { return 69.0 + 12.0 * std::log2(hz / 440.0); };
+const auto Hz = [](int note)
+{ return static_cast<float>(440.0 * std::pow(2.0, (note - 69) / 12.0)); };
+const auto BendOf = [](const MidiEvent& e) { return e.pBytes[1] | (e.pBytes[2] << 7); };
 // A voice like the theremin: channel 0 pitch in hertz, channel 1 timbre.
 void Hold(TestControl& voice, float hz, float timbre)
 {
@@ -193,12 +185,9 @@ Blocks operator+(Blocks a, const Blocks& b)
 } // namespace
 
 // One voice on channel 2, followed within a cent at every change: held notes at
-// several bend ranges (1 to 96 semitones, sent to the four member channels after
-// the zone), glides within a note and across the bend range (which carry on from
-// a new note), snapped semitone jumps (new notes, the bend centred), a lift (the
-// note ends at the sample the pitch drops), timbre steps (controller 74 only
-// when the 7-bit value changes) and pitches beyond MIDI's notes (held at the
-// edge, not sent again).
+// bend ranges 1 to 96, glides within a note and across the bend range, snapped
+// jumps (new notes, the bend centred), a lift, timbre steps and pitches beyond
+// MIDI's notes (held at the edge, not sent again).
 TEST_F(MpeEncoderTest, OneVoiceIsFollowedWithinACentAtEveryRun)
 {
     const Blocks silence = Held(0.0f, 0.0f, 1);
@@ -220,15 +209,9 @@ TEST_F(MpeEncoderTest, OneVoiceIsFollowedWithinACentAtEveryRun)
                           Held(330.0f, 0.5f, 1) + Held(330.0f, 0.503f, 1);
 
     // minBends: a bend at every run start that moves the pitch by a bend step or more.
-    const struct
-    {
-        const char* name;
-        int range;
-        Blocks blocks;
-        int noteOns, minBends;
-        bool centred;
-    } performances[] = {
-        // clang-format off
+    // clang-format off
+    const struct { const char* name; int range; Blocks blocks; int noteOns, minBends; bool centred; }
+        performances[] = {
         {"held, range 12", 12, held, 4, 0, false},
         {"held, range 48", 48, held, 4, 0, false},
         {"held, range 96", 96, held, 4, 0, false},
@@ -243,8 +226,8 @@ TEST_F(MpeEncoderTest, OneVoiceIsFollowedWithinACentAtEveryRun)
         {"timbre steps", 48, timbre, 1, 0, false},
         {"far below note 0", 48, Held(0.1f, 0.5f) + Held(0.2f, 0.5f), 1, 1, false},
         {"far above note 127", 48, Held(3e5f, 0.5f) + Held(2.5e5f, 0.5f), 1, 1, false},
-        // clang-format on
     };
+    // clang-format on
     for (const auto& p : performances)
     {
         SCOPED_TRACE(p.name);
@@ -311,8 +294,8 @@ TEST_F(MpeEncoderTest, ReadsOnlyWhatTheGraphPulledAndDropsWhatDoesNotFit)
     EXPECT_EQ(small.GetDropped(), 13u); // of the 29 configuration events
     const std::vector<MidiEvent> events = Drain(small);
     ASSERT_EQ(events.size(), 16u);
-    EXPECT_EQ(events[0].pBytes[1], 101);
-    EXPECT_EQ(events[2].pBytes[2], 4);
+    EXPECT_EQ((std::pair{events[0].pBytes[1], events[2].pBytes[2]}),
+              (std::pair<uint8_t, uint8_t>{101, 4}));
     Hold(voice, 220.0f, 0.5f);
     small.SetVoiceSource(0, &voice);
     Process(small, 256, {&voice});

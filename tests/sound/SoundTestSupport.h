@@ -1,7 +1,5 @@
-// Small sources and measurements for the sound engine tests: a control source
-// that plays given runs, a stream source that plays a given signal, blocks
-// pulled through the real sound manager, pitch and level measurements, and the
-// real synth played with fingers through the real touch manager.
+// Test sources, blocks pulled through the real sound manager, measurements, and
+// the real synth played with fingers through the real touch manager.
 #pragma once
 
 #include "input/TouchManager.h"
@@ -14,9 +12,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <numbers>
-#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -93,26 +91,17 @@ class TestSignal : public SoundStreamSource
     std::function<float(long)> m_signal;
 };
 
-inline std::function<float(long)> Constant(float value)
-{
-    return [value](long) { return value; };
-}
 inline std::function<float(long)> Sine(float hz, float amplitude = 1.0f)
 {
     return [hz, amplitude](long n)
     { return amplitude * static_cast<float>(std::sin(2.0 * std::numbers::pi * hz * n / 44100.0)); };
 }
-inline std::function<float(long)> Impulse()
-{
-    return [](long n) { return n == 0 ? 1.0f : 0.0f; };
-}
 
-// One block pulled from `root` through the running (offline) sound manager:
-// its samples, or none for silence.
+// One block pulled from `root` through the running (offline) sound manager.
 struct Block
 {
     bool produced = false;
-    std::vector<float> samples;
+    std::vector<float> samples; // none for silence
 };
 inline Block PullBlock(SoundStreamSource* root, int count)
 {
@@ -165,24 +154,22 @@ inline double Magnitude(const std::vector<float>& x, double hz, size_t skip = 0)
     return 2.0 * std::sqrt(std::max(power, 0.0)) / static_cast<double>(x.size() - skip);
 }
 
-// Root mean square, mean and peak of x[from, to) (to 0: the end).
-inline double Rms(const std::vector<float>& x, size_t from = 0, size_t to = 0)
+// Mean, root mean square and peak of x[from, end).
+inline double Mean(const std::vector<float>& x, size_t from = 0, int power = 1)
 {
-    to = to == 0 ? x.size() : std::min(to, x.size());
     double sum = 0.0;
-    for (size_t i = from; i < to; ++i)
-        sum += static_cast<double>(x[i]) * x[i];
-    return to > from ? std::sqrt(sum / static_cast<double>(to - from)) : 0.0;
+    for (size_t i = from; i < x.size(); ++i)
+        sum += std::pow(static_cast<double>(x[i]), power);
+    return sum / static_cast<double>(x.size() - from);
 }
-inline double Mean(const std::vector<float>& x)
+inline double Rms(const std::vector<float>& x, size_t from = 0)
 {
-    return std::accumulate(x.begin(), x.end(), 0.0) / static_cast<double>(x.size());
+    return std::sqrt(Mean(x, from, 2));
 }
-inline float Peak(const std::vector<float>& x, size_t from = 0, size_t to = 0)
+inline float Peak(const std::vector<float>& x, size_t from = 0, size_t to = SIZE_MAX)
 {
-    to = to == 0 ? x.size() : std::min(to, x.size());
     float peak = 0.0f;
-    for (size_t i = from; i < to; ++i)
+    for (size_t i = from; i < std::min(to, x.size()); ++i)
         peak = std::max(peak, std::fabs(x[i]));
     return peak;
 }
@@ -193,14 +180,8 @@ inline bool AllFinite(const std::vector<float>& x)
 
 // The pitch of octave o above the low C, and the pitch a finger at x plays in
 // the default window (octaves -1.125 .. 4.125 across 480 points).
-inline double OctaveHz(double octave)
-{
-    return 65.406395 * std::pow(2.0, octave);
-}
-inline double WindowHz(double x)
-{
-    return OctaveHz(-1.125 + 5.25 * x / 480.0);
-}
+inline const auto OctaveHz = [](double octave) { return 65.406395 * std::pow(2.0, octave); };
+inline const auto WindowHz = [](double x) { return OctaveHz(-1.125 + 5.25 * x / 480.0); };
 
 // Fingers put down, moved and lifted at landscape points through the real touch
 // manager (which adds its x offset on the way in), on a 480 x 320 playing area,
@@ -214,11 +195,7 @@ class Fingers
         SoundControl_Theremin::ResetSettings();
         camera.SetViewport(Vector2f(0.0f, 0.0f), Vector2f(480.0f, 320.0f));
     }
-    ~Fingers()
-    {
-        TouchManager::Shutdown();
-        SoundControl_Theremin::ResetSettings();
-    }
+    ~Fingers() { TouchManager::Shutdown(), SoundControl_Theremin::ResetSettings(); }
 
     void Down(int k, int x, int y)
     {

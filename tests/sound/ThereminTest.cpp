@@ -58,10 +58,8 @@ class ThereminTest : public ::testing::Test, public Fingers
     int m_iStamp = 0;
 };
 
-void ExpectHz(double actual, double expected, const char* what = "")
-{
-    EXPECT_NEAR(actual, expected, expected * 2e-5) << what;
-}
+const auto ExpectHz = [](double actual, double expected, const char* what = "")
+{ EXPECT_NEAR(actual, expected, expected * 2e-5) << what; };
 
 // Toggles the classes so that exactly `notes` are enabled, enabling first: the
 // last enabled class cannot be switched off.
@@ -79,28 +77,20 @@ TEST_F(ThereminTest, PitchFollowsTheWindowAcrossTheSurface)
 {
     // Half zoom: 0.5 * 5.25 + 0.5 * 1.0825 octaves wide, 4.70875 of slack; full
     // zoom: one octave plus 0.99 of a zone.
-    const struct
-    {
-        const char* name;
-        float pitch, zoom; // pitch < 0: the window as the first voice opens it
-        double minOctave, maxOctave;
-    } cases[] = {
-        // clang-format off
+    // clang-format off
+    const struct { const char* name; float pitch, zoom; double minOctave, maxOctave; } cases[] = {
         {"as the first voice opens it", -1.0f, 0.0f, -1.125, 4.125},
         {"lowest", 0.0f, 0.0f, -2.4375, 2.8125},
         {"highest", 1.0f, 0.0f, 0.1875, 5.4375},
         {"half zoom, quarter pitch", 0.25f, 0.5f, -1.2603125, 1.9059375},
         {"full zoom", 0.5f, 1.0f, 0.95875, 2.04125},
-        // clang-format on
     };
+    // clang-format on
     Theremin& voice = AddVoice();
     for (const auto& c : cases)
     {
-        if (c.pitch >= 0.0f)
-        {
-            Theremin::SetPitchScale(c.pitch);
-            Theremin::SetPitchZoom(c.zoom);
-        }
+        if (c.pitch >= 0.0f) // else the window as the first voice opens it
+            Theremin::SetPitchScale(c.pitch), Theremin::SetPitchZoom(c.zoom);
         for (int x : {0, 240, 480})
         {
             SCOPED_TRACE(testing::Message() << c.name << ", x " << x);
@@ -175,9 +165,7 @@ TEST_F(ThereminTest, SnapLandsExactlyOnEnabledSemitones)
         notesHeard += hz > last ? 1 : 0;
         last = hz;
     }
-    // 5.25 octaves of three zones each.
-    EXPECT_GE(notesHeard, 15);
-    EXPECT_LE(notesHeard, 17);
+    EXPECT_TRUE(notesHeard >= 15 && notesHeard <= 17) << notesHeard; // 5.25 octaves of 3
 
     // With C and G: snap's nearest note (ties go down, the next octave's C
     // counts) and the gentle autotune's half-semitone bins (3.5 .. 4 semitones
