@@ -1,8 +1,5 @@
-// MIDI out on the host side: the Standard MIDI File writer read back by an
-// independent reader, the MidiOutput that drains the encoder to the file and
-// the live port, the command line, muting, and the program without a sequencer.
-// What the encoder sends is judged in tests/sound/MpeEncoderTest.cpp, a played
-// performance end to end in tests/e2e/MidiProgramTest.cpp.
+// MIDI out on the host side: the file writer read back by an independent reader,
+// the MidiOutput draining the encoder to file and port, the command line, muting.
 #include "platform/MidiOutput.h"
 #include "platform/CommandLine.h"
 #include "platform/MidiFileWriter.h"
@@ -20,6 +17,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace
@@ -68,10 +66,8 @@ bool WriteEvents(const std::filesystem::path& path, const std::vector<MidiEvent>
 {
     MidiFileWriter writer;
     std::string error;
-    if (!writer.Open(path.string(), 44100, error))
-        return false;
-    writer.Write(events.data(), events.size());
-    return writer.Close(end, error);
+    return writer.Open(path.string(), 44100, error) &&
+           (writer.Write(events.data(), events.size()), writer.Close(end, error));
 }
 
 // A voice like the theremin that holds one pitch and timbre.
@@ -83,7 +79,6 @@ class HeldVoice : public SoundControlSource
     {
         buffer->AddValue(channel == 0 ? m_rHz : m_rTimbre, count);
     }
-    // The graph pulls the voice, then the encoder reads the block.
     void Play(MpeEncoder& encoder, int stamp, int count)
     {
         UpdateBuffer(0, stamp, count);
@@ -112,13 +107,13 @@ TEST(MidiFileWriter, RoundTripKeepsEveryEventAtItsSampleInFixedBytes)
     EXPECT_EQ(Summary(ReadBack(dir / "round.mid")), Summary(events));
     const std::vector<MidiFileEvent> meta = ReadBack(dir / "round.mid", true);
     ASSERT_GE(meta.size(), 3u);
-    EXPECT_EQ(meta[0].metaType, 0x03);
-    EXPECT_EQ(std::string(meta[0].data.begin(), meta[0].data.end()), "Zindle");
-    EXPECT_EQ(meta[1].metaType, 0x51); // 120 bpm: 22050 ticks per beat make a tick a sample
-    EXPECT_EQ(meta[1].data, (std::vector<uint8_t>{0x07, 0xA1, 0x20}));
-    EXPECT_EQ(meta.back().metaType, 0x2F);
-    EXPECT_EQ(meta.back().tick, end);
-
+    using Meta = std::tuple<int, int64_t, std::vector<uint8_t>>;
+    auto at = [](const MidiFileEvent& e) { return Meta(e.metaType, e.tick, e.data); };
+    // The name, 120 bpm (22050 ticks per beat make a tick a sample), the end.
+    EXPECT_EQ((std::vector{at(meta[0]), at(meta[1]), at(meta.back())}),
+              (std::vector<Meta>{{0x03, 0, {'Z', 'i', 'n', 'd', 'l', 'e'}},
+                                 {0x51, 0, {0x07, 0xA1, 0x20}},
+                                 {0x2F, end, {}}}));
     // Header: format 0, one track, 22050 (0x5622) ticks per beat.
     EXPECT_EQ(zindle_test::ReadFile(dir / "round.mid").substr(0, 18),
               std::string("MThd\0\0\0\6\0\0\0\1\x56\x22MTrk", 18));
@@ -158,9 +153,8 @@ TEST(MidiFileWriter, LateEventsWaitStrayBytesStayOutAndFailuresLeaveNothing)
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
 }
 
-// Where an ALSA sequencer exists the live port is a virtual port named Zindle;
-// without one (an empty ALSA configuration knows none, on any machine) the
-// program warns once and plays on.
+// With an ALSA sequencer the live port is a virtual port named Zindle; without
+// one (an empty ALSA configuration) the program warns once and plays on.
 TEST(MidiOutput, LivePortWhereASequencerExistsAndAWarningWhereNot)
 {
     HostOptions options;
@@ -200,8 +194,7 @@ TEST(MidiOutput, LivePortWhereASequencerExistsAndAWarningWhereNot)
 
 TEST(MidiOutput, CommandLineOptions)
 {
-    // Arguments, then what they set (live port, its name, bend range, mute,
-    // file), or nothing for a refusal.
+    // Arguments, then what they set (live port, its name, bend range, mute, file).
     const std::pair<std::vector<const char*>, const char*> cases[] = {
         {{}, "0 '' 48 0 ''"},
         {{"--midi-out", "--mute"}, "1 '' 48 1 ''"},
@@ -225,8 +218,7 @@ TEST(MidiOutput, CommandLineOptions)
             got = std::to_string(o.bMidiOut) + " '" + o.sMidiOutPort + "' " +
                   std::to_string(o.iMidiBendRange) + " " + std::to_string(o.bMute) + " '" +
                   o.sMidiFile + "'";
-        EXPECT_EQ(got, expected)
-            << testing::PrintToString(args);
+        EXPECT_EQ(got, expected) << testing::PrintToString(args);
     }
 }
 
@@ -234,7 +226,7 @@ TEST(MidiOutput, MutedSoundStillPullsTheVoicesButSendsSilence)
 {
     zindle_test::ScopedSoundManager sound;
     SoundManager* manager = SoundManager::GetInstance();
-    zindle_test::TestSignal signal(zindle_test::Constant(0.5f));
+    zindle_test::TestSignal signal([](long) { return 0.5f; });
     manager->SetStreamSource(&signal);
     std::vector<int16_t> out(600, 1);
     for (bool muted : {false, true, false})
@@ -247,10 +239,9 @@ TEST(MidiOutput, MutedSoundStillPullsTheVoicesButSendsSilence)
     manager->SetStreamSource(nullptr);
 }
 
-// Headless, the main thread drains the encoder each frame; live, a sender
-// thread does while the audio thread plays. Either way the file holds exactly
-// what a single-threaded encoder makes of the same blocks, in order, with the
-// bend range asked for, voice 2 on channel 4, and its note ended on closing.
+// Headless the main thread drains the encoder each frame, live a sender thread
+// does. Either way the file holds what a single-threaded encoder makes of the
+// same blocks, with the bend range asked for, voice 2 on channel 4.
 TEST(MidiOutputThread, TheFileHoldsTheEncodersEventsDrainedHeadlessOrByTheSenderThread)
 {
     zindle_test::ScopedSoundManager sound;
@@ -262,16 +253,14 @@ TEST(MidiOutputThread, TheFileHoldsTheEncodersEventsDrainedHeadlessOrByTheSender
         voice.Play(encoder, block + 1, 256);
     };
     std::vector<MidiEvent> expected;
-    {
-        MpeEncoder reference(24);
-        HeldVoice voice(0.0f, 0.0f);
-        reference.SetVoiceSource(2, &voice);
-        for (int b = 0; b < c_iBlocks; ++b)
-            play(reference, voice, b);
-        reference.EndNotes();
-        for (MidiEvent e; reference.Drain(&e, 1) == 1;)
-            expected.push_back(e);
-    }
+    MpeEncoder reference(24);
+    HeldVoice held(0.0f, 0.0f);
+    reference.SetVoiceSource(2, &held);
+    for (int b = 0; b < c_iBlocks; ++b)
+        play(reference, held, b);
+    reference.EndNotes();
+    for (MidiEvent e; reference.Drain(&e, 1) == 1;)
+        expected.push_back(e);
     ASSERT_GT(expected.size(), 1000u) << "the voice played";
     const Messages made = Summary(expected);
 
@@ -318,8 +307,8 @@ TEST(MidiOutputThread, TheFileHoldsTheEncodersEventsDrainedHeadlessOrByTheSender
         EXPECT_EQ(written[7].second, (std::vector<uint8_t>{0xB1, 6, 24})) << "the bend range";
         for (const auto& [sample, bytes] : written)
             EXPECT_TRUE((bytes[0] & 0xF0) != 0x90 || bytes[0] == 0x93) << "voice 2: channel 4";
-        EXPECT_EQ(written.back().first, c_iBlocks * 256) << "released when playing stopped";
-        EXPECT_EQ(written.back().second[0], 0x83);
+        EXPECT_EQ(std::pair(written.back().first, int(written.back().second[0])),
+                  std::pair(int64_t{c_iBlocks * 256}, 0x83)) << "released when playing stopped";
         EXPECT_EQ(ReadBack(options.sMidiFile, true).back().tick, end);
     }
 }

@@ -27,17 +27,6 @@ class Recorder : public ScriptPlayer::Target
     }
     std::vector<std::string> lines;
 };
-
-// Plays frame k at t = k * 0.05 as the hosts do: the taps of earlier frames
-// lift, the events due play, the slides move, then the shots.
-std::vector<std::string> PlayFrame(ScriptPlayer& player, Recorder& recorder, int frame)
-{
-    player.LiftTaps(recorder);
-    player.PlayUntil(ScriptPlayer::SampleOf(frame * 0.05), recorder);
-    player.MoveSlides(frame * 0.05, recorder);
-    player.TakeShots(recorder);
-    return std::exchange(recorder.lines, {});
-}
 } // namespace
 
 TEST(PerformanceScript, ParsesEveryEventAndItsDefaultLength)
@@ -65,22 +54,13 @@ TEST(PerformanceScript, ParsesEveryEventAndItsDefaultLength)
     EXPECT_DOUBLE_EQ(script.GetDefaultSeconds(), 9.0);
 
     // A byte-order mark may start the file; far-off coordinates are held.
-    ASSERT_TRUE(script.Parse("\xEF\xBB\xBF"
-                             "0 down 1 1e30 -1e300\n",
-                             "s.zs", error))
-        << error;
-    EXPECT_EQ(script.GetEvents()[0].rX, 1e6f);
-    EXPECT_EQ(script.GetEvents()[0].rY, -1e6f);
+    ASSERT_TRUE(script.Parse("\xEF\xBB\xBF" "0 down 1 1e30 -1e300\n", "s.zs", error)) << error;
+    EXPECT_EQ(std::pair(script.GetEvents()[0].rX, script.GetEvents()[0].rY), std::pair(1e6f, -1e6f));
 }
 
 TEST(PerformanceScript, ErrorsNameFileLineAndProblem)
 {
-    struct Case
-    {
-        std::string text;
-        std::string error;
-    };
-    const Case cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"0 wiggle 1 2 3\n", "bad.zs:1: unknown event 'wiggle'"},
         {"0 down 1 2\n", "bad.zs:1: missing arguments (expected: down <contact> <x> <y>)"},
         {"0 down 1 2 3 4\n", "bad.zs:1: extra arguments (expected: down <contact> <x> <y>)"},
@@ -111,18 +91,17 @@ TEST(PerformanceScript, ErrorsNameFileLineAndProblem)
         {"0 " + std::string(5000, 'x') + "\n",
          "bad.zs:1: unknown event '" + std::string(60, 'x') + "...'"},
     };
-    for (const Case& c : cases)
+    for (const auto& [text, expected] : cases)
     {
-        SCOPED_TRACE(c.text);
+        SCOPED_TRACE(text);
         PerformanceScript script;
         std::string error;
-        EXPECT_FALSE(script.Parse(c.text, "bad.zs", error));
-        EXPECT_EQ(error, c.error);
+        EXPECT_FALSE(script.Parse(text, "bad.zs", error));
+        EXPECT_EQ(error, expected);
         EXPECT_TRUE(script.GetEvents().empty()) << "a bad script yields nothing to play";
     }
 
-    // Only a file of at most 16 MiB is read (missing files, folders and pipes:
-    // the program's own tests in tests/e2e/InstrumentTest.cpp).
+    // Only a file of at most 16 MiB is read.
     zindle_test::TempDir dir;
     zindle_test::WriteFile(dir / "huge.zs", "");
     std::filesystem::resize_file(dir / "huge.zs", PerformanceScript::c_iMaxFileBytes + 1);
@@ -158,8 +137,14 @@ TEST(ScriptPlayer, PlaysTouchesFrameByFrame)
         Recorder r;
         for (size_t k = 0; k < frames.size(); ++k)
         {
+            // As the hosts play frame k at t = k * 0.05: earlier taps lift, the
+            // events due play, the slides move, then the shots.
             EXPECT_FALSE(player.IsFinished() && !frames[k].empty()) << "frame " << k;
-            EXPECT_EQ(PlayFrame(player, r, static_cast<int>(k)), frames[k]) << "frame " << k;
+            player.LiftTaps(r);
+            player.PlayUntil(ScriptPlayer::SampleOf(k * 0.05), r);
+            player.MoveSlides(k * 0.05, r);
+            player.TakeShots(r);
+            EXPECT_EQ(std::exchange(r.lines, {}), frames[k]) << "frame " << k;
         }
         EXPECT_TRUE(player.IsFinished());
     }

@@ -44,11 +44,8 @@ Log Lines(const Logger& logger, size_t from = 0)
 {
     Log lines;
     for (size_t i = from; i < logger.log.size(); ++i)
-    {
-        const auto& e = logger.log[i];
-        lines.push_back(e.what + " " + std::to_string(e.id) + " " + std::to_string(e.x) + " " +
-                        std::to_string(e.y));
-    }
+        lines.push_back(logger.log[i].what + " " + std::to_string(logger.log[i].id) + " " +
+                        std::to_string(logger.log[i].x) + " " + std::to_string(logger.log[i].y));
     return lines;
 }
 
@@ -67,16 +64,8 @@ class TouchInputTest : public ::testing::Test
 // (The default window's top-left corner is played as events below.)
 TEST(TouchInputMapping, WindowPointsReachPortraitViewPointsThroughTheLetterbox)
 {
-    struct Case
-    {
-        const char* name;
-        Geometry geometry;
-        float wx, wy;
-        float landscapeX, landscapeY;
-        bool inside;
-    };
     // clang-format off
-    const Case cases[] = {
+    const struct { const char* name; Geometry geometry; float wx, wy, landscapeX, landscapeY; bool inside; } cases[] = {
         {"default window, centre", {960, 640, 960, 640}, 480.0f, 320.0f, 240.0f, 160.0f, true},
         {"HiDPI: drawable twice the window", {960, 640, 1920, 1280}, 240.0f, 160.0f, 120.0f, 80.0f, true},
         {"wide window: bars left and right", {1000, 500, 1000, 500}, 125.0f, 0.0f, 0.0f, 0.0f, true},
@@ -86,7 +75,7 @@ TEST(TouchInputMapping, WindowPointsReachPortraitViewPointsThroughTheLetterbox)
         {"native size", {480, 320, 480, 320}, 100.5f, 50.25f, 100.5f, 50.25f, true},
     };
     // clang-format on
-    for (const Case& c : cases)
+    for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
         float vx = -1.0f, vy = -1.0f;
@@ -106,43 +95,29 @@ TEST(TouchInputMapping, WindowPointsReachPortraitViewPointsThroughTheLetterbox)
 TEST_F(TouchInputTest, MouseAndFingerEventsBecomeContacts)
 {
     const Geometry normal{960, 640, 960, 640}, wide{1000, 500, 1000, 500}; // wide: x 125 to 875
-    const struct
-    {
-        const char* name;
-        Geometry geometry;
-        std::vector<SDL_Event> events;
-        Log expected;
-        int contactsLeft;
-    } cases[] = {
-        {"the left button is one finger; hovering before and after moves nothing",
-         normal,
+    // clang-format off
+    const struct { const char* name; Geometry geometry; std::vector<SDL_Event> events; Log expected; int contactsLeft; } cases[] = {
+        {"the left button is one finger; hovering before and after moves nothing", normal,
          {MouseMotion(100, 100, 0), MouseButton(SDL_MOUSEBUTTONDOWN, 480, 320),
           MouseMotion(200, 100), MouseButton(SDL_MOUSEBUTTONUP, 202, 102), MouseMotion(300, 300)},
-         {"began 0 240 160", "moved 0 100 50", "ended 0 101 51"},
-         0},
-        {"other buttons and the mouse's copies of touches are ignored",
-         normal,
+         {"began 0 240 160", "moved 0 100 50", "ended 0 101 51"}, 0},
+        {"other buttons and the mouse's copies of touches are ignored", normal,
          {MouseButton(SDL_MOUSEBUTTONDOWN, 480, 320, SDL_BUTTON_MIDDLE),
           MouseButton(SDL_MOUSEBUTTONDOWN, 480, 320, SDL_BUTTON_LEFT, SDL_TOUCH_MOUSEID),
-          MouseMotion(10, 10, SDL_BUTTON_LMASK, SDL_TOUCH_MOUSEID)},
-         {},
-         0},
-        {"two fingers and the mouse, each its own contact; lifting one keeps the others",
-         normal,
+          MouseMotion(10, 10, SDL_BUTTON_LMASK, SDL_TOUCH_MOUSEID)}, {}, 0},
+        {"two fingers and the mouse, each its own contact; lifting one keeps the others", normal,
          {Finger(SDL_FINGERDOWN, 1, 0.25f, 0.5f), Finger(SDL_FINGERDOWN, 2, 0.75f, 0.5f),
           MouseButton(SDL_MOUSEBUTTONDOWN, 0, 0), Finger(SDL_FINGERMOTION, 2, 0.5f, 0.25f),
           Finger(SDL_FINGERUP, 1, 0.25f, 0.5f), MouseMotion(2, 4),
           Finger(SDL_FINGERDOWN, 2, 0.1f, 0.1f, 8)}, // the same id on another device
          {"began 0 125 160", "began 1 365 160", "began 2 0 0", "moved 1 245 80", "ended 0 125 160",
-          "moved 2 1 2", "began 0 53 32"},
-         3},
-        {"landing on the letterbox is ignored, a slide out of the picture followed",
-         wide,
+          "moved 2 1 2", "began 0 53 32"}, 3},
+        {"landing on the letterbox is ignored, a slide out of the picture followed", wide,
          {MouseButton(SDL_MOUSEBUTTONDOWN, 50, 250), MouseButton(SDL_MOUSEBUTTONUP, 50, 250),
           MouseButton(SDL_MOUSEBUTTONDOWN, 860, 250), MouseMotion(950, 250)},
-         {"began 0 470 160", "moved 0 528 160"},
-         1},
+         {"began 0 470 160", "moved 0 528 160"}, 1},
     };
+    // clang-format on
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.name);
@@ -198,13 +173,11 @@ TEST(TouchInputLive, TheWindowRoutesMouseAndFingersToTheTouchManager)
     TouchManager::Shutdown();
 }
 
-// Lifting by a click beside a finger, Escape and Space are played end to end in
-// tests/e2e/HandTest.cpp; here the edges: 12 points lifts, 13 is another finger,
-// a right drag moves a held finger, and no more than the touch table's fingers.
+// The edges of held fingers: 12 points lifts, 13 is another finger, a right drag
+// moves a held finger, and no more than the touch table's fingers.
 TEST(HeldFingers, TheRightButtonPutsDownMovesAndLiftsFingersThatStay)
 {
-    // Headless, the window's points are landscape points.
-    TouchManager::Startup();
+    TouchManager::Startup(); // headless, the window's points are landscape points
     {
         Window_SDL window(true, false);
         zindle_test::LandscapeRenderer renderer(&window);
