@@ -1,5 +1,4 @@
 // What a listener hears from the filter and the effects, pulling real blocks.
-// The amplifier's and the overdrive's shapes are heard in the golden windows.
 #include "SoundTestSupport.h"
 #include "sound/SoundSource_Delay.h"
 #include "sound/SoundSource_LadderFilter.h"
@@ -35,9 +34,8 @@ double FilterGain(float cutoff, float resonance, double hz)
     return Magnitude(Render(&f.filter, 44100), hz, 22050);
 }
 
-// The frequency at which the feedback loop turns the phase by 180 degrees (and
-// so resonates): four stages y += g (x - y) plus the one-sample delay of the
-// feedback term.
+// Where the loop turns the phase by 180 degrees, and so resonates: four stages
+// y += g (x - y) and the feedback's one-sample delay.
 double LoopResonanceFrequency(double g)
 {
     double low = 0.0, high = 22050.0;
@@ -90,8 +88,7 @@ TEST(LadderFilter, ResonancePeaksNearCutoff)
     }
 }
 
-// A closed cutoff plays one faded block and then stops pulling its input; a
-// silent input rings out for one block.
+// A closed cutoff fades over a block, then stops pulling; silence rings one block.
 TEST(LadderFilter, ClosedOrSilentItEndsWithinABlockAndStopsPulling)
 {
     ScopedSoundManager sound;
@@ -129,13 +126,11 @@ TEST(LadderFilter, StaysFiniteAtEveryResonanceAndCutoff)
             SCOPED_TRACE(testing::Message() << "resonance " << resonance << " cutoff " << cutoff);
             Filter f([](long n) { return (n / 50) % 2 ? 1.5f : -1.5f; }, cutoff, resonance);
             const std::vector<float> out = Render(&f.filter, 44100);
-            ASSERT_TRUE(AllFinite(out));
-            EXPECT_LT(Peak(out), 10.0f);
+            ASSERT_TRUE(AllFinite(out) && Peak(out) < 10.0f) << Peak(out);
         }
 }
 
-// An impulse echoes after the delay time with the level, then the feedback;
-// the echo goes on over an input gone silent.
+// An impulse echoes after the delay time with the level, then the feedback.
 TEST(Delay, EchoArrivesAfterTheDelayTimeWithLevelAndFeedback)
 {
     ScopedSoundManager sound;
@@ -173,8 +168,7 @@ TEST(Limiter, NeverExceedsTheLimitAndRecovers)
     SoundSource_Limiter limiter;
     limiter.SetSource(&input, 0);
     const std::vector<float> loud = Render(&limiter, 44100);
-    EXPECT_EQ(loud[0], -0.95f); // from the very first sample
-    EXPECT_EQ(Peak(loud), 0.95f);
+    EXPECT_EQ((std::pair{loud[0], Peak(loud)}), (std::pair{-0.95f, 0.95f})); // from the first
 
     // Quiet again: the gain relaxes towards 1 (about 22 s time constant).
     const std::vector<float> quiet = Render(&limiter, 10 * 44100);

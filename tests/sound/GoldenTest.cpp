@@ -1,8 +1,6 @@
-// Golden sound: short windows of the real synth played with real touches, one
-// per synth mode, one with autotune and one with the echo, compared sample by
-// sample (within one 16-bit step) with the WAV files in tests/data/golden. Any
-// change to what the instrument plays shows here, however deterministic. After
-// a change meant to alter the sound, listen to the new windows and store them:
+// Golden sound: windows of the real synth played with real touches, per mode, with
+// autotune and the echo, compared within one 16-bit step with tests/data/golden.
+// After a change meant to alter the sound, listen to the new windows and store them:
 //     ZINDLE_GOLDEN=1 build/release/tests/test_sound --gtest_filter='Windows/Golden*'
 // writes the files instead of comparing.
 #include "SoundTestSupport.h"

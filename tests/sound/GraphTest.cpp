@@ -1,7 +1,5 @@
-// The sound graph's plumbing: control runs cached by block stamp, the block
-// loop and the conversion to 16 bits, the switch that leaves the unselected
-// inputs alone, and the sliders' ramps. What the mixer and the switches route
-// is heard in the golden windows.
+// The sound graph's plumbing: control runs cached by block stamp, the block loop,
+// 16-bit conversion, the switch and the sliders' ramps.
 #include "SoundTestSupport.h"
 #include "sound/SoundControl_Tweakable.h"
 #include "sound/SoundSource_BLSaw.h"
@@ -16,8 +14,7 @@ using namespace zindle_test;
 
 namespace
 {
-// Writes 0.5 into every sample (or reports silence) and records each block's
-// stamp and length.
+// Writes 0.5 (or reports silence) and records each block's stamp and length.
 class StampSource : public SoundStreamSource
 {
   public:
@@ -79,13 +76,11 @@ TEST(SoundManagerBlocks, RequestsAreCutIntoStampedBlocksAndSilenceIsZeros)
     source.silent = true;
     EXPECT_TRUE(render(256) && out[0] == 0) << "a root reporting silence gives zeros";
 
-    // A direct pull longer than the graph is sized for is silence, never a
-    // bigger buffer made on the audio thread.
+    // A direct pull longer than the graph is sized for is silence, no new buffer.
     EXPECT_EQ(manager.PullBlock(2048), nullptr);
     EXPECT_EQ(source.lengths.size(), 4u) << "the graph was not asked for it";
 
-    // The stamp wraps instead of overflowing, and a control read in the
-    // wrapped block still regenerates.
+    // The stamp wraps, and a control read in the wrapped block still regenerates.
     source.stamps.clear();
     manager.SetStamp(INT_MAX - 1);
     for (int i = 0; i < 3; ++i)
@@ -111,9 +106,8 @@ TEST(SampleConversion, TruncatesAndClamps)
         EXPECT_EQ(SoundManager::ConvertSample(in), out) << in;
 }
 
-// A switch pulls only its selected input: an unselected oscillator keeps its
-// phase, so switching back continues the waveform exactly where it stopped (what
-// each mode routes is heard in the golden windows).
+// A switch pulls only its selected input: switching back continues the waveform
+// exactly where it stopped.
 TEST(Switch, PullsOnlyTheSelectedInputAndLeavesTheOthersFrozen)
 {
     ScopedSoundManager sound;

@@ -1,6 +1,5 @@
-// The MPE encoder heard by a model receiver: voices emit known control runs,
-// the encoder's events are replayed, and the pitch the receiver would sound is
-// compared with the pitch each voice emitted, run by run.
+// The MPE encoder heard by a model receiver: the pitch the receiver would sound
+// is compared with the pitch each voice emitted, run by run.
 #include "sound/MpeEncoder.h"
 #include "SoundTestSupport.h"
 #include "sound/SpscRing.h"
@@ -27,11 +26,9 @@ void Hold(TestControl& voice, float hz, float timbre)
     voice.SetRuns({{timbre, 1 << 20}}, 1);
 }
 
-// What an MPE synth does with the events: it takes the zone and the bend ranges
-// from their RPNs, then sounds per member channel a note with its bend and
-// timbre. Anything ill-formed is a fault: a bend range before the zone, an RPN
-// left open, a note outside the zone or before its bend and timbre, a note off
-// for no note, a value sent again.
+// An MPE synth: the zone and bend ranges from their RPNs, then per member channel
+// a note with its bend and timbre. Anything ill-formed is a fault (a range before
+// the zone, a note outside it or before its bend and timbre, a value sent again).
 struct Receiver
 {
     struct Channel
@@ -105,10 +102,8 @@ class MpeEncoderTest : public ::testing::Test
         encoder.ProcessBlock(m_iStamp, count);
     }
 
-    // The graph pulls one block of `voice` (voice 0, MIDI channel 2), then the
-    // encoder reads it. Wherever the pitch or timbre changes the receiver must
-    // sound that pitch within a cent (nothing for 0 Hz) with that timbre step, a
-    // new note being the nearest one; no event falls anywhere else.
+    // One block of voice 0 (channel 2): at each change the receiver sounds that pitch
+    // within a cent with that timbre, a new note the nearest; no events elsewhere.
     void PlayAndCheck(MpeEncoder& encoder, TestControl& voice, Receiver& receiver, int count,
                       std::vector<MidiEvent>& all)
     {
@@ -210,7 +205,7 @@ TEST_F(MpeEncoderTest, OneVoiceIsFollowedWithinACentAtEveryRun)
 
     // minBends: a bend at every run start that moves the pitch by a bend step or more.
     // clang-format off
-    const struct { const char* name; int range; Blocks blocks; int noteOns, minBends; bool centred; }
+    struct { const char* name; int range; Blocks blocks; int noteOns, minBends; bool centred; }
         performances[] = {
         {"held, range 12", 12, held, 4, 0, false},
         {"held, range 48", 48, held, 4, 0, false},
@@ -302,10 +297,8 @@ TEST_F(MpeEncoderTest, ReadsOnlyWhatTheGraphPulledAndDropsWhatDoesNotFit)
     EXPECT_EQ(Drain(small).size(), 3u);
 }
 
-// The ring that carries the events from the audio thread to the main thread: a
-// producer thread pushes numbered events in batches (again what did not fit)
-// through a small ring that wraps hundreds of times, and the consumer thread
-// receives every one, in order.
+// The events' ring from the audio thread: numbered events pushed in batches through
+// a small ring that wraps hundreds of times all arrive, in order.
 TEST(SpscRingThread, EveryItemPassesInOrderThroughAWrappingRing)
 {
     constexpr int64_t c_iItems = 50000;

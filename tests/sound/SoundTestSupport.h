@@ -23,8 +23,7 @@ namespace zindle_test
 // Control runs as (value, length).
 using Runs = std::vector<std::pair<float, int>>;
 
-// A control source that emits the runs it was given (a constant by default) for
-// every block, per channel; counts its Generate calls.
+// Emits the given runs (a constant by default) per channel; counts Generate calls.
 class TestControl : public SoundControlSource
 {
   public:
@@ -66,8 +65,7 @@ inline Runs RunsOf(SoundControlSource& source, int channel, int stamp, int count
     return runs;
 }
 
-// A stream source playing signal(n) for its running sample index n, or silence
-// while `silent` is set; counts its Generate calls.
+// Plays signal(n), or silence while `m_bSilent`; counts its Generate calls.
 class TestSignal : public SoundStreamSource
 {
   public:
@@ -154,17 +152,13 @@ inline double Magnitude(const std::vector<float>& x, double hz, size_t skip = 0)
     return 2.0 * std::sqrt(std::max(power, 0.0)) / static_cast<double>(x.size() - skip);
 }
 
-// Mean, root mean square and peak of x[from, end).
+// Mean (of the squares: power 2) and peak of x[from, end).
 inline double Mean(const std::vector<float>& x, size_t from = 0, int power = 1)
 {
     double sum = 0.0;
     for (size_t i = from; i < x.size(); ++i)
         sum += std::pow(static_cast<double>(x[i]), power);
     return sum / static_cast<double>(x.size() - from);
-}
-inline double Rms(const std::vector<float>& x, size_t from = 0)
-{
-    return std::sqrt(Mean(x, from, 2));
 }
 inline float Peak(const std::vector<float>& x, size_t from = 0, size_t to = SIZE_MAX)
 {
@@ -183,9 +177,8 @@ inline bool AllFinite(const std::vector<float>& x)
 inline const auto OctaveHz = [](double octave) { return 65.406395 * std::pow(2.0, octave); };
 inline const auto WindowHz = [](double x) { return OctaveHz(-1.125 + 5.25 * x / 480.0); };
 
-// Fingers put down, moved and lifted at landscape points through the real touch
-// manager (which adds its x offset on the way in), on a 480 x 320 playing area,
-// with the theremins' settings as the program starts.
+// Fingers at landscape points through the real touch manager on a 480 x 320
+// playing area, the theremins' settings as the program starts.
 class Fingers
 {
   public:
@@ -214,8 +207,7 @@ class Fingers
     char m_handles[16] = {};
 };
 
-// The instrument's synth with the panel's echo as the program starts, its
-// theremins on the fingers' playing area, the offline sound manager running.
+// The synth with the panel's echo as the program starts, on the fingers' area.
 class Engine : public Fingers
 {
   public:

@@ -1,6 +1,5 @@
-// The theremin control played with real touches through the real touch manager,
-// heard by pulling its control blocks: the octave window, the note set, snap and
-// gentle autotune, glides and fingers leaving the surface.
+// The theremin control played with real touches, heard in its control blocks: the
+// octave window, the note set, autotune, glides and fingers leaving the surface.
 #include "SoundTestSupport.h"
 #include "sound/SoundControl_Theremin.h"
 
@@ -43,9 +42,7 @@ class ThereminTest : public ::testing::Test, public Fingers
             *timbre = runs[1];
         return runs[0];
     }
-    // The pitch a block ends on.
     float PullEnd(Theremin& voice, int count = 1024) { return Pull(voice, count).back().first; }
-    // The pitch of a block that must be one run.
     float PullOne(Theremin& voice, int count = 1024)
     {
         const Runs runs = Pull(voice, count);
@@ -61,8 +58,7 @@ class ThereminTest : public ::testing::Test, public Fingers
 const auto ExpectHz = [](double actual, double expected, const char* what = "")
 { EXPECT_NEAR(actual, expected, expected * 2e-5) << what; };
 
-// Toggles the classes so that exactly `notes` are enabled, enabling first: the
-// last enabled class cannot be switched off.
+// Enables exactly `notes`, enabling first: the last enabled one cannot be switched off.
 void EnableOnly(std::initializer_list<int> notes)
 {
     auto wanted = [&](int i) { return std::find(notes.begin(), notes.end(), i) != notes.end(); };
@@ -75,8 +71,7 @@ void EnableOnly(std::initializer_list<int> notes)
 
 TEST_F(ThereminTest, PitchFollowsTheWindowAcrossTheSurface)
 {
-    // Half zoom: 0.5 * 5.25 + 0.5 * 1.0825 octaves wide, 4.70875 of slack; full
-    // zoom: one octave plus 0.99 of a zone.
+    // Half zoom: 0.5 * 5.25 + 0.5 * 1.0825 octaves wide; full: an octave and 0.99 of a zone.
     // clang-format off
     const struct { const char* name; float pitch, zoom; double minOctave, maxOctave; } cases[] = {
         {"as the first voice opens it", -1.0f, 0.0f, -1.125, 4.125},
@@ -110,8 +105,7 @@ TEST_F(ThereminTest, FullZoomStepsTheWindowOneNoteZoneAtATime)
     AddVoice();
     Theremin::SetPitchZoom(1.0f);
     const float width = Theremin::GetMaxOctave() - Theremin::GetMinOctave();
-    // k = (int)(0.5 + 12 * 0.95875) = 12: one zone up puts the edge at 12.5 / 12,
-    // the slider set where it is stays, and each move down steps one zone.
+    // k = (int)(0.5 + 12 * 0.95875) = 12: up one zone to 12.5 / 12, stay, then down by zones.
     for (const auto& [scale, edge] :
          {std::pair{0.9f, 12.5f}, {-1.0f, 12.5f}, {0.0f, 11.5f}, {0.0f, 10.5f}})
     {
@@ -120,15 +114,13 @@ TEST_F(ThereminTest, FullZoomStepsTheWindowOneNoteZoneAtATime)
         EXPECT_NEAR(Theremin::GetMaxOctave() - Theremin::GetMinOctave(), width, 1e-5);
     }
 
-    // Snap's zones, one per enabled note: a mode or note change waits for the
-    // next window change, which is then one octave plus 0.99 of a zone wide.
+    // Snap's zones, one per enabled note, wait for the next window change.
     EnableOnly({0, 7});
     Theremin::SetAutotuneSamples(0, true);
     EXPECT_FLOAT_EQ(Theremin::GetMaxOctave() - Theremin::GetMinOctave(), width);
     Theremin::SetPitchZoom(1.0f);
     EXPECT_NEAR(Theremin::GetMaxOctave() - Theremin::GetMinOctave(), 2.99f / 2.0f, 1e-5);
-    // One zone per step also where the edge n * o + 0.5 rounds just below a
-    // whole number: the edge sits at (j + 0.5) / n.
+    // One zone per step also where n * o + 0.5 rounds just below a whole number.
     for (const auto& [n, j] : {std::pair{7, 15}, {11, -7}})
     {
         EnableOnly(n == 7 ? std::initializer_list<int>{0, 2, 4, 5, 7, 9, 11}
@@ -167,19 +159,16 @@ TEST_F(ThereminTest, SnapLandsExactlyOnEnabledSemitones)
     }
     EXPECT_TRUE(notesHeard >= 15 && notesHeard <= 17) << notesHeard; // 5.25 octaves of 3
 
-    // With C and G: snap's nearest note (ties go down, the next octave's C
-    // counts) and the gentle autotune's half-semitone bins (3.5 .. 4 semitones
-    // go to G, 3 .. 3.5 to C, the octave's last one to the next C).
+    // With C and G: snap's nearest note (ties go down, the next C counts) and the
+    // gentle autotune's half-semitone bins (3.5 .. 4 to G, 3 .. 3.5 to C).
     EnableOnly({0, 7});
     for (const auto& [semitone, note] : {std::pair{3.5f, 0.0f}, {3.6f, 7.0f}, {10.0f, 12.0f}})
         EXPECT_FLOAT_EQ(Theremin::NearestEnabledNote(semitone), note) << semitone;
     for (const auto& [semitone, note] : {std::pair{3.75f, 7.0f}, {3.25f, 0.0f}, {23.9f, 24.0f}})
         EXPECT_FLOAT_EQ(Theremin::AssistedOctave(semitone / 12.0f), note / 12.0f) << semitone;
-    for (int bad : {12, -1})
-        Theremin::ToggleNote(bad);
+    Theremin::ToggleNote(12), Theremin::ToggleNote(-1);
     EXPECT_EQ(Theremin::GetEnabledNoteCount(), 2) << "bad note numbers are ignored";
-    // Just below an octave, u - floor(u) rounds up to 1.0: the last zone of
-    // the octave below plays, inside the note table (ASan watches).
+    // Just below an octave u - floor(u) rounds to 1.0: still inside the table (ASan).
     const float octave = std::nextafter(-0.25f, -1.0f);
     EXPECT_FLOAT_EQ(Theremin::OctaveToNearestEnabledNote_Snap(octave), -5.0f);
     EXPECT_FLOAT_EQ(Theremin::AssistedOctave(std::nextafter(0.0f, -1.0f)), 0.0f);
@@ -199,8 +188,7 @@ TEST_F(ThereminTest, GlidesFollowAMovingFingerOverWholeBlocks)
     Move(0, 360, 240);
     const double toHz = WindowHz(360);
     pitch = Pull(voice, 1024, &timbre);
-    ASSERT_EQ(pitch.size(), 35u);
-    ASSERT_EQ(timbre.size(), 35u);
+    ASSERT_EQ((std::pair{pitch.size(), timbre.size()}), (std::pair<size_t, size_t>{35, 35}));
     for (int i = 0; i < 35; ++i)
     {
         SCOPED_TRACE(i);
@@ -210,8 +198,7 @@ TEST_F(ThereminTest, GlidesFollowAMovingFingerOverWholeBlocks)
     }
     ExpectHz(PullEnd(voice), toHz, "at rest the pitch stays on the target");
 
-    // A block of a whole number of runs has no remainder; a block shorter than
-    // one run reaches the target at once.
+    // Whole runs leave no remainder; a block shorter than a run reaches the target.
     Move(0, 240, 240);
     pitch = Pull(voice, 60);
     ASSERT_EQ(pitch.size(), 2u);
@@ -223,9 +210,8 @@ TEST_F(ThereminTest, GlidesFollowAMovingFingerOverWholeBlocks)
     EXPECT_EQ(timbre, (Runs{{0.375f, 29}}));
 }
 
-// "Slow" and "Fast" start a finger on the nearest note, keep that correction
-// while it moves, pull it onto the nearest note after 3072 samples of rest, and
-// release it while the finger slides on.
+// "Slow" and "Fast" start a finger on the nearest note, keep that correction while
+// it moves, correct again after 3072 samples of rest, and release it on a slide.
 TEST_F(ThereminTest, GentleAutotuneStartsOnANoteCorrectsAfterRestAndReleasesOnASlide)
 {
     for (const auto& [name, samples, correctionBlocks] :
@@ -247,16 +233,14 @@ TEST_F(ThereminTest, GentleAutotuneStartsOnANoteCorrectsAfterRestAndReleasesOnAS
         for (int block = 1; block <= 2; ++block)
             ExpectHz(PullEnd(voice), OctaveHz(rest), "held while resting");
 
-        // The third still block starts the correction toward semitone 1; each
-        // block covers the gap left divided by the whole blocks left.
+        // The third still block starts the correction to semitone 1, in equal steps.
         const double aim = 1.0 / 12.0;
         for (int block = 1; block <= correctionBlocks + 1; ++block)
             ExpectHz(PullEnd(voice),
                      OctaveHz(rest +
                               (aim - rest) * std::min(block, correctionBlocks) / correctionBlocks));
 
-        // Sliding on (0.4375 octave per block), five releases of 70 % leave
-        // less than 1 % of a semitone.
+        // Sliding on, five releases of 70 % leave less than 1 % of a semitone.
         float end = 0.0f;
         for (int x = 140; x <= 340; x += 40)
         {
@@ -279,8 +263,7 @@ TEST_F(ThereminTest, EachBlockTakesOneFingerWhicheverChannelIsPulledFirst)
         Runs timbre;
         Down(0, 100, 100);
         Pull(voice, 1024, &timbre, timbreFirst);
-        // One finger lifts and another lands on the same voice between two
-        // blocks: the new one starts on its own pitch and timbre, no glide.
+        // A finger lifts and another lands between blocks: no glide from the old.
         Up(0);
         Down(1, 400, 200);
         Runs pitch = Pull(voice, 1024, &timbre, timbreFirst);
@@ -315,8 +298,7 @@ TEST_F(ThereminTest, AFingerLeavingTheSurfaceOrForgottenEndsItsNote)
     Move(0, 200, 100);
     EXPECT_EQ(PullOne(voice), 0.0f) << "sliding back in does not restart it";
 
-    // A new finger B takes the voice without a slide; A, still owned by the
-    // voice in the touch manager, no longer steers it.
+    // A new finger B takes the voice without a slide; A no longer steers it.
     Down(1, 100, 50);
     ExpectHz(PullOne(voice), WindowHz(100));
     Move(0, 300, 200);
