@@ -24,6 +24,10 @@ struct SoundWindow
     int from, samples;                        // the stored part of the performance
     void (*play)(Engine& engine, int sample); // before the block that starts at `sample`
 };
+void PrintTo(const SoundWindow& window, std::ostream* out)
+{
+    *out << window.name;
+}
 
 // clang-format off
 const SoundWindow c_windows[] = {
