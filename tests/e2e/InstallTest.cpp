@@ -290,10 +290,12 @@ TEST_F(Install, WindowCarriesItsEntrysClassAndTheIcon)
                            "'" + (tree / "bin/zindle").string() +
                                "' --seconds 60 2>/dev/null & pid=$!\n"
                                "for i in $(seq 300); do\n"
-                               "  xprop -name Zindle WM_CLASS _NET_WM_ICON 2>/dev/null |\n"
-                               "    grep -E '^WM_CLASS|Icon \\(' && break\n"
+                               // The icon is set just after the window appears.
+                               "  p=$(xprop -name Zindle WM_CLASS _NET_WM_ICON 2>/dev/null)\n"
+                               "  echo \"$p\" | grep -q 'Icon (' && break\n"
                                "  sleep 0.1\n"
                                "done\n"
+                               "echo \"$p\" | grep -E '^WM_CLASS|Icon \\('\n"
                                "kill -TERM $pid; wait $pid\n");
     const auto result = RunCommand("env -u SDL_VIDEODRIVER -u ZINDLE_DATA xvfb-run -a sh '" +
                                    (work / "window.sh").string() + "'");
