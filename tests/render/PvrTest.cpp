@@ -6,6 +6,7 @@
 #include "render/PvrHeader.h"
 #include "render/PvrTextureImage.h"
 #include "render/TexelConvert.h"
+#include "render/Texture.h"
 #include "render/TextureManager_GL.h"
 
 #include <GLES/gl.h>
@@ -140,6 +141,11 @@ TEST_F(RenderTest, PvrFilesLoadAsTheOriginalPictureAndDrawAsLoadedAndBrokenOnesN
         WriteBytes(name, file);
         Material* material = Material::Create(name.c_str());
         std::vector<uint8_t> picture;
+        if (const Texture* texture = material->GetTexture(0)) // blended as its alpha needs
+        {
+            EXPECT_EQ(material->GetBlendMode(), texture->HasAlpha() ? Material::c_iBlendPremultiplied
+                                                                    : Material::c_iBlendOpaque);
+        }
         const std::vector<uint8_t> frame =
             material->GetTexture(0) ? DrawQuad(material, 0, float(w), float(h)) : picture;
         for (int y = 0; y < h && !frame.empty(); ++y)
