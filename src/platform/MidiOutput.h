@@ -34,8 +34,9 @@ class MidiOutput
     MidiOutput& operator=(const MidiOutput&) = delete;
 
     // Does nothing unless the options ask for MIDI. Otherwise makes the encoder,
-    // opens the file and the live port. Without a sequencer the live port is off after one warning
-    // line on stderr; only a file that cannot be written fails (false, with the reason).
+    // opens the file and the live port. Without a sequencer the live port is off
+    // after one warning line on stderr; only a file that cannot be written fails
+    // (false, with the reason).
     bool Open(const HostOptions& options, std::string& error);
 
     // Once the synth is built: the encoder listens to the sound manager's

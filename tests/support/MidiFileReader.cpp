@@ -38,7 +38,8 @@ bool ReadMidiFile(const std::filesystem::path& path, MidiFile& file, std::string
         }
         at += 8 + length;
     }
-    const std::unique_ptr<smf_t, void (*)(smf_t*)> smf(smf_load(path.c_str()), smf_delete);
+    const std::unique_ptr<smf_t, void (*)(smf_t*)> smf(
+        smf_load_from_memory(bytes.data(), static_cast<int>(bytes.size())), smf_delete);
     if (!smf)
     {
         error = "libsmf cannot read " + path.string();
