@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -119,4 +120,18 @@ File_Disk* File_Disk::OpenRegular(const char* path, uint64_t maxBytes, std::stri
         return nullptr;
     }
     return new File_Disk(stream, true);
+}
+
+bool File_Disk::ReadText(const std::string& path, uint64_t maxBytes, std::string& text,
+                         std::string& problem)
+{
+    bool missing = false;
+    std::unique_ptr<File> file(OpenRegular(path.c_str(), maxBytes, problem, missing));
+    text.assign(file ? file->Length() : 0, '\0');
+    if (file && !text.empty() && !file->Read(text.data(), static_cast<int>(text.size())))
+    {
+        problem = std::strerror(errno ? errno : EIO);
+        return false;
+    }
+    return file != nullptr;
 }

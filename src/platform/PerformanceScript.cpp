@@ -59,6 +59,7 @@ const std::map<std::string, EventShape>& Shapes()
         {"slide", {ScriptEvent::Kind::Slide, 4, "slide <contact> <x> <y> <seconds>"}},
         {"tap", {ScriptEvent::Kind::Tap, 2, "tap <x> <y>"}},
         {"shot", {ScriptEvent::Kind::Shot, 1, "shot <file>"}},
+        {"save", {ScriptEvent::Kind::Save, 1, "save <file>"}},
         {"end", {ScriptEvent::Kind::End, 0, "end"}},
     };
     return shapes;
@@ -176,6 +177,7 @@ bool PerformanceScript::Parse(const std::string& text, const std::string& fileNa
             finished += event.rDuration;
             break;
         case ScriptEvent::Kind::Shot:
+        case ScriptEvent::Kind::Save:
             event.sPath = (folder / word[next]).string();
             break;
         case ScriptEvent::Kind::End:
@@ -193,17 +195,8 @@ bool PerformanceScript::Parse(const std::string& text, const std::string& fileNa
 
 bool PerformanceScript::Load(const std::string& path, std::string& error)
 {
-    std::string problem;
-    bool missing = false;
-    std::unique_ptr<File> file(
-        File_Disk::OpenRegular(path.c_str(), c_iMaxFileBytes, problem, missing));
-    std::string text(file ? file->Length() : 0, '\0');
-    if (file && !text.empty() && !file->Read(text.data(), static_cast<int>(text.size())))
-    {
-        problem = std::strerror(errno ? errno : EIO);
-        file.reset();
-    }
-    if (!file)
+    std::string text, problem;
+    if (!File_Disk::ReadText(path, c_iMaxFileBytes, text, problem))
     {
         error = Printable::Name(path) + ": cannot read the script: " + problem;
         return false;

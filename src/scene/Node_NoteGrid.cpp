@@ -55,36 +55,40 @@ void Node_NoteGrid::UpdateGeometry()
     using Theremin = SoundControl_Theremin;
     m_iVertexCount = 0;
     const bool snap = Theremin::IsAutotuneEnabled_Snap();
-    const int n = Theremin::GetEnabledNoteCount();
-    if (n < 1 || n > 12)
+    const bool tuned = Theremin::IsTuned();
+    const int n = Theremin::GetEnabledDegreeCount();
+    if (n < 1)
         return;
 
-    uint32_t colours[12];
-    for (int i = 0; i < n; ++i)
+    // Twelve notes: black keys dark, the first enabled note of the octave pale.
+    // A scale has no black keys: its first enabled degree is pale, the others white.
+    auto colourOf = [&](int index)
     {
-        const int semitone = static_cast<int>(Theremin::GetEnabledNoteValue(i));
-        const bool black = IsBlackKey(semitone);
-        if (i == 0)
-            colours[i] = black ? c_iColourFirstBlack : c_iColourFirstWhite;
-        else
-            colours[i] = black ? c_iColourBlack : c_iColourWhite;
-    }
+        if (tuned)
+            return index == 0 ? c_iColourFirstWhite : c_iColourWhite;
+        const bool black = IsBlackKey(static_cast<int>(Theremin::GetEnabledNoteValue(index)));
+        if (index == 0)
+            return black ? c_iColourFirstBlack : c_iColourFirstWhite;
+        return black ? c_iColourBlack : c_iColourWhite;
+    };
 
     const Vector2f screen = scene::LandscapeScreenSize();
-    // From one octave below octave 0 upwards: snap mode marks the centres of the
-    // snap zones, otherwise the enabled notes' true pitches.
-    const int last = n * c_iMaxOctavesSearched;
-    for (int k = -n; k < last && m_iVertexCount < c_iMaxVertices; ++k)
+    // From one period below the window (twelve notes: below octave 0) upwards:
+    // snap mode marks the centres of the snap zones, otherwise the enabled
+    // notes' true pitches.
+    const int first = tuned ? Theremin::GetFirstIndexBelow(Theremin::GetMinOctave()) : -n;
+    const int last = first + n * (c_iMaxOctavesSearched + 1);
+    for (int k = first; k < last && m_iVertexCount < c_iMaxVertices; ++k)
     {
-        const float octave = snap ? static_cast<float>(k) / static_cast<float>(n)
-                                  : Theremin::GetEnabledNoteValue(k) / 12.0f;
+        const float octave =
+            snap ? Theremin::GetSnapZoneOctave(k) : Theremin::GetEnabledNoteOctave(k);
         const float x = Theremin::OctaveToTouch(octave) * screen.x;
         // Also stops on a window of no width, where x is not a number.
         if (!(x < screen.x))
             break;
         if (x < 0.0f)
             continue;
-        const uint32_t colour = colours[(k + n) % n];
+        const uint32_t colour = colourOf(((k % n) + n) % n);
         ModelVertex& top = m_Vertices[m_iVertexCount++];
         ModelVertex& bottom = m_Vertices[m_iVertexCount++];
         top.position.Set(x, 0.0f, 0.0f);

@@ -2,6 +2,7 @@
 
 #include "input/TouchManager.h"
 #include "render/Camera_2D.h"
+#include "sound/Tuning.h"
 
 #include <algorithm>
 #include <climits>
@@ -62,6 +63,14 @@ std::atomic<float> SoundControl_Theremin::s_rNoteTable_Snap[12] = {0, 1, 2, 3, 4
 std::atomic<float> SoundControl_Theremin::s_rNoteTable_Assist[24] = {
     0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12};
 bool SoundControl_Theremin::m_bInitialised = false;
+std::atomic<bool> SoundControl_Theremin::s_bTuned{false};
+std::atomic<int> SoundControl_Theremin::s_iDegrees{12};
+std::atomic<float> SoundControl_Theremin::s_rPeriod{1.0f};
+std::atomic<float> SoundControl_Theremin::s_rBaseOctave{0.0f};
+std::atomic<float> SoundControl_Theremin::s_rDegreeOctave[c_iMaxDegrees] = {};
+std::atomic<int> SoundControl_Theremin::s_iDegreesEnabled{0};
+std::atomic<float> SoundControl_Theremin::s_rDegreeTable[c_iMaxDegrees] = {};
+static_assert(SoundControl_Theremin::c_iMaxDegrees == Tuning::c_iMaxDegrees);
 
 SoundControl_Theremin::SoundControl_Theremin() : SoundControlSource(2)
 {
@@ -234,8 +243,7 @@ void SoundControl_Theremin::GeneratePitch(SoundControlBuffer* buffer, int count)
     {
         // Snap jumps between notes at block boundaries; a gentle mode starts a
         // new finger exactly on the nearest enabled note.
-        const float tuned = speed == 1.0f ? OctaveToNearestEnabledNote_Snap(octave) / 12.0f
-                                          : AssistedOctave(octave);
+        const float tuned = speed == 1.0f ? SnapOctave(octave) : AssistedOctave(octave);
         m_rCorrection = tuned - octave;
         m_rFrequency = target;
         m_rCorrectionOctave = octave;
@@ -346,16 +354,15 @@ void SoundControl_Theremin::GenerateTimbre(SoundControlBuffer* buffer, int count
 
 float SoundControl_Theremin::ZoneCount()
 {
-    return s_rAutotuneSpeed.load(c_relaxed) >= 1.0f
-               ? static_cast<float>(s_iNotesEnabled.load(c_relaxed))
-               : 12.0f;
+    return static_cast<float>(s_rAutotuneSpeed.load(c_relaxed) >= 1.0f ? GetEnabledDegreeCount()
+                                                                       : GetDegreeCount());
 }
 
 float SoundControl_Theremin::WindowWidth(float zoom)
 {
-    // At full zoom one octave plus 0.99 of a note zone, so each zone's centre fits.
+    // At full zoom one period plus 0.99 of a note zone, so each zone's centre fits.
     const float n = ZoneCount();
-    return (1.0f - zoom) * c_rOrigRange + zoom * (n + 0.99f) / n;
+    return (1.0f - zoom) * c_rOrigRange + zoom * s_rPeriod.load(c_relaxed) * (n + 0.99f) / n;
 }
 
 void SoundControl_Theremin::UpdateRange()
@@ -383,19 +390,29 @@ void SoundControl_Theremin::SetPitchScale(float p)
     // At full zoom the slider steps the window by one note zone, keeping its
     // lower edge half a zone below a zone centre.
     const float n = ZoneCount();
-    // After a step the edge is (j + 0.5) / n, so this lands on the whole number
-    // j + 1 up to rounding; snap to it so that rounding cannot truncate to j
-    // (which would make a step do nothing or jump two zones).
-    float zone = 0.5f + n * GetMinOctave();
+    const float period = s_rPeriod.load(c_relaxed);
+    const float base = s_rBaseOctave.load(c_relaxed);
+    // After a step the edge is (j + 0.5) / n periods above the base, so this
+    // lands on the whole number j + 1 up to rounding; snap to it so that
+    // rounding cannot truncate to j (which would make a step do nothing or jump
+    // two zones).
+    float zone = 0.5f + n * ((GetMinOctave() - base) / period);
     const float whole = std::nearbyint(zone);
     if (std::fabs(zone - whole) < 1e-3f)
         zone = whole;
     const int k = static_cast<int>(zone);
     const float current = GetPitchScale();
     if (p < current)
-        SetMinOctave((static_cast<float>(k) - 1.5f) / n);
+        SetMinOctave((static_cast<float>(k) - 1.5f) / n * period + base);
     else if (p > current)
-        SetMinOctave((static_cast<float>(k) + 0.5f) / n);
+        SetMinOctave((static_cast<float>(k) + 0.5f) / n * period + base);
+}
+
+void SoundControl_Theremin::SetWindow(float pitch, float zoom)
+{
+    m_rRangeZoom.store(zoom, c_relaxed);
+    m_rRangePitch.store(pitch, c_relaxed);
+    UpdateRange();
 }
 
 void SoundControl_Theremin::SetMinOctave(float o)
@@ -451,12 +468,14 @@ bool SoundControl_Theremin::IsAutotuneEnabled_Snap()
 
 void SoundControl_Theremin::ToggleNote(int note)
 {
-    if (note < 0 || note > 11)
+    if (note < 0 || note > 11 || note >= GetDegreeCount())
         return;
-    if (s_iNotesEnabled.load(c_relaxed) == 1 && s_bNoteEnabled[note].load(c_relaxed))
-        return; // the last enabled class stays on
+    if (GetEnabledDegreeCount() == 1 && IsNoteEnabled(note))
+        return; // the last enabled note stays on
     s_bNoteEnabled[note].store(!s_bNoteEnabled[note].load(c_relaxed), c_relaxed);
     RebuildNoteTables();
+    if (IsTuned())
+        RebuildDegreeTable();
 }
 
 void SoundControl_Theremin::RebuildNoteTables()
@@ -475,7 +494,8 @@ void SoundControl_Theremin::RebuildNoteTables()
 
 bool SoundControl_Theremin::IsNoteEnabled(int note)
 {
-    return note >= 0 && note < 12 && s_bNoteEnabled[note].load(c_relaxed);
+    return note >= 0 && note < 12 && note < GetDegreeCount() &&
+           s_bNoteEnabled[note].load(c_relaxed);
 }
 
 float SoundControl_Theremin::NearestEnabledNote(float semitone)
@@ -519,6 +539,29 @@ float SoundControl_Theremin::OctaveToNearestEnabledNote_Snap(float octave)
 
 float SoundControl_Theremin::AssistedOctave(float octave)
 {
+    if (IsTuned())
+    {
+        // The nearest enabled degree, the neighbouring periods' included; ties go down.
+        const int n = std::clamp(s_iDegreesEnabled.load(c_relaxed), 1, c_iMaxDegrees);
+        const float period = s_rPeriod.load(c_relaxed);
+        const float base = s_rBaseOctave.load(c_relaxed);
+        const float periods = std::floor((octave - base) / period);
+        const float within = octave - base - periods * period;
+        float best = s_rDegreeTable[n - 1].load(c_relaxed) - period;
+        float distance = within - best;
+        for (int j = 0; j < n; ++j)
+        {
+            const float degree = s_rDegreeTable[j].load(c_relaxed);
+            if (std::fabs(degree - within) < distance)
+            {
+                best = degree;
+                distance = std::fabs(degree - within);
+            }
+        }
+        if (s_rDegreeTable[0].load(c_relaxed) + period - within < distance)
+            best = s_rDegreeTable[0].load(c_relaxed) + period;
+        return base + periods * period + best;
+    }
     const float whole = std::floor(octave);
     const int bin = BinIndex(octave - whole, 24);
     return (s_rNoteTable_Assist[bin].load(c_relaxed) + whole * 12.0f) / 12.0f;
@@ -530,6 +573,97 @@ float SoundControl_Theremin::GetEnabledNoteValue(int index)
     // Octaves counted downwards below the first note, so any index is valid.
     const int q = index >= 0 ? index / n : -((-index + n - 1) / n);
     return s_rNoteTable_Snap[index - q * n].load(c_relaxed) + static_cast<float>(q * 12);
+}
+
+float SoundControl_Theremin::SnapOctave(float octave)
+{
+    if (!IsTuned())
+        return OctaveToNearestEnabledNote_Snap(octave) / 12.0f;
+    // The period cut into equal zones, one per enabled degree, in their order.
+    const int n = std::clamp(s_iDegreesEnabled.load(c_relaxed), 1, c_iMaxDegrees);
+    const float period = s_rPeriod.load(c_relaxed);
+    const float base = s_rBaseOctave.load(c_relaxed);
+    const float u = (octave - base) / period + 0.5f / static_cast<float>(n);
+    const float whole = std::floor(u);
+    return base + whole * period + s_rDegreeTable[BinIndex(u - whole, n)].load(c_relaxed);
+}
+
+// ---------------------------------------------------------------- scales
+
+void SoundControl_Theremin::SetTuning(const Tuning* tuning)
+{
+    if (!tuning || tuning->IsTwelveEqualOnC())
+    {
+        // The twelve notes on C, played exactly as without a scale.
+        s_bTuned.store(false, c_relaxed);
+        s_iDegrees.store(12, c_relaxed);
+        s_rPeriod.store(1.0f, c_relaxed);
+        s_rBaseOctave.store(0.0f, c_relaxed);
+        return;
+    }
+    const int n = std::min(tuning->GetDegreeCount(), c_iMaxDegrees);
+    const double period = tuning->GetPeriodOctaves();
+    // Only where degree 0 lies within a period matters.
+    const double base = std::log2(tuning->GetBaseHz() / static_cast<double>(c_rLowC));
+    s_rPeriod.store(static_cast<float>(period), c_relaxed);
+    s_rBaseOctave.store(static_cast<float>(base - period * std::floor(base / period)), c_relaxed);
+    for (int i = 0; i < n; ++i)
+        s_rDegreeOctave[i].store(static_cast<float>(tuning->GetDegreeOctaves(i)), c_relaxed);
+    s_iDegrees.store(n, c_relaxed);
+    RebuildDegreeTable();
+    s_bTuned.store(true, c_relaxed);
+    UpdateRange(); // the window's zones are the scale's now
+}
+
+void SoundControl_Theremin::RebuildDegreeTable()
+{
+    const int n = GetDegreeCount();
+    int count = 0;
+    for (int i = 0; i < n; ++i)
+    {
+        if (i >= 12 || s_bNoteEnabled[i].load(c_relaxed))
+            s_rDegreeTable[count++].store(s_rDegreeOctave[i].load(c_relaxed), c_relaxed);
+    }
+    if (count == 0)
+    {
+        // The keys that were on are all past this scale's degrees: degree 0 plays.
+        s_bNoteEnabled[0].store(true, c_relaxed);
+        s_rDegreeTable[count++].store(0.0f, c_relaxed);
+        RebuildNoteTables();
+    }
+    s_iDegreesEnabled.store(count, c_relaxed);
+}
+
+int SoundControl_Theremin::GetEnabledDegreeCount()
+{
+    return IsTuned() ? s_iDegreesEnabled.load(c_relaxed) : s_iNotesEnabled.load(c_relaxed);
+}
+
+float SoundControl_Theremin::GetEnabledNoteOctave(int index)
+{
+    if (!IsTuned())
+        return GetEnabledNoteValue(index) / 12.0f;
+    const int n = std::clamp(s_iDegreesEnabled.load(c_relaxed), 1, c_iMaxDegrees);
+    const int q = index >= 0 ? index / n : -((-index + n - 1) / n);
+    return s_rBaseOctave.load(c_relaxed) + static_cast<float>(q) * s_rPeriod.load(c_relaxed) +
+           s_rDegreeTable[index - q * n].load(c_relaxed);
+}
+
+float SoundControl_Theremin::GetSnapZoneOctave(int k)
+{
+    const float n = static_cast<float>(std::max(GetEnabledDegreeCount(), 1));
+    if (!IsTuned())
+        return static_cast<float>(k) / n;
+    return s_rBaseOctave.load(c_relaxed) + s_rPeriod.load(c_relaxed) * static_cast<float>(k) / n;
+}
+
+int SoundControl_Theremin::GetFirstIndexBelow(float octave)
+{
+    const int n = std::max(GetEnabledDegreeCount(), 1);
+    const float periods =
+        std::floor((octave - s_rBaseOctave.load(c_relaxed)) / s_rPeriod.load(c_relaxed));
+    // Held where an index stays a whole int.
+    return static_cast<int>(std::clamp(periods - 1.0f, -1000.0f, 1000.0f)) * n;
 }
 
 // ---------------------------------------------------------------- settings
@@ -551,4 +685,5 @@ void SoundControl_Theremin::ResetSettings()
     for (int m = 0; m < 24; ++m)
         s_rNoteTable_Assist[m].store(c_rAssistStart[m], c_relaxed);
     m_bInitialised = false;
+    SetTuning(nullptr);
 }

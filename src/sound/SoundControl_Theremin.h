@@ -12,6 +12,7 @@
 #include <atomic>
 
 class Camera_2D;
+class Tuning;
 
 class SoundControl_Theremin : public SoundControlSource, public TouchListener
 {
@@ -25,6 +26,7 @@ class SoundControl_Theremin : public SoundControlSource, public TouchListener
     static constexpr int c_iGlideRun = 30;            // samples per step of a glide
     static constexpr int c_iStillSamples = 3072; // rest before a gentle correction starts (70 ms)
     static constexpr float c_rStillTolerance = 0.0010416667f; // 1/960 of the width
+    static constexpr int c_iMaxDegrees = 1024;                // a scale's degrees per period
 
     SoundControl_Theremin();
     ~SoundControl_Theremin() override;
@@ -67,6 +69,8 @@ class SoundControl_Theremin : public SoundControlSource, public TouchListener
     static float GetPitchScale() { return m_rRangePitch.load(std::memory_order_relaxed); }
     static void SetPitchZoom(float z);
     static float GetPitchZoom() { return m_rRangeZoom.load(std::memory_order_relaxed); }
+    // Both sliders at once, as a fresh start at those positions gives them.
+    static void SetWindow(float pitch, float zoom);
     // Moves the window's lower edge to octave o, keeping it inside the full range.
     static void SetMinOctave(float o);
     static void UpdateRange();
@@ -96,8 +100,30 @@ class SoundControl_Theremin : public SoundControlSource, public TouchListener
     // The snap quantiser: the octave cut into equal zones, one per enabled note,
     // in their order. Returns semitones.
     static float OctaveToNearestEnabledNote_Snap(float octave);
-    // The nearest enabled note to the middle of the half-semitone bin of o, in octaves.
+    // The nearest enabled note to the middle of the half-semitone bin of o, in
+    // octaves (with a scale: the nearest enabled degree).
     static float AssistedOctave(float octave);
+    // Where snap puts octave o, in octaves.
+    static float SnapOctave(float octave);
+
+    // A scale other than the twelve equal notes on C, or null for those. Its
+    // degrees take the notes' place: autotune pulls onto them in every period,
+    // note keys 0 .. 11 switch degrees 0 .. 11 (degrees past 11 stay enabled).
+    // Main thread, before the voices play.
+    static void SetTuning(const Tuning* tuning);
+    static bool IsTuned() { return s_bTuned.load(std::memory_order_relaxed); }
+    // Degrees per period: 12 without a scale.
+    static int GetDegreeCount() { return s_iDegrees.load(std::memory_order_relaxed); }
+    // Enabled notes or degrees per period.
+    static int GetEnabledDegreeCount();
+    // The index-th enabled note or degree counted across periods, in octaves;
+    // index 0 is the first one at or above the base.
+    static float GetEnabledNoteOctave(int index);
+    // The centre of snap zone k, in octaves: zone 0 is centred on the base.
+    static float GetSnapZoneOctave(int k);
+    // The first index (of enabled notes, or of snap zones, which count alike
+    // per period) of the period just below octave o.
+    static int GetFirstIndexBelow(float octave);
 
     // Every static setting back to its start value (the window as the first
     // instance leaves it). Main thread, with no audio running.
@@ -114,6 +140,7 @@ class SoundControl_Theremin : public SoundControlSource, public TouchListener
     void GenerateTimbre(SoundControlBuffer* buffer, int count);
     void GenerateGentle(SoundControlBuffer* buffer, int count, float octave, float x);
     static void RebuildNoteTables();
+    static void RebuildDegreeTable();
     static float WindowWidth(float zoom);
     static float ZoneCount();
 
@@ -158,6 +185,14 @@ class SoundControl_Theremin : public SoundControlSource, public TouchListener
     static std::atomic<float> s_rNoteTable_Snap[12];   // enabled semitones, ascending
     static std::atomic<float> s_rNoteTable_Assist[24]; // nearest enabled note per half-semitone
     static bool m_bInitialised;
+    // The scale, when there is one (octaves; base relative to the low C).
+    static std::atomic<bool> s_bTuned;
+    static std::atomic<int> s_iDegrees;
+    static std::atomic<float> s_rPeriod;
+    static std::atomic<float> s_rBaseOctave;
+    static std::atomic<float> s_rDegreeOctave[c_iMaxDegrees]; // above degree 0, [0] = 0
+    static std::atomic<int> s_iDegreesEnabled;
+    static std::atomic<float> s_rDegreeTable[c_iMaxDegrees]; // enabled degrees, ascending
 
     static_assert(std::atomic<float>::is_always_lock_free);
     static_assert(std::atomic<int>::is_always_lock_free);

@@ -3,6 +3,7 @@
 #include "SceneFixture.h"
 
 #include "scene/Node_NoteGrid.h"
+#include "sound/Tuning.h"
 
 #include <cmath>
 
@@ -146,4 +147,49 @@ TEST_F(NoteGridTest, SnapModeDividesEachOctaveIntoEqualZones)
                 expected.push_back({X(float(k)), Grid::c_iColourFirstWhite});
         ExpectLines(expected);
     }
+}
+
+TEST_F(NoteGridTest, AScaleHasALineAtEachEnabledDegreeOfEveryPeriodAndMarksTheFirst)
+{
+    // 5-limit just major on 264 Hz with degree 1 switched off by its key.
+    const double ratios[7] = {1.0, 9.0 / 8, 5.0 / 4, 4.0 / 3, 3.0 / 2, 5.0 / 3, 15.0 / 8};
+    std::vector<double> cents;
+    for (int j = 1; j < 7; ++j)
+        cents.push_back(1200.0 * std::log2(ratios[j]));
+    cents.push_back(1200.0);
+    const Tuning just("just", cents, 264.0);
+    Theremin::SetTuning(&just);
+    Theremin::ToggleNote(1);
+    ASSERT_FALSE(Theremin::IsNoteEnabled(1));
+    ASSERT_FALSE(Theremin::IsNoteEnabled(7)) << "no degree 7: key G stays unlit";
+    std::vector<Line> expected;
+    const double base = std::log2(264.0 / Theremin::c_rLowC);
+    for (int period = -6; period < 6; ++period)
+        for (int j : {0, 2, 3, 4, 5, 6})
+        {
+            const float x = X(float(base + period + std::log2(ratios[j])));
+            if (x >= 0.0f && x < 480.0f)
+                expected.push_back({x, j == 0 ? Grid::c_iColourFirstWhite : Grid::c_iColourWhite});
+        }
+    ExpectLines(expected);
+
+    SCOPED_TRACE("snap: the tritave cut into thirteen zones, from the window's left edge");
+    cents.clear();
+    for (int k = 1; k <= 13; ++k)
+        cents.push_back(1200.0 * std::log2(3.0) * k / 13.0);
+    const Tuning tritave("bp", cents, 110.0);
+    Theremin::SetTuning(&tritave);
+    Theremin::ToggleNote(1); // every degree on again
+    Theremin::SetAutotuneSamples(0, true);
+    Theremin::SetPitchScale(0.0f);
+    expected.clear();
+    for (int k = -60; k < 60; ++k)
+    {
+        const float x = X(float(std::log2(110.0 / Theremin::c_rLowC) + std::log2(3.0) * k / 13.0));
+        if (x >= 0.0f && x < 480.0f)
+            expected.push_back(
+                {x, (k + 65) % 13 == 0 ? Grid::c_iColourFirstWhite : Grid::c_iColourWhite});
+    }
+    ExpectLines(expected);
+    Theremin::ResetSettings();
 }
