@@ -11,6 +11,7 @@
 #include "scene/Node_DoubleClickButton.h"
 #include "scene/Node_NoteGrid.h"
 #include "scene/Node_Robot.h"
+#include "scene/Node_Slider.h"
 #include "scene/Node_Sprite.h"
 #include "scene/PanelControl.h"
 #include "sound/SoundManager.h"
@@ -190,11 +191,86 @@ void State_Main::BuildSynth()
     m_pSynth->SetEchoTime(m_pControlPanel->GetSliderValue(PanelId(PanelControl::EchoTime)));
     m_pSynth->SetEchoRepeat(m_pControlPanel->GetSliderValue(PanelId(PanelControl::EchoRepeat)));
 
+    ShowNoteKeys();
+
     if (SoundManager* sound = SoundManager::GetInstance())
     {
         sound->SetStreamSource(m_pSynth->GetRoot());
         sound->StartStream();
     }
+}
+
+void State_Main::ShowNoteKeys()
+{
+    for (int key = 0; key < 12; ++key)
+        m_pControlPanel->SetButtonLit(PanelId(NoteKey(key)),
+                                      SoundControl_Theremin::IsNoteEnabled(key));
+}
+
+Settings State_Main::CaptureSettings() const
+{
+    Settings settings;
+    if (!m_bInitialised)
+        return settings;
+    settings.iMode = m_iSynthMode;
+    settings.iAutotune = m_iAutotuneMode;
+    for (int key = 0; key < 12; ++key)
+        settings.bNotes[static_cast<size_t>(key)] = SoundControl_Theremin::IsNoteEnabled(key);
+    settings.bGrid = m_bNoteGridShown;
+    for (int i = 0; i < Settings::c_iSliders; ++i)
+    {
+        const auto slider = static_cast<PanelSlider>(i);
+        if (const Node_Slider* widget = m_pControlPanel->GetSlider(slider))
+            settings.SetSlider(slider, widget->GetValue());
+    }
+    // The window as the sliders made it (at full zoom the pitch slider steps).
+    settings.SetSlider(PanelSlider::Pitch, SoundControl_Theremin::GetPitchScale());
+    settings.SetSlider(PanelSlider::Zoom, SoundControl_Theremin::GetPitchZoom());
+    return settings;
+}
+
+void State_Main::ApplySettings(const Settings& settings)
+{
+    if (!m_bInitialised)
+        return;
+    for (int i = 0; i < Settings::c_iSliders; ++i)
+    {
+        const auto slider = static_cast<PanelSlider>(i);
+        if (Node_Slider* widget = m_pControlPanel->GetSlider(slider))
+            widget->SetValue(settings.GetSlider(slider));
+    }
+    m_pSynth->SetPulseWidth(settings.GetSlider(PanelSlider::PulseWidth));
+    m_pSynth->SetCutoff(settings.GetSlider(PanelSlider::Cutoff));
+    m_pSynth->SetEchoLevel(settings.GetSlider(PanelSlider::EchoVolume));
+    m_pSynth->SetEchoTime(settings.GetSlider(PanelSlider::EchoTime));
+    m_pSynth->SetEchoRepeat(settings.GetSlider(PanelSlider::EchoRepeat));
+    m_pSynth->SetOverdrive(settings.GetSlider(PanelSlider::Overdrive));
+
+    // The mode's page applies its own sliders; the filter follows the mode's
+    // timbre or resonance slider, as after choosing the mode on the panel.
+    m_iSynthMode = std::clamp(settings.iMode, 0, Synth_FourVoice::c_iModes - 1);
+    SetSynthMode();
+    static constexpr PanelSlider c_resonance[4] = {PanelSlider::Timbre, PanelSlider::PulseTimbre,
+                                                   PanelSlider::Timbre, PanelSlider::Resonance};
+    if (m_iSynthMode != 2) // the theremin's sine has no filter
+        m_pSynth->SetResonance(settings.GetSlider(c_resonance[m_iSynthMode]));
+
+    SetAutotuneMode(std::clamp(settings.iAutotune, 0, 3));
+    // Switched on first, so that the last enabled note is never the one refused.
+    for (const bool on : {true, false})
+        for (int key = 0; key < 12; ++key)
+            if (settings.bNotes[static_cast<size_t>(key)] == on &&
+                SoundControl_Theremin::IsNoteEnabled(key) != on)
+                SoundControl_Theremin::ToggleNote(key);
+    ShowNoteKeys();
+
+    SoundControl_Theremin::SetWindow(settings.GetSlider(PanelSlider::Pitch),
+                                     settings.GetSlider(PanelSlider::Zoom));
+    m_pControlPanel->SetPitchSlider(SoundControl_Theremin::GetPitchScale());
+    if (settings.bGrid != m_bNoteGridShown)
+        ButtonCallback(PanelId(PanelControl::NoteGrid));
+    else if (m_pNoteGrid)
+        m_pNoteGrid->UpdateGeometry();
 }
 
 void State_Main::SetSynthMode()

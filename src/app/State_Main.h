@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/AppState.h"
+#include "app/Settings.h"
 
 #include <memory>
 
@@ -47,6 +48,12 @@ class State_Main : public AppState
     void ClosePanel();
     void TogglePanel();
 
+    // The sound as the panel holds it now (without the tuning, which the
+    // program was started with), and back: a whole set of settings applied as
+    // the panel would apply them. Main thread, after Init().
+    Settings CaptureSettings() const;
+    void ApplySettings(const Settings& settings);
+
     void SetSynthMode();
     void SetAutotuneMode(int mode);
     void SliderCallback(int id, int phase, float value);
@@ -75,6 +82,8 @@ class State_Main : public AppState
   private:
     void BuildScene();
     void BuildSynth();
+    // Lights the note keys that switch an enabled note or degree.
+    void ShowNoteKeys();
     template <typename T> static void ReleaseNode(T*& node);
     template <typename T> static void DeleteObject(T*& object);
 

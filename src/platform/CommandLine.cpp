@@ -3,6 +3,7 @@
 #include "file/Printable.h"
 #include "platform/OutputFile.h"
 #include "platform/PerformanceScript.h"
+#include "sound/Tuning.h"
 
 #include <CLI/CLI.hpp>
 
@@ -40,7 +41,8 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
     app.footer("In the window: the left mouse button is a finger; the right button puts down a\n"
                "held finger that stays down (right-click it to lift it, right-drag it to move\n"
                "it; up to 12 fingers). Keys: Tab opens or closes the panel, Escape lifts the\n"
-               "held fingers, Space lifts every finger, F11 full screen, Ctrl+Q quit.\n"
+               "held fingers, Space lifts every finger, F11 full screen, Ctrl+S saves the\n"
+               "settings (into $XDG_CONFIG_HOME/zindle), Ctrl+Q quit.\n"
                "Exit status: 0 success, 1 run-time failure, 2 bad arguments or script,\n"
                "128 + N after signal N (130 after Ctrl+C; the outputs are finished).");
 
@@ -89,6 +91,25 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
                    "pitch-bend range of the MIDI member channels in semitones (default 48)")
         ->check(CLI::Range(1, 96));
     app.add_flag("--mute", options.bMute, "silence Zindle's own sound (for MIDI output)");
+    app.add_option("--settings", options.sSettings,
+                   "start with the settings in FILE (saved by Ctrl+S or a script's save)")
+        ->type_name("FILE");
+    app.add_option("--tuning", options.sTuning,
+                   "play in the scale of a Scala file: autotune, the note grid and the note "
+                   "keys follow its degrees")
+        ->type_name("FILE.scl");
+    auto* keymapOption =
+        app.add_option("--keymap", options.sKeymap,
+                       "place the scale's degree 0 by a Scala keyboard mapping's reference "
+                       "frequency and middle note")
+            ->type_name("FILE.kbm");
+    double tuningBase = 0.0;
+    auto* baseOption = app.add_option("--tuning-base", tuningBase,
+                                      "frequency of the scale's degree 0 in Hz (default: the "
+                                      "C at 65.41 Hz)")
+                           ->type_name("HZ")
+                           ->check(CLI::Range(Tuning::c_rMinBaseHz, Tuning::c_rMaxBaseHz));
+    keymapOption->excludes(baseOption);
     bool noFingers = false;
     app.add_flag("--no-fingers", noFingers,
                  "draw no rings at the fingers (in the window and in screenshots)");
@@ -119,6 +140,8 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
         options.rSeconds = seconds;
     if (seedOption->count() > 0)
         options.iSeed = seed;
+    if (baseOption->count() > 0)
+        options.rTuningBase = tuningBase;
     options.sDataDirectory = data;
     return c_iContinue;
 }
@@ -146,12 +169,13 @@ std::string CommandLine::FindDataDirectory(const std::string& requested, const c
 }
 
 bool CommandLine::CheckFiles(const HostOptions& options, const std::vector<std::string>& shots,
-                             std::string& error)
+                             std::string& error, const std::vector<std::string>& saves)
 {
     struct Output
     {
         std::string what;
         std::string path;
+        bool bSave = false;
     };
     std::vector<Output> outputs;
     for (const auto& [what, path] :
@@ -164,14 +188,25 @@ bool CommandLine::CheckFiles(const HostOptions& options, const std::vector<std::
     const size_t named = outputs.size(); // the options' outputs come first
     for (const std::string& shot : shots)
         outputs.push_back({"the script's shot", shot});
+    for (const std::string& save : saves)
+        outputs.push_back({"the script's save", save, true});
 
     for (size_t i = 0; i < outputs.size(); ++i)
     {
         const Output& output = outputs[i];
-        if (!options.sScript.empty() && OutputFile::SameFile(output.path, options.sScript))
+        for (const auto& [what, path] : {std::pair{"the script", &options.sScript},
+                                         std::pair{"the settings", &options.sSettings},
+                                         std::pair{"the scale", &options.sTuning},
+                                         std::pair{"the keyboard mapping", &options.sKeymap}})
         {
-            error = output.what + " would overwrite the script " + Printable::Name(output.path);
-            return false;
+            // Saving over the settings the run started from is keeping them.
+            if (output.bSave && path == &options.sSettings)
+                continue;
+            if (!path->empty() && OutputFile::SameFile(output.path, *path))
+            {
+                error = output.what + " would overwrite " + what + " " + Printable::Name(*path);
+                return false;
+            }
         }
         // A shot may repeat another shot: each one is a whole file in its turn.
         for (size_t j = i + 1; j < outputs.size() && i < named; ++j)

@@ -18,10 +18,12 @@ class CommandLine
 
     // Files the run would clash over, found before anything is written: two
     // outputs naming the same file (links and "." and ".." resolved), or an
-    // output that is the script. `shots` are the script's screenshots, which
-    // may repeat one another. False with the problem (exit status 2).
+    // output that is one of the run's inputs (script, settings, scale, key
+    // mapping). `shots` are the script's screenshots and saves, which may
+    // repeat one another (a save may also replace the settings it started
+    // from). False with the problem (exit status 2).
     static bool CheckFiles(const HostOptions& options, const std::vector<std::string>& shots,
-                           std::string& error);
+                           std::string& error, const std::vector<std::string>& saves = {});
 
     // The resource directory: --data, then $ZINDLE_DATA, then
     // ../share/zindle/data beside the executable, then the source tree's data/.

@@ -5,6 +5,7 @@
 #include "app/ZindleApp.h"
 #include "file/File_Bundle.h"
 #include "file/Printable.h"
+#include "file/ScalaFile.h"
 #include "platform/AudioDevices_SDL.h"
 #include "platform/CommandLine.h"
 #include "platform/DesktopIdentity.h"
@@ -12,6 +13,7 @@
 #include "platform/PNGWriter.h"
 #include "platform/PerformanceScript.h"
 #include "platform/ScriptPlayer.h"
+#include "platform/SettingsFile.h"
 #include "platform/Signals.h"
 #include "platform/SoundManager_Offline.h"
 #include "platform/SoundManager_SDL.h"
@@ -19,6 +21,7 @@
 #include "platform/WavWriter.h"
 #include "platform/Window_SDL.h"
 #include "sound/SoundControl_Theremin.h"
+#include "sound/Tuning.h"
 
 #include <SDL.h>
 
@@ -31,6 +34,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 HostOptions Host::s_options;
@@ -136,6 +140,15 @@ class ScriptTarget : public ScriptPlayer::Target
             m_bFailed = true;
         }
     }
+    void Save(const std::string& path) override
+    {
+        std::string saved, error;
+        if (!Host::SaveSettings(path, saved, error))
+        {
+            Fail(error);
+            m_bFailed = true;
+        }
+    }
     bool Failed() const { return m_bFailed; }
 
   private:
@@ -215,11 +228,16 @@ class HeadlessSound
     std::vector<int16_t> m_block;
 };
 
-// MIDI out hears the voices once the main state has built them (the first
-// frame), and stops before they go.
-void AttachMidi(ZindleApp& app, MidiOutput& midi)
+// The settings --settings named, applied once the main state exists.
+std::optional<Settings> g_startSettings;
+
+// The main state has just been built (the first frame): it takes the settings
+// the run started with, and MIDI out hears the voices (until they go).
+void StartInstrument(ZindleApp& app, MidiOutput& midi)
 {
     State_Main* state = app.GetMainState();
+    if (state && g_startSettings)
+        state->ApplySettings(*g_startSettings);
     if (!state || !midi.IsOpen())
         return;
     SoundControlSource* voices[State_Main::c_iVoices];
@@ -234,17 +252,59 @@ bool LoadScript(const HostOptions& options, PerformanceScript& script)
     if (options.sScript.empty())
         return true;
     std::string error;
-    std::vector<std::string> shots;
+    std::vector<std::string> shots, saves;
     if (script.Load(options.sScript, error))
     {
         for (const ScriptEvent& event : script.GetEvents())
             if (event.eKind == ScriptEvent::Kind::Shot)
                 shots.push_back(event.sPath);
-        if (CommandLine::CheckFiles(options, shots, error))
+            else if (event.eKind == ScriptEvent::Kind::Save)
+                saves.push_back(event.sPath);
+        if (CommandLine::CheckFiles(options, shots, error, saves))
             return true;
     }
     Fail(error);
     return false;
+}
+
+// --settings and the tuning (--tuning, --keymap, --tuning-base, else the
+// settings' own), read whole before anything starts; false after reporting a
+// bad file (exit status 2). The options then name the tuning's files as
+// absolute paths, for the settings the run saves.
+bool LoadSound(HostOptions& options)
+{
+    g_startSettings.reset();
+    std::string error;
+    if (!options.sSettings.empty())
+    {
+        Settings settings;
+        if (!SettingsFile::Load(options.sSettings, settings, error))
+        {
+            Fail(error);
+            return false;
+        }
+        if (options.sTuning.empty() && options.sKeymap.empty() && !options.rTuningBase)
+        {
+            options.sTuning = settings.sTuning;
+            options.sKeymap = settings.sKeymap;
+            options.rTuningBase = settings.rTuningBase;
+        }
+        g_startSettings = settings;
+    }
+    Tuning tuning;
+    if (!ScalaFile::Load(options.sTuning, options.sKeymap, options.rTuningBase, tuning, error))
+    {
+        Fail(error);
+        return false;
+    }
+    SoundControl_Theremin::SetTuning(&tuning);
+    for (std::string* path : {&options.sTuning, &options.sKeymap})
+    {
+        std::error_code failure;
+        if (!path->empty())
+            *path = std::filesystem::absolute(*path, failure).lexically_normal().string();
+    }
+    return true;
 }
 
 // --audio-driver and --audio-device, before anything opens: the driver must
@@ -323,13 +383,33 @@ int Host::Main(int argc, char** argv)
     return Signals::Caught() ? Signals::ExitStatus() : result;
 }
 
+bool Host::SaveSettings(const std::string& path, std::string& saved, std::string& error)
+{
+    ZindleApp* app = ZindleApp::s_pInstance;
+    State_Main* state = app ? app->GetMainState() : nullptr;
+    if (!state)
+    {
+        error = "no settings to save before the instrument starts";
+        return false;
+    }
+    Settings settings = state->CaptureSettings();
+    settings.sTuning = s_options.sTuning;
+    settings.sKeymap = s_options.sKeymap;
+    settings.rTuningBase = s_options.sKeymap.empty() ? s_options.rTuningBase : std::nullopt;
+    saved = path;
+    return path.empty() ? SettingsFile::SaveInDirectory(settings, saved, error)
+                        : SettingsFile::Save(path, settings, error);
+}
+
 int Host::Run(const HostOptions& options)
 {
     s_options = options;
+    if (!LoadSound(s_options))
+        return 2;
     File_Bundle::SetResourceDirectory(options.sDataDirectory);
     ZindleApp::SetRandomSeed(options.iSeed ? *options.iSeed
                                            : static_cast<uint32_t>(std::time(nullptr)));
-    return options.bHeadless ? RunHeadless(options) : RunLive(options);
+    return s_options.bHeadless ? RunHeadless(s_options) : RunLive(s_options);
 }
 
 int Host::RunHeadless(const HostOptions& options)
@@ -384,7 +464,7 @@ int Host::RunHeadless(const HostOptions& options)
             NotifyFrame(frame);
             app.Update();
             if (frame == 0)
-                AttachMidi(app, midi);
+                StartInstrument(app, midi);
             // Touches due at the frame's own time arrive between its update and its drawing.
             player.LiftTaps(target);
             player.PlayUntil(frameSample, target);
@@ -481,7 +561,7 @@ int Host::RunLive(const HostOptions& options)
                 NotifyFrame(frame);
                 app.Update();
                 if (frame++ == 0)
-                    AttachMidi(app, midi);
+                    StartInstrument(app, midi);
                 player.LiftTaps(target);
                 playScript(now);
                 app.Render();

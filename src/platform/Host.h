@@ -26,6 +26,11 @@ class Host
     // 480 x 320 landscape PNG; false with a reason when it cannot.
     static bool WriteScreenshot(const std::string& path, std::string& error);
 
+    // Writes the settings the instrument has now, with the tuning it was
+    // started with, to `path`, or when it is empty into the configuration
+    // folder; `saved` is where they went. False with the reason.
+    static bool SaveSettings(const std::string& path, std::string& saved, std::string& error);
+
     // Settings the platform factories read when the application starts.
     static const HostOptions& GetOptions() { return s_options; }
     static void SetOptions(const HostOptions& options) { s_options = options; }

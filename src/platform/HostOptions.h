@@ -19,11 +19,15 @@ struct HostOptions
     std::string sAudioDevice;       // part of an output device's name; empty: the default
     bool bListAudio = false;        // list the drivers and devices, then stop
     bool bFullscreen = false;
-    std::string sMidiFile;    // MPE events as a Standard MIDI File, empty for none
-    bool bMidiOut = false;    // live MPE output on the ALSA sequencer
-    std::string sMidiOutPort; // connect to the first port whose name contains this;
-                              // empty: a virtual port "Zindle"
-    int iMidiBendRange = 48;  // member channels' pitch-bend range in semitones
-    bool bMute = false;       // Zindle's own sound off (MIDI only)
-    bool bShowFingers = true; // a ring at every finger that is down
+    std::string sMidiFile;             // MPE events as a Standard MIDI File, empty for none
+    bool bMidiOut = false;             // live MPE output on the ALSA sequencer
+    std::string sMidiOutPort;          // connect to the first port whose name contains this;
+                                       // empty: a virtual port "Zindle"
+    int iMidiBendRange = 48;           // member channels' pitch-bend range in semitones
+    bool bMute = false;                // Zindle's own sound off (MIDI only)
+    bool bShowFingers = true;          // a ring at every finger that is down
+    std::string sSettings;             // settings read at start, empty for none
+    std::string sTuning;               // a Scala scale (.scl); empty: twelve equal notes on C
+    std::string sKeymap;               // a Scala keyboard mapping (.kbm) placing degree 0
+    std::optional<double> rTuningBase; // Hz of degree 0
 };

@@ -5,6 +5,8 @@
 //   tap <x> <y>                (down, then up on the next frame)
 //   shot <file>                (screenshot after the frame is drawn; relative
 //                               to the script's folder)
+//   save <file>                (the settings as they are, for --settings;
+//                               relative to the script's folder)
 //   end
 // Coordinates are landscape screen points (origin top-left, y down); far-off
 // ones are held at a million points. Times and slides end within 24 hours. A
@@ -25,16 +27,17 @@ struct ScriptEvent
         Slide,
         Tap,
         Shot,
+        Save,
         End
     };
 
     double rTime = 0.0;
     Kind eKind = Kind::End;
-    int iContact = 0; // 1 to 99; 0 for tap, shot and end
+    int iContact = 0; // 1 to 99; 0 for tap, shot, save and end
     float rX = 0.0f;
     float rY = 0.0f;
     double rDuration = 0.0; // slide only
-    std::string sPath;      // shot only, resolved against the script's folder
+    std::string sPath;      // shot and save, resolved against the script's folder
     int iLine = 0;
 };
 

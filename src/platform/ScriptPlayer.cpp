@@ -69,6 +69,9 @@ void ScriptPlayer::PlayUntil(int64_t sample, Target& target)
         case ScriptEvent::Kind::Shot:
             m_dueShots.push_back(event.sPath);
             break;
+        case ScriptEvent::Kind::Save:
+            target.Save(event.sPath);
+            break;
         case ScriptEvent::Kind::End:
             break;
         }

@@ -22,6 +22,8 @@ class ScriptPlayer
         virtual void TouchMove(int contact, float x, float y) = 0;
         virtual void TouchUp(int contact) = 0;
         virtual void Shot(const std::string& path) = 0;
+        // Writes the settings as they are at this moment.
+        virtual void Save(const std::string& path) = 0;
     };
 
     // Taps use contact identities above the script's own (1 to 99).

@@ -2,6 +2,7 @@
 
 #include "app/State_Main.h"
 #include "app/ZindleApp.h"
+#include "file/Printable.h"
 #include "platform/Host.h"
 #include "platform/SoundManager_SDL.h"
 #include "platform/View_SDL.h"
@@ -54,6 +55,16 @@ bool Window_SDL::TogglePanel()
     return true;
 }
 
+void Window_SDL::SaveSettings()
+{
+    std::string saved, error;
+    if (Host::SaveSettings("", saved, error))
+        std::fprintf(stderr, "zindle: settings saved to %s (play them with --settings)\n",
+                     Printable::Name(saved).c_str());
+    else
+        std::fprintf(stderr, "zindle: %s\n", error.c_str());
+}
+
 bool Window_SDL::WaitForEvents(double seconds)
 {
     if (!m_bVideo)
@@ -93,7 +104,9 @@ int Window_SDL::HandleEvent(const SDL_Event& event)
             return c_iMessageQuit;
         if (event.key.repeat)
             break;
-        if (event.key.keysym.sym == SDLK_F11)
+        if (event.key.keysym.sym == SDLK_s && (event.key.keysym.mod & KMOD_CTRL))
+            SaveSettings();
+        else if (event.key.keysym.sym == SDLK_F11)
             ToggleFullscreen();
         else if (event.key.keysym.sym == SDLK_TAB)
             TogglePanel();

@@ -29,6 +29,8 @@ class Window_SDL : public Window
     // Opens the control panel, or closes it from whatever page it shows;
     // false when the main state is not running.
     bool TogglePanel();
+    // Ctrl+S: the settings into the configuration folder, saying where.
+    void SaveSettings();
     // Sleeps until an event arrives or `seconds` (at most 1) have passed; true
     // when events are waiting for Process(). Headless it only sleeps.
     bool WaitForEvents(double seconds);

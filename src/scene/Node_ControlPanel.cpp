@@ -498,3 +498,35 @@ const char* Node_ControlPanel::GetAutotuneText() const
 {
     return m_pAutotuneText ? m_pAutotuneText->GetText() : "";
 }
+
+Node_Slider* Node_ControlPanel::GetSlider(PanelSlider slider) const
+{
+    switch (slider)
+    {
+    case PanelSlider::Timbre:
+        return m_pTimbreSlider;
+    case PanelSlider::PulseTimbre:
+        return m_pPulseTimbreSlider;
+    case PanelSlider::PulseWidth:
+        return m_pPulseWidthSlider;
+    case PanelSlider::Cutoff:
+        return m_pCutoffSlider;
+    case PanelSlider::Resonance:
+        return m_pResonanceSlider;
+    case PanelSlider::EchoVolume:
+        return m_pEchoVolumeSlider;
+    case PanelSlider::EchoTime:
+        return m_pEchoTimeSlider;
+    case PanelSlider::EchoRepeat:
+        return m_pEchoRepeatSlider;
+    case PanelSlider::Overdrive:
+        return m_pOverdriveSlider;
+    case PanelSlider::Pitch:
+        return m_pPitchSlider;
+    case PanelSlider::Zoom:
+        return m_pZoomSlider;
+    case PanelSlider::Count:
+        break;
+    }
+    return nullptr;
+}

@@ -59,6 +59,7 @@ class Node_ControlPanel : public Node
     Node_Slider* GetTimbreSlider() const { return m_pTimbreSlider; }
     Node_Button* GetSynthControlsButton() const { return m_pSynthControlsButton; }
     Node_Slider* GetPitchSlider() const { return m_pPitchSlider; }
+    Node_Slider* GetSlider(PanelSlider slider) const;
 
   private:
     Node_Button* MakeTextButton(Node* parent, float x, float y, float w, float h, const char* text,

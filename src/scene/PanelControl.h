@@ -40,3 +40,21 @@ constexpr PanelControl NoteKey(int key)
 {
     return static_cast<PanelControl>(PanelId(PanelControl::FirstNoteKey) + key);
 }
+
+// The panel's sliders, each by itself (three of them report Resonance): what
+// a settings file keeps.
+enum class PanelSlider : int
+{
+    Timbre,      // the main page's "Timbre" ("Mekko")
+    PulseTimbre, // the pulse page's "Timbre"
+    PulseWidth,
+    Cutoff,
+    Resonance, // the PWM page's "Resonance"
+    EchoVolume,
+    EchoTime,
+    EchoRepeat,
+    Overdrive,
+    Pitch,
+    Zoom,
+    Count
+};

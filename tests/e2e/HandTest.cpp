@@ -413,3 +413,26 @@ TEST(LiveLoopThread, AClickBetweenFramesReachesItsVoiceBeforeTheNextFrame)
     EXPECT_LE(activeAt.load(), clicked + 1)
         << "handled when it arrived, not by the next frame's update";
 }
+
+TEST(Hand, CtrlSSavesTheSettingsIntoTheConfigurationFolderEachTime)
+{
+    zindle_test::TempDir config;
+    setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
+    {
+        Session session;
+        ASSERT_TRUE(session.Ready());
+        session.ChooseTheremin();
+        SDL_Event save = Key(SDLK_s);
+        save.key.keysym.mod = KMOD_LCTRL;
+        session.Send(save);
+        session.Send(save);
+    }
+    unsetenv("XDG_CONFIG_HOME");
+    int saved = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(config / "zindle"))
+    {
+        ++saved;
+        EXPECT_NE(zindle_test::ReadFile(entry.path()).find("mode = Theremin"), std::string::npos);
+    }
+    EXPECT_EQ(saved, 2);
+}

@@ -166,6 +166,10 @@ TEST_F(Install, PutsEveryFileWhereTheDesktopLooksForItAndNothingElse)
         "share/doc/zindle/LICENSE",
         "share/doc/zindle/copyright",
         "share/doc/zindle/examples/demo.zs",
+        "share/doc/zindle/tuning.md",
+        "share/doc/zindle/examples/just-major.scl",
+        "share/doc/zindle/examples/19-equal.scl",
+        "share/doc/zindle/examples/white-keys-a440.kbm",
     };
     for (int size : c_IconSizes)
         expected.insert("share/icons/hicolor/" + std::to_string(size) + "x" + std::to_string(size) +

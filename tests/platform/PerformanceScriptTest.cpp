@@ -19,6 +19,7 @@ class Recorder : public ScriptPlayer::Target
     void TouchMove(int c, float x, float y) override { Add("move", c, x, y); }
     void TouchUp(int c) override { lines.push_back("up " + std::to_string(c)); }
     void Shot(const std::string& path) override { lines.push_back("shot " + path); }
+    void Save(const std::string& path) override { lines.push_back("save " + path); }
     void Add(const char* what, int c, float x, float y)
     {
         std::ostringstream line;
