@@ -1,20 +1,34 @@
 // Cost of one theremin voice per block: both control channels of a moving
-// finger, in each autotune mode, and the touch manager's auction for a new finger.
+// finger, in each autotune mode, with twelve notes or a scale of the most
+// degrees a scale may have, and the touch manager's auction for a new finger.
 #include "input/TouchManager.h"
 #include "render/Camera_2D.h"
 #include "sound/SoundControl_Theremin.h"
+#include "sound/Tuning.h"
 
 #include <benchmark/benchmark.h>
 
+#include <vector>
+
 namespace
 {
-// Mode: 0 off, 1 gentle ("Slow"), 2 snap.
+// Mode: 0 off, 1 gentle ("Slow"), 2 snap. Degrees: 0 the twelve notes, else
+// a scale of that many equal degrees to the octave, a little off C.
 void BM_ThereminBlock(benchmark::State& state)
 {
     const int count = static_cast<int>(state.range(0));
     const int mode = static_cast<int>(state.range(1));
+    const int degrees = static_cast<int>(state.range(2));
     TouchManager::Startup();
     SoundControl_Theremin::ResetSettings();
+    if (degrees > 0)
+    {
+        std::vector<double> cents;
+        for (int i = 1; i <= degrees; ++i)
+            cents.push_back(1200.0 * i / degrees);
+        const Tuning scale("equal", cents, 70.0);
+        SoundControl_Theremin::SetTuning(&scale);
+    }
     if (mode == 1)
         SoundControl_Theremin::SetAutotuneSamples(4410, true);
     else if (mode == 2)
@@ -43,11 +57,13 @@ void BM_ThereminBlock(benchmark::State& state)
     SoundControl_Theremin::ResetSettings();
 }
 BENCHMARK(BM_ThereminBlock)
-    ->ArgNames({"samples", "mode"})
-    ->Args({256, 0})
-    ->Args({256, 1})
-    ->Args({256, 2})
-    ->Args({1024, 1});
+    ->ArgNames({"samples", "mode", "degrees"})
+    ->Args({256, 0, 0})
+    ->Args({256, 1, 0})
+    ->Args({256, 2, 0})
+    ->Args({1024, 1, 0})
+    ->Args({256, 1, 1024})
+    ->Args({256, 2, 1024});
 
 void BM_TouchAuction(benchmark::State& state)
 {

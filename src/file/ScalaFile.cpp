@@ -283,6 +283,14 @@ bool ScalaFile::BaseFrequency(const KeyboardMapping& mapping, const Tuning& tuni
         degree = entry + repeat * octave;
     }
     hz = mapping.rReferenceHz / std::exp2(tuning.GetDegreeOctaves(degree));
+    if (!std::isnormal(hz))
+    {
+        // Thousands of octaves away: a map entry no keyboard means.
+        error = Printable::Name(name) + ":" + std::to_string(mapping.iReferenceLine) +
+                ": the reference note " + std::to_string(mapping.iReferenceNote) +
+                " puts degree 0 out of hearing";
+        return false;
+    }
     return true;
 }
 
