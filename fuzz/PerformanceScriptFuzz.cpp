@@ -21,6 +21,7 @@ class Target : public ScriptPlayer::Target
         if (path.empty())
             __builtin_trap();
     }
+    void Save(const std::string& path) override { Shot(path); }
 
   private:
     static void Check(int contact)

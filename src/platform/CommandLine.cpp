@@ -87,6 +87,15 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
                        "connected to the first port whose name contains NAME")
             ->expected(0, 1)
             ->type_name("[NAME]");
+    auto* midiInOption =
+        app.add_option("--midi-in", options.sMidiInPort,
+                       "play the voices live from the ALSA sequencer: a virtual port \"Zindle In\", "
+                       "or connected to the first port whose name contains NAME")
+            ->expected(0, 1)
+            ->type_name("[NAME]");
+    app.add_option("--play", options.sPlayFile,
+                   "play a Standard MIDI File on the voices (headless: to the sample)")
+        ->type_name("FILE.mid");
     app.add_option("--midi-bend", options.iMidiBendRange,
                    "pitch-bend range of the MIDI member channels in semitones (default 48)")
         ->check(CLI::Range(1, 96));
@@ -136,6 +145,7 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
         return 2;
     }
     options.bMidiOut = midiOutOption->count() > 0;
+    options.bMidiIn = midiInOption->count() > 0;
     if (secondsOption->count() > 0)
         options.rSeconds = seconds;
     if (seedOption->count() > 0)
@@ -197,7 +207,8 @@ bool CommandLine::CheckFiles(const HostOptions& options, const std::vector<std::
         for (const auto& [what, path] : {std::pair{"the script", &options.sScript},
                                          std::pair{"the settings", &options.sSettings},
                                          std::pair{"the scale", &options.sTuning},
-                                         std::pair{"the keyboard mapping", &options.sKeymap}})
+                                         std::pair{"the keyboard mapping", &options.sKeymap},
+                                         std::pair{"the MIDI file played", &options.sPlayFile}})
         {
             // Saving over the settings the run started from is keeping them.
             if (output.bSave && path == &options.sSettings)

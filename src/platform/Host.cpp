@@ -9,6 +9,7 @@
 #include "platform/AudioDevices_SDL.h"
 #include "platform/CommandLine.h"
 #include "platform/DesktopIdentity.h"
+#include "platform/MidiInput.h"
 #include "platform/MidiOutput.h"
 #include "platform/PNGWriter.h"
 #include "platform/PerformanceScript.h"
@@ -17,9 +18,11 @@
 #include "platform/Signals.h"
 #include "platform/SoundManager_Offline.h"
 #include "platform/SoundManager_SDL.h"
+#include "platform/StandardMidiFile.h"
 #include "platform/View_SDL.h"
 #include "platform/WavWriter.h"
 #include "platform/Window_SDL.h"
+#include "sound/MidiVoices.h"
 #include "sound/SoundControl_Theremin.h"
 #include "sound/Tuning.h"
 
@@ -168,6 +171,30 @@ TouchInput_SDL* WindowTouchInput(ZindleApp& app)
     return window ? &window->GetTouchInput() : nullptr;
 }
 
+// A MIDI file's messages played on the voices, each at its own sample.
+class MidiSchedule
+{
+  public:
+    MidiSchedule(const std::vector<MidiEvent>& events, MidiVoices& voices)
+        : m_events(events), m_voices(voices)
+    {
+    }
+    int64_t GetNextEventSample() const
+    {
+        return m_iNext < m_events.size() ? m_events[m_iNext].iSampleTime : ScriptPlayer::c_iNever;
+    }
+    void PlayUntil(int64_t sample)
+    {
+        for (; m_iNext < m_events.size() && m_events[m_iNext].iSampleTime <= sample; ++m_iNext)
+            m_voices.Handle(m_events[m_iNext]);
+    }
+
+  private:
+    const std::vector<MidiEvent>& m_events;
+    MidiVoices& m_voices;
+    size_t m_iNext = 0;
+};
+
 // The headless sound: blocks of the device request's size pulled from the
 // offline manager into the WAV, cut at the sample of every script event, so
 // that each event sounds from its own sample, and at most 5 ms long while a
@@ -175,8 +202,9 @@ TouchInput_SDL* WindowTouchInput(ZindleApp& app)
 class HeadlessSound
 {
   public:
-    HeadlessSound(SoundManager_Offline* sound, WavWriter& wav, int bufferSamples)
-        : m_pSound(sound), m_wav(wav), m_iBufferSamples(bufferSamples),
+    HeadlessSound(SoundManager_Offline* sound, WavWriter& wav, int bufferSamples,
+                  MidiSchedule& midi)
+        : m_pSound(sound), m_wav(wav), m_iBufferSamples(bufferSamples), m_midi(midi),
           m_block(static_cast<size_t>(bufferSamples))
     {
     }
@@ -189,6 +217,7 @@ class HeadlessSound
         if (!m_pSound)
         {
             player.PlayUntil(endSample - 1, target);
+            m_midi.PlayUntil(endSample - 1);
             return;
         }
         int64_t pulled = m_pSound->GetSamplesPulled();
@@ -199,10 +228,11 @@ class HeadlessSound
                                         : m_iBufferSamples;
             const int64_t boundary =
                 std::min({endSample, pulled + request, player.GetNextEventSample(),
-                          player.GetNextSlideEndSample(pulled)});
+                          player.GetNextSlideEndSample(pulled), m_midi.GetNextEventSample()});
             if (boundary <= pulled)
             {
                 player.PlayUntil(pulled, target);
+                m_midi.PlayUntil(pulled);
                 continue;
             }
             const int count = static_cast<int>(boundary - pulled);
@@ -213,6 +243,7 @@ class HeadlessSound
             if (pulled < endSample)
             {
                 player.PlayUntil(pulled, target);
+                m_midi.PlayUntil(pulled);
                 player.MoveSlides(static_cast<double>(pulled) / Host::c_rSampleRate, target);
             }
         }
@@ -225,6 +256,7 @@ class HeadlessSound
     SoundManager_Offline* m_pSound;
     WavWriter& m_wav;
     int m_iBufferSamples;
+    MidiSchedule& m_midi;
     std::vector<int16_t> m_block;
 };
 
@@ -232,12 +264,20 @@ class HeadlessSound
 std::optional<Settings> g_startSettings;
 
 // The main state has just been built (the first frame): it takes the settings
-// the run started with, and MIDI out hears the voices (until they go).
-void StartInstrument(ZindleApp& app, MidiOutput& midi)
+// the run started with, MIDI in plays its voices, and MIDI out hears them
+// (until they go).
+void StartInstrument(ZindleApp& app, MidiOutput& midi, MidiVoices& midiIn)
 {
     State_Main* state = app.GetMainState();
     if (state && g_startSettings)
         state->ApplySettings(*g_startSettings);
+    if (state)
+    {
+        SoundControl_Theremin* theremins[State_Main::c_iVoices];
+        for (int i = 0; i < State_Main::c_iVoices; ++i)
+            theremins[i] = state->GetTheremin(i);
+        midiIn.SetVoices(theremins, State_Main::c_iVoices);
+    }
     if (!state || !midi.IsOpen())
         return;
     SoundControlSource* voices[State_Main::c_iVoices];
@@ -305,6 +345,17 @@ bool LoadSound(HostOptions& options)
             *path = std::filesystem::absolute(*path, failure).lexically_normal().string();
     }
     return true;
+}
+
+// --play: the whole file read before anything starts; false after reporting a
+// bad file (exit status 2).
+bool LoadPlay(const HostOptions& options, StandardMidiFile& file)
+{
+    std::string error;
+    if (options.sPlayFile.empty() || file.Load(options.sPlayFile, Host::c_rSampleRate, error))
+        return true;
+    Fail(error);
+    return false;
 }
 
 // --audio-driver and --audio-device, before anything opens: the driver must
@@ -418,7 +469,8 @@ int Host::RunHeadless(const HostOptions& options)
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
 
     PerformanceScript script;
-    if (!LoadScript(options, script))
+    StandardMidiFile played;
+    if (!LoadScript(options, script) || !LoadPlay(options, played))
         return 2;
 
     Outputs outputs;
@@ -427,9 +479,17 @@ int Host::RunHeadless(const HostOptions& options)
     if (!outputs.Open(options))
         return 1;
 
-    const double seconds = options.rSeconds           ? *options.rSeconds
-                           : !options.sScript.empty() ? script.GetDefaultSeconds()
-                                                      : c_rDefaultHeadlessSeconds;
+    // By default a performance lasts until its script and its MIDI file are
+    // over, with 2 s of echo tail after the file.
+    double seconds =
+        options.sScript.empty() && options.sPlayFile.empty() ? c_rDefaultHeadlessSeconds : 0.0;
+    if (!options.sScript.empty())
+        seconds = script.GetDefaultSeconds();
+    if (!options.sPlayFile.empty())
+        seconds =
+            std::max(seconds, static_cast<double>(played.GetEndSample()) / c_rSampleRate + 2.0);
+    if (options.rSeconds)
+        seconds = *options.rSeconds;
     const int64_t frames = static_cast<int64_t>(std::ceil(seconds / c_rActiveFrameInterval - 1e-9));
 
     // Frame k runs at exactly t = k * 0.05 s; the timer is made one tick earlier
@@ -449,7 +509,9 @@ int Host::RunHeadless(const HostOptions& options)
         auto* sound = dynamic_cast<SoundManager_Offline*>(SoundManager::GetInstance());
         ScriptPlayer player(script);
         ScriptTarget target(WindowTouchInput(app));
-        HeadlessSound audio(sound, wav, options.iBufferSamples);
+        MidiVoices midiIn;
+        MidiSchedule schedule(played.GetEvents(), midiIn);
+        HeadlessSound audio(sound, wav, options.iBufferSamples, schedule);
         bool lastFrameDrawn = false;
         int64_t framesRun = 0; // fewer than planned when a signal ends the run
         for (int64_t frame = 0; frame < frames && app.IsRunning(); ++frame)
@@ -464,10 +526,11 @@ int Host::RunHeadless(const HostOptions& options)
             NotifyFrame(frame);
             app.Update();
             if (frame == 0)
-                StartInstrument(app, midi);
+                StartInstrument(app, midi, midiIn);
             // Touches due at the frame's own time arrive between its update and its drawing.
             player.LiftTaps(target);
             player.PlayUntil(frameSample, target);
+            schedule.PlayUntil(frameSample);
             player.MoveSlides(static_cast<double>(frame) * c_rActiveFrameInterval, target);
             // Only frames someone will see are drawn; the others still step.
             lastFrameDrawn = player.HasShots();
@@ -486,6 +549,7 @@ int Host::RunHeadless(const HostOptions& options)
             status = 1;
         if (sound)
             samplesPulled = sound->GetSamplesPulled();
+        midiIn.SetVoices(nullptr, 0);
         midi.Detach();
         app.Shutdown();
     }
@@ -497,7 +561,8 @@ int Host::RunHeadless(const HostOptions& options)
 int Host::RunLive(const HostOptions& options)
 {
     PerformanceScript script;
-    if (!LoadScript(options, script))
+    StandardMidiFile played;
+    if (!LoadScript(options, script) || !LoadPlay(options, played))
         return 2;
 
     Outputs outputs;
@@ -531,6 +596,11 @@ int Host::RunLive(const HostOptions& options)
 
         ScriptPlayer player(script);
         ScriptTarget target(WindowTouchInput(app));
+        MidiVoices midiIn;
+        MidiSchedule schedule(played.GetEvents(), midiIn);
+        MidiInput input;
+        if (options.bMidiIn)
+            input.Open(options.sMidiInPort);
         s_rFrameInterval = c_rActiveFrameInterval;
         const Uint64 frequency = SDL_GetPerformanceFrequency();
         const Uint64 start = SDL_GetPerformanceCounter();
@@ -544,6 +614,8 @@ int Host::RunLive(const HostOptions& options)
         {
             player.PlayUntil(ScriptPlayer::SampleOf(now), target);
             player.MoveSlides(now, target);
+            schedule.PlayUntil(ScriptPlayer::SampleOf(now));
+            input.Drain(midiIn);
         };
         int64_t frame = 0;
         double lastFrame = -s_rFrameInterval; // when the last frame was due
@@ -561,7 +633,7 @@ int Host::RunLive(const HostOptions& options)
                 NotifyFrame(frame);
                 app.Update();
                 if (frame++ == 0)
-                    StartInstrument(app, midi);
+                    StartInstrument(app, midi, midiIn);
                 player.LiftTaps(target);
                 playScript(now);
                 app.Render();
@@ -591,7 +663,8 @@ int Host::RunLive(const HostOptions& options)
             // the touch glue as it arrives, so a touch reaches its voice at
             // the next audio block rather than at the next frame.
             double wake = frameDue;
-            const int64_t nextEvent = player.GetNextEventSample();
+            const int64_t nextEvent =
+                std::min(player.GetNextEventSample(), schedule.GetNextEventSample());
             if (nextEvent != ScriptPlayer::c_iNever)
                 wake = std::min(wake, static_cast<double>(nextEvent) / Host::c_rSampleRate);
             if (player.IsSliding())
@@ -612,6 +685,11 @@ int Host::RunLive(const HostOptions& options)
                 std::fprintf(stderr, "zindle: warning: %zu captured samples were dropped\n",
                              sound->CaptureDropped());
         }
+        if (input.GetDropped() > 0)
+            std::fprintf(stderr,
+                         "zindle: warning: %zu MIDI messages came too fast and were dropped\n",
+                         input.GetDropped());
+        midiIn.SetVoices(nullptr, 0);
         midi.Detach();
         app.Shutdown();
     }

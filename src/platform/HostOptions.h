@@ -24,6 +24,10 @@ struct HostOptions
     std::string sMidiOutPort;          // connect to the first port whose name contains this;
                                        // empty: a virtual port "Zindle"
     int iMidiBendRange = 48;           // member channels' pitch-bend range in semitones
+    bool bMidiIn = false;              // live MIDI input on the ALSA sequencer
+    std::string sMidiInPort;           // connect to the first port whose name contains this;
+                                       // empty: a virtual port "Zindle In"
+    std::string sPlayFile;             // a Standard MIDI File played on the voices, empty for none
     bool bMute = false;                // Zindle's own sound off (MIDI only)
     bool bShowFingers = true;          // a ring at every finger that is down
     std::string sSettings;             // settings read at start, empty for none

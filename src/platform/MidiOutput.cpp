@@ -1,9 +1,9 @@
 #include "platform/MidiOutput.h"
 
+#include "platform/AlsaMidiPort.h"
 #include "sound/SoundManager.h"
 
 #include <RtMidi.h>
-#include <alsa/asoundlib.h>
 
 #include <algorithm>
 #include <chrono>
@@ -13,20 +13,6 @@ namespace
 {
 constexpr size_t c_iDrainChunk = 1024;
 
-// ALSA reports its own failures on stderr; the probe stays quiet and lets the
-// caller say it once.
-void QuietAlsaError(const char*, int, const char*, int, const char*, ...) {}
-
-// RtMidi reports failures after construction through this callback instead of
-// printing and throwing; the flag tells the caller the last call failed.
-void RtMidiFailure_Static(RtMidiError::Type type, const std::string& text, void* user)
-{
-    if (type == RtMidiError::WARNING || type == RtMidiError::DEBUG_WARNING)
-        return;
-    auto* failure = static_cast<std::string*>(user);
-    if (failure->empty())
-        *failure = text;
-}
 } // namespace
 
 MidiOutput::MidiOutput() = default;
@@ -56,17 +42,6 @@ void MidiOutput::Detach()
     m_pSound = nullptr;
     for (int i = 0; i < MpeEncoder::c_iVoices; ++i)
         m_pEncoder->SetVoiceSource(i, nullptr);
-}
-
-bool MidiOutput::SequencerAvailable()
-{
-    snd_lib_error_set_handler(&QuietAlsaError);
-    snd_seq_t* sequencer = nullptr;
-    const int status = snd_seq_open(&sequencer, "default", SND_SEQ_OPEN_OUTPUT, 0);
-    if (status >= 0)
-        snd_seq_close(sequencer);
-    snd_lib_error_set_handler(nullptr);
-    return status >= 0;
 }
 
 bool MidiOutput::Open(const HostOptions& options, std::string& error)
@@ -107,7 +82,7 @@ void MidiOutput::StopSender()
 
 void MidiOutput::OpenLive(const std::string& match)
 {
-    if (!SequencerAvailable())
+    if (!AlsaMidiPort::SequencerAvailable())
     {
         Warn("no ALSA sequencer on this machine: MIDI output is off, Zindle plays on");
         return;
@@ -115,30 +90,12 @@ void MidiOutput::OpenLive(const std::string& match)
     try
     {
         auto port = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, c_sPortName);
-        m_sPortFailure.clear();
-        port->setErrorCallback(&RtMidiFailure_Static, &m_sPortFailure);
-        std::string description;
-        if (!match.empty())
-        {
-            const unsigned count = port->getPortCount();
-            for (unsigned i = 0; i < count && description.empty(); ++i)
-            {
-                const std::string name = port->getPortName(i);
-                if (name.find(match) == std::string::npos)
-                    continue;
-                port->openPort(i, c_sPortName);
-                description = "connected to " + name;
-            }
-            if (description.empty())
-                Warn("no MIDI port name contains \"" + match +
-                     "\": opening the virtual port instead");
-        }
+        std::string warning;
+        const std::string description =
+            AlsaMidiPort::Open(*port, match, c_sPortName, warning, m_sPortFailure);
+        if (!warning.empty())
+            Warn(warning);
         if (description.empty())
-        {
-            port->openVirtualPort(c_sPortName);
-            description = std::string("virtual port ") + c_sPortName;
-        }
-        if (!m_sPortFailure.empty())
         {
             Warn("MIDI output is off: " + m_sPortFailure);
             return;

@@ -61,9 +61,6 @@ class MidiOutput
     bool HasSenderThread() const { return m_sender.joinable(); }
     int64_t GetEventsSent() const { return m_iEventsSent.load(std::memory_order_relaxed); }
 
-    // Whether the ALSA sequencer can be opened on this machine (quietly).
-    static bool SequencerAvailable();
-
   private:
     void OpenLive(const std::string& match);
     void Warn(const std::string& message);

@@ -1,11 +1,15 @@
 #include "platform/Renderer_GL_SDL.h"
 
+#include "app/State_Main.h"
 #include "app/Window.h"
+#include "app/ZindleApp.h"
 #include "platform/FingerOverlay.h"
 #include "platform/Host.h"
 #include "platform/View_SDL.h"
 #include "platform/Window_SDL.h"
+#include "render/Camera_2D.h"
 #include "render/TextureManager.h"
+#include "sound/SoundControl_Theremin.h"
 
 #include <GLES/gl.h>
 
@@ -63,9 +67,22 @@ void Renderer_GL_SDL::Present()
     auto* window = dynamic_cast<Window_SDL*>(m_pWindow);
     if (m_pView && m_pView->IsValid() && window && Host::GetOptions().bShowFingers)
     {
-        TouchInput_SDL::Finger fingers[TouchInput_SDL::c_iMaxContacts];
-        const int count =
-            window->GetTouchInput().GetFingers(fingers, TouchInput_SDL::c_iMaxContacts);
+        TouchInput_SDL::Finger fingers[TouchInput_SDL::c_iMaxContacts + State_Main::c_iVoices];
+        int count = window->GetTouchInput().GetFingers(fingers, TouchInput_SDL::c_iMaxContacts);
+        // A voice a MIDI note plays is marked where it shows on the surface.
+        const ZindleApp* app = ZindleApp::s_pInstance;
+        const State_Main* state = app ? app->GetMainState() : nullptr;
+        const Camera_2D* camera = state ? state->GetMainCamera() : nullptr;
+        for (int i = 0; camera && i < State_Main::c_iVoices; ++i)
+        {
+            const SoundControl_Theremin* voice = state->GetTheremin(i);
+            if (!voice || !voice->IsPlayingNote())
+                continue;
+            const Vector2f& min = camera->GetViewportMin();
+            const Vector2f& max = camera->GetViewportMax();
+            fingers[count++] = {min.x + voice->GetX() * (max.x - min.x),
+                                min.y + voice->GetY() * (max.y - min.y), false};
+        }
         FingerOverlay::Draw(fingers, count);
     }
     if (m_pView)

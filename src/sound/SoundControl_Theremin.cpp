@@ -104,6 +104,8 @@ bool SoundControl_Theremin::TouchGetBid(int x, int y, float& bid)
 
 void SoundControl_Theremin::TouchBegan(int id, int x, int y)
 {
+    m_bNote = false;
+    m_bExact.store(false, c_relaxed);
     m_iTouchID = id;
     Place(x, y, true);
 }
@@ -132,6 +134,11 @@ void SoundControl_Theremin::TouchEnded(int id, int x, int y, int prevX, int prev
 
 void SoundControl_Theremin::UpdateTouchPosition()
 {
+    if (m_bNote)
+    {
+        ShowNote();
+        return;
+    }
     if (!IsTouchActive())
         return;
     int x = 0, y = 0;
@@ -174,6 +181,36 @@ void SoundControl_Theremin::Place(int x, int y, bool began)
     m_bTouchActive.store(true, std::memory_order_release);
 }
 
+void SoundControl_Theremin::PlayNote(float hz, float timbre, bool began)
+{
+    m_bNote = true;
+    m_iTouchID = -1; // no touch of the touch manager's
+    m_rTargetFrequency.store(hz, c_relaxed);
+    m_rTargetTimbre.store(std::clamp(timbre, 0.0f, 1.0f), c_relaxed);
+    ShowNote();
+    m_bExact.store(true, c_relaxed);
+    // Published last, as for a finger.
+    if (began)
+        m_bNewTouch.store(true, std::memory_order_release);
+    m_bTouchActive.store(true, std::memory_order_release);
+}
+
+void SoundControl_Theremin::EndNote()
+{
+    if (!m_bNote)
+        return;
+    m_bNote = false;
+    m_bTouchActive.store(false, c_relaxed);
+}
+
+void SoundControl_Theremin::ShowNote()
+{
+    const float octave = std::log2(m_rTargetFrequency.load(c_relaxed) / c_rLowC);
+    const float x = OctaveToTouch(octave);
+    m_rX.store(x >= 0.0f ? std::min(x, 1.0f) : 0.0f, c_relaxed); // NaN to the left edge
+    m_rY.store(1.0f - m_rTargetTimbre.load(c_relaxed), c_relaxed);
+}
+
 // ---------------------------------------------------------------- audio
 
 void SoundControl_Theremin::Generate(int channel, int start, SoundControlBuffer* buffer, int count)
@@ -196,6 +233,7 @@ void SoundControl_Theremin::TakeFinger(int start)
     const bool active = m_bTouchActive.load(std::memory_order_acquire);
     m_blockFinger.bActive = active || newTouch;
     m_blockFinger.bNewTouch = newTouch;
+    m_blockFinger.bExact = m_bExact.load(c_relaxed);
     m_blockFinger.rFrequency = m_rTargetFrequency.load(c_relaxed);
     m_blockFinger.rTimbre = m_rTargetTimbre.load(c_relaxed);
     m_blockFinger.rX = m_rX.load(c_relaxed);
@@ -211,7 +249,7 @@ void SoundControl_Theremin::GeneratePitch(SoundControlBuffer* buffer, int count)
         return;
     }
     const float target = finger.rFrequency;
-    const float speed = s_rAutotuneSpeed.load(c_relaxed);
+    const float speed = finger.bExact ? 0.0f : s_rAutotuneSpeed.load(c_relaxed);
     const bool startsHere = finger.bNewTouch || !m_bPitchWasActive;
 
     if (speed == 0.0f)

@@ -40,8 +40,18 @@ class SoundControl_Theremin : public SoundControlSource, public TouchListener
     void TouchEnded(int id, int x, int y, int prevX, int prevY) override;
 
     // Once per frame: follows the owned touch, or ends the note when the touch
-    // manager no longer knows it.
+    // manager no longer knows it. A voice playing a note shows it where the
+    // window now puts its pitch.
     void UpdateTouchPosition();
+
+    // The voice played by a note (MIDI) instead of a finger: its exact pitch in
+    // hertz, which autotune leaves alone, and its timbre in [0, 1]. `began`: a
+    // new note, which starts on its pitch without a glide. It takes the voice
+    // as a finger does (no finger can take it) and shows at its pitch on the
+    // surface, at the edge when the window does not reach it. Main thread.
+    void PlayNote(float hz, float timbre, bool began);
+    void EndNote();
+    bool IsPlayingNote() const { return m_bNote; }
 
     // The finger position normalised to the viewport, in [0, 1] while active.
     float GetX() const { return m_rX.load(std::memory_order_relaxed); }
@@ -58,6 +68,7 @@ class SoundControl_Theremin : public SoundControlSource, public TouchListener
     {
         bool bActive = false;   // sounds in this block
         bool bNewTouch = false; // landed since the last block: start on its pitch
+        bool bExact = false;    // a note's own pitch: no autotune
         float rFrequency = 0.0f;
         float rTimbre = 0.0f;
         float rX = 0.0f;
@@ -134,6 +145,8 @@ class SoundControl_Theremin : public SoundControlSource, public TouchListener
     // publishes the finger active (and, when it has just landed, new). Outside:
     // the note ends.
     void Place(int x, int y, bool began);
+    // Where a note's pitch and timbre show on the surface.
+    void ShowNote();
     // Takes the finger for the block stamped `start`, once per block.
     void TakeFinger(int start);
     void GeneratePitch(SoundControlBuffer* buffer, int count);
@@ -149,6 +162,8 @@ class SoundControl_Theremin : public SoundControlSource, public TouchListener
     // the next block still sounds for that one block.
     std::atomic<bool> m_bTouchActive{false};
     std::atomic<bool> m_bNewTouch{false};
+    std::atomic<bool> m_bExact{false}; // playing a note: its pitch as it is
+    bool m_bNote = false;              // main thread: the voice is a note's
     int m_iTouchID = -1;
     std::atomic<float> m_rTargetFrequency{0.0f};
     std::atomic<float> m_rTargetTimbre{0.0f};

@@ -1,8 +1,10 @@
 // MIDI out on the host side: the file writer read back by an independent reader,
 // the MidiOutput draining the encoder to file and port, the command line, muting.
 #include "platform/MidiOutput.h"
+#include "platform/AlsaMidiPort.h"
 #include "platform/CommandLine.h"
 #include "platform/MidiFileWriter.h"
+#include "platform/MidiInput.h"
 #include "sound/MpeEncoder.h"
 #include "sound/SoundControlSource.h"
 #include "sound/SoundManager.h"
@@ -94,14 +96,19 @@ TEST(MidiFileWriter, RoundTripKeepsEveryEventAtItsSampleInFixedBytes)
     TempDir dir;
     // Times around the widths of the delta encoding, a minute in, and a gap
     // longer than one delta time can hold; three-byte messages and a two-byte one.
-    const std::vector<MidiEvent> events = {
-        MidiEvent::Make(0, 0x90, 40, 100),         MidiEvent::Make(0, 0xE1, 1, 64),
-        MidiEvent::Make(1, 0xB2, 74, 20),          MidiEvent::Make(127, 0x93, 43, 100),
-        MidiEvent::Make(128, 0xE4, 4, 64),         MidiEvent::Make(16383, 0xB0, 74, 50),
-        MidiEvent::Make(16384, 0x91, 46, 100),     MidiEvent::Make(2097151, 0xE2, 7, 64),
-        MidiEvent::Make(2097152, 0xB3, 74, 80),    MidiEvent::Make(2646000, 0x94, 49, 100),
-        MidiEvent::Make(2646000, 0xE0, 10, 64),    MidiEvent::Make(0x10000000 + 2646005, 0xB1, 74, 9),
-        MidiEvent::Make(0x10000000 + 2646005, 0xD0, 33, 0)};
+    const std::vector<MidiEvent> events = {MidiEvent::Make(0, 0x90, 40, 100),
+                                           MidiEvent::Make(0, 0xE1, 1, 64),
+                                           MidiEvent::Make(1, 0xB2, 74, 20),
+                                           MidiEvent::Make(127, 0x93, 43, 100),
+                                           MidiEvent::Make(128, 0xE4, 4, 64),
+                                           MidiEvent::Make(16383, 0xB0, 74, 50),
+                                           MidiEvent::Make(16384, 0x91, 46, 100),
+                                           MidiEvent::Make(2097151, 0xE2, 7, 64),
+                                           MidiEvent::Make(2097152, 0xB3, 74, 80),
+                                           MidiEvent::Make(2646000, 0x94, 49, 100),
+                                           MidiEvent::Make(2646000, 0xE0, 10, 64),
+                                           MidiEvent::Make(0x10000000 + 2646005, 0xB1, 74, 9),
+                                           MidiEvent::Make(0x10000000 + 2646005, 0xD0, 33, 0)};
     const int64_t end = events.back().iSampleTime + 44100;
     ASSERT_TRUE(WriteEvents(dir / "round.mid", events, end));
     EXPECT_EQ(Summary(ReadBack(dir / "round.mid")), Summary(events));
@@ -163,7 +170,7 @@ TEST(MidiOutput, LivePortWhereASequencerExistsAndAWarningWhereNot)
     std::string error;
     ASSERT_TRUE(output.Open(options, error)) << error;
     EXPECT_TRUE(output.IsOpen()); // the encoder runs whatever happens to the port
-    EXPECT_EQ(output.IsLive(), MidiOutput::SequencerAvailable());
+    EXPECT_EQ(output.IsLive(), AlsaMidiPort::SequencerAvailable());
     if (output.IsLive())
     {
         EXPECT_EQ(output.GetPortDescription(), "virtual port Zindle");
@@ -190,19 +197,41 @@ TEST(MidiOutput, LivePortWhereASequencerExistsAndAWarningWhereNot)
     ASSERT_TRUE(zindle_test::ReadWav(dir / "out.wav", wav));
     EXPECT_GE(wav.samples.size(), 22050u);
     EXPECT_EQ(ReadBack(dir / "out.mid").size(), 29u); // the configuration
+
+    // MIDI in likewise: a virtual port "Zindle In", or a warning and a live run that plays on.
+    MidiInput input;
+    input.Open("");
+    EXPECT_EQ(input.IsOpen(), AlsaMidiPort::SequencerAvailable());
+    if (input.IsOpen())
+    {
+        EXPECT_EQ(input.GetPortDescription(), "virtual port Zindle In");
+    }
+    const auto live =
+        zindle_test::RunCommand("ALSA_CONFIG_PATH='" + (dir / "alsa.conf").string() +
+                                "' SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " +
+                                zindle_test::ZindleBinary() + " --midi-in --seconds 0.3");
+    EXPECT_EQ(live.status, 0) << live.output;
+    EXPECT_NE(live.output.find("zindle: warning: no ALSA sequencer on this machine: MIDI input is "
+                               "off, Zindle plays on\n"),
+              std::string::npos)
+        << live.output;
 }
 
 TEST(MidiOutput, CommandLineOptions)
 {
-    // Arguments, then what they set (live port, its name, bend range, mute, file).
+    // Arguments, then what they set (live port, its name, bend range, mute, file;
+    // live input, its port's name, the file played).
     const std::pair<std::vector<const char*>, const char*> cases[] = {
-        {{}, "0 '' 48 0 ''"},
-        {{"--midi-out", "--mute"}, "1 '' 48 1 ''"},
-        {{"--midi-out", "FLUID", "--midi-bend", "24"}, "1 'FLUID' 24 0 ''"},
-        {{"--midi", "a.mid", "--midi-bend", "96"}, "0 '' 96 0 'a.mid'"},
+        {{}, "0 '' 48 0 '' 0 '' ''"},
+        {{"--midi-out", "--mute"}, "1 '' 48 1 '' 0 '' ''"},
+        {{"--midi-out", "FLUID", "--midi-bend", "24"}, "1 'FLUID' 24 0 '' 0 '' ''"},
+        {{"--midi", "a.mid", "--midi-bend", "96"}, "0 '' 96 0 'a.mid' 0 '' ''"},
+        {{"--midi-in", "--mute"}, "0 '' 48 1 '' 1 '' ''"},
+        {{"--midi-in", "Linn", "--play", "b.mid"}, "0 '' 48 0 '' 1 'Linn' 'b.mid'"},
         {{"--midi-bend", "0"}, "refused"},
         {{"--midi-bend", "97"}, "refused"},
         {{"--midi"}, "refused"},
+        {{"--play"}, "refused"},
     };
     for (const auto& [args, expected] : cases)
     {
@@ -217,7 +246,8 @@ TEST(MidiOutput, CommandLineOptions)
         if (status == CommandLine::c_iContinue)
             got = std::to_string(o.bMidiOut) + " '" + o.sMidiOutPort + "' " +
                   std::to_string(o.iMidiBendRange) + " " + std::to_string(o.bMute) + " '" +
-                  o.sMidiFile + "'";
+                  o.sMidiFile + "' " + std::to_string(o.bMidiIn) + " '" + o.sMidiInPort + "' '" +
+                  o.sPlayFile + "'";
         EXPECT_EQ(got, expected) << testing::PrintToString(args);
     }
 }
@@ -308,7 +338,8 @@ TEST(MidiOutputThread, TheFileHoldsTheEncodersEventsDrainedHeadlessOrByTheSender
         for (const auto& [sample, bytes] : written)
             EXPECT_TRUE((bytes[0] & 0xF0) != 0x90 || bytes[0] == 0x93) << "voice 2: channel 4";
         EXPECT_EQ(std::pair(written.back().first, int(written.back().second[0])),
-                  std::pair(int64_t{c_iBlocks * 256}, 0x83)) << "released when playing stopped";
+                  std::pair(int64_t{c_iBlocks * 256}, 0x83))
+            << "released when playing stopped";
         EXPECT_EQ(ReadBack(options.sMidiFile, true).back().tick, end);
     }
 }

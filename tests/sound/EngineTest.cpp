@@ -1,6 +1,8 @@
 // The four-voice synth played with real touches: every mode, the limiter's bounds,
 // no allocation on the audio path, touches and setters while another thread renders.
 #include "SoundTestSupport.h"
+#include "platform/MidiInput.h"
+#include "sound/MidiVoices.h"
 #include "sound/SoundSource_Delay.h"
 
 #include <gtest/gtest.h>
@@ -147,7 +149,9 @@ TEST(Engine, PullingBlocksAllocatesNothingInAnyModeWithEveryControlMoving)
 
 namespace
 {
-// Voice blocks not filled by their runs, mixing silence with a note, or out of range.
+// Voice blocks not filled by their runs, mixing silence with a note, or out of
+// range (a finger plays 12 Hz to 2.8 kHz and autotune a little beyond, a MIDI
+// note 8.2 Hz to 12.5 kHz).
 int BadRuns(const SoundControlSource& voice, int stamp, int count)
 {
     int bad = 0;
@@ -165,7 +169,7 @@ int BadRuns(const SoundControlSource& voice, int stamp, int count)
             if (channel == 0)
                 (v == 0.0f ? silent : sounding) = true;
             const bool inRange =
-                channel == 0 ? v == 0.0f || (v >= 8.0f && v <= 4100.0f) : v >= 0.0f && v <= 1.0f;
+                channel == 0 ? v == 0.0f || (v >= 8.0f && v <= 12544.0f) : v >= 0.0f && v <= 1.0f;
             bad += inRange ? 0 : 1;
         }
         bad += total != count ? 1 : 0;
@@ -176,7 +180,7 @@ int BadRuns(const SoundControlSource& voice, int stamp, int count)
 
 // Fingers land, slide off and lift, with every panel setting, while an audio thread
 // pulls blocks of every length through the whole synth.
-TEST(EngineThreaded, TouchStormAndEverySetterWhileAudioRenders)
+TEST(EngineThreaded, TouchAndMidiStormAndEverySetterWhileAudioRenders)
 {
     Engine engine;
     Synth_FourVoice& synth = engine.synth;
@@ -205,6 +209,32 @@ TEST(EngineThreaded, TouchStormAndEverySetterWhileAudioRenders)
                 for (int v = 0; v < Synth_FourVoice::c_iVoices; ++v)
                     badRuns += BadRuns(*synth.GetTheremin(v), stamp, count);
                 ++blocks;
+            }
+        });
+
+    // MIDI in from a thread of its own, as RtMidi's: a flood of notes, bends,
+    // timbre, pedal and zone messages, played on the voices here, between touches.
+    MidiInput input;
+    MidiVoices midi;
+    SoundControl_Theremin* voices[Synth_FourVoice::c_iVoices];
+    for (int v = 0; v < Synth_FourVoice::c_iVoices; ++v)
+        voices[v] = synth.GetTheremin(v);
+    midi.SetVoices(voices, Synth_FourVoice::c_iVoices);
+    size_t sent = 0, played = 0;
+    std::thread sender(
+        [&]
+        {
+            std::mt19937 random(99);
+            for (; sent < 100000; ++sent)
+            {
+                const unsigned r = static_cast<unsigned>(random());
+                const unsigned char kinds[] = {0x90, 0x80, 0xE0, 0xB0, 0xD0, 0x90};
+                unsigned char bytes[3] = {static_cast<unsigned char>(kinds[r % 6] | (r >> 4 & 15)),
+                                          static_cast<unsigned char>(r >> 8 & 127),
+                                          static_cast<unsigned char>(r >> 16 & 127)};
+                if (bytes[0] >> 4 == 0xB)
+                    bytes[1] = "\x01\x4A\x40\x65\x64\x06\x7B"[(r >> 24) % 7];
+                input.Receive(bytes, bytes[0] >> 4 == 0xD ? 2 : 3);
             }
         });
 
@@ -242,9 +272,12 @@ TEST(EngineThreaded, TouchStormAndEverySetterWhileAudioRenders)
         }
         else if (action == 10 && uniform(0, 50) == 0)
             TouchManager::GetInstance()->KillAllTouches();
-        if (step % 64 == 0) // let the audio thread in now and then, also on a single core
+        played += input.Drain(midi);
+        if (step % 64 == 0) // let the other threads in now and then, also on a single core
             std::this_thread::yield();
     }
+    sender.join();
+    played += input.Drain(midi);
     while (blocks.load() < 50) // make sure the storm overlapped some audio
         std::this_thread::yield();
     stop.store(true, std::memory_order_release);
@@ -254,6 +287,9 @@ TEST(EngineThreaded, TouchStormAndEverySetterWhileAudioRenders)
     EXPECT_GT(loudest.load(), 0.1f) << "the fingers were heard";
     EXPECT_EQ(badSamples.load(), 0);
     EXPECT_EQ(badRuns.load(), 0);
+    EXPECT_EQ(played + input.GetDropped(), sent) << "every message played or counted dropped";
+    EXPECT_GT(played, 0u);
+    midi.SetVoices(nullptr, 0);
 }
 
 // Settings changed while a block renders: the echo switched off and on clears its

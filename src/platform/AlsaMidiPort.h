@@ -1,0 +1,21 @@
+// What MIDI out and MIDI in share on the ALSA sequencer: whether there is one,
+// and opening an RtMidi port by name or as a virtual port.
+#pragma once
+
+#include <string>
+
+class RtMidi;
+
+class AlsaMidiPort
+{
+  public:
+    // Whether an ALSA sequencer can be opened here (quietly).
+    static bool SequencerAvailable();
+
+    // Connects `port` to the first port whose name contains `match`, or (no
+    // match given, or none found: said in `warning`) opens a virtual port named
+    // `name`. Returns what it opened ("virtual port NAME", "connected to
+    // PORT"), or empty with the reason in `failure`.
+    static std::string Open(RtMidi& port, const std::string& match, const char* name,
+                            std::string& warning, std::string& failure);
+};

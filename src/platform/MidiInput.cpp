@@ -1,0 +1,98 @@
+#include "platform/MidiInput.h"
+
+#include "platform/AlsaMidiPort.h"
+#include "sound/MidiVoices.h"
+
+#include <RtMidi.h>
+#include <SDL.h>
+
+#include <cstdio>
+#include <vector>
+
+namespace
+{
+void Warn(const std::string& message)
+{
+    std::fprintf(stderr, "zindle: warning: %s\n", message.c_str());
+}
+
+void Received_Static(double /*seconds*/, std::vector<unsigned char>* message, void* user)
+{
+    if (message && !message->empty())
+        static_cast<MidiInput*>(user)->Receive(message->data(), message->size());
+}
+} // namespace
+
+MidiInput::MidiInput() = default;
+
+MidiInput::~MidiInput()
+{
+    // Closing the port stops RtMidi's thread before the ring goes.
+    if (m_pPort)
+        m_pPort->closePort();
+}
+
+void MidiInput::Open(const std::string& match)
+{
+    if (!AlsaMidiPort::SequencerAvailable())
+    {
+        Warn("no ALSA sequencer on this machine: MIDI input is off, Zindle plays on");
+        return;
+    }
+    try
+    {
+        auto port = std::make_unique<RtMidiIn>(RtMidi::LINUX_ALSA, c_sPortName, c_iQueueSize);
+        port->ignoreTypes(true, true, true); // SysEx, timing and active sensing
+        port->setCallback(&Received_Static, this);
+        std::string warning;
+        const std::string description =
+            AlsaMidiPort::Open(*port, match, c_sPortName, warning, m_sPortFailure);
+        if (!warning.empty())
+            Warn(warning);
+        if (description.empty())
+        {
+            Warn("MIDI input is off: " + m_sPortFailure);
+            return;
+        }
+        m_pPort = std::move(port);
+        m_sPortDescription = description;
+        std::printf("zindle: MIDI input: %s\n", description.c_str());
+        std::fflush(stdout);
+    }
+    catch (const RtMidiError& e)
+    {
+        Warn("MIDI input is off: " + e.getMessage());
+    }
+}
+
+void MidiInput::Receive(const unsigned char* bytes, size_t size)
+{
+    const unsigned char status = bytes[0];
+    if (size < 2 || size > 3 || status < 0x80 || status >= 0xF0)
+        return;
+    const MidiEvent event = MidiEvent::Make(0, status, bytes[1], size == 3 ? bytes[2] : 0);
+    if (event.iSize != size)
+        return; // a message of the wrong length for its status
+    m_queue.Push(&event, 1);
+    // One wake-up at a time: the main loop drains everything that came.
+    if (!m_bWakePending.exchange(true, std::memory_order_acq_rel) && SDL_WasInit(SDL_INIT_EVENTS))
+    {
+        SDL_Event wake{};
+        wake.type = SDL_USEREVENT;
+        SDL_PushEvent(&wake);
+    }
+}
+
+size_t MidiInput::Drain(MidiVoices& voices)
+{
+    m_bWakePending.store(false, std::memory_order_release);
+    size_t played = 0;
+    MidiEvent events[64];
+    for (size_t n; (n = m_queue.Pop(events, 64)) > 0;)
+    {
+        for (size_t i = 0; i < n; ++i)
+            voices.Handle(events[i]);
+        played += n;
+    }
+    return played;
+}
