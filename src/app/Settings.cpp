@@ -1,6 +1,7 @@
 #include "app/Settings.h"
 
 #include "file/Printable.h"
+#include "file/TextNumber.h"
 #include "sound/Tuning.h"
 
 #include <algorithm>
@@ -42,24 +43,6 @@ template <size_t N> std::string Choices(const char* const (&names)[N])
         list.append(1, '"').append(names[i]).append(1, '"');
     }
     return list;
-}
-
-bool ParseNumber(const std::string& word, double& value)
-{
-    if (word.empty())
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtod(word.c_str(), &end);
-    return errno == 0 && end && *end == '\0' && std::isfinite(value);
-}
-
-// Text of the file as a message shows it (built by appending, which GCC 12's
-// -Wrestrict misjudges less).
-std::string Echo(const std::string& text)
-{
-    std::string echo(1, '\'');
-    return echo.append(Printable::Quote(text)).append(1, '\'');
 }
 
 std::string Trim(const std::string& text)
@@ -114,10 +97,10 @@ bool Settings::Parse(const std::string& text, const std::string& fileName, std::
             continue;
         const size_t equals = line.find('=');
         if (equals == std::string::npos)
-            return fail("expected \"name = value\", not " + Echo(Trim(line)));
+            return fail("expected \"name = value\", not " + Printable::Echo(Trim(line)));
         const std::string name = Trim(line.substr(0, equals));
         const std::string value = Trim(line.substr(equals + 1));
-        const std::string shown = Echo(value);
+        const std::string shown = Printable::Echo(value);
         double real = 0.0;
 
         if (name == "mode")
@@ -138,7 +121,7 @@ bool Settings::Parse(const std::string& text, const std::string& fileName, std::
             {
                 const int note = IndexOf(word, c_sNotes);
                 if (note < 0)
-                    return fail(Echo(word) + " is not a note key (C, C#, ... B)");
+                    return fail(Printable::Echo(word) + " is not a note key (C, C#, ... B)");
                 read.bNotes[static_cast<size_t>(note)] = true;
             }
             if (std::none_of(read.bNotes.begin(), read.bNotes.end(), [](bool on) { return on; }))
@@ -161,7 +144,7 @@ bool Settings::Parse(const std::string& text, const std::string& fileName, std::
         {
             if (value.empty())
                 read.rTuningBase.reset();
-            else if (!ParseNumber(value, real) || real < Tuning::c_rMinBaseHz ||
+            else if (!TextNumber::ParseReal(value, real) || real < Tuning::c_rMinBaseHz ||
                      real > Tuning::c_rMaxBaseHz)
                 return fail(shown + " is not a frequency from 1 to 20000 Hz");
             else
@@ -172,8 +155,8 @@ bool Settings::Parse(const std::string& text, const std::string& fileName, std::
             const auto* slider = std::find_if(c_sSliderNames.begin(), c_sSliderNames.end(),
                                               [&](const char* n) { return name == n; });
             if (slider == c_sSliderNames.end())
-                return fail("unknown setting " + Echo(name));
-            if (!ParseNumber(value, real) || real < 0.0 || real > 1.0)
+                return fail("unknown setting " + Printable::Echo(name));
+            if (!TextNumber::ParseReal(value, real) || real < 0.0 || real > 1.0)
                 return fail(shown + " is not a slider position from 0 to 1");
             read.rSliders[static_cast<size_t>(slider - c_sSliderNames.begin())] =
                 static_cast<float>(real);

@@ -115,3 +115,10 @@ std::string Printable::Name(std::string_view path)
         return Join(pieces, 0, pieces.size());
     return "..." + Join(pieces, pieces.size() - std::min(c_iMaxName, pieces.size()), pieces.size());
 }
+
+std::string Printable::Echo(std::string_view text)
+{
+    // Appended rather than concatenated: GCC 12's -Wrestrict misjudges the latter.
+    std::string echo(1, '\'');
+    return echo.append(Quote(text)).append(1, '\'');
+}

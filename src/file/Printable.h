@@ -17,6 +17,8 @@ class Printable
     // (an invisible or control character) escapes; longer than `limit`
     // characters, its start and "...".
     static std::string Quote(std::string_view text, size_t limit = c_iMaxEchoed);
+    // Quote(text) between single quotes, as a message shows what it read.
+    static std::string Echo(std::string_view text);
     // A file name escaped the same way; a long one keeps its end, where the
     // name is.
     static std::string Name(std::string_view path);

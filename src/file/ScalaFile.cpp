@@ -2,6 +2,7 @@
 
 #include "file/File_Disk.h"
 #include "file/Printable.h"
+#include "file/TextNumber.h"
 #include "sound/SoundControl_Theremin.h"
 
 #include <cerrno>
@@ -69,32 +70,6 @@ class ScalaLines
     int m_iLine = 0;
 };
 
-std::string Echo(const std::string& word)
-{
-    std::string echo(1, '\'');
-    return echo.append(Printable::Quote(word)).append(1, '\'');
-}
-
-bool ParseInteger(const std::string& word, long min, long max, long& value)
-{
-    if (word.empty())
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtol(word.c_str(), &end, 10);
-    return errno == 0 && end && *end == '\0' && value >= min && value <= max;
-}
-
-bool ParseReal(const std::string& word, double& value)
-{
-    if (word.empty())
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtod(word.c_str(), &end);
-    return errno == 0 && end && *end == '\0' && std::isfinite(value);
-}
-
 // A whole number of digits alone, as a ratio's terms are written.
 bool ParseDigits(const std::string& word, double& value)
 {
@@ -109,16 +84,16 @@ bool ParsePitch(const std::string& word, double& cents, std::string& problem)
 {
     if (word.find('.') != word.npos)
     {
-        if (!ParseReal(word, cents))
+        if (!TextNumber::ParseReal(word, cents))
         {
-            problem = Echo(word) + " is not a pitch in cents";
+            problem = Printable::Echo(word) + " is not a pitch in cents";
             return false;
         }
         return true;
     }
     if (word.starts_with('-'))
     {
-        problem = "the ratio " + Echo(word) + " is not above zero";
+        problem = "the ratio " + Printable::Echo(word) + " is not above zero";
         return false;
     }
     const size_t slash = word.find('/');
@@ -126,12 +101,13 @@ bool ParsePitch(const std::string& word, double& cents, std::string& problem)
     if (!ParseDigits(word.substr(0, slash), numerator) ||
         (slash != word.npos && !ParseDigits(word.substr(slash + 1), denominator)))
     {
-        problem = Echo(word) + " is not a pitch (cents with a dot, or a ratio such as 3/2)";
+        problem =
+            Printable::Echo(word) + " is not a pitch (cents with a dot, or a ratio such as 3/2)";
         return false;
     }
     if (numerator <= 0.0 || denominator <= 0.0)
     {
-        problem = "the ratio " + Echo(word) + " is not above zero";
+        problem = "the ratio " + Printable::Echo(word) + " is not above zero";
         return false;
     }
     cents = 1200.0 * std::log2(numerator / denominator);
@@ -152,9 +128,9 @@ bool ScalaFile::ParseScale(const std::string& text, const std::string& name, Tun
     if (!lines.NextWord(word, "the number of pitches", error))
         return false;
     long count = 0;
-    if (!ParseInteger(word, 0, 1000000, count))
+    if (!TextNumber::ParseInteger(word, 0, 1000000, count))
     {
-        error = lines.Fail(Echo(word) + " is not a number of pitches");
+        error = lines.Fail(Printable::Echo(word) + " is not a number of pitches");
         return false;
     }
     if (count < 1 || count > Tuning::c_iMaxDegrees)
@@ -178,14 +154,15 @@ bool ScalaFile::ParseScale(const std::string& text, const std::string& name, Tun
         }
         if (pitch <= (cents.empty() ? 0.0 : cents.back()))
         {
-            error = lines.Fail(cents.empty() ? "the first pitch " + Echo(word) + " is not above 1/1"
-                                             : "the pitches must rise, but " + Echo(word) +
-                                                   " is not above the one before");
+            error = lines.Fail(
+                cents.empty() ? "the first pitch " + Printable::Echo(word) + " is not above 1/1"
+                              : "the pitches must rise, but " + Printable::Echo(word) +
+                                    " is not above the one before");
             return false;
         }
         if (pitch > c_rMaxPeriodCents)
         {
-            error = lines.Fail("the pitch " + Echo(word) + " is beyond eight octaves");
+            error = lines.Fail("the pitch " + Printable::Echo(word) + " is beyond eight octaves");
             return false;
         }
         cents.push_back(pitch);
@@ -214,9 +191,9 @@ bool ScalaFile::ParseKeyboardMapping(const std::string& text, const std::string&
     {
         if (!lines.NextWord(word, field.what, error))
             return false;
-        if (!ParseInteger(word, 0, field.max, *field.value))
+        if (!TextNumber::ParseInteger(word, 0, field.max, *field.value))
         {
-            error = lines.Fail(Echo(word) + " is not " + field.what + " (0 to " +
+            error = lines.Fail(Printable::Echo(word) + " is not " + field.what + " (0 to " +
                                std::to_string(field.max) + ")");
             return false;
         }
@@ -225,16 +202,17 @@ bool ScalaFile::ParseKeyboardMapping(const std::string& text, const std::string&
     if (!lines.NextWord(word, "the reference frequency", error))
         return false;
     double hz = 0.0;
-    if (!ParseReal(word, hz) || hz < Tuning::c_rMinBaseHz || hz > Tuning::c_rMaxBaseHz)
+    if (!TextNumber::ParseReal(word, hz) || hz < Tuning::c_rMinBaseHz || hz > Tuning::c_rMaxBaseHz)
     {
-        error = lines.Fail(Echo(word) + " is not a reference frequency from 1 to 20000 Hz");
+        error =
+            lines.Fail(Printable::Echo(word) + " is not a reference frequency from 1 to 20000 Hz");
         return false;
     }
     if (!lines.NextWord(word, "the formal octave degree", error))
         return false;
-    if (!ParseInteger(word, 0, Tuning::c_iMaxDegrees, octave))
+    if (!TextNumber::ParseInteger(word, 0, Tuning::c_iMaxDegrees, octave))
     {
-        error = lines.Fail(Echo(word) + " is not a scale degree for the formal octave");
+        error = lines.Fail(Printable::Echo(word) + " is not a scale degree for the formal octave");
         return false;
     }
     mapping.map.clear();
@@ -245,9 +223,9 @@ bool ScalaFile::ParseKeyboardMapping(const std::string& text, const std::string&
         if (!lines.NextWord(word, what, error))
             return false;
         long degree = -1;
-        if (word != "x" && word != "X" && !ParseInteger(word, 0, 100000, degree))
+        if (word != "x" && word != "X" && !TextNumber::ParseInteger(word, 0, 100000, degree))
         {
-            error = lines.Fail(Echo(word) + " is not a scale degree or x");
+            error = lines.Fail(Printable::Echo(word) + " is not a scale degree or x");
             return false;
         }
         mapping.map.push_back(static_cast<int>(degree));

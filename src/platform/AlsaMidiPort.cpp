@@ -3,6 +3,8 @@
 #include <RtMidi.h>
 #include <alsa/asoundlib.h>
 
+#include <cstdio>
+
 namespace
 {
 // ALSA reports its own failures on stderr; the probe stays quiet and lets the
@@ -59,4 +61,35 @@ std::string AlsaMidiPort::Open(RtMidi& port, const std::string& match, const cha
         description = std::string("virtual port ") + name;
     }
     return failure.empty() ? description : std::string();
+}
+
+bool AlsaMidiPort::Available(const char* what)
+{
+    if (SequencerAvailable())
+        return true;
+    Warn(std::string("no ALSA sequencer on this machine: MIDI ") + what +
+         " is off, Zindle plays on");
+    return false;
+}
+
+void AlsaMidiPort::Warn(const std::string& message)
+{
+    std::fprintf(stderr, "zindle: warning: %s\n", message.c_str());
+}
+
+std::string AlsaMidiPort::OpenAndSay(RtMidi& port, const std::string& match, const char* name,
+                                     const char* what, std::string& failure)
+{
+    std::string warning;
+    const std::string description = Open(port, match, name, warning, failure);
+    if (!warning.empty())
+        Warn(warning);
+    if (description.empty())
+    {
+        Warn(std::string("MIDI ") + what + " is off: " + failure);
+        return description;
+    }
+    std::printf("zindle: MIDI %s: %s\n", what, description.c_str());
+    std::fflush(stdout);
+    return description;
 }

@@ -479,6 +479,10 @@ int Host::RunHeadless(const HostOptions& options)
     if (!outputs.Open(options))
         return 1;
 
+    if (options.bMidiIn)
+        std::fprintf(stderr, "zindle: warning: --midi-in plays live only; headless, --play "
+                             "plays a MIDI file\n");
+
     // By default a performance lasts until its script and its MIDI file are
     // over, with 2 s of echo tail after the file.
     double seconds =

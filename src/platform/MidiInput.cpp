@@ -11,11 +11,6 @@
 
 namespace
 {
-void Warn(const std::string& message)
-{
-    std::fprintf(stderr, "zindle: warning: %s\n", message.c_str());
-}
-
 void Received_Static(double /*seconds*/, std::vector<unsigned char>* message, void* user)
 {
     if (message && !message->empty())
@@ -34,34 +29,21 @@ MidiInput::~MidiInput()
 
 void MidiInput::Open(const std::string& match)
 {
-    if (!AlsaMidiPort::SequencerAvailable())
-    {
-        Warn("no ALSA sequencer on this machine: MIDI input is off, Zindle plays on");
+    if (!AlsaMidiPort::Available("input"))
         return;
-    }
     try
     {
         auto port = std::make_unique<RtMidiIn>(RtMidi::LINUX_ALSA, c_sPortName, c_iQueueSize);
         port->ignoreTypes(true, true, true); // SysEx, timing and active sensing
         port->setCallback(&Received_Static, this);
-        std::string warning;
-        const std::string description =
-            AlsaMidiPort::Open(*port, match, c_sPortName, warning, m_sPortFailure);
-        if (!warning.empty())
-            Warn(warning);
-        if (description.empty())
-        {
-            Warn("MIDI input is off: " + m_sPortFailure);
-            return;
-        }
-        m_pPort = std::move(port);
-        m_sPortDescription = description;
-        std::printf("zindle: MIDI input: %s\n", description.c_str());
-        std::fflush(stdout);
+        m_sPortDescription =
+            AlsaMidiPort::OpenAndSay(*port, match, c_sPortName, "input", m_sPortFailure);
+        if (!m_sPortDescription.empty())
+            m_pPort = std::move(port);
     }
     catch (const RtMidiError& e)
     {
-        Warn("MIDI input is off: " + e.getMessage());
+        AlsaMidiPort::Warn("MIDI input is off: " + e.getMessage());
     }
 }
 

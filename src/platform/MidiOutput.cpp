@@ -82,28 +82,15 @@ void MidiOutput::StopSender()
 
 void MidiOutput::OpenLive(const std::string& match)
 {
-    if (!AlsaMidiPort::SequencerAvailable())
-    {
-        Warn("no ALSA sequencer on this machine: MIDI output is off, Zindle plays on");
+    if (!AlsaMidiPort::Available("output"))
         return;
-    }
     try
     {
         auto port = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, c_sPortName);
-        std::string warning;
-        const std::string description =
-            AlsaMidiPort::Open(*port, match, c_sPortName, warning, m_sPortFailure);
-        if (!warning.empty())
-            Warn(warning);
-        if (description.empty())
-        {
-            Warn("MIDI output is off: " + m_sPortFailure);
-            return;
-        }
-        m_pPort = std::move(port);
-        m_sPortDescription = description;
-        std::printf("zindle: MIDI output: %s\n", description.c_str());
-        std::fflush(stdout);
+        m_sPortDescription =
+            AlsaMidiPort::OpenAndSay(*port, match, c_sPortName, "output", m_sPortFailure);
+        if (!m_sPortDescription.empty())
+            m_pPort = std::move(port);
     }
     catch (const RtMidiError& e)
     {
@@ -113,7 +100,7 @@ void MidiOutput::OpenLive(const std::string& match)
 
 void MidiOutput::Warn(const std::string& message)
 {
-    std::fprintf(stderr, "zindle: warning: %s\n", message.c_str());
+    AlsaMidiPort::Warn(message);
 }
 
 void MidiOutput::Update()

@@ -2,6 +2,7 @@
 
 #include "file/File_Disk.h"
 #include "file/Printable.h"
+#include "file/TextNumber.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -15,23 +16,6 @@
 
 namespace
 {
-bool ParseNumber(const std::string& word, double& value)
-{
-    if (word.empty())
-        return false;
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtod(word.c_str(), &end);
-    return errno == 0 && end && *end == '\0' && std::isfinite(value);
-}
-
-// A word of the script as a message may show it.
-std::string Echo(const std::string& word)
-{
-    std::string echo(1, '\'');
-    return echo.append(Printable::Quote(word)).append(1, '\'');
-}
-
 bool ParseContact(const std::string& word, int& contact)
 {
     if (word.empty() || word.size() > 2)
@@ -104,10 +88,10 @@ bool PerformanceScript::Parse(const std::string& text, const std::string& fileNa
 
         ScriptEvent event;
         event.iLine = number;
-        if (!ParseNumber(word[0], event.rTime) || event.rTime < 0.0)
-            return fail(Echo(word[0]) + " is not a time in seconds");
+        if (!TextNumber::ParseReal(word[0], event.rTime) || event.rTime < 0.0)
+            return fail(Printable::Echo(word[0]) + " is not a time in seconds");
         if (event.rTime > c_rMaxSeconds)
-            return fail(Echo(word[0]) + " is beyond" + longest);
+            return fail(Printable::Echo(word[0]) + " is beyond" + longest);
         if (word.size() < 2)
             return fail("missing event after the time");
         if (event.rTime < previous)
@@ -118,7 +102,7 @@ bool PerformanceScript::Parse(const std::string& text, const std::string& fileNa
 
         const auto shape = Shapes().find(word[1]);
         if (shape == Shapes().end())
-            return fail("unknown event " + Echo(word[1]));
+            return fail("unknown event " + Printable::Echo(word[1]));
         event.eKind = shape->second.kind;
         const size_t given = word.size() - 2;
         if (given != shape->second.arguments)
@@ -130,17 +114,17 @@ bool PerformanceScript::Parse(const std::string& text, const std::string& fileNa
             event.eKind == ScriptEvent::Kind::Up || event.eKind == ScriptEvent::Kind::Slide)
         {
             if (!ParseContact(word[next], event.iContact))
-                return fail(Echo(word[next]) + " is not a contact (1 to 99)");
+                return fail(Printable::Echo(word[next]) + " is not a contact (1 to 99)");
             ++next;
         }
         if (event.eKind == ScriptEvent::Kind::Down || event.eKind == ScriptEvent::Kind::Move ||
             event.eKind == ScriptEvent::Kind::Slide || event.eKind == ScriptEvent::Kind::Tap)
         {
             double x = 0.0, y = 0.0;
-            if (!ParseNumber(word[next], x))
-                return fail(Echo(word[next]) + " is not a coordinate");
-            if (!ParseNumber(word[next + 1], y))
-                return fail(Echo(word[next + 1]) + " is not a coordinate");
+            if (!TextNumber::ParseReal(word[next], x))
+                return fail(Printable::Echo(word[next]) + " is not a coordinate");
+            if (!TextNumber::ParseReal(word[next + 1], y))
+                return fail(Printable::Echo(word[next + 1]) + " is not a coordinate");
             // Held far off the screen, where a float holds them exactly enough.
             event.rX = static_cast<float>(std::clamp(x, -c_rMaxCoordinate, c_rMaxCoordinate));
             event.rY = static_cast<float>(std::clamp(y, -c_rMaxCoordinate, c_rMaxCoordinate));
@@ -170,10 +154,11 @@ bool PerformanceScript::Parse(const std::string& text, const std::string& fileNa
             if (!down[event.iContact])
                 return fail("slide of contact " + std::to_string(event.iContact) +
                             ", which is not down");
-            if (!ParseNumber(word[next], event.rDuration) || event.rDuration < 0.0)
-                return fail(Echo(word[next]) + " is not a duration in seconds");
+            if (!TextNumber::ParseReal(word[next], event.rDuration) || event.rDuration < 0.0)
+                return fail(Printable::Echo(word[next]) + " is not a duration in seconds");
             if (event.rTime + event.rDuration > c_rMaxSeconds)
-                return fail("a slide of " + Echo(word[next]) + " seconds ends beyond" + longest);
+                return fail("a slide of " + Printable::Echo(word[next]) + " seconds ends beyond" +
+                            longest);
             finished += event.rDuration;
             break;
         case ScriptEvent::Kind::Shot:
