@@ -12,7 +12,8 @@
 
 namespace
 {
-// Mode: 0 off, 1 gentle ("Slow"), 2 snap. Degrees: 0 the twelve notes, else
+// Mode: 0 off, 1 gentle ("Slow"), 2 snap, 3 gentle with the finger resting
+// (the correction toward the nearest degree runs every block). Degrees: 0 the twelve notes, else
 // a scale of that many equal degrees to the octave, a little off C.
 void BM_ThereminBlock(benchmark::State& state)
 {
@@ -29,7 +30,7 @@ void BM_ThereminBlock(benchmark::State& state)
         const Tuning scale("equal", cents, 70.0);
         SoundControl_Theremin::SetTuning(&scale);
     }
-    if (mode == 1)
+    if (mode == 1 || mode == 3)
         SoundControl_Theremin::SetAutotuneSamples(4410, true);
     else if (mode == 2)
         SoundControl_Theremin::SetAutotuneSamples(0, true);
@@ -46,7 +47,8 @@ void BM_ThereminBlock(benchmark::State& state)
         {
             // A finger sliding back and forth: every block glides.
             x = x >= 400 ? 100 : x + 7;
-            manager->TouchMoved(0, x, 100 + x / 4);
+            if (mode != 3)
+                manager->TouchMoved(0, x, 100 + x / 4);
             ++stamp;
             benchmark::DoNotOptimize(voice.UpdateBuffer(0, stamp, count));
             benchmark::DoNotOptimize(voice.UpdateBuffer(1, stamp, count));
@@ -63,7 +65,9 @@ BENCHMARK(BM_ThereminBlock)
     ->Args({256, 2, 0})
     ->Args({1024, 1, 0})
     ->Args({256, 1, 1024})
-    ->Args({256, 2, 1024});
+    ->Args({256, 2, 1024})
+    ->Args({256, 3, 0})
+    ->Args({256, 3, 1024});
 
 void BM_TouchAuction(benchmark::State& state)
 {
