@@ -119,16 +119,23 @@ TEST(MidiIn, NotesSoundTheirExactPitchBentByTheirChannelAtTheFilesTempo)
         {0, Bytes({0xFF, 0x7F, 0x02, 0x00, 0x00})},   // a sequencer-specific meta, skipped
         {0, Bytes({0x90, 60, 100})},                  // C4 at 1.25 s
         {480, Bytes({0x80, 60, 0})},
+        {0, Bytes({0xB0, 101, 0})}, // MPE configuration: a lower zone of 3 members
+        {0, Bytes({100, 6})},
+        {0, Bytes({6, 3})},
+        {0, Bytes({0xE2, 0x00, 0x60})}, // a member bends its own note: +24 of 48 semitones
+        {0, Bytes({0x92, 45, 100})},    // A2 on channel 3: 440 Hz
+        {480, Bytes({0x82, 45, 0})},
     });
     TempDir dir;
     const Played run = PlayFile(dir, Smf(1, {tempo, notes}), c_sSine);
     ASSERT_EQ(run.status, 0) << run.output;
-    // The file ends at 1.5 s, and 2 s of tail follow.
-    EXPECT_EQ(run.wav.samples.size(), size_t(3.5 * c_rRate));
+    // The file ends at 1.75 s, and 2 s of tail follow.
+    EXPECT_EQ(run.wav.samples.size(), size_t(3.75 * c_rRate));
     EXPECT_NEAR(Cents(PitchBetween(run.wav, 0.1, 0.45), 440.0), 0.0, 0.1);
     const double bent = 220.0 * std::exp2((16383 - 8192) / 8192.0 * 12.0 / 12.0);
     EXPECT_NEAR(Cents(PitchBetween(run.wav, 1.02, 1.12), bent), 0.0, 0.1);
     EXPECT_NEAR(Cents(PitchBetween(run.wav, 1.3, 1.48), 261.625565), 0.0, 0.1);
+    EXPECT_NEAR(Cents(PitchBetween(run.wav, 1.55, 1.73), 440.0), 0.0, 0.1);
     // Silence before each note, and the note from its own sample on.
     const size_t onset = size_t(1.25 * c_rRate);
     EXPECT_EQ(Level(run.wav, 1.20, 1.25), 0);
