@@ -1,15 +1,11 @@
 #include "app/Settings.h"
 
 #include "file/Printable.h"
-#include "file/TextNumber.h"
+#include "file/TextParse.h"
 #include "sound/Tuning.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <strings.h>
@@ -80,12 +76,12 @@ Settings::Settings()
 bool Settings::Parse(const std::string& text, const std::string& fileName, std::string& error)
 {
     const std::filesystem::path folder = std::filesystem::path(fileName).parent_path();
-    std::istringstream lines(text.starts_with("\xEF\xBB\xBF") ? text.substr(3) : text);
+    std::istringstream lines(TextParse::WithoutByteOrderMark(text));
     std::string line;
     int number = 0;
     auto fail = [&](const std::string& problem)
     {
-        error = Printable::Name(fileName) + ":" + std::to_string(number) + ": " + problem;
+        error = TextParse::Located(fileName, number, problem);
         return false;
     };
     Settings read = *this;
@@ -144,7 +140,7 @@ bool Settings::Parse(const std::string& text, const std::string& fileName, std::
         {
             if (value.empty())
                 read.rTuningBase.reset();
-            else if (!TextNumber::ParseReal(value, real) || real < Tuning::c_rMinBaseHz ||
+            else if (!TextParse::ParseReal(value, real) || real < Tuning::c_rMinBaseHz ||
                      real > Tuning::c_rMaxBaseHz)
                 return fail(shown + " is not a frequency from 1 to 20000 Hz");
             else
@@ -156,7 +152,7 @@ bool Settings::Parse(const std::string& text, const std::string& fileName, std::
                                               [&](const char* n) { return name == n; });
             if (slider == c_sSliderNames.end())
                 return fail("unknown setting " + Printable::Echo(name));
-            if (!TextNumber::ParseReal(value, real) || real < 0.0 || real > 1.0)
+            if (!TextParse::ParseReal(value, real) || real < 0.0 || real > 1.0)
                 return fail(shown + " is not a slider position from 0 to 1");
             read.rSliders[static_cast<size_t>(slider - c_sSliderNames.begin())] =
                 static_cast<float>(real);

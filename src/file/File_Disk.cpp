@@ -122,13 +122,13 @@ File_Disk* File_Disk::OpenRegular(const char* path, uint64_t maxBytes, std::stri
     return new File_Disk(stream, true);
 }
 
-bool File_Disk::ReadText(const std::string& path, uint64_t maxBytes, std::string& text,
-                         std::string& problem)
+bool File_Disk::ReadAll(const std::string& path, uint64_t maxBytes, std::string& bytes,
+                        std::string& problem)
 {
     bool missing = false;
     std::unique_ptr<File> file(OpenRegular(path.c_str(), maxBytes, problem, missing));
-    text.assign(file ? file->Length() : 0, '\0');
-    if (file && !text.empty() && !file->Read(text.data(), static_cast<int>(text.size())))
+    bytes.assign(file ? file->Length() : 0, '\0');
+    if (file && !bytes.empty() && !file->Read(bytes.data(), static_cast<int>(bytes.size())))
     {
         problem = std::strerror(errno ? errno : EIO);
         return false;

@@ -34,10 +34,10 @@ class File_Disk : public File
     // in `problem` and `missing` set when there is no such file.
     static File_Disk* OpenRegular(const char* path, uint64_t maxBytes, std::string& problem,
                                   bool& missing);
-    // The whole text of a regular file of at most maxBytes; false with the
+    // Every byte of a regular file of at most maxBytes; false with the
     // reason in `problem`.
-    static bool ReadText(const std::string& path, uint64_t maxBytes, std::string& text,
-                         std::string& problem);
+    static bool ReadAll(const std::string& path, uint64_t maxBytes, std::string& bytes,
+                        std::string& problem);
 
   private:
     FILE* m_pStream;

@@ -2,10 +2,9 @@
 
 #include "file/File_Disk.h"
 #include "file/Printable.h"
-#include "file/TextNumber.h"
+#include "file/TextParse.h"
 #include "sound/SoundControl_Theremin.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
@@ -18,9 +17,7 @@ class ScalaLines
   public:
     ScalaLines(const std::string& text, std::string name) : m_sName(std::move(name))
     {
-        constexpr std::string_view c_sByteOrderMark = "\xEF\xBB\xBF";
-        m_text.str(text.starts_with(c_sByteOrderMark) ? text.substr(c_sByteOrderMark.size())
-                                                      : text);
+        m_text.str(TextParse::WithoutByteOrderMark(text));
     }
 
     // The next line that is not a comment, without its line ending.
@@ -60,7 +57,7 @@ class ScalaLines
 
     std::string Fail(const std::string& problem) const
     {
-        return Printable::Name(m_sName) + ":" + std::to_string(m_iLine) + ": " + problem;
+        return TextParse::Located(m_sName, m_iLine, problem);
     }
     int GetLine() const { return m_iLine; }
 
@@ -84,7 +81,7 @@ bool ParsePitch(const std::string& word, double& cents, std::string& problem)
 {
     if (word.find('.') != word.npos)
     {
-        if (!TextNumber::ParseReal(word, cents))
+        if (!TextParse::ParseReal(word, cents))
         {
             problem = Printable::Echo(word) + " is not a pitch in cents";
             return false;
@@ -128,7 +125,7 @@ bool ScalaFile::ParseScale(const std::string& text, const std::string& name, Tun
     if (!lines.NextWord(word, "the number of pitches", error))
         return false;
     long count = 0;
-    if (!TextNumber::ParseInteger(word, 0, 1000000, count))
+    if (!TextParse::ParseInteger(word, 0, 1000000, count))
     {
         error = lines.Fail(Printable::Echo(word) + " is not a number of pitches");
         return false;
@@ -191,7 +188,7 @@ bool ScalaFile::ParseKeyboardMapping(const std::string& text, const std::string&
     {
         if (!lines.NextWord(word, field.what, error))
             return false;
-        if (!TextNumber::ParseInteger(word, 0, field.max, *field.value))
+        if (!TextParse::ParseInteger(word, 0, field.max, *field.value))
         {
             error = lines.Fail(Printable::Echo(word) + " is not " + field.what + " (0 to " +
                                std::to_string(field.max) + ")");
@@ -202,7 +199,7 @@ bool ScalaFile::ParseKeyboardMapping(const std::string& text, const std::string&
     if (!lines.NextWord(word, "the reference frequency", error))
         return false;
     double hz = 0.0;
-    if (!TextNumber::ParseReal(word, hz) || hz < Tuning::c_rMinBaseHz || hz > Tuning::c_rMaxBaseHz)
+    if (!TextParse::ParseReal(word, hz) || hz < Tuning::c_rMinBaseHz || hz > Tuning::c_rMaxBaseHz)
     {
         error =
             lines.Fail(Printable::Echo(word) + " is not a reference frequency from 1 to 20000 Hz");
@@ -210,7 +207,7 @@ bool ScalaFile::ParseKeyboardMapping(const std::string& text, const std::string&
     }
     if (!lines.NextWord(word, "the formal octave degree", error))
         return false;
-    if (!TextNumber::ParseInteger(word, 0, Tuning::c_iMaxDegrees, octave))
+    if (!TextParse::ParseInteger(word, 0, Tuning::c_iMaxDegrees, octave))
     {
         error = lines.Fail(Printable::Echo(word) + " is not a scale degree for the formal octave");
         return false;
@@ -223,7 +220,7 @@ bool ScalaFile::ParseKeyboardMapping(const std::string& text, const std::string&
         if (!lines.NextWord(word, what, error))
             return false;
         long degree = -1;
-        if (word != "x" && word != "X" && !TextNumber::ParseInteger(word, 0, 100000, degree))
+        if (word != "x" && word != "X" && !TextParse::ParseInteger(word, 0, 100000, degree))
         {
             error = lines.Fail(Printable::Echo(word) + " is not a scale degree or x");
             return false;
@@ -247,13 +244,14 @@ bool ScalaFile::BaseFrequency(const KeyboardMapping& mapping, const Tuning& tuni
     if (!mapping.map.empty())
     {
         const int size = static_cast<int>(mapping.map.size());
-        const int repeat = key >= 0 ? key / size : -((-key + size - 1) / size);
+        const int repeat = Tuning::FloorDivide(key, size);
         const int entry = mapping.map[static_cast<size_t>(key - repeat * size)];
         if (entry < 0)
         {
-            error = Printable::Name(name) + ":" + std::to_string(mapping.iReferenceLine) +
-                    ": the reference note " + std::to_string(mapping.iReferenceNote) +
-                    " is not mapped to a degree";
+            error =
+                TextParse::Located(name, mapping.iReferenceLine,
+                                   "the reference note " + std::to_string(mapping.iReferenceNote) +
+                                       " is not mapped to a degree");
             return false;
         }
         const int octave =
@@ -264,9 +262,9 @@ bool ScalaFile::BaseFrequency(const KeyboardMapping& mapping, const Tuning& tuni
     if (!std::isnormal(hz))
     {
         // Thousands of octaves away: a map entry no keyboard means.
-        error = Printable::Name(name) + ":" + std::to_string(mapping.iReferenceLine) +
-                ": the reference note " + std::to_string(mapping.iReferenceNote) +
-                " puts degree 0 out of hearing";
+        error = TextParse::Located(name, mapping.iReferenceLine,
+                                   "the reference note " + std::to_string(mapping.iReferenceNote) +
+                                       " puts degree 0 out of hearing");
         return false;
     }
     return true;
@@ -279,7 +277,7 @@ bool ScalaFile::Load(const std::string& scalePath, const std::string& mappingPat
     Tuning scale; // without a scale file, twelve equal notes
     if (!scalePath.empty())
     {
-        if (!File_Disk::ReadText(scalePath, c_iMaxFileBytes, text, problem))
+        if (!File_Disk::ReadAll(scalePath, c_iMaxFileBytes, text, problem))
         {
             error = Printable::Name(scalePath) + ": cannot read the scale: " + problem;
             return false;
@@ -289,7 +287,7 @@ bool ScalaFile::Load(const std::string& scalePath, const std::string& mappingPat
     }
     if (!mappingPath.empty())
     {
-        if (!File_Disk::ReadText(mappingPath, c_iMaxFileBytes, text, problem))
+        if (!File_Disk::ReadAll(mappingPath, c_iMaxFileBytes, text, problem))
         {
             error = Printable::Name(mappingPath) + ": cannot read the keyboard mapping: " + problem;
             return false;

@@ -2,16 +2,12 @@
 
 #include "file/File_Disk.h"
 #include "file/Printable.h"
-#include "file/TextNumber.h"
+#include "file/TextParse.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <map>
-#include <memory>
 #include <sstream>
 
 namespace
@@ -60,16 +56,14 @@ bool PerformanceScript::Parse(const std::string& text, const std::string& fileNa
 
     bool down[c_iMaxContact + 1] = {};
     double previous = 0.0;
-    constexpr std::string_view c_sByteOrderMark = "\xEF\xBB\xBF";
-    std::istringstream lines(
-        text.starts_with(c_sByteOrderMark) ? text.substr(c_sByteOrderMark.size()) : text);
+    std::istringstream lines(TextParse::WithoutByteOrderMark(text));
     std::string line;
     int number = 0;
     const std::string longest = " the " + std::to_string(static_cast<int>(c_rMaxSeconds)) +
                                 " seconds (24 hours) a performance may last";
     auto fail = [&](const std::string& problem)
     {
-        error = Printable::Name(fileName) + ":" + std::to_string(number) + ": " + problem;
+        error = TextParse::Located(fileName, number, problem);
         m_events.clear();
         return false;
     };
@@ -88,7 +82,7 @@ bool PerformanceScript::Parse(const std::string& text, const std::string& fileNa
 
         ScriptEvent event;
         event.iLine = number;
-        if (!TextNumber::ParseReal(word[0], event.rTime) || event.rTime < 0.0)
+        if (!TextParse::ParseReal(word[0], event.rTime) || event.rTime < 0.0)
             return fail(Printable::Echo(word[0]) + " is not a time in seconds");
         if (event.rTime > c_rMaxSeconds)
             return fail(Printable::Echo(word[0]) + " is beyond" + longest);
@@ -121,9 +115,9 @@ bool PerformanceScript::Parse(const std::string& text, const std::string& fileNa
             event.eKind == ScriptEvent::Kind::Slide || event.eKind == ScriptEvent::Kind::Tap)
         {
             double x = 0.0, y = 0.0;
-            if (!TextNumber::ParseReal(word[next], x))
+            if (!TextParse::ParseReal(word[next], x))
                 return fail(Printable::Echo(word[next]) + " is not a coordinate");
-            if (!TextNumber::ParseReal(word[next + 1], y))
+            if (!TextParse::ParseReal(word[next + 1], y))
                 return fail(Printable::Echo(word[next + 1]) + " is not a coordinate");
             // Held far off the screen, where a float holds them exactly enough.
             event.rX = static_cast<float>(std::clamp(x, -c_rMaxCoordinate, c_rMaxCoordinate));
@@ -154,7 +148,7 @@ bool PerformanceScript::Parse(const std::string& text, const std::string& fileNa
             if (!down[event.iContact])
                 return fail("slide of contact " + std::to_string(event.iContact) +
                             ", which is not down");
-            if (!TextNumber::ParseReal(word[next], event.rDuration) || event.rDuration < 0.0)
+            if (!TextParse::ParseReal(word[next], event.rDuration) || event.rDuration < 0.0)
                 return fail(Printable::Echo(word[next]) + " is not a duration in seconds");
             if (event.rTime + event.rDuration > c_rMaxSeconds)
                 return fail("a slide of " + Printable::Echo(word[next]) + " seconds ends beyond" +
@@ -181,7 +175,7 @@ bool PerformanceScript::Parse(const std::string& text, const std::string& fileNa
 bool PerformanceScript::Load(const std::string& path, std::string& error)
 {
     std::string text, problem;
-    if (!File_Disk::ReadText(path, c_iMaxFileBytes, text, problem))
+    if (!File_Disk::ReadAll(path, c_iMaxFileBytes, text, problem))
     {
         error = Printable::Name(path) + ": cannot read the script: " + problem;
         return false;

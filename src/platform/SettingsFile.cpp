@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 bool SettingsFile::Load(const std::string& path, Settings& settings, std::string& error)
 {
     std::string text, problem;
-    if (!File_Disk::ReadText(path, c_iMaxFileBytes, text, problem))
+    if (!File_Disk::ReadAll(path, c_iMaxFileBytes, text, problem))
     {
         error = Printable::Name(path) + ": cannot read the settings: " + problem;
         return false;

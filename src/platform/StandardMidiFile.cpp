@@ -255,7 +255,7 @@ bool StandardMidiFile::Parse(const std::string& bytes, const std::string& fileNa
 bool StandardMidiFile::Load(const std::string& path, double sampleRate, std::string& error)
 {
     std::string bytes, problem;
-    if (!File_Disk::ReadText(path, c_iMaxFileBytes, bytes, problem))
+    if (!File_Disk::ReadAll(path, c_iMaxFileBytes, bytes, problem))
     {
         error = Printable::Name(path) + ": cannot read the MIDI file: " + problem;
         return false;

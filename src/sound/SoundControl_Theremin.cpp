@@ -585,19 +585,27 @@ float SoundControl_Theremin::AssistedOctave(float octave)
         const float base = s_rBaseOctave.load(c_relaxed);
         const float periods = std::floor((octave - base) / period);
         const float within = octave - base - periods * period;
-        float best = s_rDegreeTable[n - 1].load(c_relaxed) - period;
-        float distance = within - best;
-        for (int j = 0; j < n; ++j)
+        // The first enabled degree above the finger, by bisection of the sorted table:
+        // the nearest is it or the one before (the neighbouring periods' at the ends).
+        int above = 0;
+        for (int count = n; count > 0;)
         {
-            const float degree = s_rDegreeTable[j].load(c_relaxed);
-            if (std::fabs(degree - within) < distance)
+            const int half = count / 2;
+            if (s_rDegreeTable[above + half].load(c_relaxed) <= within)
             {
-                best = degree;
-                distance = std::fabs(degree - within);
+                above += half + 1;
+                count -= half + 1;
+            }
+            else
+            {
+                count = half;
             }
         }
-        if (s_rDegreeTable[0].load(c_relaxed) + period - within < distance)
-            best = s_rDegreeTable[0].load(c_relaxed) + period;
+        const float lower = above > 0 ? s_rDegreeTable[above - 1].load(c_relaxed)
+                                      : s_rDegreeTable[n - 1].load(c_relaxed) - period;
+        const float upper = above < n ? s_rDegreeTable[above].load(c_relaxed)
+                                      : s_rDegreeTable[0].load(c_relaxed) + period;
+        const float best = upper - within < within - lower ? upper : lower; // ties go down
         return base + periods * period + best;
     }
     const float whole = std::floor(octave);
@@ -609,7 +617,7 @@ float SoundControl_Theremin::GetEnabledNoteValue(int index)
 {
     const int n = std::clamp(s_iNotesEnabled.load(c_relaxed), 1, 12);
     // Octaves counted downwards below the first note, so any index is valid.
-    const int q = index >= 0 ? index / n : -((-index + n - 1) / n);
+    const int q = Tuning::FloorDivide(index, n);
     return s_rNoteTable_Snap[index - q * n].load(c_relaxed) + static_cast<float>(q * 12);
 }
 
@@ -682,7 +690,7 @@ float SoundControl_Theremin::GetEnabledNoteOctave(int index)
     if (!IsTuned())
         return GetEnabledNoteValue(index) / 12.0f;
     const int n = std::clamp(s_iDegreesEnabled.load(c_relaxed), 1, c_iMaxDegrees);
-    const int q = index >= 0 ? index / n : -((-index + n - 1) / n);
+    const int q = Tuning::FloorDivide(index, n);
     return s_rBaseOctave.load(c_relaxed) + static_cast<float>(q) * s_rPeriod.load(c_relaxed) +
            s_rDegreeTable[index - q * n].load(c_relaxed);
 }

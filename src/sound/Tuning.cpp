@@ -21,7 +21,7 @@ Tuning::Tuning(std::string description, std::vector<double> cents, double baseHz
 double Tuning::GetDegreeOctaves(int degree) const
 {
     const int n = GetDegreeCount();
-    const int period = degree >= 0 ? degree / n : -((-degree + n - 1) / n);
+    const int period = FloorDivide(degree, n);
     const int step = degree - period * n;
     const double within = step == 0 ? 0.0 : m_cents[static_cast<size_t>(step - 1)] / 1200.0;
     return period * GetPeriodOctaves() + within;

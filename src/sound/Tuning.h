@@ -28,6 +28,10 @@ class Tuning
     // Octaves of any degree above degree 0; degrees past the count and below 0
     // lie in the periods above and below.
     double GetDegreeOctaves(int degree) const;
+    // a / n rounded down (toward minus infinity), n > 0: the period a degree
+    // lies in, counting periods below the first as negative.
+    static constexpr int FloorDivide(int a, int n) { return a >= 0 ? a / n : -((-a + n - 1) / n); }
+
     // Twelve equal semitones repeating at the octave with degree 0 on a C: the
     // instrument's own tuning, played exactly as without a scale.
     bool IsTwelveEqualOnC() const;
