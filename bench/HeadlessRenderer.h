@@ -2,9 +2,9 @@
 // driver and the desktop renderer, as the program runs with --headless.
 #pragma once
 
-#include "platform/Host.h"
-#include "platform/Renderer_GL_SDL.h"
-#include "platform/Window_SDL.h"
+#include "host/Host.h"
+#include "platform/sdl/Renderer_GL_SDL.h"
+#include "platform/sdl/Window_SDL.h"
 
 #include <cstdlib>
 #include <memory>

@@ -8,13 +8,13 @@
 // BM_HeadlessDemoToWav: the demo performance rendered headless to a WAV, as
 // `zindle --headless --script examples/demo.zs --wav FILE` does, start-up
 // included. Counter: real-time factor (seconds of music per second of wall time).
-#include "platform/Host.h"
+#include "host/Host.h"
 #include "app/State_Main.h"
 #include "app/ZindleApp.h"
-#include "platform/CommandLine.h"
-#include "sound/SoundBlockListener.h"
-#include "sound/SoundControl_Theremin.h"
-#include "sound/SoundManager.h"
+#include "dsp/SoundBlockListener.h"
+#include "dsp/SoundManager.h"
+#include "host/CommandLine.h"
+#include "synth/SoundControl_Theremin.h"
 
 #include <SDL.h>
 #include <benchmark/benchmark.h>

@@ -1,8 +1,8 @@
 // What MPE encoding costs the audio thread: one block of four gliding voices
 // (30-sample pitch and timbre runs, as the theremins emit while fingers move),
 // encoded and drained.
-#include "sound/MpeEncoder.h"
-#include "sound/SoundControlSource.h"
+#include "dsp/SoundControlSource.h"
+#include "synth/MpeEncoder.h"
 
 #include <benchmark/benchmark.h>
 

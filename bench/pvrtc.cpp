@@ -1,6 +1,6 @@
 // Software PVRTC decoding speed, in megapixels per second, for square textures of
 // pseudo-random words (the decoder's work does not depend on the data).
-#include "render/PvrtcDecoder.h"
+#include "formats/PvrtcDecoder.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,13 +3,13 @@
 // and a font descriptor parsed.
 #include "HeadlessRenderer.h"
 #include "file/File_Bundle.h"
-#include "platform/Host.h"
-#include "platform/Renderer_GL_SDL.h"
-#include "platform/Window_SDL.h"
+#include "formats/FontDescriptor.h"
+#include "host/Host.h"
+#include "platform/sdl/Renderer_GL_SDL.h"
+#include "platform/sdl/Window_SDL.h"
 #include "render/Camera_2D.h"
 #include "render/Material.h"
 #include "render/Texture.h"
-#include "scene/FontDescriptor.h"
 #include "scene/Node_SpriteBatch_GL.h"
 #include "scene/Node_Text_GL.h"
 

@@ -4,18 +4,18 @@
 // counter must read 0). The robot and decal images are written to a temporary
 // resource directory at the shipped sizes.
 #include "file/File_Bundle.h"
+#include "host/Host.h"
+#include "host/PNGWriter.h"
 #include "input/TouchManager.h"
-#include "platform/Host.h"
-#include "platform/PNGWriter.h"
-#include "platform/Renderer_GL_SDL.h"
-#include "platform/Window_SDL.h"
+#include "platform/sdl/Renderer_GL_SDL.h"
+#include "platform/sdl/Window_SDL.h"
 #include "render/Camera_2D.h"
 #include "render/Material.h"
 #include "scene/Node_Backdrop.h"
 #include "scene/Node_Decals.h"
 #include "scene/Node_NoteGrid.h"
 #include "scene/Node_Robot.h"
-#include "sound/SoundControl_Theremin.h"
+#include "synth/SoundControl_Theremin.h"
 
 #include <GLES/gl.h>
 #include <benchmark/benchmark.h>

@@ -1,10 +1,10 @@
 // Cost of one theremin voice per block: both control channels of a moving
 // finger, in each autotune mode, with twelve notes or a scale of the most
 // degrees a scale may have, and the touch manager's auction for a new finger.
+#include "formats/Tuning.h"
 #include "input/TouchManager.h"
 #include "render/Camera_2D.h"
-#include "sound/SoundControl_Theremin.h"
-#include "sound/Tuning.h"
+#include "synth/SoundControl_Theremin.h"
 
 #include <benchmark/benchmark.h>
 

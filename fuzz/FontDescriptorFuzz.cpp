@@ -1,6 +1,6 @@
 // libFuzzer entry for the BMFont descriptor reader: any bytes must give either
 // a rejection or a whole, consistent font, and never touch memory outside them.
-#include "scene/FontDescriptor.h"
+#include "formats/FontDescriptor.h"
 
 #include <cstddef>
 #include <cstdint>

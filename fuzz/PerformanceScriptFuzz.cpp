@@ -1,8 +1,8 @@
 // libFuzzer entry for the performance-script reader and player: any text gives
 // either a one-line error naming the file and line, or events a player can play
 // through to the end, times never going backwards.
-#include "platform/PerformanceScript.h"
-#include "platform/ScriptPlayer.h"
+#include "formats/PerformanceScript.h"
+#include "host/ScriptPlayer.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,9 +2,9 @@
 // scales and keyboard mappings, settings files and MIDI files. The first byte
 // picks the reader. A read either fails with one line or gives values the
 // instrument can play; settings read back as they are written.
-#include "app/Settings.h"
-#include "file/ScalaFile.h"
-#include "platform/StandardMidiFile.h"
+#include "formats/ScalaFile.h"
+#include "formats/Settings.h"
+#include "formats/StandardMidiFile.h"
 
 #include <cmath>
 #include <cstddef>

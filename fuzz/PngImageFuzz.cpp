@@ -1,7 +1,7 @@
 // libFuzzer entry for the PNG image path textures take: any bytes give either a
 // refusal with nothing kept, or a whole image within the size limit whose texels
 // fill exactly the layout they claim.
-#include "render/PNGImage.h"
+#include "formats/PNGImage.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // libFuzzer entry for the PVR and APV texture readers: any bytes give either a
 // refusal or an image whose data lies inside the file (or in its own decoded
 // buffer) and is as long as its side and format say, decoded in software or not.
-#include "render/PvrHeader.h"
+#include "formats/PvrHeader.h"
 #include "render/PvrTextureImage.h"
 
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "platform/Host.h"
+#include "host/Host.h"
 
 int main(int argc, char** argv)
 {

@@ -1,6 +1,6 @@
 // Writes the band-limited saw wavetable, as the program computes it, to a file
 // (default data/blsaw.dat): 2048 little-endian 32-bit floats, no header.
-#include "sound/SoundSource_BLSaw.h"
+#include "dsp/SoundSource_BLSaw.h"
 
 #include <cstdint>
 #include <cstdio>

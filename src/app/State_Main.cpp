@@ -1,5 +1,6 @@
 #include "app/State_Main.h"
 
+#include "dsp/SoundManager.h"
 #include "render/Camera_2D.h"
 #include "render/Material.h"
 #include "render/Renderer.h"
@@ -14,8 +15,7 @@
 #include "scene/Node_Slider.h"
 #include "scene/Node_Sprite.h"
 #include "scene/PanelControl.h"
-#include "sound/SoundManager.h"
-#include "sound/Synth_FourVoice.h"
+#include "synth/Synth_FourVoice.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,7 +4,8 @@
 #pragma once
 
 #include "app/AppState.h"
-#include "app/Settings.h"
+#include "formats/Settings.h"
+#include "scene/PanelListener.h"
 
 #include <memory>
 
@@ -21,7 +22,7 @@ class Node_Sprite;
 class SoundControl_Theremin;
 class Synth_FourVoice;
 
-class State_Main : public AppState
+class State_Main : public AppState, public PanelListener
 {
   public:
     static constexpr int c_iVoices = 4; // Synth_FourVoice::c_iVoices
@@ -56,11 +57,11 @@ class State_Main : public AppState
 
     void SetSynthMode();
     void SetAutotuneMode(int mode);
-    void SliderCallback(int id, int phase, float value);
+    void SliderCallback(int id, int phase, float value) override;
     static void SliderCallback_Static(void* state, int id, int phase, float value);
-    void ButtonCallback(int id);
+    void ButtonCallback(int id) override;
     static void ButtonCallback_Static(void* state, int id);
-    Camera_2D* GetPanelCamera() const { return m_pPanelCamera; }
+    Camera_2D* GetPanelCamera() const override { return m_pPanelCamera; }
 
     // What the rest of the program (and the tests) may look at.
     int GetSynthMode() const { return m_iSynthMode; }

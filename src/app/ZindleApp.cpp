@@ -2,10 +2,10 @@
 
 #include "app/AppState.h"
 #include "app/State_Main.h"
-#include "app/Window.h"
+#include "core/Window.h"
+#include "dsp/SoundManager.h"
 #include "input/TouchManager.h"
 #include "render/Renderer.h"
-#include "sound/SoundManager.h"
 
 #include <cstdlib>
 

@@ -1,7 +1,7 @@
 #include "file/File_Bundle.h"
 
+#include "core/Printable.h"
 #include "file/File_Disk.h"
-#include "file/Printable.h"
 
 #include <cstdio>
 #include <cstring>

@@ -2,9 +2,9 @@
 // landscape screen points and fog settings for one pass over a scene tree.
 #pragma once
 
-#include "render/Projection.h"
-#include "render/Transform.h"
-#include "render/Vector2f.h"
+#include "core/Projection.h"
+#include "core/Transform.h"
+#include "core/Vector2f.h"
 
 #include <cstdint>
 

@@ -3,7 +3,7 @@
 // colour masks.
 #pragma once
 
-#include "render/RefCounted.h"
+#include "core/RefCounted.h"
 
 class Texture;
 

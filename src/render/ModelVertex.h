@@ -1,8 +1,8 @@
 // The interleaved vertex every GL drawable draws, 36 bytes apart.
 #pragma once
 
-#include "render/Vector2f.h"
-#include "render/Vector3f.h"
+#include "core/Vector2f.h"
+#include "core/Vector3f.h"
 
 #include <cstddef>
 #include <cstdint>

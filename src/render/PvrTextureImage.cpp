@@ -1,8 +1,8 @@
 #include "render/PvrTextureImage.h"
 
-#include "render/PvrHeader.h"
-#include "render/PvrtcDecoder.h"
-#include "render/TexelConvert.h"
+#include "formats/PvrHeader.h"
+#include "formats/PvrtcDecoder.h"
+#include "formats/TexelConvert.h"
 
 #include <GLES/gl.h>
 #include <GLES/glext.h>

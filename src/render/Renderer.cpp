@@ -1,9 +1,24 @@
 #include "render/Renderer.h"
 
-#include "app/Window.h"
+#include "core/Window.h"
 #include "render/TextureManager.h"
 
 Renderer* Renderer::s_instance = nullptr;
+
+namespace
+{
+Renderer::Factory s_factory = nullptr;
+}
+
+Renderer* Renderer::Create(Window* window)
+{
+    return s_factory ? s_factory(window) : nullptr;
+}
+
+void Renderer::SetFactory(Factory factory)
+{
+    s_factory = factory;
+}
 
 Renderer::Renderer(Window* window) : m_pWindow(window)
 {

@@ -3,17 +3,17 @@
 // the GL context to other threads that load textures.
 #pragma once
 
-#include "render/Projection.h"
+#include "core/Projection.h"
+#include "core/Transform.h"
+#include "core/Vector2f.h"
 #include "render/Semaphore.h"
-#include "render/Transform.h"
-#include "render/Vector2f.h"
 
 #include <atomic>
 #include <string>
 
 class Camera;
 class Material;
-class Node;
+class RenderableTree;
 class Texture;
 class TextureManager;
 class Window;
@@ -36,7 +36,7 @@ class Renderer
     // colour: red in bits 16-23, green 8-15, blue 0-7; the top byte is ignored.
     virtual void BeginFrame(bool clear, unsigned int colour) = 0;
     virtual void EndFrame(bool present) = 0;
-    virtual void RenderTree(Node* root, Camera* camera) = 0;
+    virtual void RenderTree(RenderableTree* root, Camera* camera) = 0;
     // Brackets GL work on a thread other than the main one; nothing on the main thread.
     virtual void LockSemaphore();
     virtual void UnlockSemaphore();
@@ -47,8 +47,11 @@ class Renderer
     // Main thread, after each presented frame: lets every waiting thread run.
     virtual void CheckThread();
 
-    // The platform renderer on the given window (made by the platform host).
+    // The platform renderer on the given window, made by the factory the
+    // platform host registered (null without one).
+    using Factory = Renderer* (*)(Window* window);
     static Renderer* Create(Window* window);
+    static void SetFactory(Factory factory);
     static Renderer* GetInstance() { return s_instance; }
 
     // A new reference to the texture of that path, or null.

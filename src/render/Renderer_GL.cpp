@@ -1,11 +1,11 @@
 #include "render/Renderer_GL.h"
 
-#include "app/Window.h"
+#include "core/Window.h"
 #include "render/Camera.h"
 #include "render/Material.h"
+#include "render/RenderableTree.h"
 #include "render/TextureManager_GL.h"
 #include "render/Texture_GL.h"
-#include "scene/Node.h"
 
 #include <GLES/gl.h>
 
@@ -140,7 +140,7 @@ void Renderer_GL::EndFrame(bool present)
     }
 }
 
-void Renderer_GL::RenderTree(Node* root, Camera* camera)
+void Renderer_GL::RenderTree(RenderableTree* root, Camera* camera)
 {
     if (!root || !camera)
         return;

@@ -17,7 +17,7 @@ class Renderer_GL : public Renderer
     void SetTransform(const Transform& model) override;
     void BeginFrame(bool clear, unsigned int colour) override;
     void EndFrame(bool present) override;
-    void RenderTree(Node* root, Camera* camera) override;
+    void RenderTree(RenderableTree* root, Camera* camera) override;
     void LockSemaphore() override;
     void UnlockSemaphore() override;
     void CheckError() override;

@@ -2,7 +2,7 @@
 // manager lists every live texture so that each file is loaded only once.
 #pragma once
 
-#include "render/RefCounted.h"
+#include "core/RefCounted.h"
 
 class Texture : public RefCounted
 {

@@ -1,7 +1,7 @@
 #include "render/TextureManager_GL.h"
 
 #include "file/File.h"
-#include "render/PNGImage.h"
+#include "formats/PNGImage.h"
 #include "render/PvrTextureImage.h"
 #include "render/Renderer.h"
 #include "render/Texture_GL.h"

@@ -1,9 +1,9 @@
 #include "scene/Font.h"
 
 #include "file/File.h"
+#include "formats/FontDescriptor.h"
 #include "render/Renderer.h"
 #include "render/Texture.h"
-#include "scene/FontDescriptor.h"
 
 #include <algorithm>
 #include <cstring>

@@ -2,8 +2,8 @@
 // per path and shared by reference count among every text that uses it.
 #pragma once
 
-#include "render/RefCounted.h"
-#include "scene/FontCharacter.h"
+#include "core/RefCounted.h"
+#include "formats/FontCharacter.h"
 
 #include <array>
 #include <list>

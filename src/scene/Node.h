@@ -3,15 +3,16 @@
 // node holds one reference on.
 #pragma once
 
-#include "render/RefCounted.h"
-#include "render/Transform.h"
+#include "core/RefCounted.h"
+#include "core/Transform.h"
+#include "render/RenderableTree.h"
 
 #include <list>
 #include <memory>
 
 class Renderer;
 
-class Node : public RefCounted
+class Node : public RefCounted, public RenderableTree
 {
   public:
     Node() = default;
@@ -19,7 +20,7 @@ class Node : public RefCounted
     ~Node() override;
 
     // Draws this node (if visible) then its children (if children are visible).
-    virtual void RenderTree(Renderer& renderer);
+    void RenderTree(Renderer& renderer) override;
     // Draws this node alone, with its transform already set.
     virtual void Render(Renderer& /*renderer*/) {}
 

@@ -2,8 +2,8 @@
 // material, for flat panels and overlays.
 #pragma once
 
+#include "core/Vector2f.h"
 #include "render/ModelVertex.h"
-#include "render/Vector2f.h"
 #include "scene/Node.h"
 
 #include <cstdint>

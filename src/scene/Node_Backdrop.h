@@ -3,9 +3,9 @@
 // and whose vertices bulge away from every finger on the playing surface.
 #pragma once
 
+#include "core/Transform.h"
+#include "core/Vector2f.h"
 #include "render/ModelVertex.h"
-#include "render/Transform.h"
-#include "render/Vector2f.h"
 #include "scene/Node.h"
 
 #include <array>

@@ -3,9 +3,9 @@
 // or at a release inside. Sliding off unlights it, sliding back relights it.
 #pragma once
 
+#include "core/Vector2f.h"
 #include "input/TouchListener.h"
 #include "render/ModelVertex.h"
-#include "render/Vector2f.h"
 #include "scene/Node.h"
 
 #include <cstdint>

@@ -1,6 +1,5 @@
 #include "scene/Node_ControlPanel.h"
 
-#include "app/State_Main.h"
 #include "render/Material.h"
 #include "scene/Font.h"
 #include "scene/Node_2DQuad.h"
@@ -9,7 +8,7 @@
 #include "scene/Node_Sprite.h"
 #include "scene/Node_Text.h"
 #include "scene/SceneHelpers.h"
-#include "sound/Synth_FourVoice.h"
+#include "synth/Synth_FourVoice.h"
 
 #include <cmath>
 
@@ -31,7 +30,7 @@ constexpr float c_rKeyDy[12] = {27, 0, 27, 0, 27, 27, 0, 27, 0, 27, 0, 27};
 const char* const c_sModeNames[4] = {"Mekko", "Pulse", "Theremin", "PWM"};
 } // namespace
 
-Node_ControlPanel::Node_ControlPanel(State_Main* state) : m_pState(state)
+Node_ControlPanel::Node_ControlPanel(PanelListener* listener) : m_pListener(listener)
 {
     const Vector2f screen = scene::LandscapeScreenSize();
     const float W = screen.x;
@@ -64,8 +63,8 @@ Node_ControlPanel::Node_ControlPanel(State_Main* state) : m_pState(state)
 
     m_pAboutArea = Node_Button::Create(0.0f, H, W, H);
     m_pAboutArea->SetColor(false, 0, 0);
-    m_pAboutArea->SetCamera(m_pState ? m_pState->GetPanelCamera() : nullptr);
-    m_pAboutArea->SetCallback(&State_Main::ButtonCallback_Static, m_pState,
+    m_pAboutArea->SetCamera(m_pListener ? m_pListener->GetPanelCamera() : nullptr);
+    m_pAboutArea->SetCallback(&PanelListener::ButtonCallback_Static, m_pListener,
                               PanelId(PanelControl::AboutDismiss));
     AddChild(m_pAboutArea);
 
@@ -156,7 +155,7 @@ Node_ControlPanel::Node_ControlPanel(State_Main* state) : m_pState(state)
         key->SetCallbackOnTouch(true);
         if (c_rKeyDy[k] > 0.0f)
             key->SetTouchBorder(0.0f, 0.0f, 0.0f, 15.0f);
-        key->SetCallback(&State_Main::ButtonCallback_Static, m_pState, PanelId(NoteKey(k)));
+        key->SetCallback(&PanelListener::ButtonCallback_Static, m_pListener, PanelId(NoteKey(k)));
         m_pScalePage->AddChild(key);
         m_pNoteKeys[k] = key;
     }
@@ -209,7 +208,7 @@ Node_Button* Node_ControlPanel::MakeTextButton(Node* parent, float x, float y, f
     if (toPanel)
         button->SetCallback(&Node_ControlPanel::ButtonCallback_Static, this, PanelId(control));
     else
-        button->SetCallback(&State_Main::ButtonCallback_Static, m_pState, PanelId(control));
+        button->SetCallback(&PanelListener::ButtonCallback_Static, m_pListener, PanelId(control));
     parent->AddChild(button);
     return button; // the panel keeps the creation reference
 }
@@ -226,7 +225,7 @@ Node_Slider* Node_ControlPanel::MakeSlider(Node* parent, float x, float y, float
         slider->SetFont(c_sFont, c_iWhite, c_iWhite);
         slider->SetText(text);
     }
-    slider->SetCallback(&State_Main::SliderCallback_Static, m_pState, PanelId(control));
+    slider->SetCallback(&PanelListener::SliderCallback_Static, m_pListener, PanelId(control));
     slider->SetValue(value);
     parent->AddChild(slider);
     return slider;

@@ -5,12 +5,12 @@
 
 #include "scene/Node.h"
 #include "scene/PanelControl.h"
+#include "scene/PanelListener.h"
 
 class Node_Button;
 class Node_Slider;
 class Node_Sprite;
 class Node_Text;
-class State_Main;
 
 class Node_ControlPanel : public Node
 {
@@ -19,7 +19,7 @@ class Node_ControlPanel : public Node
     static constexpr unsigned int c_iButtonColour = 0xFFAA0000;
     static constexpr unsigned int c_iButtonLitColour = 0xFFCC4444;
 
-    explicit Node_ControlPanel(State_Main* state);
+    explicit Node_ControlPanel(PanelListener* listener);
     ~Node_ControlPanel() override;
 
     // The pages SetSubPanel shows: the mode's synth page (pulse or PWM), the
@@ -81,7 +81,7 @@ class Node_ControlPanel : public Node
     }
     void ShowWidget(Node* widget, bool shown);
 
-    State_Main* m_pState;
+    PanelListener* m_pListener;
     Node_Button* m_pCloseButton = nullptr;
     Node_Button* m_pAboutButton = nullptr;
     Node_Button* m_pAboutArea = nullptr;

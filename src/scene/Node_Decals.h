@@ -3,7 +3,7 @@
 // They are drawn by one sprite batch held as a child.
 #pragma once
 
-#include "render/Vector2f.h"
+#include "core/Vector2f.h"
 #include "scene/Node.h"
 
 #include <array>

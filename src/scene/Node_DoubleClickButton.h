@@ -4,8 +4,8 @@
 // up are counted.
 #pragma once
 
+#include "core/Vector2f.h"
 #include "input/TouchListener.h"
-#include "render/Vector2f.h"
 #include "scene/Node.h"
 
 class Material;

@@ -4,7 +4,7 @@
 #include "render/Renderer.h"
 #include "scene/ModelVertexArrays.h"
 #include "scene/SceneHelpers.h"
-#include "sound/SoundControl_Theremin.h"
+#include "synth/SoundControl_Theremin.h"
 
 #include <GLES/gl.h>
 

@@ -2,7 +2,7 @@
 
 #include "render/Material.h"
 #include "scene/Node_Sprite.h"
-#include "sound/SoundControl_Theremin.h"
+#include "synth/SoundControl_Theremin.h"
 
 #include <cstdio>
 

@@ -5,7 +5,7 @@
 // held as children.
 #pragma once
 
-#include "render/Vector2f.h"
+#include "core/Vector2f.h"
 #include "scene/Node.h"
 
 #include <array>

@@ -3,9 +3,9 @@
 // makes the value jump. Every change is reported with the drag's phase.
 #pragma once
 
+#include "core/Vector2f.h"
 #include "input/TouchListener.h"
 #include "render/ModelVertex.h"
-#include "render/Vector2f.h"
 #include "scene/Node.h"
 
 #include <cstdint>

@@ -3,8 +3,8 @@
 // GL subclass.
 #pragma once
 
-#include "render/Vector2f.h"
-#include "render/Vector3f.h"
+#include "core/Vector2f.h"
+#include "core/Vector3f.h"
 #include "scene/Node.h"
 
 #include <cstdint>

@@ -3,6 +3,8 @@
 // state). One list for the panel, the main state, the host and the tests.
 #pragma once
 
+#include "formats/Settings.h" // PanelSlider: the sliders one by one
+
 enum class PanelControl : int
 {
     Open = 0,          // the corner's double tap (not on the panel itself)
@@ -40,21 +42,3 @@ constexpr PanelControl NoteKey(int key)
 {
     return static_cast<PanelControl>(PanelId(PanelControl::FirstNoteKey) + key);
 }
-
-// The panel's sliders, each by itself (three of them report Resonance): what
-// a settings file keeps.
-enum class PanelSlider : int
-{
-    Timbre,      // the main page's "Timbre" ("Mekko")
-    PulseTimbre, // the pulse page's "Timbre"
-    PulseWidth,
-    Cutoff,
-    Resonance, // the PWM page's "Resonance"
-    EchoVolume,
-    EchoTime,
-    EchoRepeat,
-    Overdrive,
-    Pitch,
-    Zoom,
-    Count
-};

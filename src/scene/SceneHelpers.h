@@ -1,8 +1,8 @@
 // Small helpers shared by the animated scene nodes.
 #pragma once
 
+#include "core/Vector2f.h"
 #include "render/Renderer.h"
-#include "render/Vector2f.h"
 
 #include <cstdlib>
 

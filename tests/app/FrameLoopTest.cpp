@@ -3,8 +3,8 @@
 #include "app/App.h"
 #include "app/AppState.h"
 #include "app/Timer.h"
-#include "app/Window.h"
 #include "app/ZindleApp.h"
+#include "core/Window.h"
 
 #include <gtest/gtest.h>
 

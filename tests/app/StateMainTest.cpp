@@ -2,8 +2,8 @@
 // real fingers, frames drawn with OpenGL ES and read back, output from the graph.
 #include "support/InstrumentTestSupport.h"
 
+#include "dsp/SoundManager_Offline.h"
 #include "file/File_Bundle.h"
-#include "platform/SoundManager_Offline.h"
 #include "render/Camera_2D.h"
 #include "render/Renderer.h"
 #include "render/TextureManager.h"
@@ -13,7 +13,7 @@
 #include "scene/Node_Slider.h"
 #include "scene/Node_Sprite.h"
 #include "scene/PanelControl.h"
-#include "sound/Synth_FourVoice.h"
+#include "synth/Synth_FourVoice.h"
 
 #include <cmath>
 #include <string>
@@ -48,7 +48,10 @@ class StateMainTest : public InstrumentTest
         return r;
     }
     float Resonance() { return Synth().GetFilter(0)->GetResonance(); }
-    float PulseWidth() { return Synth().GetPulseWidthControl().GetTweakable()->GetValue_Absolute(); }
+    float PulseWidth()
+    {
+        return Synth().GetPulseWidthControl().GetTweakable()->GetValue_Absolute();
+    }
     float Cutoff() { return Synth().GetCutoffControl().GetTweakable()->GetValue_Absolute(); }
     // The level of a finger held at (x, y) after its glide in; then it lifts, the echo dies.
     double LevelOfAFingerAt(int x, int y)
@@ -75,8 +78,11 @@ TEST_F(StateMainTest, BuildsOnceAndPlaysEveryModeAsTheFingersHeightSays)
     EXPECT_FLOAT_EQ(PulseWidth(), 0.5f);
 
     // A second Init builds nothing: no new listener, texture or synth.
-    auto built = [&] { return std::tuple(m_pTouches->GetListenerCount(), m_pState->GetSynth(),
-            Renderer::GetInstance()->GetTextureManager()->GetTextureCount()); };
+    auto built = [&]
+    {
+        return std::tuple(m_pTouches->GetListenerCount(), m_pState->GetSynth(),
+                          Renderer::GetInstance()->GetTextureManager()->GetTextureCount());
+    };
     const auto before = built();
     EXPECT_TRUE(m_pState->Init());
     EXPECT_EQ(built(), before);
@@ -107,7 +113,12 @@ TEST_F(StateMainTest, ModeAndAutotuneButtonsCycleBothWaysAndSetEveryVoice)
     // ">" four times from "Mekko", then "<" four times: mode, name and routing.
     // Leaving "PWM" for "Mekko" keeps the width on the finger; "Theremin" touches
     // only the voice switch.
-    const struct { int x, mode; const char* text; std::vector<int> routing; } modes[] = {
+    const struct
+    {
+        int x, mode;
+        const char* text;
+        std::vector<int> routing;
+    } modes[] = {
         {c_iModeUpX, 1, "Pulse", {1, 0, 0, 0}},   {c_iModeUpX, 2, "Theremin", {1, 0, 0, 1}},
         {c_iModeUpX, 3, "PWM", {1, 1, 1, 0}},     {c_iModeUpX, 0, "Mekko", {0, 1, 0, 0}},
         {c_iModeDownX, 3, "PWM", {1, 1, 1, 0}},   {c_iModeDownX, 2, "Theremin", {1, 1, 1, 1}},
@@ -124,10 +135,16 @@ TEST_F(StateMainTest, ModeAndAutotuneButtonsCycleBothWaysAndSetEveryVoice)
     Tap(398, 200); // "Scale  >"
     Frames(12);
     // Mode, name and correction time; only "Snap" snaps, only "Off" has no speed.
-    const struct { int x, mode; const char* text; int samples; } autotunes[] = {
-        {c_iAutotuneDownX, 3, "Snap", 0}, {c_iAutotuneUpX, 0, "Off", 0},
-        {c_iAutotuneUpX, 1, "Slow", 4410}, {c_iAutotuneUpX, 2, "Fast", 264},
-        {c_iAutotuneDownX, 1, "Slow", 4410}};
+    const struct
+    {
+        int x, mode;
+        const char* text;
+        int samples;
+    } autotunes[] = {{c_iAutotuneDownX, 3, "Snap", 0},
+                     {c_iAutotuneUpX, 0, "Off", 0},
+                     {c_iAutotuneUpX, 1, "Slow", 4410},
+                     {c_iAutotuneUpX, 2, "Fast", 264},
+                     {c_iAutotuneDownX, 1, "Slow", 4410}};
     for (const auto& step : autotunes)
     {
         Tap(step.x, c_iAutotuneY);
@@ -142,7 +159,13 @@ TEST_F(StateMainTest, ModeAndAutotuneButtonsCycleBothWaysAndSetEveryVoice)
 
 TEST_F(StateMainTest, SlidersReachTheSoundAndEachModeReappliesItsOwn)
 {
-    const struct { PanelControl control; float value; std::function<float()> reached; float expected; } sliders[] = {
+    const struct
+    {
+        PanelControl control;
+        float value;
+        std::function<float()> reached;
+        float expected;
+    } sliders[] = {
         {PanelControl::Resonance, 0.5f, [&] { return Resonance(); }, 5.5f},
         {PanelControl::PulseWidth, 0.5f, [&] { return PulseWidth(); }, 0.745f},
         {PanelControl::Cutoff, 0.3f, [&] { return Cutoff(); }, 0.3f},
@@ -193,8 +216,11 @@ TEST_F(StateMainTest, PanelButtonsOpenCloseShowTheAboutPictureAndGiveWayToTheSur
     Node_DoubleClickButton* corner = m_pState->GetPanelOpenButton();
     ASSERT_NE(corner, nullptr);
     // Panel open, corner button shown, panel taking touches, about picture shown.
-    auto shown = [&] { return std::tuple(m_pState->IsPanelOpen(), corner->IsShown(),
-                                         m_pPanel->IsActive(), m_pState->IsAboutShown()); };
+    auto shown = [&]
+    {
+        return std::tuple(m_pState->IsPanelOpen(), corner->IsShown(), m_pPanel->IsActive(),
+                          m_pState->IsAboutShown());
+    };
     DoubleTapCorner();
     EXPECT_EQ(shown(), std::tuple(true, false, true, false));
     Frames(12);
@@ -265,7 +291,8 @@ TEST_F(StateMainTest, NoteKeysSetTheNotesAndTheGridFollows)
     for (int k = 2; k < 11; ++k)
         m_pState->ButtonCallback(PanelId(NoteKey(k)));
     m_pState->ButtonCallback(PanelId(PanelControl::LastNoteKey));
-    EXPECT_EQ(std::tuple(SoundControl_Theremin::GetEnabledNoteCount(), SoundControl_Theremin::IsNoteEnabled(11),
+    EXPECT_EQ(std::tuple(SoundControl_Theremin::GetEnabledNoteCount(),
+                         SoundControl_Theremin::IsNoteEnabled(11),
                          ButtonFaceColour(m_pPanel->GetNoteKey(11))),
               std::tuple(1, true, Node_ControlPanel::c_iButtonLitColour));
 }
@@ -325,7 +352,8 @@ TEST_F(StateMainTest, TheOpenPanelIsDrawnBesideTheScene)
     const LandscapeFrame half = Draw();
     for (int y : {20, 160, 310}) // the black separator, then the panel
         EXPECT_EQ(std::pair(IsPureBlack(half.At(381, y)), IsPureBlack(half.At(384, y))),
-                  std::pair(true, false)) << "row " << y;
+                  std::pair(true, false))
+            << "row " << y;
     m_pState->Update(0.3f);
     const LandscapeFrame frame = Draw();
     // "Close", "About" and "Effects  >" faces inside their frames; the main
@@ -345,8 +373,9 @@ TEST_F(StateMainTest, ExitTwiceOrAfterTheSoundManagerLeavesNothingBehind)
     auto* sound = dynamic_cast<SoundManager_Offline*>(SoundManager::GetInstance());
     ASSERT_NE(sound, nullptr);
     // Stopped, without a root, every widget and theremin signed off, the synth gone.
-    EXPECT_EQ(std::tuple(sound->IsRunning(), sound->GetStreamSource(), m_pTouches->GetListenerCount(),
-                         m_pState->GetSynth()), std::tuple(false, nullptr, 0, nullptr));
+    EXPECT_EQ(std::tuple(sound->IsRunning(), sound->GetStreamSource(),
+                         m_pTouches->GetListenerCount(), m_pState->GetSynth()),
+              std::tuple(false, nullptr, 0, nullptr));
     m_pState->Exit();
     Tap(440, 280); // touches, frames and audio go nowhere
     m_pState->Update(c_rFrame);

@@ -2,9 +2,9 @@
 // alpha its node and blend mode need; the decal and face art lined up with where the
 // program draws them, and a font whose glyphs cover and fit every interface text.
 #include "file/File_Bundle.h"
-#include "platform/Renderer_GL_SDL.h"
+#include "formats/PNGImage.h"
+#include "platform/sdl/Renderer_GL_SDL.h"
 #include "render/Camera_2D.h"
-#include "render/PNGImage.h"
 #include "scene/Font.h"
 #include "scene/Node_Decals.h"
 #include "scene/Node_Robot.h"

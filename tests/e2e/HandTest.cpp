@@ -5,13 +5,13 @@
 #include "app/State_Main.h"
 #include "app/Timer.h"
 #include "app/ZindleApp.h"
+#include "dsp/SoundManager_Offline.h"
 #include "file/File_Bundle.h"
-#include "platform/Host.h"
-#include "platform/SoundManager_Offline.h"
-#include "platform/View_SDL.h"
-#include "platform/Window_SDL.h"
-#include "sound/SoundControl_Theremin.h"
+#include "host/Host.h"
+#include "platform/sdl/View_SDL.h"
+#include "platform/sdl/Window_SDL.h"
 #include "support/TestSupport.h"
+#include "synth/SoundControl_Theremin.h"
 
 #include <SDL.h>
 

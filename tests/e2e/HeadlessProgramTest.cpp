@@ -53,7 +53,8 @@ TEST(HeadlessProgram, WritesTheRunsSilenceToTheSampleAsMono16BitWav)
         EXPECT_EQ(wav.channels, 1);
         EXPECT_EQ(wav.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
         EXPECT_EQ(wav.samples.size(), length);
-        EXPECT_TRUE(std::all_of(wav.samples.begin(), wav.samples.end(), [](int16_t s) { return s == 0; }));
+        EXPECT_TRUE(
+            std::all_of(wav.samples.begin(), wav.samples.end(), [](int16_t s) { return s == 0; }));
         EXPECT_EQ(CountFiles(dir.Path()), 1) << "no temporary file is left behind";
     }
 }

@@ -3,7 +3,7 @@
 // validators, and the installed program plays from there with no source tree and opens a
 // window that the desktop puts with its entry. The manual page lists exactly the options of
 // --help.
-#include "render/PNGImage.h"
+#include "formats/PNGImage.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

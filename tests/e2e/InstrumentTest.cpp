@@ -140,11 +140,11 @@ TEST(Instrument, SnapLandsOnEnabledSemitones)
     // finger between G and G# (199.6 Hz); then the same with key G switched off.
     zindle_test::TempDir dir;
     const Played run =
-        PlayScript(dir, OpenPanel(0.0) + Tap(0.8, 398, 200) + Tap(1.5, 449, 160) + Tap(1.7, 449, 160) +
-                      Tap(1.9, 449, 160) + Tap(2.1, 398, 280) + Tap(2.8, 440, 280) +
-                      "3.5 down 1 245 160\n4.5 up 1\n" + OpenPanel(5.0) + Tap(5.8, 398, 200) +
-                      Tap(6.5, 419, 229) + Tap(7.1, 398, 280) + Tap(7.8, 440, 280) +
-                      "8.5 down 1 245 160\n9.5 up 1\n");
+        PlayScript(dir, OpenPanel(0.0) + Tap(0.8, 398, 200) + Tap(1.5, 449, 160) +
+                            Tap(1.7, 449, 160) + Tap(1.9, 449, 160) + Tap(2.1, 398, 280) +
+                            Tap(2.8, 440, 280) + "3.5 down 1 245 160\n4.5 up 1\n" + OpenPanel(5.0) +
+                            Tap(5.8, 398, 200) + Tap(6.5, 419, 229) + Tap(7.1, 398, 280) +
+                            Tap(7.8, 440, 280) + "8.5 down 1 245 160\n9.5 up 1\n");
     ASSERT_EQ(run.status, 0) << run.output;
     EXPECT_NEAR(EstimateFrequency(run.wav.samples, At(3.8), At(4.4)), 196.0, 196.0 * 0.003)
         << "G3, the nearest semitone";
@@ -201,9 +201,9 @@ TEST(Instrument, EveryEventSoundsFromItsOwnSample)
     zindle_test::TempDir dir;
     const double downs[] = {0.101, 0.8237, 1.5013, 2.2333};
     const Played run = PlayScript(dir, "0.101 down 1 240 200\n0.3 up 1\n"
-                                 "0.8237 down 1 300 150\n1.0 up 1\n"
-                                 "1.5013 down 1 200 100\n1.5013 up 1\n"
-                                 "2.2333 down 1 260 120\n2.4 up 1\n2.6 end\n");
+                                       "0.8237 down 1 300 150\n1.0 up 1\n"
+                                       "1.5013 down 1 200 100\n1.5013 up 1\n"
+                                       "2.2333 down 1 260 120\n2.4 up 1\n2.6 end\n");
     ASSERT_EQ(run.status, 0) << run.output;
     const std::vector<int16_t>& samples = run.wav.samples;
     for (double t : downs)
@@ -224,7 +224,8 @@ TEST(Instrument, EveryEventSoundsFromItsOwnSample)
 TEST(Instrument, ASlideGlidesWithoutStairs)
 {
     zindle_test::TempDir dir;
-    const Played run = PlayScript(dir, "0 down 1 300 160\n0.2 slide 1 460 160 1.0\n1.3 up 1\n1.5 end\n");
+    const Played run =
+        PlayScript(dir, "0 down 1 300 160\n0.2 slide 1 460 160 1.0\n1.3 up 1\n1.5 end\n");
     ASSERT_EQ(run.status, 0) << run.output;
     // Pitch measured every 5 ms along the slide rises at every step.
     double previous = 0.0;
@@ -339,8 +340,8 @@ TEST(Instrument, BadScriptsAndResourcesFailClearly)
         ASSERT_EQ(mkfifo((data / "decals.png").c_str(), 0600), 0);
         zindle_test::WriteFile(data / "blsaw.dat", std::string(8192, '\x7F'));
         const Played run = PlayScript(dir, "0 down 1 240 160\n1 up 1\n1.5 end\n",
-                                "--data '" + data.Path().string() + "' --screenshot '" +
-                                    (dir / "corrupt.png").string() + "'");
+                                      "--data '" + data.Path().string() + "' --screenshot '" +
+                                          (dir / "corrupt.png").string() + "'");
         EXPECT_EQ(run.status, 0) << "elements whose resources fail are left out: " << run.output;
         EXPECT_TRUE(fs::exists(dir / "corrupt.png"));
         EXPECT_EQ(run.output, "zindle: warning: " + (data / "lava.png").string() +

@@ -35,7 +35,8 @@ struct Performance
 void Play(const std::string& script, Performance& out)
 {
     zindle_test::TempDir dir;
-    const auto run = zindle_test::PlayScript(dir, script, "--midi '" + (dir / "p.mid").string() + "'");
+    const auto run =
+        zindle_test::PlayScript(dir, script, "--midi '" + (dir / "p.mid").string() + "'");
     ASSERT_EQ(run.status, 0) << run.output;
     zindle_test::MidiFile midi;
     std::string error;

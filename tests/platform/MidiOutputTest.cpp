@@ -1,14 +1,14 @@
 // MIDI out on the host side: the file writer read back by an independent reader,
 // the MidiOutput draining the encoder to file and port, the command line, muting.
-#include "platform/MidiOutput.h"
-#include "platform/AlsaMidiPort.h"
-#include "platform/CommandLine.h"
-#include "platform/MidiFileWriter.h"
-#include "platform/MidiInput.h"
-#include "sound/MpeEncoder.h"
-#include "sound/SoundControlSource.h"
-#include "sound/SoundManager.h"
+#include "host/MidiOutput.h"
+#include "dsp/SoundControlSource.h"
+#include "dsp/SoundManager.h"
+#include "host/CommandLine.h"
+#include "host/MidiFileWriter.h"
+#include "platform/alsa/AlsaMidiPort.h"
+#include "platform/alsa/MidiInput.h"
 #include "sound/SoundTestSupport.h"
+#include "synth/MpeEncoder.h"
 
 #include "support/MidiFileReader.h"
 #include "support/TestSupport.h"

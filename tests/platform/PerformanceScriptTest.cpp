@@ -1,6 +1,6 @@
 // Performance scripts: parsing with clear errors, and playing them frame by frame.
-#include "platform/PerformanceScript.h"
-#include "platform/ScriptPlayer.h"
+#include "formats/PerformanceScript.h"
+#include "host/ScriptPlayer.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -55,8 +55,12 @@ TEST(PerformanceScript, ParsesEveryEventAndItsDefaultLength)
     EXPECT_DOUBLE_EQ(script.GetDefaultSeconds(), 9.0);
 
     // A byte-order mark may start the file; far-off coordinates are held.
-    ASSERT_TRUE(script.Parse("\xEF\xBB\xBF" "0 down 1 1e30 -1e300\n", "s.zs", error)) << error;
-    EXPECT_EQ(std::pair(script.GetEvents()[0].rX, script.GetEvents()[0].rY), std::pair(1e6f, -1e6f));
+    ASSERT_TRUE(script.Parse("\xEF\xBB\xBF"
+                             "0 down 1 1e30 -1e300\n",
+                             "s.zs", error))
+        << error;
+    EXPECT_EQ(std::pair(script.GetEvents()[0].rX, script.GetEvents()[0].rY),
+              std::pair(1e6f, -1e6f));
 }
 
 TEST(PerformanceScript, ErrorsNameFileLineAndProblem)
@@ -121,9 +125,14 @@ TEST(ScriptPlayer, PlaysTouchesFrameByFrame)
          // The slide starts at 0.1 and moves once per frame until it arrives at
          // 0.3; the tap lifts on the next frame; shots come after the touches;
          // 0.35 is due at frame 7 despite rounding of 7 * 0.05.
-         {{"down 1 100 200", "down 2 10 10"}, {}, {}, {"down 100 472 312", "move 1 125 175"},
-          {"up 100", "move 2 20 20", "move 1 150 150", "shot a.png"}, {"move 1 175 125"},
-          {"move 1 200 100"}, {"up 1", "up 2"}}},
+         {{"down 1 100 200", "down 2 10 10"},
+          {},
+          {},
+          {"down 100 472 312", "move 1 125 175"},
+          {"up 100", "move 2 20 20", "move 1 150 150", "shot a.png"},
+          {"move 1 175 125"},
+          {"move 1 200 100"},
+          {"up 1", "up 2"}}},
         // A move or a lift stops a running slide.
         {"0 down 5 0 0\n0 slide 5 100 0 1\n0.1 up 5\n",
          {{"down 5 0 0"}, {"move 5 5 0"}, {"up 5"}, {}}},

@@ -1,7 +1,7 @@
 // The live sound manager on SDL's dummy audio driver: a real audio thread
 // pulling blocks through the same block loop as the device would.
-#include "platform/SoundManager_SDL.h"
-#include "sound/SoundStreamSource.h"
+#include "dsp/SoundStreamSource.h"
+#include "platform/sdl/SoundManager_SDL.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>

@@ -3,8 +3,8 @@
 // them to the real touch manager.
 #include "input/TouchListener.h"
 #include "input/TouchManager.h"
-#include "platform/TouchInput_SDL.h"
-#include "platform/Window_SDL.h"
+#include "platform/sdl/TouchInput_SDL.h"
+#include "platform/sdl/Window_SDL.h"
 #include "render/Renderer.h"
 #include "support/TouchTestSupport.h"
 
@@ -131,7 +131,8 @@ TEST_F(TouchInputTest, MouseAndFingerEventsBecomeContacts)
         EXPECT_EQ(input.GetContactCount(), c.contactsLeft);
         EXPECT_EQ(TouchManager::GetInstance()->GetActiveTouchCount(), c.contactsLeft);
     }
-    EXPECT_FALSE(m_input.HandleEvent(SDL_Event{.type = SDL_KEYDOWN}, normal)) << "not a touch event";
+    EXPECT_FALSE(m_input.HandleEvent(SDL_Event{.type = SDL_KEYDOWN}, normal))
+        << "not a touch event";
 }
 
 TEST_F(TouchInputTest, TheLastContactLiftingClearsStaleTouches)
@@ -167,8 +168,8 @@ TEST(TouchInputLive, TheWindowRoutesMouseAndFingersToTheTouchManager)
         window->HandleEvent(Finger(SDL_FINGERDOWN, 3, 0.0f, 0.0f));
         window->HandleEvent(MouseButton(SDL_MOUSEBUTTONUP, ww / 2, wh / 2));
         window->HandleEvent(Finger(SDL_FINGERUP, 3, 0.0f, 0.0f));
-        EXPECT_EQ(Lines(logger), (Log{"began 0 240 160", "began 1 5 0", "ended 0 240 160",
-                                      "ended 1 5 0"}));
+        EXPECT_EQ(Lines(logger),
+                  (Log{"began 0 240 160", "began 1 5 0", "ended 0 240 160", "ended 1 5 0"}));
     }
     TouchManager::Shutdown();
 }
@@ -192,7 +193,7 @@ TEST(HeldFingers, TheRightButtonPutsDownMovesAndLiftsFingersThatStay)
         TouchInput_SDL& input = window.GetTouchInput();
         rightClick(100, 100);
         rightClick(300, 100);
-        rightClick(113, 100); // 13 points from the first: another finger
+        rightClick(113, 100);      // 13 points from the first: another finger
         rightClick(100, 100 - 12); // within 12 points: lifts exactly that one, where it was held
         // A right drag from a held finger moves it, and it stays down; hovering moves nothing.
         button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 305, 104);

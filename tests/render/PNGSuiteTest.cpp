@@ -3,7 +3,7 @@
 // samples in the texture's layout, and corrupt or cut files give nothing.
 #include "RenderTestSupport.h"
 
-#include "render/PNGImage.h"
+#include "formats/PNGImage.h"
 #include "render/Texture.h"
 
 #include <png.h>

@@ -3,9 +3,9 @@
 // here) to their uncompressed original and drawn as decoded.
 #include "RenderTestSupport.h"
 
-#include "render/PvrHeader.h"
+#include "formats/PvrHeader.h"
+#include "formats/TexelConvert.h"
 #include "render/PvrTextureImage.h"
-#include "render/TexelConvert.h"
 #include "render/Texture.h"
 #include "render/TextureManager_GL.h"
 
@@ -143,8 +143,9 @@ TEST_F(RenderTest, PvrFilesLoadAsTheOriginalPictureAndDrawAsLoadedAndBrokenOnesN
         std::vector<uint8_t> picture;
         if (const Texture* texture = material->GetTexture(0)) // blended as its alpha needs
         {
-            EXPECT_EQ(material->GetBlendMode(), texture->HasAlpha() ? Material::c_iBlendPremultiplied
-                                                                    : Material::c_iBlendOpaque);
+            EXPECT_EQ(material->GetBlendMode(), texture->HasAlpha()
+                                                    ? Material::c_iBlendPremultiplied
+                                                    : Material::c_iBlendOpaque);
         }
         const std::vector<uint8_t> frame =
             material->GetTexture(0) ? DrawQuad(material, 0, float(w), float(h)) : picture;

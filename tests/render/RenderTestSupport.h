@@ -2,7 +2,7 @@
 // material drawn on a landscape rectangle and the frame read back, and files.
 #pragma once
 
-#include "platform/Renderer_GL_SDL.h"
+#include "platform/sdl/Renderer_GL_SDL.h"
 #include "render/Camera_2D.h"
 #include "render/Material.h"
 #include "render/TextureManager.h"

@@ -1,7 +1,7 @@
 // Start-up with and without a usable OpenGL ES view, in process and as the
 // real program.
 #include "app/ZindleApp.h"
-#include "platform/Host.h"
+#include "host/Host.h"
 #include "render/Renderer.h"
 #include "support/TestSupport.h"
 

@@ -2,8 +2,8 @@
 // picture presented on a window, letterboxed and turned a quarter turn.
 #include "RenderTestSupport.h"
 
-#include "platform/View_SDL.h"
-#include "platform/Window_SDL.h"
+#include "platform/sdl/View_SDL.h"
+#include "platform/sdl/Window_SDL.h"
 
 #include <GLES/gl.h>
 #include <png.h>

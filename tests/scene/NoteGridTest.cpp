@@ -2,8 +2,8 @@
 // mode, their colours by key with the first enabled note marked, and a frame.
 #include "SceneFixture.h"
 
+#include "formats/Tuning.h"
 #include "scene/Node_NoteGrid.h"
-#include "sound/Tuning.h"
 
 #include <cmath>
 

@@ -2,15 +2,15 @@
 // read back, real touches through the touch manager, binary BMFont descriptors.
 #pragma once
 
+#include "core/RefCounted.h"
 #include "input/TouchListener.h"
 #include "input/TouchManager.h"
-#include "platform/Renderer_GL_SDL.h"
+#include "platform/sdl/Renderer_GL_SDL.h"
 #include "render/Camera_2D.h"
-#include "render/RefCounted.h"
 #include "render/TextureManager.h"
-#include "sound/SoundControl_Theremin.h"
 #include "support/GLTestContext.h"
 #include "support/TestSupport.h"
+#include "synth/SoundControl_Theremin.h"
 
 #include <gtest/gtest.h>
 

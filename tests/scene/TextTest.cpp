@@ -2,9 +2,9 @@
 // BMFont descriptor reader on descriptors written here, odd, valid or malformed.
 #include "SceneFixture.h"
 
+#include "formats/FontDescriptor.h"
 #include "render/Texture.h"
 #include "scene/Font.h"
-#include "scene/FontDescriptor.h"
 #include "scene/Node_Text.h"
 
 using namespace zindle_test;

@@ -1,9 +1,9 @@
 // The four-voice synth played with real touches: every mode, the limiter's bounds,
 // no allocation on the audio path, touches and setters while another thread renders.
 #include "SoundTestSupport.h"
-#include "platform/MidiInput.h"
-#include "sound/MidiVoices.h"
-#include "sound/SoundSource_Delay.h"
+#include "dsp/SoundSource_Delay.h"
+#include "platform/alsa/MidiInput.h"
+#include "synth/MidiVoices.h"
 
 #include <gtest/gtest.h>
 

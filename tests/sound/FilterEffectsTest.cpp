@@ -1,8 +1,8 @@
 // What a listener hears from the filter and the effects, pulling real blocks.
 #include "SoundTestSupport.h"
-#include "sound/SoundSource_Delay.h"
-#include "sound/SoundSource_LadderFilter.h"
-#include "sound/SoundSource_Limiter.h"
+#include "dsp/SoundSource_Delay.h"
+#include "dsp/SoundSource_LadderFilter.h"
+#include "dsp/SoundSource_Limiter.h"
 
 #include <gtest/gtest.h>
 

@@ -2,13 +2,13 @@
 // the real synth played with fingers through the real touch manager.
 #pragma once
 
+#include "dsp/SoundControlSource.h"
+#include "dsp/SoundManager.h"
+#include "dsp/SoundStreamSource.h"
 #include "input/TouchManager.h"
 #include "render/Camera_2D.h"
-#include "sound/SoundControlSource.h"
-#include "sound/SoundManager.h"
-#include "sound/SoundStreamSource.h"
-#include "sound/Synth_FourVoice.h"
 #include "support/TestSupport.h"
+#include "synth/Synth_FourVoice.h"
 
 #include <algorithm>
 #include <cmath>
@@ -69,7 +69,9 @@ inline Runs RunsOf(SoundControlSource& source, int channel, int stamp, int count
 class TestSignal : public SoundStreamSource
 {
   public:
-    explicit TestSignal(std::function<float(long)> signal) : SoundStreamSource(1), m_signal(signal) {}
+    explicit TestSignal(std::function<float(long)> signal) : SoundStreamSource(1), m_signal(signal)
+    {
+    }
 
     int Generate(int, int, float* buffer, int count) override
     {

@@ -1,7 +1,7 @@
 // The theremin control played with real touches, heard in its control blocks: the
 // octave window, the note set, autotune, glides and fingers leaving the surface.
 #include "SoundTestSupport.h"
-#include "sound/SoundControl_Theremin.h"
+#include "synth/SoundControl_Theremin.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 #include "support/GLTestContext.h"
 
 #include "file/File_Bundle.h"
-#include "platform/Host.h"
-#include "platform/Renderer_GL_SDL.h"
-#include "platform/View_SDL.h"
-#include "platform/Window_SDL.h"
+#include "host/Host.h"
+#include "platform/sdl/Renderer_GL_SDL.h"
+#include "platform/sdl/View_SDL.h"
+#include "platform/sdl/Window_SDL.h"
 #include "render/Renderer.h"
 
 #include <GLES/gl.h>

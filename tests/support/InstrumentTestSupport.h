@@ -6,16 +6,16 @@
 #pragma once
 
 #include "app/State_Main.h"
+#include "dsp/SoundManager.h"
 #include "input/TouchManager.h"
-#include "platform/Renderer_GL_SDL.h"
+#include "platform/sdl/Renderer_GL_SDL.h"
 #include "render/ModelVertex.h"
 #include "scene/Node.h"
 #include "scene/Node_Button.h"
 #include "scene/Node_ControlPanel.h"
-#include "sound/SoundControl_Theremin.h"
-#include "sound/SoundManager.h"
 #include "support/GLTestContext.h"
 #include "support/TestSupport.h"
+#include "synth/SoundControl_Theremin.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,6 @@
 // The entry of every test program: a predictable environment, then GoogleTest.
+#include "host/Host.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -13,6 +15,8 @@ int main(int argc, char** argv)
     // few kilobytes that LeakSanitizer would report at exit. (This process's
     // own sanitizer has already read its options.)
     setenv("ASAN_OPTIONS", "detect_leaks=0", 0);
+    // The instrument's window, renderer and sound manager are the desktop's.
+    Host::InstallPlatform();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,9 +1,9 @@
 #include "support/TestSupport.h"
 
-#include "platform/Host.h"
+#include "dsp/SoundManager.h"
+#include "host/Host.h"
 #include "input/TouchManager.h"
-#include "sound/SoundControl_Theremin.h"
-#include "sound/SoundManager.h"
+#include "synth/SoundControl_Theremin.h"
 
 #include <png.h>
 #include <sndfile.h>
@@ -90,9 +90,9 @@ Played PlayScript(const TempDir& dir, const std::string& script, const std::stri
 {
     WriteFile(dir / "play.zs", script);
     Played run;
-    const ProcessResult result = RunCommand(ZindleBinary() + " --headless --seed 7 --script '" +
-                                            (dir / "play.zs").string() + "' --wav '" +
-                                            (dir / "play.wav").string() + "' " + extra);
+    const ProcessResult result =
+        RunCommand(ZindleBinary() + " --headless --seed 7 --script '" + (dir / "play.zs").string() +
+                   "' --wav '" + (dir / "play.wav").string() + "' " + extra);
     run.status = result.status;
     run.output = result.output;
     ReadWav(dir / "play.wav", run.wav);

@@ -3,7 +3,7 @@
 // rotation.
 #pragma once
 
-#include "app/Window.h"
+#include "core/Window.h"
 #include "input/TouchListener.h"
 #include "input/TouchManager.h"
 #include "render/Renderer.h"
@@ -65,7 +65,7 @@ class LandscapeRenderer : public Renderer
     void SetTransform(const Transform&) override {}
     void BeginFrame(bool, unsigned int) override {}
     void EndFrame(bool) override {}
-    void RenderTree(Node*, Camera*) override {}
+    void RenderTree(RenderableTree*, Camera*) override {}
     bool IsMainThread() override { return true; }
     bool GetLandscape() override { return true; }
 };

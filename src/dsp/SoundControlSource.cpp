@@ -1,0 +1,40 @@
+#include "dsp/SoundControlSource.h"
+
+#include "dsp/SoundManager.h"
+
+namespace
+{
+int BufferCapacity()
+{
+    SoundManager* manager = SoundManager::GetInstance();
+    return manager ? manager->GetSamplesPerFrame() : SoundManager::c_iMaxBlockSamples;
+}
+} // namespace
+
+SoundControlSource::SoundControlSource(int numChannels)
+    : m_iNumChannels(numChannels > 0 ? numChannels : 0),
+      m_pBuffers(new SoundControlBuffer*[m_iNumChannels > 0 ? m_iNumChannels : 1])
+{
+    const int capacity = BufferCapacity();
+    for (int i = 0; i < m_iNumChannels; ++i)
+        m_pBuffers[i] = new SoundControlBuffer(capacity);
+}
+
+SoundControlSource::~SoundControlSource()
+{
+    for (int i = 0; i < m_iNumChannels; ++i)
+        delete m_pBuffers[i];
+    delete[] m_pBuffers;
+}
+
+SoundControlBuffer* SoundControlSource::UpdateBuffer(int channel, int start, int count)
+{
+    if (channel < 0 || channel >= m_iNumChannels)
+        return nullptr;
+    SoundControlBuffer* buffer = m_pBuffers[channel];
+    if (buffer->GetTimeStamp() == start)
+        return buffer;
+    buffer->Reset(start, count);
+    Generate(channel, start, buffer, count);
+    return buffer;
+}

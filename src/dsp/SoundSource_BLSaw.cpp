@@ -1,0 +1,171 @@
+#include "dsp/SoundSource_BLSaw.h"
+
+#include "dsp/SoundControlRuns.h"
+#include "dsp/SoundManager.h"
+#include "file/File.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+float SoundSource_BLSaw::m_rSampleBuffer[SoundSource_BLSaw::c_iTableEntries] = {};
+std::atomic<bool> SoundSource_BLSaw::m_bSampleBufferGenerated{false};
+
+namespace
+{
+constexpr float c_rReleaseDecay = 0.98f; // per sample: about 1 ms to -40 dB
+
+} // namespace
+
+SoundSource_BLSaw::SoundSource_BLSaw()
+    : SoundStreamSource(1), m_rSampleRate(SoundManager::CurrentSampleRate())
+{
+    GenerateSampleBuffer();
+}
+
+void SoundSource_BLSaw::SetPitchSource(SoundControlSource* source, int channel)
+{
+    m_pPitchSource = source;
+    m_iPitchChannel = channel;
+}
+
+float* SoundSource_BLSaw::GenerateSampleBuffer()
+{
+    // A function-local static makes the one-time build safe from any thread.
+    static const bool built = []
+    {
+        m_bSampleBufferGenerated.store(true, std::memory_order_relaxed);
+        BuildSampleBuffer(m_rSampleBuffer);
+        return true;
+    }();
+    (void)built;
+    return m_rSampleBuffer;
+}
+
+void SoundSource_BLSaw::ComputeSampleBuffer(float* table)
+{
+    for (int j = 0; j < c_iTableSize; ++j)
+        table[j] = 0.0f;
+
+    std::unique_ptr<float[]> sine(new float[c_iTableSize]);
+    for (int i = 0; i < c_iTableSize; ++i)
+        sine[i] = std::sin((static_cast<float>(i) * 0.00048828125f) * 6.2831855f);
+
+    // Harmonics 1 to 1023 of a falling ramp, amplitude 0.7 * sum(sin(k x) / k).
+    for (int k = 1; k < c_iTableSize / 2; ++k)
+    {
+        const float harmonic = static_cast<float>(k);
+        int idx = 0;
+        for (int j = 0; j < c_iTableSize; ++j)
+        {
+            table[j] += (sine[idx] / harmonic) * 0.7f;
+            idx = (idx + k) & (c_iTableSize - 1);
+        }
+    }
+    table[c_iTableSize] = table[0];
+
+    // Integrate: playback differentiates again.
+    float acc = 0.0f;
+    for (int j = 0; j < c_iTableEntries; ++j)
+    {
+        acc += table[j];
+        table[j] = acc;
+    }
+}
+
+bool SoundSource_BLSaw::LoadSampleBuffer(float* table)
+{
+    std::unique_ptr<File> file(File::Open(c_sFileName, true));
+    if (!file)
+        return false;
+    unsigned char bytes[c_iFileBytes];
+    if (!file->Read(bytes, c_iFileBytes))
+        return false;
+    float loaded[c_iTableSize];
+    for (int j = 0; j < c_iTableSize; ++j)
+    {
+        const unsigned char* b = bytes + 4 * j;
+        const uint32_t bits = static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
+                              (static_cast<uint32_t>(b[2]) << 16) |
+                              (static_cast<uint32_t>(b[3]) << 24);
+        std::memcpy(&loaded[j], &bits, sizeof(float));
+        // Also false for a value that is not a number.
+        if (!(std::fabs(loaded[j]) <= c_rMaxTableValue))
+            return false;
+    }
+    std::memcpy(table, loaded, sizeof(loaded));
+    // The guard entry as the integration gives it: the last sum plus entry 0's
+    // own term, which is entry 0 itself. Both are bounded, so this is finite.
+    table[c_iTableSize] = table[c_iTableSize - 1] + table[0];
+    return true;
+}
+
+void SoundSource_BLSaw::BuildSampleBuffer(float* table)
+{
+    if (!LoadSampleBuffer(table))
+        ComputeSampleBuffer(table);
+}
+
+void SoundSource_BLSaw::RenderRun(float frequency, float* out, int n)
+{
+    const float inc = frequency * c_rBufferSize / m_rSampleRate;
+    if (!(inc > 0.0f))
+    {
+        std::memset(out, 0, sizeof(float) * static_cast<size_t>(n));
+        return;
+    }
+    const float* table = m_rSampleBuffer;
+    const float scale = 1.0f / inc;
+    float phase = m_rPhase;
+    float last = m_rLastValue;
+    for (int s = 0; s < n; ++s)
+    {
+        const int i = static_cast<int>(phase);
+        const float fr = phase - static_cast<float>(i);
+        const float v = fr * table[i + 1] + (1.0f - fr) * table[i];
+        out[s] = scale * (v - last);
+        last = v;
+        phase += inc;
+        if (phase >= c_rBufferSize)
+            phase -= c_rBufferSize;
+    }
+    m_rPhase = phase;
+    m_rLastValue = last;
+}
+
+int SoundSource_BLSaw::Generate(int /*channel*/, int start, float* buffer, int count)
+{
+    if (count <= 0)
+        return 0;
+    const SoundControlRuns pitch(m_pPitchSource, m_iPitchChannel, start, count);
+
+    float single = 0.0f;
+    const bool release =
+        pitch.IsSingleRun(single) && !(SanitizePitch(single, m_rSampleRate) > 0.0f);
+    if (release)
+    {
+        if (m_bSilent)
+            return 0;
+        RenderRun(m_rLastFrequency, buffer, count);
+        float gain = 1.0f;
+        for (int s = 0; s < count; ++s)
+        {
+            buffer[s] *= gain;
+            gain *= c_rReleaseDecay;
+        }
+        m_rPhase = 0.0f;
+        m_rLastValue = 0.0f;
+    }
+    else
+    {
+        pitch.ForEach(
+            [&](float hz, int offset, int n)
+            {
+                m_rLastFrequency = SanitizePitch(hz, m_rSampleRate);
+                RenderRun(m_rLastFrequency, buffer + offset, n);
+            });
+    }
+    m_bSilent = release;
+    return 1;
+}

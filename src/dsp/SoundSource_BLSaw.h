@@ -1,0 +1,59 @@
+// Band-limited sawtooth read from a shared wavetable: the table holds the
+// running sum of one band-limited period, and playback differentiates it, so
+// each sample is the saw's average over the stretch of period it covers. The
+// table is harmonics 1 to 1023 of a falling ramp at 0.7 (data/blsaw.dat, as
+// tools/make_blsaw computes it; computed here when the file is missing).
+#pragma once
+
+#include "dsp/SoundStreamSource.h"
+
+#include <atomic>
+
+class SoundControlSource;
+
+class SoundSource_BLSaw : public SoundStreamSource
+{
+  public:
+    static constexpr float c_rBufferSize = 2048.0f; // table period in entries
+    static constexpr int c_iTableSize = 2048;
+    static constexpr int c_iTableEntries = c_iTableSize + 1; // plus one guard entry
+    static constexpr int c_iFileBytes = c_iTableSize * 4;    // little-endian floats
+    static constexpr const char* c_sFileName = "data/blsaw.dat";
+    // The running sum of one period of a saw that stays within +-2 (this one
+    // peaks near +-1.3, and its sum near 560) never leaves +-4096: a file
+    // holding anything larger is not a saw table.
+    static constexpr float c_rMaxTableValue = 4096.0f;
+
+    SoundSource_BLSaw();
+
+    void SetPitchSource(SoundControlSource* source, int channel);
+
+    int Generate(int channel, int start, float* buffer, int count) override;
+
+    // The shared table, built on the first call (read from the resource file,
+    // or computed when that is missing, short or damaged).
+    static float* GenerateSampleBuffer();
+
+    // Computes the table into `table` (c_iTableEntries floats).
+    static void ComputeSampleBuffer(float* table);
+    // Reads the resource file into `table`, guard entry included; false when the
+    // file is missing, shorter than one period or holds a value that is not a
+    // number or beyond c_rMaxTableValue.
+    static bool LoadSampleBuffer(float* table);
+    // LoadSampleBuffer, falling back to ComputeSampleBuffer.
+    static void BuildSampleBuffer(float* table);
+
+  private:
+    void RenderRun(float frequency, float* out, int n);
+
+    static float m_rSampleBuffer[c_iTableEntries];
+    static std::atomic<bool> m_bSampleBufferGenerated;
+
+    float m_rSampleRate;
+    float m_rPhase = 0.0f;
+    float m_rLastValue = 0.0f;
+    SoundControlSource* m_pPitchSource = nullptr;
+    int m_iPitchChannel = 0;
+    bool m_bSilent = true;
+    float m_rLastFrequency = 0.0f;
+};

@@ -1,0 +1,106 @@
+#include "dsp/SoundSource_Delay.h"
+
+#include "dsp/SoundControlRuns.h"
+
+#include <algorithm>
+#include <cstring>
+
+SoundSource_Delay::SoundSource_Delay() : SoundStreamSource(1), m_pRing(new float[c_iRingSamples]())
+{
+}
+
+void SoundSource_Delay::SetSoundSource(SoundStreamSource* source, int channel)
+{
+    m_pSource = source;
+    m_iSourceChannel = channel;
+}
+
+void SoundSource_Delay::SetDelayTime(float x)
+{
+    const float t = ClampUnit(x * x);
+    m_rDelayTime.store(0.001f + 0.999f * t, std::memory_order_relaxed);
+}
+
+void SoundSource_Delay::SetFeedback(float x)
+{
+    m_rFeedback.store(ClampUnit(x * x), std::memory_order_relaxed);
+}
+
+void SoundSource_Delay::SetDelayLevel(float x)
+{
+    const float level = ClampUnit(x * x);
+    if (m_rDelayLevel.load(std::memory_order_relaxed) == 0.0f && level > 0.0f)
+        m_bClearRequested.store(true, std::memory_order_relaxed);
+    // Release: a block that sees the new level also sees the clear request.
+    m_rDelayLevel.store(level, std::memory_order_release);
+}
+
+int SoundSource_Delay::DelaySamples(float time)
+{
+    if (time <= 0.0f)
+        return 1;
+    if (time < 1.0f)
+        return static_cast<int>(time * static_cast<float>(c_iRingSamples));
+    return c_iRingSamples;
+}
+
+int SoundSource_Delay::Generate(int /*channel*/, int start, float* buffer, int count)
+{
+    if (count <= 0)
+        return 0;
+    const bool produced =
+        m_pSource && m_pSource->Generate(m_iSourceChannel, start, buffer, count) != 0;
+    const float level = m_rDelayLevel.load(std::memory_order_acquire);
+    if (level <= 0.0f)
+        return produced ? 1 : 0;
+    if (!produced)
+        std::memset(buffer, 0, sizeof(float) * static_cast<size_t>(count)); // echoes go on
+
+    float* ring = m_pRing.get();
+    if (m_bClearRequested.exchange(false, std::memory_order_relaxed))
+        std::memset(ring, 0, sizeof(float) * c_iRingSamples);
+
+    const float time = m_rDelayTime.load(std::memory_order_relaxed);
+    float feedback = m_rFeedback.load(std::memory_order_relaxed);
+    if (feedback > 0.95f && time < 0.2f)
+        feedback = 0.95f;
+    else if (feedback > 0.999f && time < 0.5f)
+        feedback = 0.999f;
+
+    int write = m_iWritePosition;
+    if (write >= c_iRingSamples)
+        write = 0;
+    int read = m_iReadPosition;
+    if (read < 0 || time != m_rAppliedDelayTime)
+    {
+        read = write - DelaySamples(time);
+        if (read < 0)
+            read += c_iRingSamples;
+        m_rAppliedDelayTime = time;
+    }
+
+    int done = 0;
+    while (done < count)
+    {
+        // Work in chunks that end where either position wraps.
+        const int n = std::min({count - done, c_iRingSamples - read, c_iRingSamples - write});
+        float* out = buffer + done;
+        for (int s = 0; s < n; ++s)
+        {
+            const float x = out[s];
+            const float d = ring[read + s];
+            out[s] = x + d * level;
+            ring[write + s] = x + feedback * d;
+        }
+        done += n;
+        read += n;
+        write += n;
+        if (read >= c_iRingSamples)
+            read = 0;
+        if (write >= c_iRingSamples)
+            write = 0;
+    }
+    m_iReadPosition = read;
+    m_iWritePosition = write;
+    return 1;
+}

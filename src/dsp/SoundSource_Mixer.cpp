@@ -1,0 +1,36 @@
+#include "dsp/SoundSource_Mixer.h"
+
+#include "dsp/SoundManager.h"
+
+SoundSource_Mixer::SoundSource_Mixer() : SoundStreamSource(1)
+{
+    // Sized for the largest block up front, so the audio thread never allocates.
+    m_pScratch.reset(new float[SoundManager::c_iMaxBlockSamples]);
+}
+
+void SoundSource_Mixer::AddSoundSource(SoundStreamSource* source, int channel, float /*level*/)
+{
+    m_connections.emplace_back(source, channel);
+}
+
+int SoundSource_Mixer::Generate(int /*channel*/, int start, float* buffer, int count)
+{
+    // The sound manager never pulls a block longer than the graph is sized for.
+    if (count <= 0 || count > SoundManager::c_iMaxBlockSamples)
+        return 0;
+    float* scratch = m_pScratch.get();
+    bool produced = false;
+    for (SoundStreamSource::Connection& connection : m_connections)
+    {
+        float* target = produced ? scratch : buffer;
+        if (connection.Generate(start, target, count) == 0)
+            continue;
+        if (produced)
+        {
+            for (int s = 0; s < count; ++s)
+                buffer[s] += scratch[s];
+        }
+        produced = true;
+    }
+    return produced ? 1 : 0;
+}

@@ -1,0 +1,45 @@
+// A scale the instrument can be tuned to: the pitches of its degrees above
+// degree 0, the last of which is the period the scale repeats at (an octave,
+// a tritave, ...), and the frequency of degree 0. Without one, the instrument
+// plays twelve equal notes a semitone apart with C as degree 0.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class Tuning
+{
+  public:
+    static constexpr int c_iMaxDegrees = 1024; // degrees per period
+    // Hz of the C two octaves below middle C: degree 0 unless a scale says otherwise.
+    static constexpr float c_rLowC = 65.406395f;
+    static constexpr double c_rMinBaseHz = 1.0;
+    static constexpr double c_rMaxBaseHz = 20000.0;
+
+    // Twelve equal notes on the low C.
+    Tuning();
+    // `cents`: degrees 1 .. n above degree 0, ascending, the last the period;
+    // `baseHz`: the frequency of degree 0.
+    Tuning(std::string description, std::vector<double> cents, double baseHz);
+
+    const std::string& GetDescription() const { return m_sDescription; }
+    int GetDegreeCount() const { return static_cast<int>(m_cents.size()); }
+    double GetPeriodOctaves() const { return m_cents.back() / 1200.0; }
+    double GetBaseHz() const { return m_rBaseHz; }
+    void SetBaseHz(double hz) { m_rBaseHz = hz; }
+    // Octaves of any degree above degree 0; degrees past the count and below 0
+    // lie in the periods above and below.
+    double GetDegreeOctaves(int degree) const;
+    // a / n rounded down (toward minus infinity), n > 0: the period a degree
+    // lies in, counting periods below the first as negative.
+    static constexpr int FloorDivide(int a, int n) { return a >= 0 ? a / n : -((-a + n - 1) / n); }
+
+    // Twelve equal semitones repeating at the octave with degree 0 on a C: the
+    // instrument's own tuning, played exactly as without a scale.
+    bool IsTwelveEqualOnC() const;
+
+  private:
+    std::string m_sDescription;
+    std::vector<double> m_cents;
+    double m_rBaseHz;
+};

@@ -1,0 +1,235 @@
+#include "host/CommandLine.h"
+
+#include "core/Printable.h"
+#include "formats/PerformanceScript.h"
+#include "formats/Tuning.h"
+#include "host/OutputFile.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+constexpr size_t c_iMaxMessage = 120; // characters of a command-line parser's message
+
+// --seconds: a finite number from 0 to the longest run, said in words.
+std::string CheckSeconds(std::string& text)
+{
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || !end || *end != '\0' || !std::isfinite(value) || value < 0.0 ||
+        value > PerformanceScript::c_rMaxSeconds)
+        return "'" + Printable::Quote(text) + "' is not a number of seconds from 0 to " +
+               std::to_string(static_cast<int>(PerformanceScript::c_rMaxSeconds));
+    return {};
+}
+} // namespace
+
+int CommandLine::Parse(int argc, char** argv, HostOptions& options)
+{
+    CLI::App app{"Zindle: a four-voice touch synthesizer with a robot face.", "zindle"};
+    app.set_version_flag("--version", std::string("zindle ") + ZINDLE_VERSION);
+    app.footer("In the window: the left mouse button is a finger; the right button puts down a\n"
+               "held finger that stays down (right-click it to lift it, right-drag it to move\n"
+               "it; up to 12 fingers). Keys: Tab opens or closes the panel, Escape lifts the\n"
+               "held fingers, Space lifts every finger, F11 full screen, Ctrl+S saves the\n"
+               "settings (into $XDG_CONFIG_HOME/zindle), Ctrl+Q quit.\n"
+               "Exit status: 0 success, 1 run-time failure, 2 bad arguments or script,\n"
+               "128 + N after signal N (130 after Ctrl+C; the outputs are finished).");
+
+    std::string data;
+    double seconds = 0.0;
+    uint32_t seed = 0;
+    app.add_option("--data", data,
+                   "resource directory (default: $ZINDLE_DATA, then "
+                   "../share/zindle/data beside the program, then the "
+                   "source tree's data/)");
+    app.add_flag("--headless", options.bHeadless,
+                 "no window and no sound device: virtual clock, offscreen GL");
+    auto* secondsOption =
+        app.add_option("--seconds", seconds, "stop after this many seconds (at most 86400)")
+            ->check(CLI::Validator(&CheckSeconds, "SECONDS"));
+    app.add_option("--script", options.sScript,
+                   "play a performance script (.zs), headless or live");
+    app.add_option("--wav", options.sWav, "write the audio to this WAV file");
+    app.add_option("--screenshot", options.sScreenshot,
+                   "write the last presented frame as a 480 x 320 landscape PNG at exit");
+    auto* seedOption = app.add_option("--seed", seed,
+                                      "seed of the random generator "
+                                      "(default: the clock)");
+    app.add_option("--buffer", options.iBufferSamples,
+                   "samples per device request, 64 to 4096 (default 256: 5.8 ms)")
+        ->check(CLI::Range(64, 4096));
+    app.add_option("--audio-driver", options.sAudioDriver,
+                   "play through this audio driver (pipewire, pulseaudio, alsa, ...; "
+                   "see --list-audio)")
+        ->type_name("NAME");
+    app.add_option("--audio-device", options.sAudioDevice,
+                   "play on the first output device whose name contains this, ignoring case")
+        ->type_name("NAME");
+    app.add_flag("--list-audio", options.bListAudio,
+                 "list the audio drivers and their output devices, then stop");
+    app.add_flag("--fullscreen", options.bFullscreen, "start in full screen");
+    app.add_option("--midi", options.sMidiFile,
+                   "write what the voices play as MPE to this MIDI file");
+    auto* midiOutOption =
+        app.add_option("--midi-out", options.sMidiOutPort,
+                       "play MPE live on the ALSA sequencer: a virtual port \"Zindle\", or "
+                       "connected to the first port whose name contains NAME")
+            ->expected(0, 1)
+            ->type_name("[NAME]");
+    auto* midiInOption =
+        app.add_option(
+               "--midi-in", options.sMidiInPort,
+               "play the voices live from the ALSA sequencer: a virtual port \"Zindle In\", "
+               "or connected to the first port whose name contains NAME")
+            ->expected(0, 1)
+            ->type_name("[NAME]");
+    app.add_option("--play", options.sPlayFile,
+                   "play a Standard MIDI File on the voices (headless: to the sample)")
+        ->type_name("FILE.mid");
+    app.add_option("--midi-bend", options.iMidiBendRange,
+                   "pitch-bend range of the MIDI member channels in semitones (default 48)")
+        ->check(CLI::Range(1, 96));
+    app.add_flag("--mute", options.bMute, "silence Zindle's own sound (for MIDI output)");
+    app.add_option("--settings", options.sSettings,
+                   "start with the settings in FILE (saved by Ctrl+S or a script's save)")
+        ->type_name("FILE");
+    app.add_option("--tuning", options.sTuning,
+                   "play in the scale of a Scala file: autotune, the note grid and the note "
+                   "keys follow its degrees")
+        ->type_name("FILE.scl");
+    auto* keymapOption =
+        app.add_option("--keymap", options.sKeymap,
+                       "place the scale's degree 0 by a Scala keyboard mapping's reference "
+                       "frequency and middle note")
+            ->type_name("FILE.kbm");
+    double tuningBase = 0.0;
+    auto* baseOption = app.add_option("--tuning-base", tuningBase,
+                                      "frequency of the scale's degree 0 in Hz (default: the "
+                                      "C at 65.41 Hz)")
+                           ->type_name("HZ")
+                           ->check(CLI::Range(Tuning::c_rMinBaseHz, Tuning::c_rMaxBaseHz));
+    keymapOption->excludes(baseOption);
+    bool noFingers = false;
+    app.add_flag("--no-fingers", noFingers,
+                 "draw no rings at the fingers (in the window and in screenshots)");
+
+    try
+    {
+        app.parse(argc, argv);
+        options.bShowFingers = !noFingers;
+    }
+    catch (const CLI::CallForHelp& e)
+    {
+        std::cout << app.help();
+        return 0;
+    }
+    catch (const CLI::CallForVersion& e)
+    {
+        std::cout << e.what() << "\n";
+        return 0;
+    }
+    catch (const CLI::ParseError& e)
+    {
+        std::fprintf(stderr, "zindle: %s (try --help)\n",
+                     Printable::Quote(e.what(), c_iMaxMessage).c_str());
+        return 2;
+    }
+    options.bMidiOut = midiOutOption->count() > 0;
+    options.bMidiIn = midiInOption->count() > 0;
+    if (secondsOption->count() > 0)
+        options.rSeconds = seconds;
+    if (seedOption->count() > 0)
+        options.iSeed = seed;
+    if (baseOption->count() > 0)
+        options.rTuningBase = tuningBase;
+    options.sDataDirectory = data;
+    return c_iContinue;
+}
+
+std::string CommandLine::FindDataDirectory(const std::string& requested, const char* argv0)
+{
+    if (!requested.empty())
+        return requested;
+    if (const char* env = std::getenv("ZINDLE_DATA"); env && *env)
+        return env;
+    std::error_code error;
+    if (argv0 && *argv0)
+    {
+        fs::path exe = fs::canonical("/proc/self/exe", error);
+        if (error)
+            exe = fs::absolute(argv0, error);
+        if (!error)
+        {
+            const fs::path installed = exe.parent_path() / ".." / "share" / "zindle" / "data";
+            if (fs::is_directory(installed, error))
+                return installed.lexically_normal().string();
+        }
+    }
+    return ZINDLE_SOURCE_DATA_DIR;
+}
+
+bool CommandLine::CheckFiles(const HostOptions& options, const std::vector<std::string>& shots,
+                             std::string& error, const std::vector<std::string>& saves)
+{
+    struct Output
+    {
+        std::string what;
+        std::string path;
+        bool bSave = false;
+    };
+    std::vector<Output> outputs;
+    for (const auto& [what, path] :
+         {std::pair{"--wav", &options.sWav}, std::pair{"--midi", &options.sMidiFile},
+          std::pair{"--screenshot", &options.sScreenshot}})
+    {
+        if (!path->empty())
+            outputs.push_back({what, *path});
+    }
+    const size_t named = outputs.size(); // the options' outputs come first
+    for (const std::string& shot : shots)
+        outputs.push_back({"the script's shot", shot});
+    for (const std::string& save : saves)
+        outputs.push_back({"the script's save", save, true});
+
+    for (size_t i = 0; i < outputs.size(); ++i)
+    {
+        const Output& output = outputs[i];
+        for (const auto& [what, path] : {std::pair{"the script", &options.sScript},
+                                         std::pair{"the settings", &options.sSettings},
+                                         std::pair{"the scale", &options.sTuning},
+                                         std::pair{"the keyboard mapping", &options.sKeymap},
+                                         std::pair{"the MIDI file played", &options.sPlayFile}})
+        {
+            // Saving over the settings the run started from is keeping them.
+            if (output.bSave && path == &options.sSettings)
+                continue;
+            if (!path->empty() && OutputFile::SameFile(output.path, *path))
+            {
+                error = output.what + " would overwrite " + what + " " + Printable::Name(*path);
+                return false;
+            }
+        }
+        // A shot may repeat another shot: each one is a whole file in its turn.
+        for (size_t j = i + 1; j < outputs.size() && i < named; ++j)
+        {
+            if (OutputFile::SameFile(output.path, outputs[j].path))
+            {
+                error = output.what + " and " + outputs[j].what + " name the same file " +
+                        Printable::Name(outputs[j].path);
+                return false;
+            }
+        }
+    }
+    return true;
+}

@@ -1,0 +1,128 @@
+#include "host/Host.h"
+
+#include "app/State_Main.h"
+#include "app/Timer.h"
+#include "app/ZindleApp.h"
+#include "core/Printable.h"
+#include "dsp/SoundManager_Offline.h"
+#include "file/File_Bundle.h"
+#include "formats/PerformanceScript.h"
+#include "formats/ScalaFile.h"
+#include "formats/StandardMidiFile.h"
+#include "formats/Tuning.h"
+#include "host/CommandLine.h"
+#include "host/MidiOutput.h"
+#include "host/PNGWriter.h"
+#include "host/ScriptPlayer.h"
+#include "host/SettingsFile.h"
+#include "host/Signals.h"
+#include "host/WavWriter.h"
+#include "platform/alsa/MidiInput.h"
+#include "platform/sdl/AudioDevices_SDL.h"
+#include "platform/sdl/DesktopIdentity.h"
+#include "platform/sdl/SoundManager_SDL.h"
+#include "platform/sdl/View_SDL.h"
+#include "platform/sdl/Window_SDL.h"
+#include "synth/MidiVoices.h"
+#include "synth/SoundControl_Theremin.h"
+
+#include <SDL.h>
+
+#include "host/HostShared.h"
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+HostOptions Host::s_options;
+double Host::s_rFrameInterval = Host::c_rActiveFrameInterval;
+uint64_t Host::s_iVirtualTick = 0;
+std::function<void(int64_t)> Host::s_frameObserver;
+
+using namespace HostShared;
+
+void Host::NotifyFrame(int64_t frame)
+{
+    if (s_frameObserver)
+        s_frameObserver(frame);
+}
+
+bool Host::WriteScreenshot(const std::string& path, std::string& error)
+{
+    View_SDL* view = View_SDL::GetInstance();
+    std::vector<uint8_t> rgba;
+    if (!view || !view->ReadLandscapeFrame(rgba))
+    {
+        error = "cannot write " + Printable::Name(path) + ": no frame to capture";
+        return false;
+    }
+    return PNGWriter::WriteRGB(path, View_SDL::c_iBackingHeight, View_SDL::c_iBackingWidth, rgba,
+                               error);
+}
+
+int Host::Main(int argc, char** argv)
+{
+    HostOptions options;
+    const int status = CommandLine::Parse(argc, argv, options);
+    if (status != CommandLine::c_iContinue)
+        return status;
+    if (options.bListAudio)
+    {
+        std::fputs(AudioDevices_SDL::Describe().c_str(), stdout);
+        return 0;
+    }
+    std::string problem;
+    if (!CommandLine::CheckFiles(options, {}, problem) || !CheckAudioChoice(options, problem))
+    {
+        Fail(problem);
+        return 2;
+    }
+
+    options.sDataDirectory = CommandLine::FindDataDirectory(options.sDataDirectory, argv[0]);
+    std::error_code error;
+    if (!std::filesystem::is_directory(options.sDataDirectory, error))
+    {
+        Fail("resource directory not found: " + Printable::Name(options.sDataDirectory));
+        return 1;
+    }
+    // Before SDL starts, so that SDL leaves the signals to the frame loops.
+    Signals::Install();
+    const int result = Run(options);
+    return Signals::Caught() ? Signals::ExitStatus() : result;
+}
+
+bool Host::SaveSettings(const std::string& path, std::string& saved, std::string& error)
+{
+    ZindleApp* app = ZindleApp::s_pInstance;
+    State_Main* state = app ? app->GetMainState() : nullptr;
+    if (!state)
+    {
+        error = "no settings to save before the instrument starts";
+        return false;
+    }
+    Settings settings = state->CaptureSettings();
+    settings.sTuning = s_options.sTuning;
+    settings.sKeymap = s_options.sKeymap;
+    settings.rTuningBase = s_options.sKeymap.empty() ? s_options.rTuningBase : std::nullopt;
+    saved = path;
+    return path.empty() ? SettingsFile::SaveInDirectory(settings, saved, error)
+                        : SettingsFile::Save(path, settings, error);
+}
+
+int Host::Run(const HostOptions& options)
+{
+    SetOptions(options);
+    if (!LoadSound(s_options))
+        return 2;
+    File_Bundle::SetResourceDirectory(options.sDataDirectory);
+    ZindleApp::SetRandomSeed(options.iSeed ? *options.iSeed
+                                           : static_cast<uint32_t>(std::time(nullptr)));
+    return s_options.bHeadless ? RunHeadless(s_options) : RunLive(s_options);
+}

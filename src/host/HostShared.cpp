@@ -1,0 +1,191 @@
+#include "host/HostShared.h"
+
+#include "app/State_Main.h"
+#include "app/Timer.h"
+#include "app/ZindleApp.h"
+#include "core/Printable.h"
+#include "dsp/SoundManager_Offline.h"
+#include "file/File_Bundle.h"
+#include "formats/PerformanceScript.h"
+#include "formats/ScalaFile.h"
+#include "formats/StandardMidiFile.h"
+#include "formats/Tuning.h"
+#include "host/CommandLine.h"
+#include "host/MidiOutput.h"
+#include "host/PNGWriter.h"
+#include "host/ScriptPlayer.h"
+#include "host/SettingsFile.h"
+#include "host/Signals.h"
+#include "host/WavWriter.h"
+#include "platform/alsa/MidiInput.h"
+#include "platform/sdl/AudioDevices_SDL.h"
+#include "platform/sdl/DesktopIdentity.h"
+#include "platform/sdl/SoundManager_SDL.h"
+#include "platform/sdl/View_SDL.h"
+#include "platform/sdl/Window_SDL.h"
+#include "synth/MidiVoices.h"
+#include "synth/SoundControl_Theremin.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace HostShared
+{
+namespace
+{
+// The settings --settings named, applied once the main state exists.
+std::optional<Settings> g_startSettings;
+} // namespace
+
+void Fail(const std::string& message)
+{
+    std::fprintf(stderr, "zindle: %s\n", message.c_str());
+}
+
+// Starts the application; one clear line and false when it cannot start.
+bool StartApp(ZindleApp& app)
+{
+    if (app.Init())
+        return true;
+    Fail("start-up failed: " + app.GetFailure());
+    app.Shutdown();
+    return false;
+}
+
+TouchInput_SDL* WindowTouchInput(ZindleApp& app)
+{
+    auto* window = dynamic_cast<Window_SDL*>(app.GetWindow());
+    return window ? &window->GetTouchInput() : nullptr;
+}
+
+// The main state has just been built (the first frame): it takes the settings
+// the run started with, MIDI in plays its voices, and MIDI out hears them
+// (until they go).
+void StartInstrument(ZindleApp& app, MidiOutput& midi, MidiVoices& midiIn)
+{
+    State_Main* state = app.GetMainState();
+    if (state && g_startSettings)
+        state->ApplySettings(*g_startSettings);
+    if (state)
+    {
+        SoundControl_Theremin* theremins[State_Main::c_iVoices];
+        for (int i = 0; i < State_Main::c_iVoices; ++i)
+            theremins[i] = state->GetTheremin(i);
+        midiIn.SetVoices(theremins, State_Main::c_iVoices);
+    }
+    if (!state || !midi.IsOpen())
+        return;
+    SoundControlSource* voices[State_Main::c_iVoices];
+    for (int i = 0; i < State_Main::c_iVoices; ++i)
+        voices[i] = state->GetTheremin(i);
+    midi.Attach(SoundManager::GetInstance(), voices, State_Main::c_iVoices);
+}
+
+// Loads --script; false after reporting a bad script (exit status 2).
+bool LoadScript(const HostOptions& options, PerformanceScript& script)
+{
+    if (options.sScript.empty())
+        return true;
+    std::string error;
+    std::vector<std::string> shots, saves;
+    if (script.Load(options.sScript, error))
+    {
+        for (const ScriptEvent& event : script.GetEvents())
+            if (event.eKind == ScriptEvent::Kind::Shot)
+                shots.push_back(event.sPath);
+            else if (event.eKind == ScriptEvent::Kind::Save)
+                saves.push_back(event.sPath);
+        if (CommandLine::CheckFiles(options, shots, error, saves))
+            return true;
+    }
+    Fail(error);
+    return false;
+}
+
+// --settings and the tuning (--tuning, --keymap, --tuning-base, else the
+// settings' own), read whole before anything starts; false after reporting a
+// bad file (exit status 2). The options then name the tuning's files as
+// absolute paths, for the settings the run saves.
+bool LoadSound(HostOptions& options)
+{
+    g_startSettings.reset();
+    std::string error;
+    if (!options.sSettings.empty())
+    {
+        Settings settings;
+        if (!SettingsFile::Load(options.sSettings, settings, error))
+        {
+            Fail(error);
+            return false;
+        }
+        if (options.sTuning.empty() && options.sKeymap.empty() && !options.rTuningBase)
+        {
+            options.sTuning = settings.sTuning;
+            options.sKeymap = settings.sKeymap;
+            options.rTuningBase = settings.rTuningBase;
+        }
+        g_startSettings = settings;
+    }
+    Tuning tuning;
+    if (!ScalaFile::Load(options.sTuning, options.sKeymap, options.rTuningBase, tuning, error))
+    {
+        Fail(error);
+        return false;
+    }
+    SoundControl_Theremin::SetTuning(&tuning);
+    for (std::string* path : {&options.sTuning, &options.sKeymap})
+    {
+        std::error_code failure;
+        if (!path->empty())
+            *path = std::filesystem::absolute(*path, failure).lexically_normal().string();
+    }
+    return true;
+}
+
+// --play: the whole file read before anything starts; false after reporting a
+// bad file (exit status 2).
+bool LoadPlay(const HostOptions& options, StandardMidiFile& file)
+{
+    std::string error;
+    if (options.sPlayFile.empty() || file.Load(options.sPlayFile, Host::c_rSampleRate, error))
+        return true;
+    Fail(error);
+    return false;
+}
+
+// --audio-driver and --audio-device, before anything opens: the driver must
+// exist and, live, start here with a device that matches (which the options
+// then name in full). Headless runs open no device, so only the name counts.
+bool CheckAudioChoice(HostOptions& options, std::string& error)
+{
+    if (options.sAudioDriver.empty() && options.sAudioDevice.empty())
+        return true;
+    if (options.bHeadless)
+        return options.sAudioDriver.empty() ||
+               AudioDevices_SDL::CheckDriverName(options.sAudioDriver, error);
+    return AudioDevices_SDL::Check(options.sAudioDriver, options.sAudioDevice, error);
+}
+
+// The final frame, when the command line asked for it; false after reporting a failure.
+bool WriteFinalScreenshot(const HostOptions& options)
+{
+    if (options.sScreenshot.empty())
+        return true;
+    std::string error;
+    if (Host::WriteScreenshot(options.sScreenshot, error))
+        return true;
+    Fail(error);
+    return false;
+}
+} // namespace HostShared

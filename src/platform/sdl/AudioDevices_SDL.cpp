@@ -1,0 +1,189 @@
+#include "platform/sdl/AudioDevices_SDL.h"
+
+#include "core/Printable.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+namespace
+{
+std::string Lower(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// "a, b, c", or "'a', 'b'" with quotes.
+std::string JoinNames(const std::vector<std::string>& names, bool quote)
+{
+    std::string text;
+    for (const std::string& name : names)
+    {
+        if (!text.empty())
+            text += ", ";
+        text += quote ? AudioDevices_SDL::Quoted(name) : Printable::Quote(name);
+    }
+    return text;
+}
+
+// The drivers that start here.
+std::vector<std::string> WorkingDrivers()
+{
+    std::vector<std::string> working;
+    for (const std::string& driver : AudioDevices_SDL::GetDrivers())
+    {
+        std::string started, error;
+        std::vector<std::string> devices;
+        if (AudioDevices_SDL::GetDevices(driver, started, devices, error))
+            working.push_back(driver);
+    }
+    return working;
+}
+} // namespace
+
+std::string AudioDevices_SDL::Quoted(const std::string& name)
+{
+    std::string text(1, '\'');
+    text += Printable::Quote(name);
+    text += '\'';
+    return text;
+}
+
+std::vector<std::string> AudioDevices_SDL::GetDrivers()
+{
+    std::vector<std::string> drivers;
+    const int count = SDL_GetNumAudioDrivers();
+    for (int i = 0; i < count; ++i)
+        if (const char* name = SDL_GetAudioDriver(i))
+            drivers.emplace_back(name);
+    return drivers;
+}
+
+bool AudioDevices_SDL::GetDevices(const std::string& driver, std::string& started,
+                                  std::vector<std::string>& devices, std::string& error)
+{
+    devices.clear();
+    started.clear();
+    // SDL's own audio start, without the subsystem's count: nothing else is
+    // playing while the command line is checked.
+    if (SDL_AudioInit(driver.empty() ? nullptr : driver.c_str()) != 0)
+    {
+        error = SDL_GetError();
+        return false;
+    }
+    if (const char* current = SDL_GetCurrentAudioDriver())
+        started = current;
+    const int count = SDL_GetNumAudioDevices(0);
+    for (int i = 0; i < count; ++i)
+        if (const char* name = SDL_GetAudioDeviceName(i, 0))
+            devices.emplace_back(name);
+    SDL_AudioQuit();
+    return true;
+}
+
+std::string AudioDevices_SDL::FindDevice(const std::vector<std::string>& devices,
+                                         const std::string& part)
+{
+    const std::string wanted = Lower(part);
+    for (const std::string& device : devices)
+        if (Lower(device).find(wanted) != std::string::npos)
+            return device;
+    return {};
+}
+
+std::string AudioDevices_SDL::Describe()
+{
+    constexpr int c_iColumn = 12; // characters of the driver column
+    std::string text = "Audio drivers and their output devices "
+                       "(--audio-driver NAME, --audio-device NAME):\n";
+    char line[512];
+    for (const std::string& driver : GetDrivers())
+    {
+        std::string started, error;
+        std::vector<std::string> devices;
+        if (!GetDevices(driver, started, devices, error))
+        {
+            std::snprintf(line, sizeof line, "  %-*s does not start here: %s\n", c_iColumn,
+                          driver.c_str(), Printable::Quote(error).c_str());
+            text += line;
+            continue;
+        }
+        if (devices.empty())
+            devices.emplace_back(); // one line that says so
+        for (size_t i = 0; i < devices.size(); ++i)
+        {
+            const std::string device =
+                devices[i].empty() ? std::string("no output device") : Quoted(devices[i]);
+            std::snprintf(line, sizeof line, "  %-*s %s\n", c_iColumn, i == 0 ? driver.c_str() : "",
+                          device.c_str());
+            text += line;
+        }
+    }
+    std::string started, error;
+    std::vector<std::string> devices;
+    if (!GetDevices("", started, devices, error))
+        text += "No driver starts by default (" + Printable::Quote(error) +
+                "): a run plays silently unless --audio-driver chooses one that does.\n";
+    else if (devices.empty())
+        text += "A run uses " + started +
+                ", which lists no output device: it plays silently unless --audio-driver "
+                "chooses another.\n";
+    else
+        text += "A run plays on " + started +
+                " unless --audio-driver or SDL_AUDIODRIVER chooses another.\n";
+    return text;
+}
+
+bool AudioDevices_SDL::CheckDriverName(std::string& driver, std::string& error)
+{
+    const std::vector<std::string> drivers = GetDrivers();
+    for (const std::string& known : drivers)
+    {
+        if (Lower(known) == Lower(driver))
+        {
+            driver = known;
+            return true;
+        }
+    }
+    error = "unknown audio driver " + Quoted(driver) +
+            " (choose from: " + JoinNames(drivers, false) + ")";
+    return false;
+}
+
+bool AudioDevices_SDL::Check(std::string& driver, std::string& device, std::string& error)
+{
+    if (!driver.empty() && !CheckDriverName(driver, error))
+        return false;
+    std::string started, reason;
+    std::vector<std::string> devices;
+    if (!GetDevices(driver, started, devices, reason))
+    {
+        if (driver.empty() && device.empty())
+            return true; // as without a sound card: the run says so and plays silently
+        const std::vector<std::string> working = WorkingDrivers();
+        error =
+            (driver.empty() ? std::string("no audio driver starts here")
+                            : "audio driver " + Quoted(driver) + " does not start here") +
+            " (" + Printable::Quote(reason) + "); " +
+            (working.empty() ? "no driver does" : "drivers that do: " + JoinNames(working, false));
+        return false;
+    }
+    if (device.empty())
+        return true;
+    const std::string match = FindDevice(devices, device);
+    if (match.empty())
+    {
+        error = "no " + started + " output device name contains " + Quoted(device) + " (" +
+                (devices.empty() ? "it lists none" : "choose from: " + JoinNames(devices, true)) +
+                ")";
+        return false;
+    }
+    // The device belongs to the driver it was found on.
+    driver = started;
+    device = match;
+    return true;
+}

@@ -1,0 +1,86 @@
+#include "platform/sdl/Renderer_GL_SDL.h"
+
+#include "core/Window.h"
+#include "platform/sdl/FingerOverlay.h"
+#include "platform/sdl/View_SDL.h"
+#include "platform/sdl/Window_SDL.h"
+#include "render/TextureManager.h"
+
+#include <GLES/gl.h>
+
+Renderer_GL_SDL::Renderer_GL_SDL(Window* window, View_SDL* view)
+    : Renderer_GL(window), m_pView(view), m_mainThread(std::this_thread::get_id())
+{
+}
+
+Renderer_GL_SDL::~Renderer_GL_SDL()
+{
+    // Textures still alive delete their GL names with the context current.
+    if (m_pView && m_pView->IsValid())
+        m_pView->lockContext();
+    delete m_pTextureManager;
+    m_pTextureManager = nullptr;
+    delete m_pView;
+    m_pView = nullptr;
+}
+
+bool Renderer_GL_SDL::IsValid()
+{
+    return m_pView && m_pView->IsValid();
+}
+
+void Renderer_GL_SDL::SetTransform(const Transform& model)
+{
+    glMatrixMode(GL_MODELVIEW);
+    model.CopyTo(m_rModelMatrix, false);
+    glLoadIdentity();
+    glRotatef(-90.0f, 0.0f, 0.0f, 1.0f);
+    glMultMatrixf(m_rCameraMatrix);
+    glMultMatrixf(m_rModelMatrix);
+}
+
+void Renderer_GL_SDL::SetCameraMatrix(Transform& view)
+{
+    glMatrixMode(GL_MODELVIEW);
+    view.CopyTo(m_rCameraMatrix, false);
+    glLoadIdentity();
+    glRotatef(-90.0f, 0.0f, 0.0f, 1.0f);
+    glMultMatrixf(m_rCameraMatrix);
+}
+
+void Renderer_GL_SDL::SetViewport(const Vector2f& min, const Vector2f& max)
+{
+    const float width = static_cast<float>(m_pWindow->GetWidth());
+    const float height = static_cast<float>(m_pWindow->GetHeight());
+    glViewport(static_cast<GLint>(width - max.y), static_cast<GLint>(height - max.x),
+               static_cast<GLsizei>(max.y - min.y), static_cast<GLsizei>(max.x - min.x));
+}
+
+void Renderer_GL_SDL::Present()
+{
+    // The hand goes over the finished frame, before it is shown or read.
+    auto* window = dynamic_cast<Window_SDL*>(m_pWindow);
+    if (m_pView && m_pView->IsValid() && window && m_bShowHand)
+    {
+        constexpr int c_iMaxNotes = 16;
+        TouchInput_SDL::Finger fingers[TouchInput_SDL::c_iMaxContacts + c_iMaxNotes];
+        int count = window->GetTouchInput().GetFingers(fingers, TouchInput_SDL::c_iMaxContacts);
+        if (m_noteMarks)
+            count += m_noteMarks(fingers + count, c_iMaxNotes);
+        FingerOverlay::Draw(fingers, count);
+    }
+    if (m_pView)
+        m_pView->present();
+}
+
+void Renderer_GL_SDL::LockContext()
+{
+    if (m_pView)
+        m_pView->lockContext();
+}
+
+void Renderer_GL_SDL::UnlockContext()
+{
+    if (m_pView)
+        m_pView->unlockContext();
+}

@@ -1,0 +1,55 @@
+// The desktop renderer: the GL back end drawing into View_SDL's portrait
+// framebuffer, turned to landscape, with the GL context handed between threads
+// through SDL's make-current.
+#pragma once
+
+#include "platform/sdl/TouchInput_SDL.h"
+#include "render/Renderer_GL.h"
+
+#include <functional>
+
+#include <thread>
+
+class View_SDL;
+
+class Renderer_GL_SDL : public Renderer_GL
+{
+  public:
+    // Takes ownership of the view. The constructing thread is the main thread.
+    Renderer_GL_SDL(Window* window, View_SDL* view);
+    ~Renderer_GL_SDL() override;
+
+    // False when the view has no GL context or framebuffer.
+    bool IsValid() override;
+    void SetTransform(const Transform& model) override;
+    bool IsMainThread() override { return std::this_thread::get_id() == m_mainThread; }
+    bool GetLandscape() override { return s_bLandscape; }
+
+    void SetCameraMatrix(Transform& view) override;
+    // Corners in landscape screen points (origin top-left, y down).
+    void SetViewport(const Vector2f& min, const Vector2f& max) override;
+    void Present() override;
+    void LockContext() override;
+    void UnlockContext() override;
+    void SetVsync(bool) override {}
+
+    View_SDL* GetView() const { return m_pView; }
+
+    // The hand drawn over every presented frame: a ring at each finger of the
+    // window's touch input, plus the marks `notes` adds (the voices MIDI notes
+    // play, where they show), up to `max`, returning how many. Off: no rings.
+    using NoteMarks = std::function<int(TouchInput_SDL::Finger* marks, int max)>;
+    void SetHand(bool shown, NoteMarks notes)
+    {
+        m_bShowHand = shown;
+        m_noteMarks = std::move(notes);
+    }
+
+  private:
+    View_SDL* m_pView;
+    std::thread::id m_mainThread;
+    bool m_bShowHand = false;
+    NoteMarks m_noteMarks;
+
+    static constexpr bool s_bLandscape = true;
+};

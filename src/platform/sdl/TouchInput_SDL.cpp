@@ -1,0 +1,292 @@
+#include "platform/sdl/TouchInput_SDL.h"
+
+#include "input/TouchManager.h"
+#include "platform/sdl/View_SDL.h"
+
+#include <cmath>
+
+bool TouchInput_SDL::WindowToView(float windowX, float windowY, const Geometry& geometry,
+                                  float& viewX, float& viewY, bool* inside)
+{
+    if (geometry.windowWidth <= 0 || geometry.windowHeight <= 0 || geometry.drawableWidth <= 0 ||
+        geometry.drawableHeight <= 0)
+        return false;
+    int x, y, width, height;
+    View_SDL::FitLandscape(geometry.drawableWidth, geometry.drawableHeight, x, y, width, height);
+    if (width <= 0 || height <= 0)
+        return false;
+    // Window points to drawable pixels (HiDPI), then into the picture.
+    const float px = windowX * static_cast<float>(geometry.drawableWidth) /
+                     static_cast<float>(geometry.windowWidth);
+    const float py = windowY * static_cast<float>(geometry.drawableHeight) /
+                     static_cast<float>(geometry.windowHeight);
+    const float landscapeX =
+        (px - static_cast<float>(x)) * c_rLandscapeWidth / static_cast<float>(width);
+    const float landscapeY =
+        (py - static_cast<float>(y)) * c_rLandscapeHeight / static_cast<float>(height);
+    // The picture is the portrait view turned a quarter turn counter-clockwise.
+    viewX = c_rLandscapeHeight - landscapeY;
+    viewY = landscapeX;
+    if (inside)
+        *inside = landscapeX >= 0.0f && landscapeX < c_rLandscapeWidth && landscapeY >= 0.0f &&
+                  landscapeY < c_rLandscapeHeight;
+    return true;
+}
+
+bool TouchInput_SDL::HandleEvent(const SDL_Event& event, const Geometry& geometry)
+{
+    float vx = 0.0f, vy = 0.0f;
+    bool inside = false;
+    switch (event.type)
+    {
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        // Touches arrive as fingers; SDL's mouse copies of them are dropped.
+        if (event.button.which == SDL_TOUCH_MOUSEID ||
+            (event.button.button != SDL_BUTTON_LEFT && event.button.button != SDL_BUTTON_RIGHT))
+            return true;
+        if (!WindowToView(static_cast<float>(event.button.x), static_cast<float>(event.button.y),
+                          geometry, vx, vy, &inside))
+            return true;
+        if (event.button.button == SDL_BUTTON_RIGHT)
+        {
+            if (event.type == SDL_MOUSEBUTTONUP)
+                RightUp();
+            else if (inside)
+                RightDown(vx, vy);
+            return true;
+        }
+        if (event.type == SDL_MOUSEBUTTONUP)
+            Up(c_iMouseDevice, 0, vx, vy);
+        else if (inside)
+            Down(c_iMouseDevice, 0, vx, vy);
+        return true;
+    case SDL_MOUSEMOTION:
+        if (event.motion.which == SDL_TOUCH_MOUSEID ||
+            !(event.motion.state & (SDL_BUTTON_LMASK | SDL_BUTTON_RMASK)))
+            return true;
+        if (!WindowToView(static_cast<float>(event.motion.x), static_cast<float>(event.motion.y),
+                          geometry, vx, vy))
+            return true;
+        if (event.motion.state & SDL_BUTTON_LMASK)
+            Move(c_iMouseDevice, 0, vx, vy);
+        if (event.motion.state & SDL_BUTTON_RMASK)
+            RightMove(vx, vy);
+        return true;
+    case SDL_FINGERDOWN:
+    case SDL_FINGERMOTION:
+    case SDL_FINGERUP:
+    {
+        // Finger positions are fractions of the window.
+        const float wx = event.tfinger.x * static_cast<float>(geometry.windowWidth);
+        const float wy = event.tfinger.y * static_cast<float>(geometry.windowHeight);
+        if (!WindowToView(wx, wy, geometry, vx, vy, &inside))
+            return true;
+        const int64_t device = static_cast<int64_t>(event.tfinger.touchId);
+        const int64_t finger = static_cast<int64_t>(event.tfinger.fingerId);
+        if (event.type == SDL_FINGERUP)
+            Up(device, finger, vx, vy);
+        else if (event.type == SDL_FINGERMOTION)
+            Move(device, finger, vx, vy);
+        else if (inside)
+            Down(device, finger, vx, vy);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void TouchInput_SDL::Down(int64_t device, int64_t finger, float viewX, float viewY)
+{
+    if (Find(device, finger) || GetContactCount() >= c_iMaxFingers)
+        return;
+    for (Entry& entry : m_entries)
+    {
+        if (entry.used)
+            continue;
+        entry = {true, device, finger, viewX, viewY};
+        TouchGlue::Contact all[c_iMaxContacts];
+        const int count = CollectContacts(all);
+        const TouchGlue::Contact contact = ContactOf(entry);
+        m_glue.TouchesBegan(&contact, 1, all, count);
+        return;
+    }
+}
+
+void TouchInput_SDL::Move(int64_t device, int64_t finger, float viewX, float viewY)
+{
+    Entry* entry = Find(device, finger);
+    if (!entry)
+        return;
+    entry->x = viewX;
+    entry->y = viewY;
+    const TouchGlue::Contact contact = ContactOf(*entry);
+    m_glue.TouchesMoved(&contact, 1);
+}
+
+void TouchInput_SDL::Up(int64_t device, int64_t finger, float viewX, float viewY)
+{
+    Finished(Finish::Up, device, finger, viewX, viewY);
+}
+
+void TouchInput_SDL::Cancel(int64_t device, int64_t finger)
+{
+    if (Entry* entry = Find(device, finger))
+        Finished(Finish::Cancel, device, finger, entry->x, entry->y);
+}
+
+void TouchInput_SDL::Finished(Finish finish, int64_t device, int64_t finger, float viewX,
+                              float viewY)
+{
+    Entry* entry = Find(device, finger);
+    if (!entry)
+        return;
+    entry->x = viewX;
+    entry->y = viewY;
+    // The full set still holds the lifting contact, as a platform reports it:
+    // lifting one of two fingers then verifies the other rather than clearing it.
+    TouchGlue::Contact all[c_iMaxContacts];
+    const int count = CollectContacts(all);
+    const TouchGlue::Contact contact = ContactOf(*entry);
+    if (finish == Finish::Up)
+        m_glue.TouchesEnded(&contact, 1, all, count);
+    else
+        m_glue.TouchesCanceled(&contact, 1, all, count);
+    entry->used = false;
+}
+
+void TouchInput_SDL::RightDown(float viewX, float viewY)
+{
+    // The nearest held finger within reach is grabbed; otherwise a new one lands.
+    Entry* nearest = nullptr;
+    float best = c_rGrabRadius * c_rGrabRadius;
+    for (Entry& entry : m_entries)
+    {
+        if (!entry.used || entry.device != c_iHeldDevice)
+            continue;
+        const float dx = entry.x - viewX;
+        const float dy = entry.y - viewY;
+        const float distance = dx * dx + dy * dy;
+        if (distance <= best)
+        {
+            best = distance;
+            nearest = &entry;
+        }
+    }
+    if (nearest)
+    {
+        m_iGrabbed = nearest->finger;
+        m_bGrabbedMoved = false;
+        return;
+    }
+    const int64_t finger = m_iNextHeld++;
+    Down(c_iHeldDevice, finger, viewX, viewY);
+    if (Find(c_iHeldDevice, finger))
+    {
+        m_iGrabbed = finger;
+        m_bGrabbedMoved = true;
+    }
+}
+
+void TouchInput_SDL::RightMove(float viewX, float viewY)
+{
+    if (m_iGrabbed < 0 || !Find(c_iHeldDevice, m_iGrabbed))
+        return;
+    m_bGrabbedMoved = true;
+    Move(c_iHeldDevice, m_iGrabbed, viewX, viewY);
+}
+
+void TouchInput_SDL::RightUp()
+{
+    // A click on a held finger (no drag) lifts it where it is.
+    if (m_iGrabbed >= 0 && !m_bGrabbedMoved)
+    {
+        if (Entry* entry = Find(c_iHeldDevice, m_iGrabbed))
+            Up(c_iHeldDevice, m_iGrabbed, entry->x, entry->y);
+    }
+    m_iGrabbed = -1;
+    m_bGrabbedMoved = false;
+}
+
+void TouchInput_SDL::LiftHeld()
+{
+    for (Entry& entry : m_entries)
+    {
+        if (entry.used && entry.device == c_iHeldDevice)
+            Up(entry.device, entry.finger, entry.x, entry.y);
+    }
+    m_iGrabbed = -1;
+}
+
+void TouchInput_SDL::LiftAll()
+{
+    for (Entry& entry : m_entries)
+    {
+        if (entry.used)
+            Up(entry.device, entry.finger, entry.x, entry.y);
+    }
+    m_iGrabbed = -1;
+}
+
+int TouchInput_SDL::GetFingers(Finger* out, int capacity) const
+{
+    int count = 0;
+    for (const Entry& entry : m_entries)
+    {
+        if (!entry.used || count >= capacity)
+            continue;
+        // View (x, y) is landscape (y, 320 - x).
+        out[count++] = {entry.y, c_rLandscapeHeight - entry.x, entry.device == c_iHeldDevice};
+    }
+    return count;
+}
+
+int TouchInput_SDL::GetHeldCount() const
+{
+    int count = 0;
+    for (const Entry& entry : m_entries)
+        count += entry.used && entry.device == c_iHeldDevice ? 1 : 0;
+    return count;
+}
+
+int TouchInput_SDL::GetContactCount() const
+{
+    int count = 0;
+    for (const Entry& entry : m_entries)
+        count += entry.used ? 1 : 0;
+    return count;
+}
+
+TouchInput_SDL::Entry* TouchInput_SDL::Find(int64_t device, int64_t finger)
+{
+    for (Entry& entry : m_entries)
+    {
+        if (entry.used && entry.device == device && entry.finger == finger)
+            return &entry;
+    }
+    return nullptr;
+}
+
+int TouchInput_SDL::CollectContacts(TouchGlue::Contact* out)
+{
+    int count = 0;
+    for (Entry& entry : m_entries)
+    {
+        if (entry.used)
+            out[count++] = ContactOf(entry);
+    }
+    return count;
+}
+
+TouchGlue::Contact TouchInput_SDL::ContactOf(Entry& entry)
+{
+    if (entry.device != c_iMouseDevice && entry.device != c_iHeldDevice)
+        return {&entry, entry.x, entry.y};
+    // The touch manager moves every contact a few points right, which suits a
+    // fingertip but not the pointer's hot spot: take it back for the mouse, so
+    // that the point that plays is the whole point under the pointer. (View y
+    // is landscape x; the glue truncates what it is given.)
+    const float x = std::floor(entry.y) - static_cast<float>(TouchManager::c_iOffsetX);
+    return {&entry, entry.x, x};
+}

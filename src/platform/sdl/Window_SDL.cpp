@@ -1,0 +1,149 @@
+#include "platform/sdl/Window_SDL.h"
+
+#include "platform/sdl/SoundManager_SDL.h"
+#include "platform/sdl/View_SDL.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+Window_SDL::Window_SDL(bool headless, bool fullscreen)
+    : m_bHeadless(headless), m_bFullscreen(fullscreen)
+{
+    if (m_bHeadless)
+        return;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0)
+    {
+        std::fprintf(stderr, "zindle: cannot open the video system: %s\n", SDL_GetError());
+        return;
+    }
+    m_bVideo = true;
+}
+
+Window_SDL::~Window_SDL()
+{
+    if (m_bVideo)
+        SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+}
+
+SDL_Window* Window_SDL::GetSDLWindow() const
+{
+    View_SDL* view = View_SDL::GetInstance();
+    return view ? view->GetSDLWindow() : nullptr;
+}
+
+void Window_SDL::ToggleFullscreen()
+{
+    SDL_Window* window = GetSDLWindow();
+    if (!window)
+        return;
+    m_bFullscreen = !m_bFullscreen;
+    SDL_SetWindowFullscreen(window, m_bFullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+}
+
+bool Window_SDL::WaitForEvents(double seconds)
+{
+    if (!m_bVideo)
+    {
+        if (seconds > 0.0)
+            SDL_Delay(static_cast<Uint32>(std::ceil(seconds * 1000.0)));
+        return false;
+    }
+    // Whole milliseconds, rounded up so that a short wait never spins. The
+    // event stays queued for Process().
+    const double milliseconds = std::ceil(std::clamp(seconds, 0.0, 1.0) * 1000.0);
+    return SDL_WaitEventTimeout(nullptr, static_cast<int>(milliseconds)) == 1;
+}
+
+int Window_SDL::Process()
+{
+    if (!m_bVideo)
+        return c_iMessageNone;
+    SDL_Event event;
+    while (SDL_PollEvent(&event))
+    {
+        const int message = HandleEvent(event);
+        if (message != c_iMessageNone)
+            return message;
+    }
+    return c_iMessageNone;
+}
+
+int Window_SDL::HandleEvent(const SDL_Event& event)
+{
+    switch (event.type)
+    {
+    case SDL_QUIT:
+        return c_iMessageQuit;
+    case SDL_KEYDOWN:
+        if (event.key.keysym.sym == SDLK_q && (event.key.keysym.mod & KMOD_CTRL))
+            return c_iMessageQuit;
+        if (event.key.repeat)
+            break;
+        if (event.key.keysym.sym == SDLK_s && (event.key.keysym.mod & KMOD_CTRL))
+            SaveSettings();
+        else if (event.key.keysym.sym == SDLK_F11)
+            ToggleFullscreen();
+        else if (event.key.keysym.sym == SDLK_TAB)
+            TogglePanel();
+        else if (event.key.keysym.sym == SDLK_ESCAPE)
+            m_touchInput.LiftHeld();
+        else if (event.key.keysym.sym == SDLK_SPACE)
+            m_touchInput.LiftAll();
+        break;
+    case SDL_WINDOWEVENT:
+        if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED)
+        {
+            m_bFocused = true;
+            if (m_actions.focusChanged)
+                m_actions.focusChanged(true);
+        }
+        else if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST)
+        {
+            m_bFocused = false;
+            if (m_actions.focusChanged)
+                m_actions.focusChanged(false);
+        }
+        else if (event.window.event == SDL_WINDOWEVENT_CLOSE)
+        {
+            return c_iMessageQuit;
+        }
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+    case SDL_MOUSEMOTION:
+    case SDL_FINGERDOWN:
+    case SDL_FINGERMOTION:
+    case SDL_FINGERUP:
+    {
+        // Without a window (headless) window points are landscape points.
+        TouchInput_SDL::Geometry geometry{480, 320, 480, 320};
+        if (SDL_Window* window = GetSDLWindow())
+        {
+            SDL_GetWindowSize(window, &geometry.windowWidth, &geometry.windowHeight);
+            SDL_GL_GetDrawableSize(window, &geometry.drawableWidth, &geometry.drawableHeight);
+        }
+        m_touchInput.HandleEvent(event, geometry);
+        break;
+    }
+    case SDL_AUDIODEVICEREMOVED:
+        if (!event.adevice.iscapture)
+        {
+            auto* manager = dynamic_cast<SoundManager_SDL*>(SoundManager::GetInstance());
+            if (manager && manager->HasDevice() && event.adevice.which == manager->GetDevice())
+                manager->InterruptionCallback(1);
+        }
+        break;
+    case SDL_AUDIODEVICEADDED:
+        if (!event.adevice.iscapture)
+        {
+            auto* manager = dynamic_cast<SoundManager_SDL*>(SoundManager::GetInstance());
+            if (manager && !manager->HasDevice())
+                manager->InterruptionCallback(0);
+        }
+        break;
+    default:
+        break;
+    }
+    return c_iMessageNone;
+}
