@@ -30,12 +30,6 @@ class SoundManager
     static void Startup(Window* window);
     static void Shutdown();
     static SoundManager* GetInstance() { return s_pInstance; }
-    // The sample rate nodes are built for: the manager's, or the default
-    // without one. Read when a node is made, never while it plays.
-    static float CurrentSampleRate()
-    {
-        return s_pInstance ? s_pInstance->GetSampleRate() : c_rSampleRate;
-    }
     static void Update();
 
     int GetSamplesPerFrame() const { return m_iSamplesPerFrame; }
