@@ -10,6 +10,7 @@
 #include "render/Camera_2D.h"
 #include "render/TextureManager.h"
 #include "sound/SoundControl_Theremin.h"
+#include "sound/Synth_FourVoice.h"
 
 #include <GLES/gl.h>
 
@@ -67,13 +68,13 @@ void Renderer_GL_SDL::Present()
     auto* window = dynamic_cast<Window_SDL*>(m_pWindow);
     if (m_pView && m_pView->IsValid() && window && Host::GetOptions().bShowFingers)
     {
-        TouchInput_SDL::Finger fingers[TouchInput_SDL::c_iMaxContacts + State_Main::c_iVoices];
+        TouchInput_SDL::Finger fingers[TouchInput_SDL::c_iMaxContacts + Synth_FourVoice::c_iVoices];
         int count = window->GetTouchInput().GetFingers(fingers, TouchInput_SDL::c_iMaxContacts);
         // A voice a MIDI note plays is marked where it shows on the surface.
         const ZindleApp* app = ZindleApp::s_pInstance;
         const State_Main* state = app ? app->GetMainState() : nullptr;
         const Camera_2D* camera = state ? state->GetMainCamera() : nullptr;
-        for (int i = 0; camera && i < State_Main::c_iVoices; ++i)
+        for (int i = 0; camera && i < Synth_FourVoice::c_iVoices; ++i)
         {
             const SoundControl_Theremin* voice = state->GetTheremin(i);
             if (!voice || !voice->IsPlayingNote())

@@ -48,7 +48,10 @@ class StateMainTest : public InstrumentTest
         return r;
     }
     float Resonance() { return Synth().GetFilter(0)->GetResonance(); }
-    float PulseWidth() { return Synth().GetPulseWidthControl().GetTweakable()->GetValue_Absolute(); }
+    float PulseWidth()
+    {
+        return Synth().GetPulseWidthControl().GetTweakable()->GetValue_Absolute();
+    }
     float Cutoff() { return Synth().GetCutoffControl().GetTweakable()->GetValue_Absolute(); }
     // The level of a finger held at (x, y) after its glide in; then it lifts, the echo dies.
     double LevelOfAFingerAt(int x, int y)
@@ -75,8 +78,11 @@ TEST_F(StateMainTest, BuildsOnceAndPlaysEveryModeAsTheFingersHeightSays)
     EXPECT_FLOAT_EQ(PulseWidth(), 0.5f);
 
     // A second Init builds nothing: no new listener, texture or synth.
-    auto built = [&] { return std::tuple(m_pTouches->GetListenerCount(), m_pState->GetSynth(),
-            Renderer::GetInstance()->GetTextureManager()->GetTextureCount()); };
+    auto built = [&]
+    {
+        return std::tuple(m_pTouches->GetListenerCount(), m_pState->GetSynth(),
+                          Renderer::GetInstance()->GetTextureManager()->GetTextureCount());
+    };
     const auto before = built();
     EXPECT_TRUE(m_pState->Init());
     EXPECT_EQ(built(), before);
@@ -105,12 +111,16 @@ TEST_F(StateMainTest, ModeAndAutotuneButtonsCycleBothWaysAndSetEveryVoice)
 {
     OpenPanel();
     // ">" four times from "Mekko", then "<" four times: mode, name and routing.
-    // Leaving "PWM" for "Mekko" keeps the width on the finger; "Theremin" touches
-    // only the voice switch.
-    const struct { int x, mode; const char* text; std::vector<int> routing; } modes[] = {
-        {c_iModeUpX, 1, "Pulse", {1, 0, 0, 0}},   {c_iModeUpX, 2, "Theremin", {1, 0, 0, 1}},
-        {c_iModeUpX, 3, "PWM", {1, 1, 1, 0}},     {c_iModeUpX, 0, "Mekko", {0, 1, 0, 0}},
-        {c_iModeDownX, 3, "PWM", {1, 1, 1, 0}},   {c_iModeDownX, 2, "Theremin", {1, 1, 1, 1}},
+    // Every mode sets every switch, so the routing never depends on the way in.
+    const struct
+    {
+        int x, mode;
+        const char* text;
+        std::vector<int> routing;
+    } modes[] = {
+        {c_iModeUpX, 1, "Pulse", {1, 0, 0, 0}},   {c_iModeUpX, 2, "Theremin", {0, 0, 0, 1}},
+        {c_iModeUpX, 3, "PWM", {1, 1, 1, 0}},     {c_iModeUpX, 0, "Mekko", {0, 0, 0, 0}},
+        {c_iModeDownX, 3, "PWM", {1, 1, 1, 0}},   {c_iModeDownX, 2, "Theremin", {0, 0, 0, 1}},
         {c_iModeDownX, 1, "Pulse", {1, 0, 0, 0}}, {c_iModeDownX, 0, "Mekko", {0, 0, 0, 0}},
     };
     for (const auto& step : modes)
@@ -124,10 +134,16 @@ TEST_F(StateMainTest, ModeAndAutotuneButtonsCycleBothWaysAndSetEveryVoice)
     Tap(398, 200); // "Scale  >"
     Frames(12);
     // Mode, name and correction time; only "Snap" snaps, only "Off" has no speed.
-    const struct { int x, mode; const char* text; int samples; } autotunes[] = {
-        {c_iAutotuneDownX, 3, "Snap", 0}, {c_iAutotuneUpX, 0, "Off", 0},
-        {c_iAutotuneUpX, 1, "Slow", 4410}, {c_iAutotuneUpX, 2, "Fast", 264},
-        {c_iAutotuneDownX, 1, "Slow", 4410}};
+    const struct
+    {
+        int x, mode;
+        const char* text;
+        int samples;
+    } autotunes[] = {{c_iAutotuneDownX, 3, "Snap", 0},
+                     {c_iAutotuneUpX, 0, "Off", 0},
+                     {c_iAutotuneUpX, 1, "Slow", 4410},
+                     {c_iAutotuneUpX, 2, "Fast", 264},
+                     {c_iAutotuneDownX, 1, "Slow", 4410}};
     for (const auto& step : autotunes)
     {
         Tap(step.x, c_iAutotuneY);
@@ -140,9 +156,15 @@ TEST_F(StateMainTest, ModeAndAutotuneButtonsCycleBothWaysAndSetEveryVoice)
     }
 }
 
-TEST_F(StateMainTest, SlidersReachTheSoundAndEachModeReappliesItsOwn)
+TEST_F(StateMainTest, SlidersReachTheSoundAndEachModeBringsItsOwnResonance)
 {
-    const struct { PanelControl control; float value; std::function<float()> reached; float expected; } sliders[] = {
+    const struct
+    {
+        PanelControl control;
+        float value;
+        std::function<float()> reached;
+        float expected;
+    } sliders[] = {
         {PanelControl::Resonance, 0.5f, [&] { return Resonance(); }, 5.5f},
         {PanelControl::PulseWidth, 0.5f, [&] { return PulseWidth(); }, 0.745f},
         {PanelControl::Cutoff, 0.3f, [&] { return Cutoff(); }, 0.3f},
@@ -150,7 +172,8 @@ TEST_F(StateMainTest, SlidersReachTheSoundAndEachModeReappliesItsOwn)
         {PanelControl::EchoTime, 0.6f, [&] { return Synth().GetDelay().GetDelayTime(); },
          0.001f + 0.999f * 0.36f},
         {PanelControl::EchoRepeat, 0.7f, [&] { return Synth().GetDelay().GetFeedback(); }, 0.49f},
-        {PanelControl::Overdrive, 0.5f, [&] { return Synth().GetOverdrive().GetDrive(); }, 8.5f},
+        {PanelControl::Overdrive, 0.5f, [&] { return Synth().GetOverdriveNode().GetDrive(); },
+         8.5f},
         {PanelControl::Zoom, 0.5f, [] { return SoundControl_Theremin::GetPitchZoom(); }, 0.5f},
         {PanelControl::Pitch, 0.8f, [] { return SoundControl_Theremin::GetPitchScale(); }, 0.8f},
     };
@@ -170,22 +193,41 @@ TEST_F(StateMainTest, SlidersReachTheSoundAndEachModeReappliesItsOwn)
     EXPECT_LT(accepted, 0.95f);
     EXPECT_FLOAT_EQ(m_pPanel->GetPitchSlider()->GetValue(), accepted);
 
-    // Each mode's page re-applies its own sliders: the resonance follows the
-    // mode (8/11, 0.8 and 0 of 11); "Theremin" leaves the filter alone.
-    m_pState->SliderCallback(PanelId(PanelControl::PulseWidth), 1, 1.0f);
+    // The panel opens on what the synth holds, not on where its sliders were.
     OpenPanel();
-    EXPECT_NEAR(Resonance(), 8.0f, 1e-5f);
-    for (float resonance : {8.8f, 8.8f, 0.0f}) // "Pulse", "Theremin", "PWM"
+    const std::pair<PanelSlider, float> shown[] = {
+        {PanelSlider::Timbre, 0.5f},    {PanelSlider::PulseTimbre, 0.8f},
+        {PanelSlider::Resonance, 0.0f}, {PanelSlider::PulseWidth, 0.5f},
+        {PanelSlider::Cutoff, 0.3f},    {PanelSlider::EchoVolume, 0.5f},
+        {PanelSlider::EchoTime, 0.6f},  {PanelSlider::EchoRepeat, 0.7f},
+        {PanelSlider::Overdrive, 0.5f}};
+    for (const auto& [slider, position] : shown)
+        EXPECT_FLOAT_EQ(m_pPanel->GetSlider(slider)->GetValue(), position)
+            << static_cast<int>(slider);
+
+    // Each filtered mode brings its own resonance ("Mekko" 0.5 as moved above,
+    // "Pulse" 0.8 and "PWM" 0 of 11 as they start), whether the panel is open
+    // or closed; "Theremin" leaves the unheard filter alone.
+    for (const bool open : {true, false})
     {
-        m_pState->ButtonCallback(PanelId(PanelControl::ModeUp));
-        EXPECT_NEAR(Resonance(), resonance, 1e-5f);
-        EXPECT_TRUE(m_pState->GetSynthMode() != 1 || std::abs(PulseWidth() - 0.5f) < 1e-6f)
-            << "the Pulse page's own width: " << PulseWidth();
+        SCOPED_TRACE(open ? "panel open" : "panel closed");
+        if (!open)
+            m_pState->ButtonCallback(PanelId(PanelControl::Close));
+        for (float resonance : {8.8f, 8.8f, 0.0f, 5.5f}) // "Pulse", "Theremin", "PWM", "Mekko"
+        {
+            m_pState->ButtonCallback(PanelId(PanelControl::ModeUp));
+            for (int v = 0; v < Synth_FourVoice::c_iVoices; ++v)
+                EXPECT_NEAR(Synth().GetFilter(v)->GetResonance(), resonance, 1e-5f);
+        }
     }
-    EXPECT_FLOAT_EQ(Cutoff(), 1.0f);
-    m_pState->ButtonCallback(PanelId(PanelControl::Close));
+    // A resonance slider moved in "Pulse" is that mode's alone.
     m_pState->ButtonCallback(PanelId(PanelControl::ModeUp));
-    EXPECT_NEAR(Resonance(), 0.0f, 1e-5f) << "closed, the main page's slider takes no part";
+    m_pState->SliderCallback(PanelId(PanelControl::Resonance), 1, 0.25f);
+    EXPECT_NEAR(Resonance(), 2.75f, 1e-5f);
+    EXPECT_EQ((std::pair{Synth().GetModeResonance(Synth_FourVoice::c_iModePulse),
+                         Synth().GetModeResonance(Synth_FourVoice::c_iModeMekko)}),
+              (std::pair{0.25f, 0.5f}));
+    EXPECT_NEAR(PulseWidth(), 0.745f, 1e-5f) << "the width moved above, kept";
 }
 
 TEST_F(StateMainTest, PanelButtonsOpenCloseShowTheAboutPictureAndGiveWayToTheSurface)
@@ -193,8 +235,11 @@ TEST_F(StateMainTest, PanelButtonsOpenCloseShowTheAboutPictureAndGiveWayToTheSur
     Node_DoubleClickButton* corner = m_pState->GetPanelOpenButton();
     ASSERT_NE(corner, nullptr);
     // Panel open, corner button shown, panel taking touches, about picture shown.
-    auto shown = [&] { return std::tuple(m_pState->IsPanelOpen(), corner->IsShown(),
-                                         m_pPanel->IsActive(), m_pState->IsAboutShown()); };
+    auto shown = [&]
+    {
+        return std::tuple(m_pState->IsPanelOpen(), corner->IsShown(), m_pPanel->IsActive(),
+                          m_pState->IsAboutShown());
+    };
     DoubleTapCorner();
     EXPECT_EQ(shown(), std::tuple(true, false, true, false));
     Frames(12);
@@ -265,7 +310,8 @@ TEST_F(StateMainTest, NoteKeysSetTheNotesAndTheGridFollows)
     for (int k = 2; k < 11; ++k)
         m_pState->ButtonCallback(PanelId(NoteKey(k)));
     m_pState->ButtonCallback(PanelId(PanelControl::LastNoteKey));
-    EXPECT_EQ(std::tuple(SoundControl_Theremin::GetEnabledNoteCount(), SoundControl_Theremin::IsNoteEnabled(11),
+    EXPECT_EQ(std::tuple(SoundControl_Theremin::GetEnabledNoteCount(),
+                         SoundControl_Theremin::IsNoteEnabled(11),
                          ButtonFaceColour(m_pPanel->GetNoteKey(11))),
               std::tuple(1, true, Node_ControlPanel::c_iButtonLitColour));
 }
@@ -325,7 +371,8 @@ TEST_F(StateMainTest, TheOpenPanelIsDrawnBesideTheScene)
     const LandscapeFrame half = Draw();
     for (int y : {20, 160, 310}) // the black separator, then the panel
         EXPECT_EQ(std::pair(IsPureBlack(half.At(381, y)), IsPureBlack(half.At(384, y))),
-                  std::pair(true, false)) << "row " << y;
+                  std::pair(true, false))
+            << "row " << y;
     m_pState->Update(0.3f);
     const LandscapeFrame frame = Draw();
     // "Close", "About" and "Effects  >" faces inside their frames; the main
@@ -345,8 +392,9 @@ TEST_F(StateMainTest, ExitTwiceOrAfterTheSoundManagerLeavesNothingBehind)
     auto* sound = dynamic_cast<SoundManager_Offline*>(SoundManager::GetInstance());
     ASSERT_NE(sound, nullptr);
     // Stopped, without a root, every widget and theremin signed off, the synth gone.
-    EXPECT_EQ(std::tuple(sound->IsRunning(), sound->GetStreamSource(), m_pTouches->GetListenerCount(),
-                         m_pState->GetSynth()), std::tuple(false, nullptr, 0, nullptr));
+    EXPECT_EQ(std::tuple(sound->IsRunning(), sound->GetStreamSource(),
+                         m_pTouches->GetListenerCount(), m_pState->GetSynth()),
+              std::tuple(false, nullptr, 0, nullptr));
     m_pState->Exit();
     Tap(440, 280); // touches, frames and audio go nowhere
     m_pState->Update(c_rFrame);

@@ -69,7 +69,9 @@ inline Runs RunsOf(SoundControlSource& source, int channel, int stamp, int count
 class TestSignal : public SoundStreamSource
 {
   public:
-    explicit TestSignal(std::function<float(long)> signal) : SoundStreamSource(1), m_signal(signal) {}
+    explicit TestSignal(std::function<float(long)> signal) : SoundStreamSource(1), m_signal(signal)
+    {
+    }
 
     int Generate(int, int, float* buffer, int count) override
     {
@@ -207,19 +209,13 @@ class Fingers
     char m_handles[16] = {};
 };
 
-// The synth with the panel's echo as the program starts, on the fingers' area.
+// The synth as the program starts (its echo on), on the fingers' area.
 class Engine : public Fingers
 {
   public:
-    Engine()
-    {
-        synth.SetCamera(&camera);
-        synth.SetEchoLevel(0.24f);
-        synth.SetEchoTime(0.15f);
-        synth.SetEchoRepeat(0.4f);
-    }
+    Engine() { synth.SetCamera(&camera); }
 
     ScopedSoundManager sound;
-    Synth_FourVoice synth;
+    Synth_FourVoice synth{SoundManager::c_rSampleRate, SoundManager::c_iMaxBlockSamples};
 };
 } // namespace zindle_test
