@@ -132,7 +132,7 @@ struct Engine
     SoundStreamSource& Root() { return *synth.GetRoot(); }
 
     Camera_2D camera;
-    Synth_FourVoice synth;
+    Synth_FourVoice synth{SoundManager::c_rSampleRate, SoundManager::c_iMaxBlockSamples};
     char fingers[4] = {};
 };
 

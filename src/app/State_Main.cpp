@@ -1,6 +1,7 @@
 #include "app/State_Main.h"
 
 #include "dsp/SoundManager.h"
+#include "file/File.h"
 #include "render/Camera_2D.h"
 #include "render/Material.h"
 #include "render/Renderer.h"
@@ -19,6 +20,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <vector>
 
 namespace
 {
@@ -40,6 +43,90 @@ constexpr AutotuneSetting c_autotune[4] = {
 void Place(Node_Sprite* sprite, const Vector2f& at)
 {
     sprite->SetPosition(at.x, at.y, true, 0.0f, 1.0f);
+}
+
+// The saw's wavetable from its resource file; the oscillators compute it when
+// the file is missing or damaged.
+void LoadSawTable()
+{
+    std::vector<unsigned char> bytes;
+    if (std::unique_ptr<File> file(File::Open(SoundSource_BLSaw::c_sFileName, true)); file)
+    {
+        bytes.resize(SoundSource_BLSaw::c_iFileBytes);
+        if (!file->Read(bytes.data(), SoundSource_BLSaw::c_iFileBytes))
+            bytes.clear();
+    }
+    SoundSource_BLSaw::LoadTable(bytes.data(), bytes.size());
+}
+
+// The synth parameter a panel slider shows, as the slider's position. The
+// three resonance sliders each stand for their own mode's.
+bool IsSynthSlider(PanelSlider slider)
+{
+    return slider != PanelSlider::Pitch && slider != PanelSlider::Zoom;
+}
+
+float SynthPosition(const Synth_FourVoice& synth, PanelSlider slider)
+{
+    switch (slider)
+    {
+    case PanelSlider::Timbre:
+        return synth.GetModeResonance(Synth_FourVoice::c_iModeMekko);
+    case PanelSlider::PulseTimbre:
+        return synth.GetModeResonance(Synth_FourVoice::c_iModePulse);
+    case PanelSlider::Resonance:
+        return synth.GetModeResonance(Synth_FourVoice::c_iModePWM);
+    case PanelSlider::PulseWidth:
+        return synth.GetPulseWidth();
+    case PanelSlider::Cutoff:
+        return synth.GetCutoff();
+    case PanelSlider::EchoVolume:
+        return synth.GetEchoLevel();
+    case PanelSlider::EchoTime:
+        return synth.GetEchoTime();
+    case PanelSlider::EchoRepeat:
+        return synth.GetEchoRepeat();
+    case PanelSlider::Overdrive:
+        return synth.GetOverdrive();
+    default:
+        return 0.0f;
+    }
+}
+
+void SetSynthPosition(Synth_FourVoice& synth, PanelSlider slider, float position)
+{
+    switch (slider)
+    {
+    case PanelSlider::Timbre:
+        synth.SetModeResonance(Synth_FourVoice::c_iModeMekko, position);
+        break;
+    case PanelSlider::PulseTimbre:
+        synth.SetModeResonance(Synth_FourVoice::c_iModePulse, position);
+        break;
+    case PanelSlider::Resonance:
+        synth.SetModeResonance(Synth_FourVoice::c_iModePWM, position);
+        break;
+    case PanelSlider::PulseWidth:
+        synth.SetPulseWidth(position);
+        break;
+    case PanelSlider::Cutoff:
+        synth.SetCutoff(position);
+        break;
+    case PanelSlider::EchoVolume:
+        synth.SetEchoLevel(position);
+        break;
+    case PanelSlider::EchoTime:
+        synth.SetEchoTime(position);
+        break;
+    case PanelSlider::EchoRepeat:
+        synth.SetEchoRepeat(position);
+        break;
+    case PanelSlider::Overdrive:
+        synth.SetOverdrive(position);
+        break;
+    default:
+        break;
+    }
 }
 } // namespace
 
@@ -171,29 +258,24 @@ void State_Main::BuildScene()
 
 void State_Main::BuildSynth()
 {
-    m_pSynth = std::make_unique<Synth_FourVoice>();
+    LoadSawTable();
+    SoundManager* sound = SoundManager::GetInstance();
+    m_pSynth = std::make_unique<Synth_FourVoice>(sound ? sound->GetSampleRate()
+                                                       : SoundManager::c_rSampleRate,
+                                                 SoundManager::c_iMaxBlockSamples);
     m_pSynth->SetCamera(m_pMainCamera);
-    for (int i = 0; i < c_iVoices; ++i)
+    for (int i = 0; i < Synth_FourVoice::c_iVoices; ++i)
     {
         SoundControl_Theremin* theremin = m_pSynth->GetTheremin(i);
         m_pRobot->AddTheremin(theremin);
         m_pBackdrop->AddTheremin(theremin);
     }
 
-    // The sliders' start positions; the echo's reach the sound now, the
-    // others when the panel applies its mode's sliders or a finger moves them.
-    m_pControlPanel->SetSliderValue(PanelId(PanelControl::Resonance), 8.0f / 11.0f);
-    m_pControlPanel->SetSliderValue(PanelId(PanelControl::EchoVolume), 0.24f);
-    m_pControlPanel->SetSliderValue(PanelId(PanelControl::EchoTime), 0.15f);
-    m_pControlPanel->SetSliderValue(PanelId(PanelControl::EchoRepeat), 0.4f);
-    m_pControlPanel->SetSliderValue(PanelId(PanelControl::Overdrive), 0.0f);
-    m_pSynth->SetEchoLevel(m_pControlPanel->GetSliderValue(PanelId(PanelControl::EchoVolume)));
-    m_pSynth->SetEchoTime(m_pControlPanel->GetSliderValue(PanelId(PanelControl::EchoTime)));
-    m_pSynth->SetEchoRepeat(m_pControlPanel->GetSliderValue(PanelId(PanelControl::EchoRepeat)));
-
+    // The synth starts with its parameters applied; the panel shows them.
+    ShowSynthParameters();
     ShowNoteKeys();
 
-    if (SoundManager* sound = SoundManager::GetInstance())
+    if (sound)
     {
         sound->SetStreamSource(m_pSynth->GetRoot());
         sound->StartStream();
@@ -205,6 +287,17 @@ void State_Main::ShowNoteKeys()
     for (int key = 0; key < 12; ++key)
         m_pControlPanel->SetButtonLit(PanelId(NoteKey(key)),
                                       SoundControl_Theremin::IsNoteEnabled(key));
+}
+
+void State_Main::ShowSynthParameters()
+{
+    for (int i = 0; i < Settings::c_iSliders; ++i)
+    {
+        const auto slider = static_cast<PanelSlider>(i);
+        Node_Slider* widget = m_pControlPanel->GetSlider(slider);
+        if (widget && IsSynthSlider(slider))
+            widget->SetValue(SynthPosition(*m_pSynth, slider));
+    }
 }
 
 Settings State_Main::CaptureSettings() const
@@ -220,8 +313,8 @@ Settings State_Main::CaptureSettings() const
     for (int i = 0; i < Settings::c_iSliders; ++i)
     {
         const auto slider = static_cast<PanelSlider>(i);
-        if (const Node_Slider* widget = m_pControlPanel->GetSlider(slider))
-            settings.SetSlider(slider, widget->GetValue());
+        if (IsSynthSlider(slider))
+            settings.SetSlider(slider, SynthPosition(*m_pSynth, slider));
     }
     // The window as the sliders made it (at full zoom the pitch slider steps).
     settings.SetSlider(PanelSlider::Pitch, SoundControl_Theremin::GetPitchScale());
@@ -236,24 +329,14 @@ void State_Main::ApplySettings(const Settings& settings)
     for (int i = 0; i < Settings::c_iSliders; ++i)
     {
         const auto slider = static_cast<PanelSlider>(i);
-        if (Node_Slider* widget = m_pControlPanel->GetSlider(slider))
+        if (IsSynthSlider(slider))
+            SetSynthPosition(*m_pSynth, slider, settings.GetSlider(slider));
+        else if (Node_Slider* widget = m_pControlPanel->GetSlider(slider))
             widget->SetValue(settings.GetSlider(slider));
     }
-    m_pSynth->SetPulseWidth(settings.GetSlider(PanelSlider::PulseWidth));
-    m_pSynth->SetCutoff(settings.GetSlider(PanelSlider::Cutoff));
-    m_pSynth->SetEchoLevel(settings.GetSlider(PanelSlider::EchoVolume));
-    m_pSynth->SetEchoTime(settings.GetSlider(PanelSlider::EchoTime));
-    m_pSynth->SetEchoRepeat(settings.GetSlider(PanelSlider::EchoRepeat));
-    m_pSynth->SetOverdrive(settings.GetSlider(PanelSlider::Overdrive));
-
-    // The mode's page applies its own sliders; the filter follows the mode's
-    // timbre or resonance slider, as after choosing the mode on the panel.
+    // The mode brings its own resonance; the panel shows every parameter.
     m_iSynthMode = std::clamp(settings.iMode, 0, Synth_FourVoice::c_iModes - 1);
     SetSynthMode();
-    static constexpr PanelSlider c_resonance[4] = {PanelSlider::Timbre, PanelSlider::PulseTimbre,
-                                                   PanelSlider::Timbre, PanelSlider::Resonance};
-    if (m_iSynthMode != 2) // the theremin's sine has no filter
-        m_pSynth->SetResonance(settings.GetSlider(c_resonance[m_iSynthMode]));
 
     SetAutotuneMode(std::clamp(settings.iAutotune, 0, 3));
     // Switched on first, so that the last enabled note is never the one refused.
@@ -277,7 +360,10 @@ void State_Main::SetSynthMode()
 {
     m_pSynth->SetMode(m_iSynthMode);
     if (m_pControlPanel)
+    {
         m_pControlPanel->SetMode(m_iSynthMode);
+        ShowSynthParameters();
+    }
     if (m_pRobot)
         m_pRobot->SetMouthMode(m_iSynthMode);
 }
@@ -354,6 +440,7 @@ void State_Main::ButtonCallback(int id)
         if (m_pPanelOpenButton)
             m_pPanelOpenButton->SetVisible(false);
         m_pControlPanel->SetActive(true);
+        ShowSynthParameters();
         break;
     case PanelControl::Close:
         m_bPanelOpen = false;
@@ -472,7 +559,7 @@ void State_Main::Update(float dt)
     }
 
     m_pControlPanel->Update(dt);
-    for (int i = 0; i < c_iVoices; ++i)
+    for (int i = 0; i < Synth_FourVoice::c_iVoices; ++i)
         m_pSynth->GetTheremin(i)->UpdateTouchPosition();
 }
 

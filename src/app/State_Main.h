@@ -25,8 +25,6 @@ class Synth_FourVoice;
 class State_Main : public AppState, public PanelListener
 {
   public:
-    static constexpr int c_iVoices = 4; // Synth_FourVoice::c_iVoices
-
     State_Main();
     ~State_Main() override;
 
@@ -49,9 +47,9 @@ class State_Main : public AppState, public PanelListener
     void ClosePanel();
     void TogglePanel();
 
-    // The sound as the panel holds it now (without the tuning, which the
-    // program was started with), and back: a whole set of settings applied as
-    // the panel would apply them. Main thread, after Init().
+    // The sound as the synth and the theremins hold it now (without the
+    // tuning, which the program was started with), and back: a whole set of
+    // settings applied, the panel showing them. Main thread, after Init().
     Settings CaptureSettings() const;
     void ApplySettings(const Settings& settings);
 
@@ -85,6 +83,8 @@ class State_Main : public AppState, public PanelListener
     void BuildSynth();
     // Lights the note keys that switch an enabled note or degree.
     void ShowNoteKeys();
+    // Sets the panel's synth sliders to the synth's parameters (no callbacks).
+    void ShowSynthParameters();
     template <typename T> static void ReleaseNode(T*& node);
     template <typename T> static void DeleteObject(T*& object);
 

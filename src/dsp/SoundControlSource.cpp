@@ -1,23 +1,11 @@
 #include "dsp/SoundControlSource.h"
 
-#include "dsp/SoundManager.h"
-
-namespace
-{
-int BufferCapacity()
-{
-    SoundManager* manager = SoundManager::GetInstance();
-    return manager ? manager->GetSamplesPerFrame() : SoundManager::c_iMaxBlockSamples;
-}
-} // namespace
-
-SoundControlSource::SoundControlSource(int numChannels)
+SoundControlSource::SoundControlSource(int numChannels, int maxBlockSamples)
     : m_iNumChannels(numChannels > 0 ? numChannels : 0),
       m_pBuffers(new SoundControlBuffer*[m_iNumChannels > 0 ? m_iNumChannels : 1])
 {
-    const int capacity = BufferCapacity();
     for (int i = 0; i < m_iNumChannels; ++i)
-        m_pBuffers[i] = new SoundControlBuffer(capacity);
+        m_pBuffers[i] = new SoundControlBuffer(maxBlockSamples);
 }
 
 SoundControlSource::~SoundControlSource()

@@ -3,14 +3,17 @@
 #pragma once
 
 #include "dsp/SoundControlBuffer.h"
+#include "dsp/SoundManager.h"
 
 #include <memory>
 
 class SoundControlSource
 {
   public:
-    // Buffers take their capacity from the sound manager, which must exist.
-    explicit SoundControlSource(int numChannels);
+    // Each channel's buffer holds the runs of a block of up to
+    // `maxBlockSamples` samples, sized here so that the audio path never allocates.
+    explicit SoundControlSource(int numChannels,
+                                int maxBlockSamples = SoundManager::c_iMaxBlockSamples);
     virtual ~SoundControlSource();
 
     SoundControlSource(const SoundControlSource&) = delete;

@@ -1,7 +1,7 @@
 #include "dsp/SoundControl_Switch.h"
 
-SoundControl_Switch::SoundControl_Switch(int numSources)
-    : SoundControlSource(1), m_pSources(numSources > 0 ? numSources : 0, nullptr),
+SoundControl_Switch::SoundControl_Switch(int numSources, int maxBlockSamples)
+    : SoundControlSource(1, maxBlockSamples), m_pSources(numSources > 0 ? numSources : 0, nullptr),
       m_pChannels(numSources > 0 ? numSources : 0, 0),
       m_iNumSources(numSources > 0 ? numSources : 0)
 {

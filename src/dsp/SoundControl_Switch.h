@@ -9,7 +9,9 @@
 class SoundControl_Switch : public SoundControlSource
 {
   public:
-    explicit SoundControl_Switch(int numSources);
+    // Runs for blocks of up to `maxBlockSamples` samples.
+    explicit SoundControl_Switch(int numSources,
+                                 int maxBlockSamples = SoundManager::c_iMaxBlockSamples);
 
     // Before the stream starts. An index outside [0, n) is ignored.
     void SetSource(int index, SoundControlSource* source, int channel);

@@ -1,7 +1,8 @@
 #include "dsp/SoundControl_Tweakable.h"
 
-SoundControl_Tweakable::SoundControl_Tweakable(float min, float max, float value)
-    : SoundControlSource(1), m_tweakable(min, max, value),
+SoundControl_Tweakable::SoundControl_Tweakable(float min, float max, float value,
+                                               int maxBlockSamples)
+    : SoundControlSource(1, maxBlockSamples), m_tweakable(min, max, value),
       m_rEmittedValue(m_tweakable.GetValue_Absolute())
 {
 }

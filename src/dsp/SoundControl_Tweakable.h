@@ -11,7 +11,9 @@ class SoundControl_Tweakable : public SoundControlSource
   public:
     static constexpr int c_iStepSamples = 10;
 
-    SoundControl_Tweakable(float min, float max, float value);
+    // Runs for blocks of up to `maxBlockSamples` samples.
+    SoundControl_Tweakable(float min, float max, float value,
+                           int maxBlockSamples = SoundManager::c_iMaxBlockSamples);
 
     Tweakable_Float* GetTweakable() { return &m_tweakable; }
 

@@ -30,12 +30,6 @@ class SoundManager
     static void Startup(Window* window);
     static void Shutdown();
     static SoundManager* GetInstance() { return s_pInstance; }
-    // The sample rate nodes are built for: the manager's, or the default
-    // without one. Read when a node is made, never while it plays.
-    static float CurrentSampleRate()
-    {
-        return s_pInstance ? s_pInstance->GetSampleRate() : c_rSampleRate;
-    }
     static void Update();
     // The sound manager this machine uses, made by the factory the platform
     // host registered (none without one: the program runs silent).

@@ -1,15 +1,14 @@
 #include "dsp/SoundSource_BLPulse.h"
 
 #include "dsp/SoundControlRuns.h"
-#include "dsp/SoundManager.h"
 #include "dsp/SoundSource_BLSaw.h"
 
 #include <cstring>
 
-SoundSource_BLPulse::SoundSource_BLPulse()
-    : SoundStreamSource(1), m_pTable(SoundSource_BLSaw::GenerateSampleBuffer())
+SoundSource_BLPulse::SoundSource_BLPulse(float sampleRate)
+    : SoundStreamSource(1), m_rSampleRate(sampleRate),
+      m_pTable(SoundSource_BLSaw::GenerateSampleBuffer())
 {
-    m_rSampleRate = SoundManager::CurrentSampleRate();
 }
 
 void SoundSource_BLPulse::SetPitchSource(SoundControlSource* source, int channel)

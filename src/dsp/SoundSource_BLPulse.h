@@ -3,6 +3,7 @@
 // the difference of two saws); the table is the saw's.
 #pragma once
 
+#include "dsp/SoundManager.h"
 #include "dsp/SoundStreamSource.h"
 
 class SoundControlSource;
@@ -12,7 +13,8 @@ class SoundSource_BLPulse : public SoundStreamSource
   public:
     static constexpr float c_rBufferSize = 2048.0f; // table period in entries
 
-    SoundSource_BLPulse();
+    // `sampleRate`: Hz of the stream this pulse plays into.
+    explicit SoundSource_BLPulse(float sampleRate = SoundManager::c_rSampleRate);
 
     void SetPitchSource(SoundControlSource* source, int channel);
     // Width as a fraction of the period, [0, 1); 0.5 is a square wave.
@@ -21,7 +23,7 @@ class SoundSource_BLPulse : public SoundStreamSource
     int Generate(int channel, int start, float* buffer, int count) override;
 
   private:
-    float m_rSampleRate = 0.0f;
+    float m_rSampleRate;
     float m_rPhase = 0.0f;
     SoundControlSource* m_pPitchSource = nullptr;
     int m_iPitchChannel = 0;

@@ -1,8 +1,6 @@
 #include "dsp/SoundSource_BLSaw.h"
 
 #include "dsp/SoundControlRuns.h"
-#include "dsp/SoundManager.h"
-#include "file/File.h"
 
 #include <cmath>
 #include <cstdint>
@@ -10,7 +8,7 @@
 #include <memory>
 
 float SoundSource_BLSaw::m_rSampleBuffer[SoundSource_BLSaw::c_iTableEntries] = {};
-std::atomic<bool> SoundSource_BLSaw::m_bSampleBufferGenerated{false};
+std::once_flag SoundSource_BLSaw::s_sampleBufferBuilt;
 
 namespace
 {
@@ -18,8 +16,8 @@ constexpr float c_rReleaseDecay = 0.98f; // per sample: about 1 ms to -40 dB
 
 } // namespace
 
-SoundSource_BLSaw::SoundSource_BLSaw()
-    : SoundStreamSource(1), m_rSampleRate(SoundManager::CurrentSampleRate())
+SoundSource_BLSaw::SoundSource_BLSaw(float sampleRate)
+    : SoundStreamSource(1), m_rSampleRate(sampleRate)
 {
     GenerateSampleBuffer();
 }
@@ -30,16 +28,16 @@ void SoundSource_BLSaw::SetPitchSource(SoundControlSource* source, int channel)
     m_iPitchChannel = channel;
 }
 
+void SoundSource_BLSaw::LoadTable(const unsigned char* bytes, size_t size)
+{
+    // call_once makes the one-time build safe from any thread, and every caller
+    // returns only once the table is complete.
+    std::call_once(s_sampleBufferBuilt, [&] { BuildSampleBuffer(bytes, size, m_rSampleBuffer); });
+}
+
 float* SoundSource_BLSaw::GenerateSampleBuffer()
 {
-    // A function-local static makes the one-time build safe from any thread.
-    static const bool built = []
-    {
-        m_bSampleBufferGenerated.store(true, std::memory_order_relaxed);
-        BuildSampleBuffer(m_rSampleBuffer);
-        return true;
-    }();
-    (void)built;
+    LoadTable(nullptr, 0);
     return m_rSampleBuffer;
 }
 
@@ -74,13 +72,9 @@ void SoundSource_BLSaw::ComputeSampleBuffer(float* table)
     }
 }
 
-bool SoundSource_BLSaw::LoadSampleBuffer(float* table)
+bool SoundSource_BLSaw::LoadSampleBuffer(const unsigned char* bytes, size_t size, float* table)
 {
-    std::unique_ptr<File> file(File::Open(c_sFileName, true));
-    if (!file)
-        return false;
-    unsigned char bytes[c_iFileBytes];
-    if (!file->Read(bytes, c_iFileBytes))
+    if (!bytes || size < static_cast<size_t>(c_iFileBytes))
         return false;
     float loaded[c_iTableSize];
     for (int j = 0; j < c_iTableSize; ++j)
@@ -101,9 +95,9 @@ bool SoundSource_BLSaw::LoadSampleBuffer(float* table)
     return true;
 }
 
-void SoundSource_BLSaw::BuildSampleBuffer(float* table)
+void SoundSource_BLSaw::BuildSampleBuffer(const unsigned char* bytes, size_t size, float* table)
 {
-    if (!LoadSampleBuffer(table))
+    if (!LoadSampleBuffer(bytes, size, table))
         ComputeSampleBuffer(table);
 }
 

@@ -1,13 +1,17 @@
 // Band-limited sawtooth read from a shared wavetable: the table holds the
 // running sum of one band-limited period, and playback differentiates it, so
 // each sample is the saw's average over the stretch of period it covers. The
-// table is harmonics 1 to 1023 of a falling ramp at 0.7 (data/blsaw.dat, as
-// tools/make_blsaw computes it; computed here when the file is missing).
+// table is harmonics 1 to 1023 of a falling ramp at 0.7: data/blsaw.dat, as
+// tools/make_blsaw computes it, whose bytes the program hands in before it
+// builds the synth; computed here when they are missing or damaged.
 #pragma once
 
+#include "dsp/SoundManager.h"
 #include "dsp/SoundStreamSource.h"
 
 #include <atomic>
+#include <cstddef>
+#include <mutex>
 
 class SoundControlSource;
 
@@ -24,30 +28,35 @@ class SoundSource_BLSaw : public SoundStreamSource
     // holding anything larger is not a saw table.
     static constexpr float c_rMaxTableValue = 4096.0f;
 
-    SoundSource_BLSaw();
+    // `sampleRate`: Hz of the stream this saw plays into.
+    explicit SoundSource_BLSaw(float sampleRate = SoundManager::c_rSampleRate);
 
     void SetPitchSource(SoundControlSource* source, int channel);
 
     int Generate(int channel, int start, float* buffer, int count) override;
 
-    // The shared table, built on the first call (read from the resource file,
-    // or computed when that is missing, short or damaged).
+    // Builds the shared table from the bytes of c_sFileName (null or empty
+    // when it could not be read), or computes it when they are not a table.
+    // Only the first build counts: once the table exists (made by an earlier
+    // call or by the first oscillator), this changes nothing. Any thread.
+    static void LoadTable(const unsigned char* bytes, size_t size);
+    // The shared table; computed on the first call if LoadTable never ran.
     static float* GenerateSampleBuffer();
 
     // Computes the table into `table` (c_iTableEntries floats).
     static void ComputeSampleBuffer(float* table);
-    // Reads the resource file into `table`, guard entry included; false when the
-    // file is missing, shorter than one period or holds a value that is not a
-    // number or beyond c_rMaxTableValue.
-    static bool LoadSampleBuffer(float* table);
+    // Reads a file's bytes into `table`, guard entry included; false when they
+    // are fewer than one period or hold a value that is not a number or beyond
+    // c_rMaxTableValue (bytes past one period are ignored).
+    static bool LoadSampleBuffer(const unsigned char* bytes, size_t size, float* table);
     // LoadSampleBuffer, falling back to ComputeSampleBuffer.
-    static void BuildSampleBuffer(float* table);
+    static void BuildSampleBuffer(const unsigned char* bytes, size_t size, float* table);
 
   private:
     void RenderRun(float frequency, float* out, int n);
 
     static float m_rSampleBuffer[c_iTableEntries];
-    static std::atomic<bool> m_bSampleBufferGenerated;
+    static std::once_flag s_sampleBufferBuilt;
 
     float m_rSampleRate;
     float m_rPhase = 0.0f;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 SoundSource_Delay::SoundSource_Delay() : SoundStreamSource(1), m_pRing(new float[c_iRingSamples]())
 {
@@ -29,10 +30,19 @@ void SoundSource_Delay::SetFeedback(float x)
 void SoundSource_Delay::SetDelayLevel(float x)
 {
     const float level = ClampUnit(x * x);
+    // Only this thread stores the level, so the relaxed read is the current one.
     if (m_rDelayLevel.load(std::memory_order_relaxed) == 0.0f && level > 0.0f)
-        m_bClearRequested.store(true, std::memory_order_relaxed);
-    // Release: a block that sees the new level also sees the clear request.
-    m_rDelayLevel.store(level, std::memory_order_release);
+    {
+        // The stored level is 0, so a block that starts from here on leaves the
+        // ring alone; one that read an earlier, positive level may still be
+        // using it, and is waited for. Sequentially consistent with the audio
+        // thread's flag-then-level, so neither order of the two slips through.
+        while (m_bRingInUse.load(std::memory_order_seq_cst))
+            std::this_thread::yield();
+        std::memset(m_pRing.get(), 0, sizeof(float) * c_iRingSamples);
+    }
+    // A block that sees the new level also sees the cleared ring.
+    m_rDelayLevel.store(level, std::memory_order_seq_cst);
 }
 
 int SoundSource_Delay::DelaySamples(float time)
@@ -50,15 +60,17 @@ int SoundSource_Delay::Generate(int /*channel*/, int start, float* buffer, int c
         return 0;
     const bool produced =
         m_pSource && m_pSource->Generate(m_iSourceChannel, start, buffer, count) != 0;
-    const float level = m_rDelayLevel.load(std::memory_order_acquire);
+    m_bRingInUse.store(true, std::memory_order_seq_cst);
+    const float level = m_rDelayLevel.load(std::memory_order_seq_cst);
     if (level <= 0.0f)
+    {
+        m_bRingInUse.store(false, std::memory_order_release);
         return produced ? 1 : 0;
+    }
     if (!produced)
         std::memset(buffer, 0, sizeof(float) * static_cast<size_t>(count)); // echoes go on
 
     float* ring = m_pRing.get();
-    if (m_bClearRequested.exchange(false, std::memory_order_relaxed))
-        std::memset(ring, 0, sizeof(float) * c_iRingSamples);
 
     const float time = m_rDelayTime.load(std::memory_order_relaxed);
     float feedback = m_rFeedback.load(std::memory_order_relaxed);
@@ -102,5 +114,6 @@ int SoundSource_Delay::Generate(int /*channel*/, int start, float* buffer, int c
     }
     m_iReadPosition = read;
     m_iWritePosition = write;
+    m_bRingInUse.store(false, std::memory_order_release);
     return 1;
 }

@@ -1,7 +1,8 @@
 // Feedback echo over a four-second ring held by the object. Setters run on the
-// main thread while audio plays: each writes one atomic value, and work on the
-// ring itself (re-deriving the read position, clearing it when the echo is
-// switched on) is left to the audio thread at the start of its next block.
+// main thread while audio plays: each writes one atomic value. The audio thread
+// re-derives the read position at its next block; switching the echo on clears
+// the ring on the main thread, while no block uses it, so the audio thread never
+// does work out of proportion to its block.
 // The panel's curves are squares (time, level, repeat), with the feedback
 // capped below 0.95 for short times so the echo cannot build up.
 #pragma once
@@ -25,7 +26,8 @@ class SoundSource_Delay : public SoundStreamSource
     void SetDelayTime(float x);
     // Repeat: feedback x^2, limited to 0.95 below time 0.2 and to 0.999 below 0.5.
     void SetFeedback(float x);
-    // Echo level x^2. Switching the echo on from 0 clears the ring first.
+    // Echo level x^2. Switching the echo on from 0 clears the ring first: the
+    // echo starts from silence. That may wait for a block in progress to end.
     void SetDelayLevel(float x);
     // The settings as stored (after the curves above).
     float GetDelayTime() const { return m_rDelayTime.load(std::memory_order_relaxed); }
@@ -42,12 +44,16 @@ class SoundSource_Delay : public SoundStreamSource
     std::atomic<float> m_rDelayTime{1.0f};
     std::atomic<float> m_rFeedback{0.0f};
     std::atomic<float> m_rDelayLevel{0.0f};
-    std::atomic<bool> m_bClearRequested{false};
+    // Set by the audio thread from before it reads the level until it is done
+    // with the ring: while it is false and the level is 0, the ring is the main
+    // thread's to clear.
+    std::atomic<bool> m_bRingInUse{false};
     SoundStreamSource* m_pSource = nullptr;
     int m_iSourceChannel = 0;
 
-    // Audio thread only.
+    // The audio thread's, but for the clearing above.
     std::unique_ptr<float[]> m_pRing;
+    // Audio thread only.
     int m_iReadPosition = -1; // -1: derive from the write position
     int m_iWritePosition = 0;
     float m_rAppliedDelayTime = 0.0f;

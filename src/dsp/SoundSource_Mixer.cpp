@@ -1,11 +1,10 @@
 #include "dsp/SoundSource_Mixer.h"
 
-#include "dsp/SoundManager.h"
-
-SoundSource_Mixer::SoundSource_Mixer() : SoundStreamSource(1)
+SoundSource_Mixer::SoundSource_Mixer(int maxBlockSamples)
+    : SoundStreamSource(1), m_iMaxBlockSamples(maxBlockSamples > 0 ? maxBlockSamples : 0),
+      // Sized for the largest block up front, so the audio thread never allocates.
+      m_pScratch(new float[m_iMaxBlockSamples > 0 ? m_iMaxBlockSamples : 1])
 {
-    // Sized for the largest block up front, so the audio thread never allocates.
-    m_pScratch.reset(new float[SoundManager::c_iMaxBlockSamples]);
 }
 
 void SoundSource_Mixer::AddSoundSource(SoundStreamSource* source, int channel, float /*level*/)
@@ -16,7 +15,7 @@ void SoundSource_Mixer::AddSoundSource(SoundStreamSource* source, int channel, f
 int SoundSource_Mixer::Generate(int /*channel*/, int start, float* buffer, int count)
 {
     // The sound manager never pulls a block longer than the graph is sized for.
-    if (count <= 0 || count > SoundManager::c_iMaxBlockSamples)
+    if (count <= 0 || count > m_iMaxBlockSamples)
         return 0;
     float* scratch = m_pScratch.get();
     bool produced = false;

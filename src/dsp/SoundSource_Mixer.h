@@ -1,6 +1,7 @@
 // Sums any number of stream inputs at unity gain, skipping silent ones.
 #pragma once
 
+#include "dsp/SoundManager.h"
 #include "dsp/SoundStreamSource.h"
 
 #include <memory>
@@ -9,7 +10,8 @@
 class SoundSource_Mixer : public SoundStreamSource
 {
   public:
-    SoundSource_Mixer();
+    // Blocks of up to `maxBlockSamples`; a longer one is silence.
+    explicit SoundSource_Mixer(int maxBlockSamples = SoundManager::c_iMaxBlockSamples);
 
     // Appends an input; only before the stream starts. `level` is not applied:
     // every input is summed at unity gain.
@@ -18,6 +20,7 @@ class SoundSource_Mixer : public SoundStreamSource
     int Generate(int channel, int start, float* buffer, int count) override;
 
   private:
-    std::unique_ptr<float[]> m_pScratch; // c_iMaxBlockSamples: one input's block
+    int m_iMaxBlockSamples;
+    std::unique_ptr<float[]> m_pScratch; // m_iMaxBlockSamples: one input's block
     std::vector<SoundStreamSource::Connection> m_connections;
 };

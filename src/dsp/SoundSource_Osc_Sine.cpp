@@ -1,12 +1,11 @@
 #include "dsp/SoundSource_Osc_Sine.h"
 
 #include "dsp/SoundControlRuns.h"
-#include "dsp/SoundManager.h"
 
 #include <cmath>
 
-SoundSource_Osc_Sine::SoundSource_Osc_Sine()
-    : SoundStreamSource(1), m_rSampleRate(SoundManager::CurrentSampleRate())
+SoundSource_Osc_Sine::SoundSource_Osc_Sine(float sampleRate)
+    : SoundStreamSource(1), m_rSampleRate(sampleRate)
 {
 }
 

@@ -2,6 +2,7 @@
 // for each pitch run. A note ends with one more unfaded block at the last pitch.
 #pragma once
 
+#include "dsp/SoundManager.h"
 #include "dsp/SoundStreamSource.h"
 
 class SoundControlSource;
@@ -11,7 +12,8 @@ class SoundSource_Osc_Sine : public SoundStreamSource
   public:
     static constexpr float c_rTwoPi = 6.2831855f;
 
-    SoundSource_Osc_Sine();
+    // `sampleRate`: Hz of the stream this sine plays into.
+    explicit SoundSource_Osc_Sine(float sampleRate = SoundManager::c_rSampleRate);
 
     void SetPitchSource(SoundControlSource* source, int channel);
 
@@ -20,7 +22,7 @@ class SoundSource_Osc_Sine : public SoundStreamSource
   private:
     void RenderRun(float increment, float* out, int n);
 
-    float m_rSampleRate; // Hz, the sound manager's when the oscillator was made
+    float m_rSampleRate; // Hz
     float m_rAngle = 0.0f;
     bool m_bSilent = true;
     float m_rLastIncrement = 0.0f;

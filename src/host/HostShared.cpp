@@ -25,6 +25,7 @@
 #include "platform/sdl/Window_SDL.h"
 #include "synth/MidiVoices.h"
 #include "synth/SoundControl_Theremin.h"
+#include "synth/Synth_FourVoice.h"
 
 #include <SDL.h>
 
@@ -79,17 +80,17 @@ void StartInstrument(ZindleApp& app, MidiOutput& midi, MidiVoices& midiIn)
         state->ApplySettings(*g_startSettings);
     if (state)
     {
-        SoundControl_Theremin* theremins[State_Main::c_iVoices];
-        for (int i = 0; i < State_Main::c_iVoices; ++i)
+        SoundControl_Theremin* theremins[Synth_FourVoice::c_iVoices];
+        for (int i = 0; i < Synth_FourVoice::c_iVoices; ++i)
             theremins[i] = state->GetTheremin(i);
-        midiIn.SetVoices(theremins, State_Main::c_iVoices);
+        midiIn.SetVoices(theremins, Synth_FourVoice::c_iVoices);
     }
     if (!state || !midi.IsOpen())
         return;
-    SoundControlSource* voices[State_Main::c_iVoices];
-    for (int i = 0; i < State_Main::c_iVoices; ++i)
+    SoundControlSource* voices[Synth_FourVoice::c_iVoices];
+    for (int i = 0; i < Synth_FourVoice::c_iVoices; ++i)
         voices[i] = state->GetTheremin(i);
-    midi.Attach(SoundManager::GetInstance(), voices, State_Main::c_iVoices);
+    midi.Attach(SoundManager::GetInstance(), voices, Synth_FourVoice::c_iVoices);
 }
 
 // Loads --script; false after reporting a bad script (exit status 2).

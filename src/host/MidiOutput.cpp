@@ -2,6 +2,7 @@
 
 #include "dsp/SoundManager.h"
 #include "platform/alsa/AlsaMidiPort.h"
+#include "synth/Synth_FourVoice.h"
 
 #include <RtMidi.h>
 
@@ -26,7 +27,7 @@ void MidiOutput::Attach(SoundManager* sound, SoundControlSource* const* voices, 
 {
     if (!m_pEncoder)
         return;
-    for (int i = 0; i < MpeEncoder::c_iVoices; ++i)
+    for (int i = 0; i < Synth_FourVoice::c_iVoices; ++i)
         m_pEncoder->SetVoiceSource(i, voices && i < count ? voices[i] : nullptr);
     m_pSound = sound;
     if (m_pSound)
@@ -40,7 +41,7 @@ void MidiOutput::Detach()
     if (m_pSound)
         m_pSound->SetBlockListener(nullptr);
     m_pSound = nullptr;
-    for (int i = 0; i < MpeEncoder::c_iVoices; ++i)
+    for (int i = 0; i < Synth_FourVoice::c_iVoices; ++i)
         m_pEncoder->SetVoiceSource(i, nullptr);
 }
 

@@ -13,6 +13,7 @@
 #include "render/Camera_2D.h"
 #include "render/Renderer.h"
 #include "synth/SoundControl_Theremin.h"
+#include "synth/Synth_FourVoice.h"
 
 #include <cstdio>
 #include <string>
@@ -93,7 +94,7 @@ int Host::NoteMarks(TouchInput_SDL::Finger* marks, int max)
     const State_Main* state = app ? app->GetMainState() : nullptr;
     const Camera_2D* camera = state ? state->GetMainCamera() : nullptr;
     int count = 0;
-    for (int i = 0; camera && i < State_Main::c_iVoices && count < max; ++i)
+    for (int i = 0; camera && i < Synth_FourVoice::c_iVoices && count < max; ++i)
     {
         const SoundControl_Theremin* voice = state->GetTheremin(i);
         if (!voice || !voice->IsPlayingNote())

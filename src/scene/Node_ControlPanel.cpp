@@ -306,7 +306,6 @@ void Node_ControlPanel::SetMode(int mode)
         m_pTimbreSlider->SetActive(m_bActive);
         ShowWidget(m_pTimbreSlider, true);
         m_pModeText->SetText(c_sModeNames[0]);
-        m_pTimbreSlider->Apply();
         break;
     case Synth_FourVoice::c_iModePulse:
         m_pSynthControlsButton->SetActive(m_bActive);
@@ -314,8 +313,6 @@ void Node_ControlPanel::SetMode(int mode)
         m_pTimbreSlider->SetActive(false);
         ShowWidget(m_pTimbreSlider, false);
         m_pModeText->SetText(c_sModeNames[1]);
-        m_pPulseTimbreSlider->Apply();
-        m_pPulseWidthSlider->Apply();
         break;
     case Synth_FourVoice::c_iModeTheremin:
         m_pSynthControlsButton->SetActive(false);
@@ -330,8 +327,6 @@ void Node_ControlPanel::SetMode(int mode)
         m_pTimbreSlider->SetActive(false);
         ShowWidget(m_pTimbreSlider, false);
         m_pModeText->SetText(c_sModeNames[3]);
-        m_pCutoffSlider->Apply();
-        m_pResonanceSlider->Apply();
         break;
     default:
         break;

@@ -28,8 +28,10 @@ class Node_ControlPanel : public Node
     static constexpr int c_iPageEffects = 1;
     static constexpr int c_iPageScale = 2;
 
-    // Whether the main page takes touches; activating re-applies the mode's sliders.
+    // Whether the main page takes touches.
     void SetActive(bool active);
+    // The mode's name and controls. The sliders only show values: the main
+    // state sets their positions from the synth.
     void SetMode(int mode);
     void SetSubPanel(int page);
     void ButtonCallback(int id);

@@ -14,7 +14,7 @@ constexpr int c_iUpperManager = 15; // MIDI channel 16
 
 void MidiVoices::SetVoices(SoundControl_Theremin* const* voices, int count)
 {
-    for (int i = 0; i < c_iVoices; ++i)
+    for (int i = 0; i < Synth_FourVoice::c_iVoices; ++i)
     {
         Release(i);
         m_pVoices[i] = voices && i < count ? voices[i] : nullptr;
@@ -23,7 +23,7 @@ void MidiVoices::SetVoices(SoundControl_Theremin* const* voices, int count)
 
 void MidiVoices::Reset()
 {
-    for (int i = 0; i < c_iVoices; ++i)
+    for (int i = 0; i < Synth_FourVoice::c_iVoices; ++i)
         Release(i);
     for (Channel& channel : m_channels)
         channel = Channel();
@@ -33,7 +33,7 @@ void MidiVoices::Reset()
 
 int MidiVoices::FindVoice(int channel, int note) const
 {
-    for (int i = 0; i < c_iVoices; ++i)
+    for (int i = 0; i < Synth_FourVoice::c_iVoices; ++i)
         if (m_voices[i].bOn && !m_voices[i].bHeld && m_voices[i].iChannel == channel &&
             m_voices[i].iNote == note)
             return i;
@@ -76,7 +76,7 @@ void MidiVoices::Handle(const MidiEvent& event)
 void MidiVoices::NoteOn(int channel, int note)
 {
     // The lowest voice no note and no finger holds, as a finger would take it.
-    for (int i = 0; i < c_iVoices; ++i)
+    for (int i = 0; i < Synth_FourVoice::c_iVoices; ++i)
     {
         if (!m_pVoices[i] || m_voices[i].bOn || m_pVoices[i]->IsTouchActive())
             continue;
@@ -110,7 +110,7 @@ void MidiVoices::Controller(int channel, int number, int value)
     case 64: // sustain pedal
         state.bSustain = value >= 64;
         if (!state.bSustain)
-            for (int i = 0; i < c_iVoices; ++i)
+            for (int i = 0; i < Synth_FourVoice::c_iVoices; ++i)
                 if (m_voices[i].bOn && m_voices[i].bHeld && m_voices[i].iChannel == channel)
                     Release(i);
         break;
@@ -140,7 +140,7 @@ void MidiVoices::Controller(int channel, int number, int value)
         break;
     case 120: // all sound off
     case 123: // all notes off
-        for (int i = 0; i < c_iVoices; ++i)
+        for (int i = 0; i < Synth_FourVoice::c_iVoices; ++i)
             if (m_voices[i].bOn && m_voices[i].iChannel == channel)
                 Release(i);
         break;
@@ -213,7 +213,7 @@ void MidiVoices::Release(int voice)
 
 void MidiVoices::Refresh(int channel)
 {
-    for (int i = 0; i < c_iVoices; ++i)
+    for (int i = 0; i < Synth_FourVoice::c_iVoices; ++i)
         if (m_voices[i].bOn && m_pVoices[i] &&
             (m_voices[i].iChannel == channel || ManagerOf(m_voices[i].iChannel) == channel))
             Sound(i, false);

@@ -10,13 +10,13 @@
 #pragma once
 
 #include "core/MidiEvent.h"
+#include "synth/Synth_FourVoice.h"
 
 class SoundControl_Theremin;
 
 class MidiVoices
 {
   public:
-    static constexpr int c_iVoices = 4;
     static constexpr int c_iChannels = 16;
     static constexpr int c_iDefaultBendRange = 2;        // semitones, plain channels
     static constexpr int c_iDefaultMemberBendRange = 48; // semitones, MPE member channels
@@ -60,8 +60,8 @@ class MidiVoices
     // Every sounding voice of a channel (and, for a manager, of its zone) again.
     void Refresh(int channel);
 
-    SoundControl_Theremin* m_pVoices[c_iVoices] = {};
-    Voice m_voices[c_iVoices];
+    SoundControl_Theremin* m_pVoices[Synth_FourVoice::c_iVoices] = {};
+    Voice m_voices[Synth_FourVoice::c_iVoices];
     Channel m_channels[c_iChannels];
     int m_iLowerMembers = 0; // MPE lower zone: manager channel 1, members 2 ..
     int m_iUpperMembers = 0; // MPE upper zone: manager channel 16, members 15 down

@@ -79,14 +79,14 @@ void MpeEncoder::QueueConfiguration()
         Queue(0, c_iControlChange | channel, 101, 127);
         Queue(0, c_iControlChange | channel, 100, 127);
     };
-    rpn(c_iManagerChannel, 6, c_iVoices, -1);
-    for (int voice = 0; voice < c_iVoices; ++voice)
+    rpn(c_iManagerChannel, 6, Synth_FourVoice::c_iVoices, -1);
+    for (int voice = 0; voice < Synth_FourVoice::c_iVoices; ++voice)
         rpn(c_iFirstMemberChannel + voice, 0, m_iBendRange, 0);
 }
 
 void MpeEncoder::SetVoiceSource(int voice, SoundControlSource* source)
 {
-    if (voice >= 0 && voice < c_iVoices)
+    if (voice >= 0 && voice < Synth_FourVoice::c_iVoices)
         m_pSources[voice].store(source, std::memory_order_release);
 }
 
@@ -97,9 +97,9 @@ void MpeEncoder::ProcessBlock(int start, int count)
 
     // Two lanes per voice: pitch and timbre. A voice is present while the
     // graph pulled its pitch in this block; an unpulled timbre holds.
-    Lane lanes[c_iVoices * 2];
-    bool present[c_iVoices] = {};
-    for (int voice = 0; voice < c_iVoices; ++voice)
+    Lane lanes[Synth_FourVoice::c_iVoices * 2];
+    bool present[Synth_FourVoice::c_iVoices] = {};
+    for (int voice = 0; voice < Synth_FourVoice::c_iVoices; ++voice)
     {
         const SoundControlSource* source = m_pSources[voice].load(std::memory_order_acquire);
         const SoundControlBuffer* pitch = source ? PulledBuffer(source, 0, start) : nullptr;
@@ -117,7 +117,7 @@ void MpeEncoder::ProcessBlock(int start, int count)
     while (offset < count)
     {
         const int64_t time = m_iSampleTime + offset;
-        for (int voice = 0; voice < c_iVoices; ++voice)
+        for (int voice = 0; voice < Synth_FourVoice::c_iVoices; ++voice)
         {
             if (!present[voice])
             {
@@ -141,7 +141,7 @@ void MpeEncoder::ProcessBlock(int start, int count)
 
 void MpeEncoder::EndNotes()
 {
-    for (int voice = 0; voice < c_iVoices; ++voice)
+    for (int voice = 0; voice < Synth_FourVoice::c_iVoices; ++voice)
     {
         if (m_voices[voice].bSounding)
             EndNote(voice, m_iSampleTime);

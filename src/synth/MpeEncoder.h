@@ -13,6 +13,7 @@
 #include "core/MidiEvent.h"
 #include "core/SpscRing.h"
 #include "dsp/SoundBlockListener.h"
+#include "synth/Synth_FourVoice.h"
 
 #include <atomic>
 #include <cstddef>
@@ -23,7 +24,6 @@ class SoundControlSource;
 class MpeEncoder : public SoundBlockListener
 {
   public:
-    static constexpr int c_iVoices = 4;
     static constexpr int c_iManagerChannel = 0;     // MIDI channel 1
     static constexpr int c_iFirstMemberChannel = 1; // MIDI channel 2: voice 0
     static constexpr int c_iDefaultBendRange = 48;  // semitones either way
@@ -101,8 +101,8 @@ class MpeEncoder : public SoundBlockListener
     static int TimbreValue(float timbre);
 
     int m_iBendRange;
-    std::atomic<SoundControlSource*> m_pSources[c_iVoices] = {};
-    Voice m_voices[c_iVoices];
+    std::atomic<SoundControlSource*> m_pSources[Synth_FourVoice::c_iVoices] = {};
+    Voice m_voices[Synth_FourVoice::c_iVoices];
     int64_t m_iSampleTime = 0;
     SpscRing<MidiEvent> m_queue;
 };

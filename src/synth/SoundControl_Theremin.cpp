@@ -72,7 +72,8 @@ std::atomic<int> SoundControl_Theremin::s_iDegreesEnabled{0};
 std::atomic<float> SoundControl_Theremin::s_rDegreeTable[c_iMaxDegrees] = {};
 static_assert(SoundControl_Theremin::c_iMaxDegrees == Tuning::c_iMaxDegrees);
 
-SoundControl_Theremin::SoundControl_Theremin() : SoundControlSource(2)
+SoundControl_Theremin::SoundControl_Theremin(int maxBlockSamples)
+    : SoundControlSource(2, maxBlockSamples)
 {
     if (TouchManager* manager = TouchManager::GetInstance())
         manager->AddListener(this);

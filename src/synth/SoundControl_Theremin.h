@@ -29,7 +29,8 @@ class SoundControl_Theremin : public SoundControlSource, public TouchListener
     static constexpr float c_rStillTolerance = 0.0010416667f; // 1/960 of the width
     static constexpr int c_iMaxDegrees = 1024;                // a scale's degrees per period
 
-    SoundControl_Theremin();
+    // Runs for blocks of up to `maxBlockSamples` samples.
+    explicit SoundControl_Theremin(int maxBlockSamples = SoundManager::c_iMaxBlockSamples);
     ~SoundControl_Theremin() override;
 
     // The camera whose viewport is the playing area (landscape screen points).

@@ -2,8 +2,10 @@
 // is a band-limited saw or pulse (oscillator switch) through a resonant ladder
 // filter, or a sine through an amplifier (voice switch); the four are summed and
 // go through overdrive, echo and a peak limiter. The synth mode routes every
-// voice; the panel's sliders set the shared parameters. Builds and plays without
-// a screen: the theremins only need a camera for their playing area.
+// voice. The synth keeps its parameters itself, as the panel's slider positions,
+// and applies the current mode's on every mode change; the panel only shows
+// them. Builds and plays without a screen: the theremins only need a camera for
+// their playing area.
 #pragma once
 
 #include "dsp/SoundControl_Switch.h"
@@ -34,13 +36,14 @@ class Synth_FourVoice
     static constexpr int c_iModePWM = 3;      // height sets the pulse width, a slider the cutoff
     static constexpr int c_iModes = 4;
 
-    // The panel's resonance scale: slider 1 gives this much filter feedback.
-    static constexpr float c_rResonanceScale = 11.0f;
+    // The panel's resonance scale: position 1 gives this much filter feedback.
+    static constexpr float c_rResonanceScale = SoundSource_LadderFilter::c_rMaxResonance;
 
-    // Builds the whole graph with every switch on its first input (the
-    // "Mekko" routing). The theremins register with the touch manager, if one
-    // exists, voice 0 first.
-    Synth_FourVoice();
+    // Builds the whole graph for streams of `sampleRate` Hz pulled in blocks of
+    // at most `maxBlockSamples`, in the "Mekko" routing with every parameter at
+    // its start value (applied). The theremins register with the touch manager,
+    // if one exists, voice 0 first.
+    Synth_FourVoice(float sampleRate, int maxBlockSamples);
     ~Synth_FourVoice();
 
     Synth_FourVoice(const Synth_FourVoice&) = delete;
@@ -53,23 +56,41 @@ class Synth_FourVoice
     // The playing area of every voice.
     void SetCamera(Camera_2D* camera);
 
-    // Routes every voice for a mode (c_iMode*). A mode outside 0..3 changes
-    // nothing. Main thread, any time: a block may hear part of a change.
+    // Routes every switch of every voice for a mode (c_iMode*) and gives the
+    // filters that mode's resonance. A mode outside 0..3 changes nothing.
+    // Main thread, any time: a block may hear part of a change.
     void SetMode(int mode);
+    int GetMode() const { return m_iMode; }
 
-    // The panel's sliders, each a position in [0, 1]. Main thread, any time.
-    // Filter resonance 0 .. 11 (about 8 is the panel's "Mekko" default).
-    void SetResonance(float position);
-    // The pulse's duty cycle in "Pulse", 0.5 .. 0.99.
+    // The parameters, each as a panel position in [0, 1] (clamped, not a number
+    // gives 0), and what the position means. Main thread, any time; the getters
+    // return the positions as stored.
+    //
+    // Filter resonance of a filtered mode, 0 .. 11 of feedback (position x 11;
+    // 8/11 for "Mekko", 0.8 for "Pulse", 0 for "PWM" at start). Each mode keeps
+    // its own; the current mode's reaches the filters at once, another's when
+    // its mode is chosen. "Theremin" has no filter: it keeps nothing and reads 0.
+    void SetModeResonance(int mode, float position);
+    float GetModeResonance(int mode) const;
+    // The current mode's resonance.
+    void SetResonance(float position) { SetModeResonance(m_iMode, position); }
+    // The pulse's duty cycle in "Pulse", 0.5 .. 0.99 (start 0).
     void SetPulseWidth(float position);
-    // The filter's cutoff in "PWM", 0 (closed) .. 1 (open).
+    float GetPulseWidth() const { return m_rPulseWidth; }
+    // The filter's cutoff in "PWM", 0 (closed) .. 1 (open; start 1).
     void SetCutoff(float position);
-    // The echo's level (x^2), time (x^2 of up to 4 s) and repeat (feedback).
+    float GetCutoff() const { return m_rCutoff; }
+    // The echo's level (x^2; start 0.24), time (x^2 of up to 4 s; start 0.15)
+    // and repeat (feedback x^2; start 0.4).
     void SetEchoLevel(float position);
+    float GetEchoLevel() const { return m_rEchoLevel; }
     void SetEchoTime(float position);
+    float GetEchoTime() const { return m_rEchoTime; }
     void SetEchoRepeat(float position);
-    // Overdrive, 0 (clean) .. 1.
+    float GetEchoRepeat() const { return m_rEchoRepeat; }
+    // Overdrive, 0 (clean; start) .. 1 (gain 31 into the clipper).
     void SetOverdrive(float position);
+    float GetOverdrive() const { return m_rOverdrive; }
 
     // Parts of the graph, for measurements. Null outside 0..3.
     SoundSource_LadderFilter* GetFilter(int voice);
@@ -78,7 +99,7 @@ class Synth_FourVoice
     SoundControl_Switch* GetWidthSwitch(int voice);
     SoundControl_Switch* GetCutoffSwitch(int voice);
     SoundSource_Delay& GetDelay() { return m_delay; }
-    SoundSource_Overdrive& GetOverdrive() { return m_overdrive; }
+    SoundSource_Overdrive& GetOverdriveNode() { return m_overdrive; }
     SoundSource_Limiter& GetLimiter() { return m_limiter; }
     SoundControl_Tweakable& GetPulseWidthControl() { return m_pulseWidth; }
     SoundControl_Tweakable& GetCutoffControl() { return m_cutoff; }
@@ -87,7 +108,7 @@ class Synth_FourVoice
     // One voice's nodes, in the order they are made.
     struct Voice
     {
-        Voice();
+        Voice(float sampleRate, int maxBlockSamples);
         SoundControl_Theremin theremin;
         SoundSource_BLSaw saw;
         SoundControl_Switch widthSwitch;
@@ -101,12 +122,23 @@ class Synth_FourVoice
     };
 
     Voice* At(int voice);
+    void ApplyResonance();
 
     SoundSource_Mixer m_mixer;
-    SoundControl_Tweakable m_pulseWidth; // 0.5 .. 0.99, starts at 0.5
-    SoundControl_Tweakable m_cutoff;     // 0 .. 1, starts open
+    SoundControl_Tweakable m_pulseWidth; // 0.5 .. 0.99
+    SoundControl_Tweakable m_cutoff;     // 0 .. 1
     Voice m_voices[c_iVoices];           // made in order: voice 0's theremin bids first
     SoundSource_Overdrive m_overdrive;
     SoundSource_Delay m_delay;
     SoundSource_Limiter m_limiter;
+
+    // Main thread only: the positions, and the mode they are applied for.
+    int m_iMode = c_iModeMekko;
+    float m_rResonance[c_iModes] = {8.0f / 11.0f, 0.8f, 0.0f, 0.0f};
+    float m_rPulseWidth = 0.0f;
+    float m_rCutoff = 1.0f;
+    float m_rEchoLevel = 0.24f;
+    float m_rEchoTime = 0.15f;
+    float m_rEchoRepeat = 0.4f;
+    float m_rOverdrive = 0.0f;
 };

@@ -111,17 +111,16 @@ TEST_F(StateMainTest, ModeAndAutotuneButtonsCycleBothWaysAndSetEveryVoice)
 {
     OpenPanel();
     // ">" four times from "Mekko", then "<" four times: mode, name and routing.
-    // Leaving "PWM" for "Mekko" keeps the width on the finger; "Theremin" touches
-    // only the voice switch.
+    // Every mode sets every switch, so the routing never depends on the way in.
     const struct
     {
         int x, mode;
         const char* text;
         std::vector<int> routing;
     } modes[] = {
-        {c_iModeUpX, 1, "Pulse", {1, 0, 0, 0}},   {c_iModeUpX, 2, "Theremin", {1, 0, 0, 1}},
-        {c_iModeUpX, 3, "PWM", {1, 1, 1, 0}},     {c_iModeUpX, 0, "Mekko", {0, 1, 0, 0}},
-        {c_iModeDownX, 3, "PWM", {1, 1, 1, 0}},   {c_iModeDownX, 2, "Theremin", {1, 1, 1, 1}},
+        {c_iModeUpX, 1, "Pulse", {1, 0, 0, 0}},   {c_iModeUpX, 2, "Theremin", {0, 0, 0, 1}},
+        {c_iModeUpX, 3, "PWM", {1, 1, 1, 0}},     {c_iModeUpX, 0, "Mekko", {0, 0, 0, 0}},
+        {c_iModeDownX, 3, "PWM", {1, 1, 1, 0}},   {c_iModeDownX, 2, "Theremin", {0, 0, 0, 1}},
         {c_iModeDownX, 1, "Pulse", {1, 0, 0, 0}}, {c_iModeDownX, 0, "Mekko", {0, 0, 0, 0}},
     };
     for (const auto& step : modes)
@@ -157,7 +156,7 @@ TEST_F(StateMainTest, ModeAndAutotuneButtonsCycleBothWaysAndSetEveryVoice)
     }
 }
 
-TEST_F(StateMainTest, SlidersReachTheSoundAndEachModeReappliesItsOwn)
+TEST_F(StateMainTest, SlidersReachTheSoundAndEachModeBringsItsOwnResonance)
 {
     const struct
     {
@@ -173,7 +172,8 @@ TEST_F(StateMainTest, SlidersReachTheSoundAndEachModeReappliesItsOwn)
         {PanelControl::EchoTime, 0.6f, [&] { return Synth().GetDelay().GetDelayTime(); },
          0.001f + 0.999f * 0.36f},
         {PanelControl::EchoRepeat, 0.7f, [&] { return Synth().GetDelay().GetFeedback(); }, 0.49f},
-        {PanelControl::Overdrive, 0.5f, [&] { return Synth().GetOverdrive().GetDrive(); }, 8.5f},
+        {PanelControl::Overdrive, 0.5f, [&] { return Synth().GetOverdriveNode().GetDrive(); },
+         8.5f},
         {PanelControl::Zoom, 0.5f, [] { return SoundControl_Theremin::GetPitchZoom(); }, 0.5f},
         {PanelControl::Pitch, 0.8f, [] { return SoundControl_Theremin::GetPitchScale(); }, 0.8f},
     };
@@ -193,22 +193,41 @@ TEST_F(StateMainTest, SlidersReachTheSoundAndEachModeReappliesItsOwn)
     EXPECT_LT(accepted, 0.95f);
     EXPECT_FLOAT_EQ(m_pPanel->GetPitchSlider()->GetValue(), accepted);
 
-    // Each mode's page re-applies its own sliders: the resonance follows the
-    // mode (8/11, 0.8 and 0 of 11); "Theremin" leaves the filter alone.
-    m_pState->SliderCallback(PanelId(PanelControl::PulseWidth), 1, 1.0f);
+    // The panel opens on what the synth holds, not on where its sliders were.
     OpenPanel();
-    EXPECT_NEAR(Resonance(), 8.0f, 1e-5f);
-    for (float resonance : {8.8f, 8.8f, 0.0f}) // "Pulse", "Theremin", "PWM"
+    const std::pair<PanelSlider, float> shown[] = {
+        {PanelSlider::Timbre, 0.5f},    {PanelSlider::PulseTimbre, 0.8f},
+        {PanelSlider::Resonance, 0.0f}, {PanelSlider::PulseWidth, 0.5f},
+        {PanelSlider::Cutoff, 0.3f},    {PanelSlider::EchoVolume, 0.5f},
+        {PanelSlider::EchoTime, 0.6f},  {PanelSlider::EchoRepeat, 0.7f},
+        {PanelSlider::Overdrive, 0.5f}};
+    for (const auto& [slider, position] : shown)
+        EXPECT_FLOAT_EQ(m_pPanel->GetSlider(slider)->GetValue(), position)
+            << static_cast<int>(slider);
+
+    // Each filtered mode brings its own resonance ("Mekko" 0.5 as moved above,
+    // "Pulse" 0.8 and "PWM" 0 of 11 as they start), whether the panel is open
+    // or closed; "Theremin" leaves the unheard filter alone.
+    for (const bool open : {true, false})
     {
-        m_pState->ButtonCallback(PanelId(PanelControl::ModeUp));
-        EXPECT_NEAR(Resonance(), resonance, 1e-5f);
-        EXPECT_TRUE(m_pState->GetSynthMode() != 1 || std::abs(PulseWidth() - 0.5f) < 1e-6f)
-            << "the Pulse page's own width: " << PulseWidth();
+        SCOPED_TRACE(open ? "panel open" : "panel closed");
+        if (!open)
+            m_pState->ButtonCallback(PanelId(PanelControl::Close));
+        for (float resonance : {8.8f, 8.8f, 0.0f, 5.5f}) // "Pulse", "Theremin", "PWM", "Mekko"
+        {
+            m_pState->ButtonCallback(PanelId(PanelControl::ModeUp));
+            for (int v = 0; v < Synth_FourVoice::c_iVoices; ++v)
+                EXPECT_NEAR(Synth().GetFilter(v)->GetResonance(), resonance, 1e-5f);
+        }
     }
-    EXPECT_FLOAT_EQ(Cutoff(), 1.0f);
-    m_pState->ButtonCallback(PanelId(PanelControl::Close));
+    // A resonance slider moved in "Pulse" is that mode's alone.
     m_pState->ButtonCallback(PanelId(PanelControl::ModeUp));
-    EXPECT_NEAR(Resonance(), 0.0f, 1e-5f) << "closed, the main page's slider takes no part";
+    m_pState->SliderCallback(PanelId(PanelControl::Resonance), 1, 0.25f);
+    EXPECT_NEAR(Resonance(), 2.75f, 1e-5f);
+    EXPECT_EQ((std::pair{Synth().GetModeResonance(Synth_FourVoice::c_iModePulse),
+                         Synth().GetModeResonance(Synth_FourVoice::c_iModeMekko)}),
+              (std::pair{0.25f, 0.5f}));
+    EXPECT_NEAR(PulseWidth(), 0.745f, 1e-5f) << "the width moved above, kept";
 }
 
 TEST_F(StateMainTest, PanelButtonsOpenCloseShowTheAboutPictureAndGiveWayToTheSurface)

@@ -4,7 +4,6 @@
 #include "dsp/SoundSource_BLPulse.h"
 #include "dsp/SoundSource_BLSaw.h"
 #include "dsp/SoundSource_Osc_Sine.h"
-#include "file/File_Bundle.h"
 
 #include <gtest/gtest.h>
 
@@ -18,19 +17,23 @@ namespace
 {
 using Table = std::vector<float>;
 
-// The table computed (no dir), or built (or loaded) with the resources in `dir`.
+// The table computed (no dir), or built (or loaded) from the saw file in `dir`
+// as the program reads it (a missing file gives no bytes).
 Table Saw(const std::filesystem::path& dir = {}, bool* loaded = nullptr)
 {
     Table table(SoundSource_BLSaw::c_iTableEntries, -1.0f);
-    const std::string saved = File_Bundle::GetResourceDirectory();
-    File_Bundle::SetResourceDirectory(dir.string());
     if (dir.empty())
+    {
         SoundSource_BLSaw::ComputeSampleBuffer(table.data());
-    else if (loaded)
-        *loaded = SoundSource_BLSaw::LoadSampleBuffer(table.data());
+        return table;
+    }
+    const std::filesystem::path file = dir / "blsaw.dat";
+    const std::string text = std::filesystem::exists(file) ? ReadFile(file) : std::string();
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    if (loaded)
+        *loaded = SoundSource_BLSaw::LoadSampleBuffer(bytes, text.size(), table.data());
     else
-        SoundSource_BLSaw::BuildSampleBuffer(table.data());
-    File_Bundle::SetResourceDirectory(saved);
+        SoundSource_BLSaw::BuildSampleBuffer(bytes, text.size(), table.data());
     return table;
 }
 

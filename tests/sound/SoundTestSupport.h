@@ -209,19 +209,13 @@ class Fingers
     char m_handles[16] = {};
 };
 
-// The synth with the panel's echo as the program starts, on the fingers' area.
+// The synth as the program starts (its echo on), on the fingers' area.
 class Engine : public Fingers
 {
   public:
-    Engine()
-    {
-        synth.SetCamera(&camera);
-        synth.SetEchoLevel(0.24f);
-        synth.SetEchoTime(0.15f);
-        synth.SetEchoRepeat(0.4f);
-    }
+    Engine() { synth.SetCamera(&camera); }
 
     ScopedSoundManager sound;
-    Synth_FourVoice synth;
+    Synth_FourVoice synth{SoundManager::c_rSampleRate, SoundManager::c_iMaxBlockSamples};
 };
 } // namespace zindle_test
