@@ -35,7 +35,9 @@ template <typename Function> bool Load(Function& function, const char* name)
 
 } // namespace
 
-View_SDL::View_SDL(bool headless, bool fullscreen, float headlessScale) : m_bHeadless(headless)
+View_SDL::View_SDL(bool headless, bool fullscreen, float headlessScale, int windowWidth,
+                   int windowHeight)
+    : m_bHeadless(headless)
 {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
     {
@@ -43,7 +45,7 @@ View_SDL::View_SDL(bool headless, bool fullscreen, float headlessScale) : m_bHea
         return;
     }
     m_bVideo = true;
-    if (!CreateContext(fullscreen) || !LoadFramebufferFunctions())
+    if (!CreateContext(fullscreen, windowWidth, windowHeight) || !LoadFramebufferFunctions())
         return;
     m_rScale = m_bHeadless ? std::clamp(headlessScale, 1.0f, c_rMaxScale) : GetWindowScale();
     if (!createFramebuffer())
@@ -75,7 +77,7 @@ View_SDL::~View_SDL()
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-bool View_SDL::CreateContext(bool fullscreen)
+bool View_SDL::CreateContext(bool fullscreen, int width, int height)
 {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 1);
@@ -86,8 +88,6 @@ bool View_SDL::CreateContext(bool fullscreen)
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
 
     Uint32 flags = SDL_WINDOW_OPENGL;
-    int width = c_iDefaultWindowWidth;
-    int height = c_iDefaultWindowHeight;
     if (m_bHeadless)
     {
         flags |= SDL_WINDOW_HIDDEN;

@@ -27,8 +27,9 @@ class View_SDL
     // Creates the window (live), the context and the framebuffer, then shows
     // the launch image. IsValid() tells whether all of it worked. The framebuffer
     // has headlessScale pixels a point headless (1 to 16); live, as many as fill
-    // the window's drawable.
-    View_SDL(bool headless, bool fullscreen, float headlessScale = 1.0f);
+    // the window's drawable. Live, the window opens at windowWidth x windowHeight.
+    View_SDL(bool headless, bool fullscreen, float headlessScale = 1.0f,
+             int windowWidth = c_iDefaultWindowWidth, int windowHeight = c_iDefaultWindowHeight);
     ~View_SDL();
 
     View_SDL(const View_SDL&) = delete;
@@ -94,7 +95,7 @@ class View_SDL
     static int PixelsFor(int points, float scale);
 
   private:
-    bool CreateContext(bool fullscreen);
+    bool CreateContext(bool fullscreen, int width, int height);
     bool LoadFramebufferFunctions();
     bool createFramebuffer();
     void destroyFramebuffer();
