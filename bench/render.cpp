@@ -206,6 +206,12 @@ void BM_FrameOf100TexturedQuads(benchmark::State& state)
         state.SkipWithError("no OpenGL ES 1.1");
         return;
     }
+    // Pixels a point: 1 is the classic 480 x 320 frame, 4 is 1920 x 1280.
+    if (!scene.renderer->ApplyPixelScale(static_cast<float>(state.range(0))))
+    {
+        state.SkipWithError("no framebuffer at that scale");
+        return;
+    }
     Camera_2D camera;
     Material* material = Material::Create(names.front().c_str());
     Node* root = new Node();
@@ -228,7 +234,12 @@ void BM_FrameOf100TexturedQuads(benchmark::State& state)
     root->Release();
     material->Release();
 }
-BENCHMARK(BM_FrameOf100TexturedQuads)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_FrameOf100TexturedQuads)
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(4)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_ReadLandscapeFrame(benchmark::State& state)
 {

@@ -2,9 +2,11 @@
 // descriptor (info, common, pages, chars and kerning blocks) and one page image of white
 // glyphs with a soft drop shadow, covering printable ASCII.
 //
-//   make_font <font.ttf> <out-dir> [pixel-size]
+//   make_font <font.ttf> <out-dir> [pixel-size] [scale]
 //
-// Writes <out-dir>/oldsans18.fnt and <out-dir>/oldsans18_0.png.
+// Writes <out-dir>/oldsans18.fnt and <out-dir>/oldsans18_0.png; at scale 2 or 4 the same font
+// rasterised that many times larger (every size, offset and the page multiplied), as
+// oldsans18@2x.fnt and oldsans18_0@2x.png, for screens with that many pixels a point.
 #include "ArtCommon.h"
 
 #include <ft2build.h>
@@ -49,11 +51,12 @@ void Block(std::string& out, int type, const std::string& body)
     out += body;
 }
 
-// The glyph coverage as white over a soft dark shadow one texel down and right.
-art::Image Compose(const FT_Bitmap& bitmap)
+// The glyph coverage as white over a soft dark shadow one point (`scale` texels) down and
+// right, softened over a point either side.
+art::Image Compose(const FT_Bitmap& bitmap, int scale)
 {
-    const int w = int(bitmap.width) + 2;
-    const int h = int(bitmap.rows) + 2;
+    const int w = int(bitmap.width) + 2 * scale;
+    const int h = int(bitmap.rows) + 2 * scale;
     std::vector<float> cover(size_t(w) * h, 0.0f);
     for (int y = 0; y < int(bitmap.rows); ++y)
         for (int x = 0; x < int(bitmap.width); ++x)
@@ -64,15 +67,17 @@ art::Image Compose(const FT_Bitmap& bitmap)
         {
             const float g = cover[size_t(y) * w + x];
             float s = 0.0f;
-            // Shadow: the coverage shifted by (1, 1), softened by its neighbours.
-            const int weights[3][3] = {{1, 2, 1}, {2, 4, 2}, {1, 2, 1}};
-            for (int dy = -1; dy <= 1; ++dy)
-                for (int dx = -1; dx <= 1; ++dx)
+            // Shadow: the coverage shifted by a point, softened by a tent a point wide
+            // (1 2 1 across and down at 1x).
+            const float total = float((scale + 1) * (scale + 1) * (scale + 1) * (scale + 1));
+            for (int dy = -scale; dy <= scale; ++dy)
+                for (int dx = -scale; dx <= scale; ++dx)
                 {
-                    const int sx = x - 1 + dx;
-                    const int sy = y - 1 + dy;
+                    const int sx = x - scale + dx;
+                    const int sy = y - scale + dy;
+                    const int weight = (scale + 1 - std::abs(dx)) * (scale + 1 - std::abs(dy));
                     if (sx >= 0 && sy >= 0 && sx < w && sy < h)
-                        s += cover[size_t(sy) * w + sx] * float(weights[dy + 1][dx + 1]) / 16.0f;
+                        s += cover[size_t(sy) * w + sx] * float(weight) / total;
                 }
             const float shadow = std::min(1.0f, s * 1.6f) * 0.75f;
             const float a = g + (1.0f - g) * shadow;
@@ -86,12 +91,24 @@ int main(int argc, char** argv)
 {
     if (argc < 3)
     {
-        std::fprintf(stderr, "usage: make_font <font.ttf> <out-dir> [pixel-size]\n");
+        std::fprintf(stderr, "usage: make_font <font.ttf> <out-dir> [pixel-size] [scale]\n");
         return 2;
     }
     const std::string fontPath = argv[1];
     const std::string outDir = argv[2];
-    const int pixelSize = argc > 3 ? std::atoi(argv[3]) : 13;
+    const int scale = argc > 4 ? std::atoi(argv[4]) : 1;
+    if (scale != 1 && scale != 2 && scale != 4)
+    {
+        std::fprintf(stderr, "make_font: the scale is 1, 2 or 4\n");
+        return 2;
+    }
+    // Every measure below is in texels of this scale.
+    const int pixelSize = (argc > 3 ? std::atoi(argv[3]) : 13) * scale;
+    const int lineHeight = c_iLineHeight * scale;
+    const int pageWidth = c_iPageWidth * scale;
+    const int pageHeight = c_iPageHeight * scale;
+    const int padding = c_iPadding * scale;
+    const std::string suffix = scale == 1 ? "" : "@" + std::to_string(scale) + "x";
     try
     {
         FT_Library library = nullptr;
@@ -106,7 +123,7 @@ int main(int argc, char** argv)
         if (FT_Load_Char(face, 'H', flags) != 0)
             throw std::runtime_error("font has no 'H'");
         const int capHeight = face->glyph->bitmap_top;
-        const int base = (c_iLineHeight + capHeight + 1) / 2;
+        const int base = (lineHeight + capHeight + 1) / 2;
 
         std::vector<Glyph> glyphs;
         for (int c = 32; c < 127; ++c)
@@ -118,7 +135,7 @@ int main(int argc, char** argv)
             g.advance = int(std::lround(face->glyph->advance.x / 64.0));
             if (c != ' ')
             {
-                g.image = Compose(face->glyph->bitmap);
+                g.image = Compose(face->glyph->bitmap, scale);
                 g.left = face->glyph->bitmap_left;
                 g.top = face->glyph->bitmap_top;
             }
@@ -131,27 +148,27 @@ int main(int argc, char** argv)
             order.push_back(&g);
         std::stable_sort(order.begin(), order.end(),
                          [](const Glyph* a, const Glyph* b) { return a->image.h > b->image.h; });
-        int penX = c_iPadding, penY = c_iPadding, shelf = 0;
+        int penX = padding, penY = padding, shelf = 0;
         for (Glyph* g : order)
         {
-            if (penX + g->image.w + c_iPadding > c_iPageWidth)
+            if (penX + g->image.w + padding > pageWidth)
             {
-                penX = c_iPadding;
-                penY += shelf + 2 * c_iPadding;
+                penX = padding;
+                penY += shelf + 2 * padding;
                 shelf = 0;
             }
             g->x = penX;
             g->y = penY;
-            penX += g->image.w + 2 * c_iPadding;
+            penX += g->image.w + 2 * padding;
             shelf = std::max(shelf, g->image.h);
         }
-        if (penY + shelf + c_iPadding > c_iPageHeight)
+        if (penY + shelf + padding > pageHeight)
             throw std::runtime_error("glyphs do not fit the page");
 
-        art::Image page(c_iPageWidth, c_iPageHeight);
+        art::Image page(pageWidth, pageHeight);
         for (const Glyph& g : glyphs)
             art::Over(page, g.image, g.x, g.y);
-        const std::string pageName = std::string(c_pName) + "_0.png";
+        const std::string pageName = std::string(c_pName) + "_0" + suffix + ".png";
         art::WritePng(outDir + "/" + pageName, page, art::PngKind::Rgba);
 
         // Kerning pairs the font defines between printable characters.
@@ -180,17 +197,17 @@ int main(int argc, char** argv)
         Put(info, 100, 2);                                    // stretch H
         Put(info, 1, 1);                                      // anti-aliasing
         Put(info, 0, 4);                                      // padding
-        Put(info, c_iPadding * 2, 1);                         // spacing
-        Put(info, c_iPadding * 2, 1);
+        Put(info, uint32_t(padding * 2), 1);                  // spacing
+        Put(info, uint32_t(padding * 2), 1);
         Put(info, 0, 1); // outline
         info += std::string(face->family_name) + " " + face->style_name;
         info.push_back('\0');
 
         std::string common;
-        Put(common, c_iLineHeight, 2);
+        Put(common, uint32_t(lineHeight), 2);
         Put(common, uint32_t(base), 2);
-        Put(common, c_iPageWidth, 2);
-        Put(common, c_iPageHeight, 2);
+        Put(common, uint32_t(pageWidth), 2);
+        Put(common, uint32_t(pageHeight), 2);
         Put(common, 1, 2); // pages
         Put(common, 0, 1); // not packed
         Put(common, 0, 1); // alpha holds the glyph
@@ -220,13 +237,14 @@ int main(int argc, char** argv)
         Block(file, 3, pageName + std::string(1, '\0'));
         Block(file, 4, chars);
         Block(file, 5, kerning);
-        std::ofstream out(outDir + "/" + c_pName + ".fnt", std::ios::binary);
+        const std::string descriptor = outDir + "/" + c_pName + suffix + ".fnt";
+        std::ofstream out(descriptor, std::ios::binary);
         out.write(file.data(), std::streamsize(file.size()));
         if (!out)
-            throw std::runtime_error("cannot write " + outDir + "/" + c_pName + ".fnt");
+            throw std::runtime_error("cannot write " + descriptor);
         std::printf("make_font: %s %s %dpx, line %d, base %d, %zu glyphs, %d kerning pairs\n",
-                    face->family_name, face->style_name, pixelSize, c_iLineHeight, base,
-                    glyphs.size(), pairs);
+                    face->family_name, face->style_name, pixelSize, lineHeight, base, glyphs.size(),
+                    pairs);
         FT_Done_Face(face);
         FT_Done_FreeType(library);
     }

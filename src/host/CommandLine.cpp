@@ -53,8 +53,9 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
                    "resource directory (default: $ZINDLE_DATA, then "
                    "../share/zindle/data beside the program, then the "
                    "source tree's data/)");
-    app.add_flag("--headless", options.bHeadless,
-                 "no window and no sound device: virtual clock, offscreen GL");
+    auto* headlessOption =
+        app.add_flag("--headless", options.bHeadless,
+                     "no window and no sound device: virtual clock, offscreen GL");
     auto* secondsOption =
         app.add_option("--seconds", seconds, "stop after this many seconds (at most 86400)")
             ->check(CLI::Validator(&CheckSeconds, "SECONDS"));
@@ -62,7 +63,15 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
                    "play a performance script (.zs), headless or live");
     app.add_option("--wav", options.sWav, "write the audio to this WAV file");
     app.add_option("--screenshot", options.sScreenshot,
-                   "write the last presented frame as a 480 x 320 landscape PNG at exit");
+                   "write the last presented frame as a 480 x 320 landscape PNG at exit "
+                   "(N times that with --scale N)");
+    app.add_option("--scale", options.rPixelScale,
+                   "headless: draw frames and screenshots at N pixels a point, 1 to 4, "
+                   "fractions allowed (default 1: 480 x 320); a window always draws at its "
+                   "own pixel size")
+        ->type_name("N")
+        ->check(CLI::Range(1.0, 4.0))
+        ->needs(headlessOption);
     auto* seedOption = app.add_option("--seed", seed,
                                       "seed of the random generator "
                                       "(default: the clock)");

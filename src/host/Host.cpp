@@ -63,8 +63,7 @@ bool Host::WriteScreenshot(const std::string& path, std::string& error)
         error = "cannot write " + Printable::Name(path) + ": no frame to capture";
         return false;
     }
-    return PNGWriter::WriteRGB(path, View_SDL::c_iBackingHeight, View_SDL::c_iBackingWidth, rgba,
-                               error);
+    return PNGWriter::WriteRGB(path, view->GetFrameWidth(), view->GetFrameHeight(), rgba, error);
 }
 
 int Host::Main(int argc, char** argv)

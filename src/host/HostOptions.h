@@ -13,6 +13,7 @@ struct HostOptions
     std::optional<double> rSeconds; // stop after this many seconds
     std::string sWav;               // audio output file, empty for none
     std::string sScreenshot;        // final frame as PNG, empty for none
+    float rPixelScale = 1.0f;       // headless frames' pixels per point, 1 to 4
     std::optional<uint32_t> iSeed;  // random seed; the clock when absent
     int iBufferSamples = 256;       // samples per device request
     std::string sAudioDriver;       // SDL's audio driver; empty: SDL's choice

@@ -47,7 +47,9 @@ Renderer* CreateRenderer(Window* window)
         return nullptr;
     const auto* sdlWindow = dynamic_cast<const Window_SDL*>(window);
     const bool headless = sdlWindow ? sdlWindow->IsHeadless() : Host::GetOptions().bHeadless;
-    auto* renderer = new Renderer_GL_SDL(window, new View_SDL(headless, window->IsFullscreen()));
+    // Headless frames are drawn at the scale asked for; a window's at its own.
+    auto* renderer = new Renderer_GL_SDL(
+        window, new View_SDL(headless, window->IsFullscreen(), Host::GetOptions().rPixelScale));
     renderer->SetHand(Host::GetOptions().bShowFingers, &Host::NoteMarks);
     if (!renderer->IsValid())
         renderer->SetFailure(renderer->GetView()->GetError());

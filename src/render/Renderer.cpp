@@ -62,6 +62,13 @@ void Renderer::CheckThread()
     }
 }
 
+int Renderer::ArtScaleFor(float pixelScale)
+{
+    if (pixelScale <= 1.0f)
+        return 1;
+    return pixelScale <= 2.0f ? 2 : 4;
+}
+
 Texture* Renderer::LoadTexture(const char* path)
 {
     return m_pTextureManager ? m_pTextureManager->LoadTexture(path) : nullptr;

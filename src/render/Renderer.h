@@ -62,6 +62,16 @@ class Renderer
     // otherwise (window width, window height) = (320, 480).
     Vector2f GetScreenSize(bool rotated);
     int GetWaitingThreads() const { return m_iWaitingThreads.load(); }
+
+    // Framebuffer pixels per screen point, set by the host: 1 draws the classic
+    // 480 x 320 frame, 2 draws 960 x 640. Any positive value, not only whole ones.
+    void SetPixelScale(float scale) { m_rPixelScale = scale > 0.0f ? scale : 1.0f; }
+    float GetPixelScale() const { return m_rPixelScale; }
+    // A length in points as whole framebuffer pixels, truncated as GL viewports are.
+    int ToPixels(float points) const { return static_cast<int>(points * m_rPixelScale); }
+    // The art set drawn for this scale: 1, 2 or 4, the nearest at or above it (4 at most).
+    int GetArtScale() const { return ArtScaleFor(m_rPixelScale); }
+    static int ArtScaleFor(float pixelScale);
     // Why the renderer is not valid, for the start-up failure message.
     const std::string& GetFailure() const { return m_sFailure; }
     void SetFailure(const std::string& reason) { m_sFailure = reason; }
@@ -74,6 +84,7 @@ class Renderer
     Transform m_cameraView;
     Projection m_cameraProjection;
     std::string m_sFailure;
+    float m_rPixelScale = 1.0f;
 
     static Renderer* s_instance;
 };

@@ -105,7 +105,8 @@ void Renderer_GL::BeginFrame(bool clear, unsigned int colour)
     CheckError();
     glDepthMask(GL_TRUE);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glViewport(0, 0, m_pWindow->GetWidth(), m_pWindow->GetHeight());
+    glViewport(0, 0, ToPixels(static_cast<float>(m_pWindow->GetWidth())),
+               ToPixels(static_cast<float>(m_pWindow->GetHeight())));
     if (clear)
     {
         const float r = static_cast<float>((colour >> 16) & 255) / 255.0f;
@@ -247,6 +248,5 @@ void Renderer_GL::SetCameraMatrix(Transform& view)
 void Renderer_GL::SetViewport(const Vector2f& min, const Vector2f& max)
 {
     // Unrotated: the y origin is measured from the bottom edge.
-    glViewport(static_cast<GLint>(min.x), static_cast<GLint>(min.y),
-               static_cast<GLsizei>(max.x - min.x), static_cast<GLsizei>(max.y - min.y));
+    glViewport(ToPixels(min.x), ToPixels(min.y), ToPixels(max.x - min.x), ToPixels(max.y - min.y));
 }

@@ -14,8 +14,10 @@ TextureManager* CurrentManager()
 }
 } // namespace
 
-Texture::Texture(const char* path, unsigned short width, unsigned short height, bool alpha)
-    : m_iWidth(width), m_iHeight(height), m_bHasAlpha(alpha)
+Texture::Texture(const char* path, unsigned short width, unsigned short height, bool alpha,
+                 int artScale)
+    : m_iWidth(width), m_iHeight(height), m_bHasAlpha(alpha),
+      m_iArtScale(artScale > 0 ? artScale : 1)
 {
     const char* name = path ? path : "";
     const size_t length = std::strlen(name);

@@ -7,8 +7,10 @@
 class Texture : public RefCounted
 {
   public:
-    // Registers itself with the renderer's texture manager.
-    Texture(const char* path, unsigned short width, unsigned short height, bool alpha);
+    // Registers itself with the renderer's texture manager. width and height are
+    // the image's pixels; artScale is how many of them make a point (1, 2 or 4).
+    Texture(const char* path, unsigned short width, unsigned short height, bool alpha,
+            int artScale = 1);
     // Unlinks itself from the texture manager.
     ~Texture() override;
 
@@ -18,8 +20,16 @@ class Texture : public RefCounted
 
     Texture* GetNext() const { return m_pNext; }
     void SetNext(Texture* next) { m_pNext = next; }
-    unsigned short GetWidth() const { return m_iWidth; }
-    unsigned short GetHeight() const { return m_iHeight; }
+    // The size it is drawn at, in points: the 1x image's pixels whichever set was loaded.
+    unsigned short GetWidth() const { return static_cast<unsigned short>(m_iWidth / m_iArtScale); }
+    unsigned short GetHeight() const
+    {
+        return static_cast<unsigned short>(m_iHeight / m_iArtScale);
+    }
+    // The image's own pixels.
+    unsigned short GetPixelWidth() const { return m_iWidth; }
+    unsigned short GetPixelHeight() const { return m_iHeight; }
+    int GetArtScale() const { return m_iArtScale; }
     bool HasAlpha() const { return m_bHasAlpha; }
 
   private:
@@ -28,4 +38,5 @@ class Texture : public RefCounted
     unsigned short m_iWidth;
     unsigned short m_iHeight;
     bool m_bHasAlpha;
+    int m_iArtScale;
 };

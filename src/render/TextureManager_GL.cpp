@@ -28,15 +28,61 @@ bool IsPowerOfTwo(int n)
 {
     return n > 0 && (n & (n - 1)) == 0;
 }
+
+// Images are found by bare name in the resource directory.
+const char* BareName(const char* path)
+{
+    if (const char* backslash = std::strrchr(path, '\\'))
+        return backslash + 1;
+    if (const char* slash = std::strrchr(path, '/'))
+        return slash + 1;
+    return path;
+}
+
+bool FileExists(const std::string& name)
+{
+    std::unique_ptr<File> file(File::Open(name.c_str(), true));
+    return file != nullptr;
+}
 } // namespace
+
+std::string TextureManager_GL::ScaledName(const char* path, int artScale)
+{
+    const std::string name = BareName(path);
+    if (artScale <= 1)
+        return name;
+    const size_t dot = name.rfind('.');
+    const std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
+    return stem + "@" + std::to_string(artScale) + "x.png";
+}
+
+int TextureManager_GL::NamedArtScale(const char* name)
+{
+    const char* at = std::strrchr(BareName(name), '@');
+    if (!at || (at[1] != '2' && at[1] != '4') || at[2] != 'x')
+        return 1;
+    return at[1] - '0';
+}
 
 Texture* TextureManager_GL::LoadTextureFromFile(const char* path)
 {
+    // The largest set not above the renderer's, falling back towards 1x.
+    Renderer* renderer = Renderer::GetInstance();
+    const int artScale = renderer ? renderer->GetArtScale() : 1;
+    if (NamedArtScale(path) == 1)
+    {
+        for (int scale = artScale; scale > 1; scale /= 2)
+        {
+            const std::string name = ScaledName(path, scale);
+            if (FileExists(name))
+                return LoadImageTextureFromFile(path, name, scale);
+        }
+    }
     if (std::strstr(path, ".pvr"))
         return LoadPVRTextureFromFile(path);
     if (std::strstr(path, ".apv"))
         return LoadAPVTextureFromFile(path);
-    return LoadImageTextureFromFile(path);
+    return LoadImageTextureFromFile(path, BareName(path), NamedArtScale(path));
 }
 
 bool TextureManager_GL::MatchAPVLength(size_t length, int& side, int& bitsPerPixel)
@@ -110,41 +156,38 @@ Texture* TextureManager_GL::LoadAPVTextureFromFile(const char* path)
                          [&]() { UploadImage(image); });
 }
 
-Texture* TextureManager_GL::LoadImageTextureFromFile(const char* path)
+Texture* TextureManager_GL::LoadImageTextureFromFile(const char* path, const std::string& name,
+                                                     int artScale)
 {
-    // Images are found by bare name in the resource directory.
-    const char* name = path;
-    if (const char* backslash = std::strrchr(path, '\\'))
-        name = backslash + 1;
-    else if (const char* slash = std::strrchr(path, '/'))
-        name = slash + 1;
-
     std::vector<uint8_t> file;
-    if (!ReadWholeFile(name, file))
+    if (!ReadWholeFile(name.c_str(), file))
         return nullptr;
     PNGImage image;
     if (!image.Decode(file.data(), file.size()))
         return nullptr;
     const int width = image.GetWidth();
     const int height = image.GetHeight();
-    if (!IsPowerOfTwo(width) || !IsPowerOfTwo(height))
+    // A larger set's image must keep the 1x image's size in points.
+    if (!IsPowerOfTwo(width) || !IsPowerOfTwo(height) || width < artScale || height < artScale)
         return nullptr;
     const std::vector<uint8_t> texels = image.MakeTexels();
     const bool alpha = image.HasAlpha();
-    return CreateTexture(path, width, height, alpha,
-                         [&]()
-                         {
-                             if (image.GetLayout() == PNGImage::Layout::RGBA8888)
-                                 glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA,
-                                              GL_UNSIGNED_BYTE, texels.data());
-                             else
-                                 glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, width, height, 0, GL_RGB,
-                                              GL_UNSIGNED_SHORT_5_6_5, texels.data());
-                         });
+    return CreateTexture(
+        path, width, height, alpha,
+        [&]()
+        {
+            if (image.GetLayout() == PNGImage::Layout::RGBA8888)
+                glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                             texels.data());
+            else
+                glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, width, height, 0, GL_RGB,
+                             GL_UNSIGNED_SHORT_5_6_5, texels.data());
+        },
+        artScale);
 }
 
 Texture* TextureManager_GL::CreateTexture(const char* path, int width, int height, bool alpha,
-                                          const std::function<void()>& upload)
+                                          const std::function<void()>& upload, int artScale)
 {
     Renderer* renderer = Renderer::GetInstance();
     if (!renderer || !renderer->IsValid())
@@ -167,7 +210,7 @@ Texture* TextureManager_GL::CreateTexture(const char* path, int width, int heigh
     // Made while the lock is held, so the texture list is never changed while
     // the main thread draws.
     Texture* texture = new Texture_GL(name, path, static_cast<unsigned short>(width),
-                                      static_cast<unsigned short>(height), alpha);
+                                      static_cast<unsigned short>(height), alpha, artScale);
     renderer->UnlockSemaphore();
     return texture;
 }

@@ -1,5 +1,7 @@
 // Loads textures into GL: PVR containers and headerless APV files of PVRTC
-// data, and PNG images decoded on libpng.
+// data, and PNG images decoded on libpng. Above 1x the renderer's art set is
+// taken where it exists: "robot0.png" at 2x loads "robot0@2x.png" (PNG at
+// every larger scale, whatever the 1x file is), drawn at robot0.png's size.
 #pragma once
 
 #include "render/TextureManager.h"
@@ -7,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 class PvrTextureImage;
@@ -28,15 +31,22 @@ class TextureManager_GL : public TextureManager
     // data goes up as it stands; otherwise it is decoded to RGBA8888 first.
     static bool GLDecodesPVRTC();
 
+    // The bare file name of a path's image in an art set: ("data/robot0.png", 2) gives
+    // "robot0@2x.png"; scale 1 gives the bare name unchanged.
+    static std::string ScaledName(const char* path, int artScale);
+    // The art scale a file name states ("page@4x.png": 4), 1 when it states none.
+    static int NamedArtScale(const char* name);
+
   protected:
     Texture* LoadTextureFromFile(const char* path) override;
 
   private:
     Texture* LoadPVRTextureFromFile(const char* path);
     Texture* LoadAPVTextureFromFile(const char* path);
-    Texture* LoadImageTextureFromFile(const char* path);
+    // name: the bare file name to read; the texture is known by path.
+    Texture* LoadImageTextureFromFile(const char* path, const std::string& name, int artScale);
     // Makes a GL texture under the renderer's lock, lets upload fill level 0
     // and wraps it. Null when no renderer holds a GL context.
     Texture* CreateTexture(const char* path, int width, int height, bool alpha,
-                           const std::function<void()>& upload);
+                           const std::function<void()>& upload, int artScale = 1);
 };

@@ -3,8 +3,8 @@
 #include <GLES/gl.h>
 
 Texture_GL::Texture_GL(unsigned int name, const char* path, unsigned short width,
-                       unsigned short height, bool alpha)
-    : Texture(path, width, height, alpha), m_iName(name)
+                       unsigned short height, bool alpha, int artScale)
+    : Texture(path, width, height, alpha, artScale), m_iName(name)
 {
 }
 

@@ -7,7 +7,7 @@ class Texture_GL : public Texture
 {
   public:
     Texture_GL(unsigned int name, const char* path, unsigned short width, unsigned short height,
-               bool alpha);
+               bool alpha, int artScale = 1);
     // Deletes the GL texture; the GL context must be current.
     ~Texture_GL() override;
 

@@ -27,6 +27,7 @@ void Font::Clear()
     m_sName.clear();
     m_bLoaded = false;
     m_iHeight = 0;
+    m_iScale = 1;
     m_iSpaceWidth = 0;
     m_glyphs.clear();
     m_pGlyphTable.fill(nullptr);
@@ -68,12 +69,43 @@ std::string Font::PagePath(const char* descriptorPath, const std::string& pageNa
            pageName;
 }
 
+std::string Font::ScaledPath(const char* descriptorPath, int artScale)
+{
+    std::string path = descriptorPath;
+    if (artScale <= 1)
+        return path;
+    const size_t dot = path.rfind('.');
+    const size_t slash = path.find_last_of("/\\");
+    const size_t end =
+        dot == std::string::npos || (slash != std::string::npos && dot < slash) ? path.size() : dot;
+    return path.substr(0, end) + "@" + std::to_string(artScale) + "x" + path.substr(end);
+}
+
 bool Font::DoLoad(const char* path)
 {
     Clear();
     if (!path)
         return false;
+    // The renderer's art set first, then the smaller ones down to 1x.
+    const Renderer* renderer = Renderer::GetInstance();
+    for (int scale = renderer ? renderer->GetArtScale() : 1; scale > 1; scale /= 2)
+    {
+        if (LoadFrom(ScaledPath(path, scale), scale))
+        {
+            m_sName = path;
+            return true;
+        }
+    }
+    if (!LoadFrom(path, 1))
+        return false;
+    m_sName = path;
+    return true;
+}
 
+bool Font::LoadFrom(const std::string& descriptorPath, int scale)
+{
+    Clear();
+    const char* path = descriptorPath.c_str();
     // The whole descriptor is read first, so no block can reach past the file.
     std::unique_ptr<File> file(File::Open(path, true));
     if (!file)
@@ -98,6 +130,7 @@ bool Font::DoLoad(const char* path)
         return false;
 
     m_pTexture = texture;
+    m_iScale = scale;
     m_iHeight = descriptor.GetHeight();
     m_iSpaceWidth = descriptor.GetSpaceWidth();
     m_glyphs = std::move(descriptor.GetGlyphs());
@@ -107,7 +140,6 @@ bool Font::DoLoad(const char* path)
         m_pGlyphTable[static_cast<size_t>(code)] =
             index >= 0 ? &m_glyphs[static_cast<size_t>(index)] : nullptr;
     }
-    m_sName = path;
     m_bLoaded = true;
     return true;
 }

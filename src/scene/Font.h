@@ -1,5 +1,8 @@
 // A bitmap font: a binary BMFont descriptor and its page texture, loaded once
-// per path and shared by reference count among every text that uses it.
+// per path and shared by reference count among every text that uses it. Above
+// 1x the renderer's art set is taken where it exists: "oldsans18.fnt" at 2x
+// reads "oldsans18@2x.fnt", a font rasterised at twice the size whose metrics
+// are divided by 2 to lay text out in points.
 #pragma once
 
 #include "core/RefCounted.h"
@@ -30,24 +33,32 @@ class Font : public RefCounted
 
     // The glyph of codes 0 to 255, null where the font has none and above.
     FontCharacter* GetCharacter(unsigned short code);
+    // In the descriptor's pixels, GetScale() of them to a point.
     int GetSpaceWidth() const { return m_iSpaceWidth; }
-    int GetHeight() const { return m_iHeight; }
+    // The line height in points.
+    int GetHeight() const { return m_iHeight / m_iScale; }
+    int GetScale() const { return m_iScale; }
     Texture* GetTexture() const { return m_pTexture; }
     // The path it was loaded from; null until a load has succeeded.
     const char* GetName() const { return m_bLoaded ? m_sName.c_str() : nullptr; }
 
     // The page path: the descriptor's path with its file name replaced.
     static std::string PagePath(const char* descriptorPath, const std::string& pageName);
+    // The descriptor of an art set: ("fonts/a.fnt", 2) gives "fonts/a@2x.fnt".
+    static std::string ScaledPath(const char* descriptorPath, int artScale);
 
     // Every live font, in creation order.
     static std::list<Font*> m_FontList;
 
   private:
     void Clear();
+    // Reads one descriptor and its page; false leaves the font empty.
+    bool LoadFrom(const std::string& descriptorPath, int scale);
 
     std::string m_sName;
     bool m_bLoaded = false;
     int m_iHeight = 0;
+    int m_iScale = 1; // descriptor pixels per point
     int m_iSpaceWidth = 0;
     std::vector<FontCharacter> m_glyphs;
     std::array<FontCharacter*, 256> m_pGlyphTable{};

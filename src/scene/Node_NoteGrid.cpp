@@ -102,6 +102,9 @@ void Node_NoteGrid::Render(Renderer& renderer)
 {
     renderer.SetMaterial(m_pMaterial);
     SetModelVertexArrays(m_Vertices.data());
+    // One point wide at any scale: as many pixels as a point has.
+    glLineWidth(renderer.GetPixelScale());
     glDrawArrays(GL_LINES, 0, m_iVertexCount);
+    glLineWidth(1.0f);
     renderer.CheckError();
 }

@@ -8,6 +8,8 @@
 
 #include <GLES/gl.h>
 
+#include <cmath>
+
 namespace
 {
 // Characters are looked up as signed chars widened to 16 bits, so codes 128 to
@@ -40,7 +42,11 @@ int Node_Text_GL::MeasureWidth() const
         else if (const FontCharacter* glyph = Lookup(*m_pFont, *c))
             width += glyph->xadvance + glyph->GetKerning(c[1]);
     }
-    return width;
+    // Points: a larger set's widths shrunk to the 1x layout.
+    const int scale = m_pFont->GetScale();
+    return scale == 1 ? width
+                      : static_cast<int>(
+                            std::lround(static_cast<float>(width) / static_cast<float>(scale)));
 }
 
 bool Node_Text_GL::UpdateGeometry()
@@ -66,35 +72,38 @@ bool Node_Text_GL::UpdateGeometry()
         m_iIndices.assign(static_cast<size_t>(count) * 6, 0);
     }
 
-    int penX = m_iX;
-    const int penY = m_iY;
+    int startX = m_iX;
     if (m_iJustify == c_iJustifyCentre)
-        penX -= MeasureWidth() / 2;
+        startX -= MeasureWidth() / 2;
     else if (m_iJustify == c_iJustifyRight)
-        penX -= MeasureWidth();
+        startX -= MeasureWidth();
+    // The pen in points; the font's metrics are in its pixels, `scale` to a point.
+    float penX = static_cast<float>(startX);
+    const auto penY = static_cast<float>(m_iY);
+    const auto scale = static_cast<float>(m_pFont->GetScale());
 
     Texture* texture = m_pFont->GetTexture();
     if (!texture)
         return false;
     m_pMaterial->SetTexture(0, texture);
-    const float W = texture->GetWidth();
-    const float H = texture->GetHeight();
+    const float W = texture->GetPixelWidth();
+    const float H = texture->GetPixelHeight();
 
     int drawn = 0;
     for (const char* c = m_pText.get(); *c && drawn < count; ++c)
     {
         if (*c == ' ')
         {
-            penX += m_pFont->GetSpaceWidth();
+            penX += static_cast<float>(m_pFont->GetSpaceWidth()) / scale;
             continue;
         }
         const FontCharacter* glyph = Lookup(*m_pFont, *c);
         if (!glyph)
             continue;
-        const float left = static_cast<float>(penX + glyph->xoffset);
-        const float top = static_cast<float>(penY + glyph->yoffset);
-        const float right = left + glyph->width;
-        const float bottom = top + glyph->height;
+        const float left = penX + static_cast<float>(glyph->xoffset) / scale;
+        const float top = penY + static_cast<float>(glyph->yoffset) / scale;
+        const float right = left + static_cast<float>(glyph->width) / scale;
+        const float bottom = top + static_cast<float>(glyph->height) / scale;
         const float u0 = glyph->x / W;
         const float u1 = (glyph->x + glyph->width) / W;
         const float v0 = glyph->y / H;
@@ -124,7 +133,7 @@ bool Node_Text_GL::UpdateGeometry()
             m_iIndices[static_cast<size_t>(m_iIndexCount + k)] = quad[k];
         m_iIndexCount += 6;
         ++drawn;
-        penX += glyph->xadvance + glyph->GetKerning(c[1]);
+        penX += static_cast<float>(glyph->xadvance + glyph->GetKerning(c[1])) / scale;
     }
     return true;
 }

@@ -11,7 +11,7 @@ constexpr int c_iSegments = 24;
 constexpr float c_rPortraitWidth = 320.0f;
 constexpr float c_rPortraitHeight = 480.0f;
 
-// An annulus as a triangle strip around (x, y) in framebuffer pixels.
+// An annulus as a triangle strip around (x, y) in portrait points.
 void Ring(std::vector<GLfloat>& strip, float x, float y, float inner, float outer)
 {
     strip.clear();
@@ -31,7 +31,7 @@ void DrawStrip(const std::vector<GLfloat>& strip)
 }
 } // namespace
 
-void FingerOverlay::Draw(const TouchInput_SDL::Finger* fingers, int count)
+void FingerOverlay::Draw(const TouchInput_SDL::Finger* fingers, int count, float pixelScale)
 {
     if (count <= 0)
         return;
@@ -53,8 +53,9 @@ void FingerOverlay::Draw(const TouchInput_SDL::Finger* fingers, int count)
     GLint matrixMode = GL_MODELVIEW;
     glGetIntegerv(GL_MATRIX_MODE, &matrixMode);
 
-    glViewport(0, 0, static_cast<GLsizei>(c_rPortraitWidth),
-               static_cast<GLsizei>(c_rPortraitHeight));
+    // The whole framebuffer, in points: the rings are drawn at its own resolution.
+    glViewport(0, 0, static_cast<GLsizei>(c_rPortraitWidth * pixelScale),
+               static_cast<GLsizei>(c_rPortraitHeight * pixelScale));
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
     glLoadIdentity();
@@ -77,7 +78,7 @@ void FingerOverlay::Draw(const TouchInput_SDL::Finger* fingers, int count)
     for (int i = 0; i < count; ++i)
     {
         const TouchInput_SDL::Finger& finger = fingers[i];
-        // Landscape (X, Y) is portrait pixel (320 - Y, 480 - X), origin bottom-left.
+        // Landscape (X, Y) is portrait point (320 - Y, 480 - X), origin bottom-left.
         const float x = c_rPortraitWidth - finger.landscapeY;
         const float y = c_rPortraitHeight - finger.landscapeX;
         glColor4f(0.0f, 0.0f, 0.0f, 1.0f);

@@ -15,7 +15,7 @@ class FingerOverlay
     static constexpr float c_rRimWidth = 1.5f;  // the dark rim on either side
     static constexpr float c_rDotRadius = 3.0f; // a held finger's centre dot
 
-    // Draws the rings into the bound framebuffer (320 x 480 portrait pixels)
-    // and restores every GL state it changes.
-    static void Draw(const TouchInput_SDL::Finger* fingers, int count);
+    // Draws the rings into the bound framebuffer (320 x 480 portrait points at
+    // pixelScale pixels a point) and restores every GL state it changes.
+    static void Draw(const TouchInput_SDL::Finger* fingers, int count, float pixelScale = 1.0f);
 };

@@ -11,6 +11,8 @@
 Renderer_GL_SDL::Renderer_GL_SDL(Window* window, View_SDL* view)
     : Renderer_GL(window), m_pView(view), m_mainThread(std::this_thread::get_id())
 {
+    if (m_pView)
+        SetPixelScale(m_pView->GetPixelScale());
 }
 
 Renderer_GL_SDL::~Renderer_GL_SDL()
@@ -27,6 +29,22 @@ Renderer_GL_SDL::~Renderer_GL_SDL()
 bool Renderer_GL_SDL::IsValid()
 {
     return m_pView && m_pView->IsValid();
+}
+
+bool Renderer_GL_SDL::ApplyPixelScale(float scale)
+{
+    if (!m_pView || !m_pView->SetPixelScale(scale))
+        return false;
+    SetPixelScale(m_pView->GetPixelScale());
+    return true;
+}
+
+void Renderer_GL_SDL::BeginFrame(bool clear, unsigned int colour)
+{
+    // A resized window gets a framebuffer of its own size before anything is drawn.
+    if (m_pView && m_pView->IsValid() && !m_pView->IsHeadless())
+        ApplyPixelScale(m_pView->GetWindowScale());
+    Renderer_GL::BeginFrame(clear, colour);
 }
 
 void Renderer_GL_SDL::SetTransform(const Transform& model)
@@ -52,8 +70,8 @@ void Renderer_GL_SDL::SetViewport(const Vector2f& min, const Vector2f& max)
 {
     const float width = static_cast<float>(m_pWindow->GetWidth());
     const float height = static_cast<float>(m_pWindow->GetHeight());
-    glViewport(static_cast<GLint>(width - max.y), static_cast<GLint>(height - max.x),
-               static_cast<GLsizei>(max.y - min.y), static_cast<GLsizei>(max.x - min.x));
+    glViewport(ToPixels(width - max.y), ToPixels(height - max.x), ToPixels(max.y - min.y),
+               ToPixels(max.x - min.x));
 }
 
 void Renderer_GL_SDL::Present()
@@ -67,7 +85,7 @@ void Renderer_GL_SDL::Present()
         int count = window->GetTouchInput().GetFingers(fingers, TouchInput_SDL::c_iMaxContacts);
         if (m_noteMarks)
             count += m_noteMarks(fingers + count, c_iMaxNotes);
-        FingerOverlay::Draw(fingers, count);
+        FingerOverlay::Draw(fingers, count, GetPixelScale());
     }
     if (m_pView)
         m_pView->present();

@@ -25,6 +25,8 @@ class Renderer_GL_SDL : public Renderer_GL
     bool IsMainThread() override { return std::this_thread::get_id() == m_mainThread; }
     bool GetLandscape() override { return s_bLandscape; }
 
+    // Live, the frame is drawn at the window's current scale first.
+    void BeginFrame(bool clear, unsigned int colour) override;
     void SetCameraMatrix(Transform& view) override;
     // Corners in landscape screen points (origin top-left, y down).
     void SetViewport(const Vector2f& min, const Vector2f& max) override;
@@ -34,6 +36,9 @@ class Renderer_GL_SDL : public Renderer_GL
     void SetVsync(bool) override {}
 
     View_SDL* GetView() const { return m_pView; }
+    // Draws the next frames at that many pixels a point, the view's framebuffer
+    // made to match; false when the framebuffer cannot be made.
+    bool ApplyPixelScale(float scale);
 
     // The hand drawn over every presented frame: a ring at each finger of the
     // window's touch input, plus the marks `notes` adds (the voices MIDI notes

@@ -5,6 +5,7 @@
 #include "platform/sdl/DesktopIdentity.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -15,8 +16,9 @@ namespace
 {
 constexpr int c_iLoadingSide = 512; // the launch image's bitmap, 512 x 512 RGBA
 constexpr const char* c_sLoadingImage = "Default.png";
-constexpr int c_iLandscapeWidth = 480;
+constexpr int c_iLandscapeWidth = 480; // the screen in points
 constexpr int c_iLandscapeHeight = 320;
+constexpr float c_rMaxScale = 16.0f; // beyond an 8K screen; keeps framebuffers allocatable
 
 // The launch image drawn as a 512 x 512 square from the framebuffer's
 // bottom-left corner, its texture flipped so the bitmap's top row is at the top.
@@ -33,7 +35,9 @@ template <typename Function> bool Load(Function& function, const char* name)
 
 } // namespace
 
-View_SDL::View_SDL(bool headless, bool fullscreen) : m_bHeadless(headless)
+View_SDL::View_SDL(bool headless, bool fullscreen, float headlessScale, int windowWidth,
+                   int windowHeight)
+    : m_bHeadless(headless)
 {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
     {
@@ -41,8 +45,9 @@ View_SDL::View_SDL(bool headless, bool fullscreen) : m_bHeadless(headless)
         return;
     }
     m_bVideo = true;
-    if (!CreateContext(fullscreen) || !LoadFramebufferFunctions())
+    if (!CreateContext(fullscreen, windowWidth, windowHeight) || !LoadFramebufferFunctions())
         return;
+    m_rScale = m_bHeadless ? std::clamp(headlessScale, 1.0f, c_rMaxScale) : GetWindowScale();
     if (!createFramebuffer())
     {
         m_sError = "cannot make the OpenGL ES framebuffer";
@@ -72,7 +77,7 @@ View_SDL::~View_SDL()
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-bool View_SDL::CreateContext(bool fullscreen)
+bool View_SDL::CreateContext(bool fullscreen, int width, int height)
 {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 1);
@@ -83,8 +88,6 @@ bool View_SDL::CreateContext(bool fullscreen)
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
 
     Uint32 flags = SDL_WINDOW_OPENGL;
-    int width = c_iDefaultWindowWidth;
-    int height = c_iDefaultWindowHeight;
     if (m_bHeadless)
     {
         flags |= SDL_WINDOW_HIDDEN;
@@ -138,13 +141,14 @@ bool View_SDL::createFramebuffer()
     m_glGenFramebuffers(1, &m_iViewFramebuffer);
     m_glBindFramebuffer(GL_FRAMEBUFFER_OES, m_iViewFramebuffer);
 
-    // The colour attachment is a texture so that present() can draw it turned.
-    m_iBackingWidth = c_iBackingWidth;
-    m_iBackingHeight = c_iBackingHeight;
+    // The colour attachment is a texture so that present() can draw it turned,
+    // pixel for pixel: it is as large as the picture in the window.
+    m_iBackingWidth = PixelsFor(c_iBackingWidth, m_rScale);
+    m_iBackingHeight = PixelsFor(c_iBackingHeight, m_rScale);
     glGenTextures(1, &m_iViewColourTexture);
     glBindTexture(GL_TEXTURE_2D, m_iViewColourTexture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, m_iBackingWidth, m_iBackingHeight, 0, GL_RGBA,
@@ -234,9 +238,10 @@ void View_SDL::displayLoadingImage()
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, c_iLoadingSide, c_iLoadingSide, 0, GL_RGBA,
                  GL_UNSIGNED_BYTE, bitmap.data());
 
+    // In points, so the image keeps its place and size at every scale.
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    glOrthof(0.0f, static_cast<float>(m_iBackingWidth), 0.0f, static_cast<float>(m_iBackingHeight),
+    glOrthof(0.0f, static_cast<float>(c_iBackingWidth), 0.0f, static_cast<float>(c_iBackingHeight),
              -1.0f, 1.0f);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
@@ -256,10 +261,19 @@ void View_SDL::displayLoadingImage()
     glDeleteTextures(1, &texture);
 }
 
-void View_SDL::FitLandscape(int drawableWidth, int drawableHeight, int& x, int& y, int& width,
-                            int& height)
+int View_SDL::PixelsFor(int points, float scale)
 {
-    // Whichever side limits the 3:2 picture sets the scale.
+    // The renderer's own rounding (Renderer::ToPixels), so viewports fill the framebuffer.
+    return static_cast<int>(static_cast<float>(points) * scale);
+}
+
+float View_SDL::ScaleFor(int drawableWidth, int drawableHeight)
+{
+    if (drawableWidth <= 0 || drawableHeight <= 0)
+        return 1.0f;
+    // Whichever side limits the 3:2 picture sets the scale; it need not be whole.
+    int width = 0;
+    int height = 0;
     if (static_cast<int64_t>(drawableWidth) * c_iLandscapeHeight <=
         static_cast<int64_t>(drawableHeight) * c_iLandscapeWidth)
     {
@@ -271,8 +285,54 @@ void View_SDL::FitLandscape(int drawableWidth, int drawableHeight, int& x, int& 
         height = drawableHeight;
         width = drawableHeight * c_iLandscapeWidth / c_iLandscapeHeight;
     }
+    float scale = std::min(static_cast<float>(drawableWidth) / c_iLandscapeWidth,
+                           static_cast<float>(drawableHeight) / c_iLandscapeHeight);
+    // A quotient a hair low would lose the picture's last pixel to truncation.
+    while (PixelsFor(c_iLandscapeWidth, scale) < width ||
+           PixelsFor(c_iLandscapeHeight, scale) < height)
+        scale = std::nextafter(scale, c_rMaxScale);
+    return std::min(scale, c_rMaxScale);
+}
+
+void View_SDL::FitLandscape(int drawableWidth, int drawableHeight, int& x, int& y, int& width,
+                            int& height)
+{
+    const float scale = ScaleFor(drawableWidth, drawableHeight);
+    width = std::min(drawableWidth, PixelsFor(c_iLandscapeWidth, scale));
+    height = std::min(drawableHeight, PixelsFor(c_iLandscapeHeight, scale));
     x = (drawableWidth - width) / 2;
     y = (drawableHeight - height) / 2;
+}
+
+float View_SDL::GetWindowScale() const
+{
+    if (m_bHeadless || !m_pWindow)
+        return m_rScale;
+    int drawableWidth = 0;
+    int drawableHeight = 0;
+    SDL_GL_GetDrawableSize(m_pWindow, &drawableWidth, &drawableHeight);
+    return ScaleFor(drawableWidth, drawableHeight);
+}
+
+bool View_SDL::SetPixelScale(float scale)
+{
+    scale = std::clamp(scale, 1.0f / 16.0f, c_rMaxScale);
+    if (!m_bValid || (PixelsFor(c_iBackingWidth, scale) == m_iBackingWidth &&
+                      PixelsFor(c_iBackingHeight, scale) == m_iBackingHeight))
+    {
+        m_rScale = scale;
+        return m_bValid;
+    }
+    CompletePresent(); // the old framebuffer's frame is shown before it goes
+    destroyFramebuffer();
+    m_rScale = scale;
+    if (!createFramebuffer())
+    {
+        m_bValid = false;
+        m_sError = "cannot make the OpenGL ES framebuffer";
+        return false;
+    }
+    return true;
 }
 
 void View_SDL::present()
@@ -363,8 +423,12 @@ void View_SDL::DrawToWindow()
     int drawableWidth = 0;
     int drawableHeight = 0;
     SDL_GL_GetDrawableSize(m_pWindow, &drawableWidth, &drawableHeight);
-    int x, y, width, height;
-    FitLandscape(drawableWidth, drawableHeight, x, y, width, height);
+    // The framebuffer pixel for pixel, centred (after a resize, until the next
+    // frame is drawn at the new size, the last one keeps its size).
+    const int width = m_iBackingHeight;
+    const int height = m_iBackingWidth;
+    const int x = (drawableWidth - width) / 2;
+    const int y = (drawableHeight - height) / 2;
 
     // Window corner (u, v) (GL, origin bottom-left) shows framebuffer texel
     // (v, 1 - u): the portrait picture turned a quarter turn counter-clockwise.
@@ -459,8 +523,10 @@ bool View_SDL::WindowToLandscape(float windowX, float windowY, float& landscapeX
     SDL_GL_GetDrawableSize(m_pWindow, &drawableWidth, &drawableHeight);
     if (windowWidth <= 0 || windowHeight <= 0)
         return false;
-    int x, y, width, height;
-    FitLandscape(drawableWidth, drawableHeight, x, y, width, height);
+    const int width = m_iBackingHeight;
+    const int height = m_iBackingWidth;
+    const int x = (drawableWidth - width) / 2;
+    const int y = (drawableHeight - height) / 2;
     if (width <= 0 || height <= 0)
         return false;
     // Window points to drawable pixels (HiDPI), then into the picture.

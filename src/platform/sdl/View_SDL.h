@@ -1,8 +1,9 @@
 // The GL view: owns the SDL window (none headless, where SDL's offscreen
 // driver gives the context a surface) and an OpenGL ES 1.1 context, and the
-// 320 x 480 portrait framebuffer object the renderer draws into. present()
-// shows that framebuffer on the window turned a quarter turn counter-clockwise,
-// scaled to fit and letterboxed; headless it only keeps the frame.
+// portrait framebuffer object the renderer draws into: 320 x 480 points at the
+// view's pixel scale. present() shows that framebuffer on the window turned a
+// quarter turn counter-clockwise, pixel for pixel and letterboxed; headless it
+// only keeps the frame.
 #pragma once
 
 #include <EGL/egl.h>
@@ -18,14 +19,17 @@
 class View_SDL
 {
   public:
-    static constexpr int c_iBackingWidth = 320; // portrait framebuffer, in pixels
+    static constexpr int c_iBackingWidth = 320; // portrait framebuffer, in points
     static constexpr int c_iBackingHeight = 480;
     static constexpr int c_iDefaultWindowWidth = 960;
     static constexpr int c_iDefaultWindowHeight = 640;
 
     // Creates the window (live), the context and the framebuffer, then shows
-    // the launch image. IsValid() tells whether all of it worked.
-    View_SDL(bool headless, bool fullscreen);
+    // the launch image. IsValid() tells whether all of it worked. The framebuffer
+    // has headlessScale pixels a point headless (1 to 16); live, as many as fill
+    // the window's drawable. Live, the window opens at windowWidth x windowHeight.
+    View_SDL(bool headless, bool fullscreen, float headlessScale = 1.0f,
+             int windowWidth = c_iDefaultWindowWidth, int windowHeight = c_iDefaultWindowHeight);
     ~View_SDL();
 
     View_SDL(const View_SDL&) = delete;
@@ -53,9 +57,21 @@ class View_SDL
 
     // The window the player sees; null headless.
     SDL_Window* GetSDLWindow() const { return m_bHeadless ? nullptr : m_pWindow; }
-    // The framebuffer as a 480 x 320 landscape picture, top row first, RGBA.
-    // Reads what the framebuffer holds now: the last presented frame between frames.
+    // The framebuffer as a landscape picture (480 x 320 points at the pixel
+    // scale), top row first, RGBA. Reads what the framebuffer holds now: the
+    // last presented frame between frames.
     bool ReadLandscapeFrame(std::vector<uint8_t>& rgba);
+    // The landscape picture's size in pixels.
+    int GetFrameWidth() const { return m_iBackingHeight; }
+    int GetFrameHeight() const { return m_iBackingWidth; }
+
+    // Framebuffer pixels per point; the framebuffer is remade when its size
+    // changes (false when that fails: the view is no longer valid).
+    bool SetPixelScale(float scale);
+    float GetPixelScale() const { return m_rScale; }
+    // The scale at which the picture fills the window's drawable (HiDPI pixels);
+    // headless, the view's own.
+    float GetWindowScale() const;
     // Maps a window point (SDL window coordinates) through the letterbox to a
     // landscape screen point; false outside the picture or without a window.
     bool WindowToLandscape(float windowX, float windowY, float& landscapeX,
@@ -71,12 +87,15 @@ class View_SDL
     static View_SDL* GetInstance() { return s_pInstance; }
 
     // The landscape picture's place in a drawable of that size, in pixels:
-    // the largest 3:2 rectangle that fits, centred.
+    // the largest 3:2 rectangle that fits, centred, drawn at ScaleFor pixels a point.
     static void FitLandscape(int drawableWidth, int drawableHeight, int& x, int& y, int& width,
                              int& height);
+    static float ScaleFor(int drawableWidth, int drawableHeight);
+    // A length in points as framebuffer pixels at that scale.
+    static int PixelsFor(int points, float scale);
 
   private:
-    bool CreateContext(bool fullscreen);
+    bool CreateContext(bool fullscreen, int width, int height);
     bool LoadFramebufferFunctions();
     bool createFramebuffer();
     void destroyFramebuffer();
@@ -97,6 +116,7 @@ class View_SDL
     std::string m_sError;
     SDL_Window* m_pWindow = nullptr;
     SDL_GLContext m_context = nullptr;
+    float m_rScale = 1.0f;
     GLint m_iBackingWidth = 0;
     GLint m_iBackingHeight = 0;
     GLuint m_iViewFramebuffer = 0;
