@@ -3,7 +3,6 @@
 #include "file/File_Disk.h"
 #include "file/Printable.h"
 #include "file/TextParse.h"
-#include "sound/SoundControl_Theremin.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -164,7 +163,7 @@ bool ScalaFile::ParseScale(const std::string& text, const std::string& name, Tun
         }
         cents.push_back(pitch);
     }
-    tuning = Tuning(description, std::move(cents), SoundControl_Theremin::c_rLowC);
+    tuning = Tuning(description, std::move(cents), Tuning::c_rLowC);
     return true;
 }
 

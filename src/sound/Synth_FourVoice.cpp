@@ -19,12 +19,14 @@ constexpr Routing c_routing[Synth_FourVoice::c_iModes] = {
 };
 } // namespace
 
-Synth_FourVoice::Voice::Voice()
-    : widthSwitch(2), oscillatorSwitch(2), cutoffSwitch(2), voiceSwitch(2)
+Synth_FourVoice::Voice::Voice(InstrumentState& state)
+    : theremin(state), widthSwitch(2), oscillatorSwitch(2), cutoffSwitch(2), voiceSwitch(2)
 {
 }
 
-Synth_FourVoice::Synth_FourVoice() : m_pulseWidth(0.5f, 0.99f, 0.0f), m_cutoff(0.0f, 1.0f, 1.0f)
+Synth_FourVoice::Synth_FourVoice()
+    : m_pulseWidth(0.5f, 0.99f, 0.0f),
+      m_cutoff(0.0f, 1.0f, 1.0f), m_voices{{m_state}, {m_state}, {m_state}, {m_state}}
 {
     for (Voice& v : m_voices)
     {

@@ -2,10 +2,13 @@
 // is a band-limited saw or pulse (oscillator switch) through a resonant ladder
 // filter, or a sine through an amplifier (voice switch); the four are summed and
 // go through overdrive, echo and a peak limiter. The synth mode routes every
-// voice; the panel's sliders set the shared parameters. Builds and plays without
-// a screen: the theremins only need a camera for their playing area.
+// voice; the panel's sliders set the shared parameters. The synth owns the
+// instrument's state (window, autotune, notes, scale) that its four theremins
+// play by. Builds and plays without a screen: the theremins only need a camera
+// for their playing area.
 #pragma once
 
+#include "sound/InstrumentState.h"
 #include "sound/SoundControl_Switch.h"
 #include "sound/SoundControl_Theremin.h"
 #include "sound/SoundControl_Tweakable.h"
@@ -50,6 +53,9 @@ class Synth_FourVoice
     SoundStreamSource* GetRoot() { return &m_limiter; }
     // Voice 0 to 3's theremin; null outside.
     SoundControl_Theremin* GetTheremin(int voice);
+    // The window, autotune, notes and scale every voice plays by. Main thread.
+    InstrumentState& GetInstrumentState() { return m_state; }
+    const InstrumentState& GetInstrumentState() const { return m_state; }
     // The playing area of every voice.
     void SetCamera(Camera_2D* camera);
 
@@ -87,7 +93,7 @@ class Synth_FourVoice
     // One voice's nodes, in the order they are made.
     struct Voice
     {
-        Voice();
+        Voice(InstrumentState& state); // not explicit: the synth lists four of them
         SoundControl_Theremin theremin;
         SoundSource_BLSaw saw;
         SoundControl_Switch widthSwitch;
@@ -102,6 +108,7 @@ class Synth_FourVoice
 
     Voice* At(int voice);
 
+    InstrumentState m_state; // made before the voices, which keep it
     SoundSource_Mixer m_mixer;
     SoundControl_Tweakable m_pulseWidth; // 0.5 .. 0.99, starts at 0.5
     SoundControl_Tweakable m_cutoff;     // 0 .. 1, starts open

@@ -12,8 +12,8 @@
 #include "scene/Node.h"
 #include "scene/Node_Button.h"
 #include "scene/Node_ControlPanel.h"
-#include "sound/SoundControl_Theremin.h"
 #include "sound/SoundManager.h"
+#include "sound/Synth_FourVoice.h"
 #include "support/GLTestContext.h"
 #include "support/TestSupport.h"
 
@@ -96,7 +96,6 @@ class InstrumentTest : public ::testing::Test
 
     void Start(const std::filesystem::path& resources)
     {
-        SoundControl_Theremin::ResetSettings();
         m_pGL = std::make_unique<GLTestContext>(resources);
         ASSERT_TRUE(m_pGL->IsValid()) << "no offscreen OpenGL ES 1.1";
         TouchManager::Startup();
@@ -115,8 +114,10 @@ class InstrumentTest : public ::testing::Test
         TouchManager::Shutdown();
         m_pTouches = nullptr;
         m_pGL.reset();
-        SoundControl_Theremin::ResetSettings();
     }
+
+    // The window, autotune, notes and scale the main state's voices play by.
+    InstrumentState& Instrument() { return m_pState->GetSynth()->GetInstrumentState(); }
 
     void Frames(int count, float dt = c_rFrame)
     {
