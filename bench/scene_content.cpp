@@ -15,6 +15,7 @@
 #include "scene/Node_Decals.h"
 #include "scene/Node_NoteGrid.h"
 #include "scene/Node_Robot.h"
+#include "synth/InstrumentState.h"
 #include "synth/SoundControl_Theremin.h"
 
 #include <GLES/gl.h>
@@ -78,7 +79,8 @@ bool WriteArt(const std::filesystem::path& dir)
     return ok;
 }
 
-// The renderer, the touch manager and four theremins on a full-screen camera.
+// The renderer, the touch manager and four theremins on a full-screen camera,
+// playing by one instrument state.
 struct Stage
 {
     Stage()
@@ -97,7 +99,7 @@ struct Stage
         camera = std::make_unique<Camera_2D>();
         for (auto& voice : voices)
         {
-            voice = std::make_unique<SoundControl_Theremin>();
+            voice = std::make_unique<SoundControl_Theremin>(instrument);
             voice->SetCamera(camera.get());
         }
     }
@@ -136,6 +138,7 @@ struct Stage
     std::unique_ptr<Window_SDL> window;
     std::unique_ptr<Renderer_GL_SDL> renderer;
     std::unique_ptr<Camera_2D> camera;
+    InstrumentState instrument;
     std::unique_ptr<SoundControl_Theremin> voices[4];
 };
 
@@ -181,23 +184,25 @@ BENCHMARK(BM_BackdropRender_FourFingers);
 
 void BM_NoteGridUpdateGeometry_128Lines(benchmark::State& state)
 {
-    SoundControl_Theremin::SetPitchZoom(-3.0f); // wider than the full range: 128 lines
-    auto* grid = new Node_NoteGrid();
+    InstrumentState& instrument = g_pStage->instrument;
+    instrument.SetPitchZoom(-3.0f); // wider than the full range: 128 lines
+    auto* grid = new Node_NoteGrid(instrument);
     if (grid->GetLineCount() != Node_NoteGrid::c_iMaxLines)
         state.SkipWithError("the grid is not at its maximum");
     Measure(state, [&] { grid->UpdateGeometry(); });
     grid->Release();
-    SoundControl_Theremin::SetPitchZoom(0.0f);
+    instrument.SetPitchZoom(0.0f);
 }
 BENCHMARK(BM_NoteGridUpdateGeometry_128Lines);
 
 void BM_NoteGridRender_128Lines(benchmark::State& state)
 {
-    SoundControl_Theremin::SetPitchZoom(-3.0f);
-    auto* grid = new Node_NoteGrid();
+    InstrumentState& instrument = g_pStage->instrument;
+    instrument.SetPitchZoom(-3.0f);
+    auto* grid = new Node_NoteGrid(instrument);
     Measure(state, [&] { g_pStage->Draw(grid); });
     grid->Release();
-    SoundControl_Theremin::SetPitchZoom(0.0f);
+    instrument.SetPitchZoom(0.0f);
 }
 BENCHMARK(BM_NoteGridRender_128Lines);
 

@@ -4,6 +4,7 @@
 #include "formats/Tuning.h"
 #include "input/TouchManager.h"
 #include "render/Camera_2D.h"
+#include "synth/InstrumentState.h"
 #include "synth/SoundControl_Theremin.h"
 
 #include <benchmark/benchmark.h>
@@ -21,23 +22,23 @@ void BM_ThereminBlock(benchmark::State& state)
     const int mode = static_cast<int>(state.range(1));
     const int degrees = static_cast<int>(state.range(2));
     TouchManager::Startup();
-    SoundControl_Theremin::ResetSettings();
+    InstrumentState instrument;
     if (degrees > 0)
     {
         std::vector<double> cents;
         for (int i = 1; i <= degrees; ++i)
             cents.push_back(1200.0 * i / degrees);
         const Tuning scale("equal", cents, 70.0);
-        SoundControl_Theremin::SetTuning(&scale);
+        instrument.SetTuning(&scale);
     }
     if (mode == 1 || mode == 3)
-        SoundControl_Theremin::SetAutotuneSamples(4410, true);
+        instrument.SetAutotuneSamples(4410, true);
     else if (mode == 2)
-        SoundControl_Theremin::SetAutotuneSamples(0, true);
+        instrument.SetAutotuneSamples(0, true);
     Camera_2D camera;
     camera.SetViewport(Vector2f(0.0f, 0.0f), Vector2f(480.0f, 320.0f));
     {
-        SoundControl_Theremin voice;
+        SoundControl_Theremin voice(instrument);
         voice.SetCamera(&camera);
         int handle = 0;
         TouchManager* manager = TouchManager::GetInstance();
@@ -56,7 +57,6 @@ void BM_ThereminBlock(benchmark::State& state)
         state.SetItemsProcessed(state.iterations() * count);
     }
     TouchManager::Shutdown();
-    SoundControl_Theremin::ResetSettings();
 }
 BENCHMARK(BM_ThereminBlock)
     ->ArgNames({"samples", "mode", "degrees"})
@@ -75,7 +75,10 @@ void BM_TouchAuction(benchmark::State& state)
     Camera_2D camera;
     camera.SetViewport(Vector2f(0.0f, 0.0f), Vector2f(480.0f, 320.0f));
     {
-        SoundControl_Theremin voices[4];
+        InstrumentState instrument;
+        SoundControl_Theremin voices[4] = {
+            SoundControl_Theremin(instrument), SoundControl_Theremin(instrument),
+            SoundControl_Theremin(instrument), SoundControl_Theremin(instrument)};
         for (auto& voice : voices)
             voice.SetCamera(&camera);
         int handle = 0;

@@ -284,9 +284,19 @@ void State_Main::BuildSynth()
 
 void State_Main::ShowNoteKeys()
 {
+    const InstrumentState& instrument = m_pSynth->GetInstrumentState();
     for (int key = 0; key < 12; ++key)
-        m_pControlPanel->SetButtonLit(PanelId(NoteKey(key)),
-                                      SoundControl_Theremin::IsNoteEnabled(key));
+        m_pControlPanel->SetButtonLit(PanelId(NoteKey(key)), instrument.IsNoteEnabled(key));
+}
+
+void State_Main::SetTuning(const Tuning* tuning)
+{
+    if (!m_bInitialised)
+        return;
+    m_pSynth->GetInstrumentState().SetTuning(tuning);
+    ShowNoteKeys();
+    if (m_pNoteGrid)
+        m_pNoteGrid->UpdateGeometry();
 }
 
 void State_Main::ShowSynthParameters()
@@ -305,10 +315,11 @@ Settings State_Main::CaptureSettings() const
     Settings settings;
     if (!m_bInitialised)
         return settings;
+    const InstrumentState& instrument = m_pSynth->GetInstrumentState();
     settings.iMode = m_iSynthMode;
     settings.iAutotune = m_iAutotuneMode;
     for (int key = 0; key < 12; ++key)
-        settings.bNotes[static_cast<size_t>(key)] = SoundControl_Theremin::IsNoteEnabled(key);
+        settings.bNotes[static_cast<size_t>(key)] = instrument.IsNoteEnabled(key);
     settings.bGrid = m_bNoteGridShown;
     for (int i = 0; i < Settings::c_iSliders; ++i)
     {
@@ -317,8 +328,8 @@ Settings State_Main::CaptureSettings() const
             settings.SetSlider(slider, SynthPosition(*m_pSynth, slider));
     }
     // The window as the sliders made it (at full zoom the pitch slider steps).
-    settings.SetSlider(PanelSlider::Pitch, SoundControl_Theremin::GetPitchScale());
-    settings.SetSlider(PanelSlider::Zoom, SoundControl_Theremin::GetPitchZoom());
+    settings.SetSlider(PanelSlider::Pitch, instrument.GetPitchScale());
+    settings.SetSlider(PanelSlider::Zoom, instrument.GetPitchZoom());
     return settings;
 }
 
@@ -339,17 +350,18 @@ void State_Main::ApplySettings(const Settings& settings)
     SetSynthMode();
 
     SetAutotuneMode(std::clamp(settings.iAutotune, 0, 3));
+    InstrumentState& instrument = m_pSynth->GetInstrumentState();
     // Switched on first, so that the last enabled note is never the one refused.
     for (const bool on : {true, false})
         for (int key = 0; key < 12; ++key)
             if (settings.bNotes[static_cast<size_t>(key)] == on &&
-                SoundControl_Theremin::IsNoteEnabled(key) != on)
-                SoundControl_Theremin::ToggleNote(key);
+                instrument.IsNoteEnabled(key) != on)
+                instrument.ToggleNote(key);
     ShowNoteKeys();
 
-    SoundControl_Theremin::SetWindow(settings.GetSlider(PanelSlider::Pitch),
-                                     settings.GetSlider(PanelSlider::Zoom));
-    m_pControlPanel->SetPitchSlider(SoundControl_Theremin::GetPitchScale());
+    instrument.SetWindow(settings.GetSlider(PanelSlider::Pitch),
+                         settings.GetSlider(PanelSlider::Zoom));
+    m_pControlPanel->SetPitchSlider(instrument.GetPitchScale());
     if (settings.bGrid != m_bNoteGridShown)
         ButtonCallback(PanelId(PanelControl::NoteGrid));
     else if (m_pNoteGrid)
@@ -373,8 +385,8 @@ void State_Main::SetAutotuneMode(int mode)
     m_iAutotuneMode = mode;
     if (mode >= 0 && mode < 4)
     {
-        SoundControl_Theremin::SetAutotuneSamples(c_autotune[mode].samples,
-                                                  c_autotune[mode].enabled);
+        m_pSynth->GetInstrumentState().SetAutotuneSamples(c_autotune[mode].samples,
+                                                          c_autotune[mode].enabled);
         if (m_pControlPanel)
             m_pControlPanel->SetAutotuneText(c_autotune[mode].text);
     }
@@ -408,14 +420,14 @@ void State_Main::SliderCallback(int id, int /*phase*/, float value)
         m_pSynth->SetOverdrive(value);
         break;
     case PanelControl::Pitch:
-        SoundControl_Theremin::SetPitchScale(value);
+        m_pSynth->GetInstrumentState().SetPitchScale(value);
         if (m_pControlPanel)
-            m_pControlPanel->SetPitchSlider(SoundControl_Theremin::GetPitchScale());
+            m_pControlPanel->SetPitchSlider(m_pSynth->GetInstrumentState().GetPitchScale());
         if (m_pNoteGrid)
             m_pNoteGrid->UpdateGeometry();
         break;
     case PanelControl::Zoom:
-        SoundControl_Theremin::SetPitchZoom(value);
+        m_pSynth->GetInstrumentState().SetPitchZoom(value);
         if (m_pNoteGrid)
             m_pNoteGrid->UpdateGeometry();
         break;
@@ -478,7 +490,7 @@ void State_Main::ButtonCallback(int id)
         {
             if (!m_pNoteGrid)
             {
-                m_pNoteGrid = new Node_NoteGrid();
+                m_pNoteGrid = new Node_NoteGrid(m_pSynth->GetInstrumentState());
                 m_pRoot->AddChild(m_pNoteGrid);
             }
             else
@@ -493,8 +505,9 @@ void State_Main::ButtonCallback(int id)
         if (id >= PanelId(PanelControl::FirstNoteKey) && id <= PanelId(PanelControl::LastNoteKey))
         {
             const int key = id - PanelId(PanelControl::FirstNoteKey);
-            SoundControl_Theremin::ToggleNote(key);
-            m_pControlPanel->SetButtonLit(id, SoundControl_Theremin::IsNoteEnabled(key));
+            InstrumentState& instrument = m_pSynth->GetInstrumentState();
+            instrument.ToggleNote(key);
+            m_pControlPanel->SetButtonLit(id, instrument.IsNoteEnabled(key));
             if (m_pNoteGrid)
                 m_pNoteGrid->UpdateGeometry();
         }

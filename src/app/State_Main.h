@@ -21,6 +21,7 @@ class Node_Robot;
 class Node_Sprite;
 class SoundControl_Theremin;
 class Synth_FourVoice;
+class Tuning;
 
 class State_Main : public AppState, public PanelListener
 {
@@ -52,6 +53,9 @@ class State_Main : public AppState, public PanelListener
     // settings applied, the panel showing them. Main thread, after Init().
     Settings CaptureSettings() const;
     void ApplySettings(const Settings& settings);
+    // The scale the voices play (null: the twelve notes on C), with the note
+    // keys lit for its degrees. Main thread, after Init().
+    void SetTuning(const Tuning* tuning);
 
     void SetSynthMode();
     void SetAutotuneMode(int mode);

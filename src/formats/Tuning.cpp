@@ -3,7 +3,7 @@
 #include <cmath>
 #include <utility>
 
-Tuning::Tuning() : m_rBaseHz(Tuning::c_rLowC)
+Tuning::Tuning() : m_rBaseHz(c_rLowC)
 {
     for (int i = 1; i <= 12; ++i)
         m_cents.push_back(100.0 * i);
@@ -34,6 +34,6 @@ bool Tuning::IsTwelveEqualOnC() const
     for (int i = 0; i < 12; ++i)
         if (std::fabs(m_cents[static_cast<size_t>(i)] - 100.0 * (i + 1)) > c_rTolerance)
             return false;
-    const double cents = 1200.0 * std::log2(m_rBaseHz / Tuning::c_rLowC);
+    const double cents = 1200.0 * std::log2(m_rBaseHz / c_rLowC);
     return std::fabs(cents - 1200.0 * std::round(cents / 1200.0)) <= c_rTolerance;
 }

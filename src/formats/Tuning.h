@@ -10,9 +10,10 @@
 class Tuning
 {
   public:
-    static constexpr int c_iMaxDegrees = 1024; // degrees per period
-    // Hz of the C two octaves below middle C: degree 0 unless a scale says otherwise.
-    static constexpr float c_rLowC = 65.406395f;
+    // The instrument's octave 0, the C two octaves below middle C (55 x 2^(1/4)):
+    // degree 0 of its own tuning, and where every pitch is counted in octaves from.
+    static constexpr float c_rLowC = 65.406395f; // Hz
+    static constexpr int c_iMaxDegrees = 1024;   // degrees per period
     static constexpr double c_rMinBaseHz = 1.0;
     static constexpr double c_rMaxBaseHz = 20000.0;
 

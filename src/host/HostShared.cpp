@@ -45,8 +45,9 @@ namespace HostShared
 {
 namespace
 {
-// The settings --settings named, applied once the main state exists.
+// The settings --settings named and the tuning, applied once the main state exists.
 std::optional<Settings> g_startSettings;
+Tuning g_startTuning;
 } // namespace
 
 void Fail(const std::string& message)
@@ -70,12 +71,14 @@ TouchInput_SDL* WindowTouchInput(ZindleApp& app)
     return window ? &window->GetTouchInput() : nullptr;
 }
 
-// The main state has just been built (the first frame): it takes the settings
-// the run started with, MIDI in plays its voices, and MIDI out hears them
-// (until they go).
+// The main state has just been built (the first frame): it takes the tuning
+// and the settings the run started with, MIDI in plays its voices, and MIDI out
+// hears them (until they go).
 void StartInstrument(ZindleApp& app, MidiOutput& midi, MidiVoices& midiIn)
 {
     State_Main* state = app.GetMainState();
+    if (state)
+        state->SetTuning(&g_startTuning); // first: the window's zones are the scale's
     if (state && g_startSettings)
         state->ApplySettings(*g_startSettings);
     if (state)
@@ -138,13 +141,12 @@ bool LoadSound(HostOptions& options)
         }
         g_startSettings = settings;
     }
-    Tuning tuning;
-    if (!ScalaFile::Load(options.sTuning, options.sKeymap, options.rTuningBase, tuning, error))
+    if (!ScalaFile::Load(options.sTuning, options.sKeymap, options.rTuningBase, g_startTuning,
+                         error))
     {
         Fail(error);
         return false;
     }
-    SoundControl_Theremin::SetTuning(&tuning);
     for (std::string* path : {&options.sTuning, &options.sKeymap})
     {
         std::error_code failure;

@@ -153,9 +153,9 @@ class MidiSchedule
     size_t m_iNext = 0;
 };
 
-// The main state has just been built (the first frame): it takes the settings
-// the run started with, MIDI in plays its voices, and MIDI out hears them
-// (until they go).
+// The main state has just been built (the first frame): it takes the tuning
+// and the settings the run started with, MIDI in plays its voices, and MIDI out
+// hears them (until they go).
 void StartInstrument(ZindleApp& app, MidiOutput& midi, MidiVoices& midiIn);
 
 // Loads --script; false after reporting a bad script (exit status 2).

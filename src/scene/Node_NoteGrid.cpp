@@ -4,7 +4,7 @@
 #include "render/Renderer.h"
 #include "scene/ModelVertexArrays.h"
 #include "scene/SceneHelpers.h"
-#include "synth/SoundControl_Theremin.h"
+#include "synth/InstrumentState.h"
 
 #include <GLES/gl.h>
 
@@ -30,7 +30,7 @@ bool IsBlackKey(int semitone)
 }
 } // namespace
 
-Node_NoteGrid::Node_NoteGrid()
+Node_NoteGrid::Node_NoteGrid(const InstrumentState& state) : m_state(state)
 {
     m_pMaterial = Material::Create();
     m_pMaterial->SetOptions(Material::c_iBlendAlpha, false, false);
@@ -52,11 +52,10 @@ Node_NoteGrid::~Node_NoteGrid()
 
 void Node_NoteGrid::UpdateGeometry()
 {
-    using Theremin = SoundControl_Theremin;
     m_iVertexCount = 0;
-    const bool snap = Theremin::IsAutotuneEnabled_Snap();
-    const bool tuned = Theremin::IsTuned();
-    const int n = Theremin::GetEnabledDegreeCount();
+    const bool snap = m_state.IsAutotuneEnabled_Snap();
+    const bool tuned = m_state.IsTuned();
+    const int n = m_state.GetEnabledDegreeCount();
     if (n < 1)
         return;
 
@@ -66,7 +65,7 @@ void Node_NoteGrid::UpdateGeometry()
     {
         if (tuned)
             return index == 0 ? c_iColourFirstWhite : c_iColourWhite;
-        const bool black = IsBlackKey(static_cast<int>(Theremin::GetEnabledNoteValue(index)));
+        const bool black = IsBlackKey(static_cast<int>(m_state.GetEnabledNoteValue(index)));
         if (index == 0)
             return black ? c_iColourFirstBlack : c_iColourFirstWhite;
         return black ? c_iColourBlack : c_iColourWhite;
@@ -76,13 +75,12 @@ void Node_NoteGrid::UpdateGeometry()
     // From one period below the window (twelve notes: below octave 0) upwards:
     // snap mode marks the centres of the snap zones, otherwise the enabled
     // notes' true pitches.
-    const int first = tuned ? Theremin::GetFirstIndexBelow(Theremin::GetMinOctave()) : -n;
+    const int first = tuned ? m_state.GetFirstIndexBelow(m_state.GetMinOctave()) : -n;
     const int last = first + n * (c_iMaxOctavesSearched + 1);
     for (int k = first; k < last && m_iVertexCount < c_iMaxVertices; ++k)
     {
-        const float octave =
-            snap ? Theremin::GetSnapZoneOctave(k) : Theremin::GetEnabledNoteOctave(k);
-        const float x = Theremin::OctaveToTouch(octave) * screen.x;
+        const float octave = snap ? m_state.GetSnapZoneOctave(k) : m_state.GetEnabledNoteOctave(k);
+        const float x = m_state.OctaveToTouch(octave) * screen.x;
         // Also stops on a window of no width, where x is not a number.
         if (!(x < screen.x))
             break;

@@ -1,5 +1,5 @@
 // Vertical lines across the screen where the enabled notes (or, in snap mode,
-// the centres of the snap zones) lie inside the theremins' octave window.
+// the centres of the snap zones) lie inside the instrument's octave window.
 // Rebuilt only when UpdateGeometry is called.
 #pragma once
 
@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 
+class InstrumentState;
 class Material;
 
 class Node_NoteGrid : public Node
@@ -23,10 +24,11 @@ class Node_NoteGrid : public Node
     static constexpr uint32_t c_iColourFirstWhite = 0xFF99FFFF; // pale yellow
     static constexpr uint32_t c_iColourWhite = 0xFFFFFFFF;
 
-    Node_NoteGrid();
+    // `state`: the window, notes and autotune the lines show; it outlives the grid.
+    explicit Node_NoteGrid(const InstrumentState& state);
     ~Node_NoteGrid() override;
 
-    // Rebuilds the lines from the theremins' shared window, note set and autotune mode.
+    // Rebuilds the lines from the state's window, note set and autotune mode.
     void UpdateGeometry();
     void Render(Renderer& renderer) override;
 
@@ -39,4 +41,5 @@ class Node_NoteGrid : public Node
     int m_iVertexCount = 0;
     std::array<ModelVertex, c_iMaxVertices> m_Vertices{};
     Material* m_pMaterial = nullptr;
+    const InstrumentState& m_state;
 };

@@ -1,14 +1,15 @@
 // The playing surface of one voice: owns one finger at a time and turns its
 // position into two control channels, 0 the pitch in hertz (0 while no finger
 // is down) and 1 a timbre value in [0, 1]. The horizontal position picks the
-// pitch inside a window of octaves shared by every voice; an autotune stage can
-// pull it onto the enabled notes, gently or by snapping. Touch calls and every
-// static setter run on the main thread, Generate on the audio thread.
+// pitch inside the octave window of the instrument's state, which every voice
+// shares; an autotune stage can pull it onto the enabled notes, gently or by
+// snapping. Touch calls run on the main thread, Generate on the audio thread.
 #pragma once
 
 #include "dsp/SoundControlSource.h"
-#include "formats/Tuning.h"
+#include "dsp/SoundManager.h"
 #include "input/TouchListener.h"
+#include "synth/InstrumentState.h"
 
 #include <atomic>
 
@@ -17,20 +18,14 @@ class Camera_2D;
 class SoundControl_Theremin : public SoundControlSource, public TouchListener
 {
   public:
-    static constexpr float c_rLowC =
-        Tuning::c_rLowC;                          // Hz, octave 0: the C two octaves below middle C
-    static constexpr float c_rFullMin = -2.4375f; // lowest octave the window may reach (12.07 Hz)
-    static constexpr float c_rFullMax = 5.4375f;  // highest octave the window may reach (2834.5 Hz)
-    static constexpr float c_rFullRange = 7.875f; // c_rFullMax - c_rFullMin
-    static constexpr float c_rOrigRange = 5.25f;  // window width in octaves at zoom 0
-    static constexpr float c_rPitchSliderZero = 0.5f; // pitch slider position applied at start
-    static constexpr int c_iGlideRun = 30;            // samples per step of a glide
+    static constexpr int c_iGlideRun = 30;       // samples per step of a glide
     static constexpr int c_iStillSamples = 3072; // rest before a gentle correction starts (70 ms)
     static constexpr float c_rStillTolerance = 0.0010416667f; // 1/960 of the width
-    static constexpr int c_iMaxDegrees = 1024;                // a scale's degrees per period
 
-    // Runs for blocks of up to `maxBlockSamples` samples.
-    explicit SoundControl_Theremin(int maxBlockSamples = SoundManager::c_iMaxBlockSamples);
+    // `state`: the window, autotune and notes the voice plays by; it outlives the
+    // voice. Runs for blocks of up to `maxBlockSamples` samples.
+    explicit SoundControl_Theremin(InstrumentState& state,
+                                   int maxBlockSamples = SoundManager::c_iMaxBlockSamples);
     ~SoundControl_Theremin() override;
 
     // The camera whose viewport is the playing area (landscape screen points).
@@ -77,71 +72,6 @@ class SoundControl_Theremin : public SoundControlSource, public TouchListener
     };
     const Finger& GetBlockFinger() const { return m_blockFinger; }
 
-    // The octave window. Pitch and zoom are slider positions in [0, 1].
-    static void SetPitchScale(float p);
-    static float GetPitchScale() { return m_rRangePitch.load(std::memory_order_relaxed); }
-    static void SetPitchZoom(float z);
-    static float GetPitchZoom() { return m_rRangeZoom.load(std::memory_order_relaxed); }
-    // Both sliders at once, as a fresh start at those positions gives them.
-    static void SetWindow(float pitch, float zoom);
-    // Moves the window's lower edge to octave o, keeping it inside the full range.
-    static void SetMinOctave(float o);
-    static void UpdateRange();
-    static float GetMinOctave() { return m_rMinOctave.load(std::memory_order_relaxed); }
-    static float GetMaxOctave() { return m_rMaxOctave.load(std::memory_order_relaxed); }
-    // The horizontal position (0 .. 1) at which octave o lies.
-    static float OctaveToTouch(float o);
-
-    // samples: how long a gentle correction takes; 0 snaps. Not enabled: off.
-    static void SetAutotuneSamples(int samples, bool enabled);
-    static bool IsAutotuneEnabled_Snap();
-    static float GetAutotuneSpeed() { return s_rAutotuneSpeed.load(std::memory_order_relaxed); }
-    static int GetCorrectionSamples()
-    {
-        return c_iCorrectionSamples.load(std::memory_order_relaxed);
-    }
-
-    // The note set: pitch classes 0 (C) .. 11 (B). The last enabled class stays on.
-    static void ToggleNote(int note);
-    static bool IsNoteEnabled(int note);
-    static int GetEnabledNoteCount() { return s_iNotesEnabled.load(std::memory_order_relaxed); }
-    // The index-th enabled note counted across octaves, in semitones.
-    static float GetEnabledNoteValue(int index);
-    // The enabled semitone nearest to s (semitones within an octave); ties go
-    // down. The result lies in -1 .. 12.
-    static float NearestEnabledNote(float semitone);
-    // The snap quantiser: the octave cut into equal zones, one per enabled note,
-    // in their order. Returns semitones.
-    static float OctaveToNearestEnabledNote_Snap(float octave);
-    // The nearest enabled note to the middle of the half-semitone bin of o, in
-    // octaves (with a scale: the nearest enabled degree).
-    static float AssistedOctave(float octave);
-    // Where snap puts octave o, in octaves.
-    static float SnapOctave(float octave);
-
-    // A scale other than the twelve equal notes on C, or null for those. Its
-    // degrees take the notes' place: autotune pulls onto them in every period,
-    // note keys 0 .. 11 switch degrees 0 .. 11 (degrees past 11 stay enabled).
-    // Main thread, before the voices play.
-    static void SetTuning(const Tuning* tuning);
-    static bool IsTuned() { return s_bTuned.load(std::memory_order_relaxed); }
-    // Degrees per period: 12 without a scale.
-    static int GetDegreeCount() { return s_iDegrees.load(std::memory_order_relaxed); }
-    // Enabled notes or degrees per period.
-    static int GetEnabledDegreeCount();
-    // The index-th enabled note or degree counted across periods, in octaves;
-    // index 0 is the first one at or above the base.
-    static float GetEnabledNoteOctave(int index);
-    // The centre of snap zone k, in octaves: zone 0 is centred on the base.
-    static float GetSnapZoneOctave(int k);
-    // The first index (of enabled notes, or of snap zones, which count alike
-    // per period) of the period just below octave o.
-    static int GetFirstIndexBelow(float octave);
-
-    // Every static setting back to its start value (the window as the first
-    // instance leaves it). Main thread, with no audio running.
-    static void ResetSettings();
-
   private:
     // Normalises (x, y) to the viewport. Inside: stores the targets and then
     // publishes the finger active (and, when it has just landed, new). Outside:
@@ -153,11 +83,8 @@ class SoundControl_Theremin : public SoundControlSource, public TouchListener
     void TakeFinger(int start);
     void GeneratePitch(SoundControlBuffer* buffer, int count);
     void GenerateTimbre(SoundControlBuffer* buffer, int count);
-    void GenerateGentle(SoundControlBuffer* buffer, int count, float octave, float x);
-    static void RebuildNoteTables();
-    static void RebuildDegreeTable();
-    static float WindowWidth(float zoom);
-    static float ZoneCount();
+    void GenerateGentle(SoundControlBuffer* buffer, int count, float octave, float x,
+                        const InstrumentState::Snapshot& tables);
 
     // Finger, written by the main thread and read by the audio thread. A new
     // touch stays set until a block takes it, so that a press released before
@@ -188,28 +115,7 @@ class SoundControl_Theremin : public SoundControlSource, public TouchListener
     int m_iCorrectionRemaining = 0;
 
     Camera_2D* m_pCamera = nullptr;
-
-    // Shared by every voice and set at run time, whatever their prefixes say
-    // (the names are the instrument's own).
-    static std::atomic<int> c_iCorrectionSamples;
-    static std::atomic<float> m_rMinOctave;
-    static std::atomic<float> m_rMaxOctave;
-    static std::atomic<float> m_rRangeZoom;
-    static std::atomic<float> m_rRangePitch;
-    static std::atomic<float> s_rAutotuneSpeed; // 0 off, exactly 1 snap, else gentle
-    static std::atomic<bool> s_bNoteEnabled[12];
-    static std::atomic<int> s_iNotesEnabled;
-    static std::atomic<float> s_rNoteTable_Snap[12];   // enabled semitones, ascending
-    static std::atomic<float> s_rNoteTable_Assist[24]; // nearest enabled note per half-semitone
-    static bool m_bInitialised;
-    // The scale, when there is one (octaves; base relative to the low C).
-    static std::atomic<bool> s_bTuned;
-    static std::atomic<int> s_iDegrees;
-    static std::atomic<float> s_rPeriod;
-    static std::atomic<float> s_rBaseOctave;
-    static std::atomic<float> s_rDegreeOctave[c_iMaxDegrees]; // above degree 0, [0] = 0
-    static std::atomic<int> s_iDegreesEnabled;
-    static std::atomic<float> s_rDegreeTable[c_iMaxDegrees]; // enabled degrees, ascending
+    InstrumentState& m_state;
 
     static_assert(std::atomic<float>::is_always_lock_free);
     static_assert(std::atomic<int>::is_always_lock_free);

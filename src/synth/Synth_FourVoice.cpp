@@ -27,8 +27,8 @@ bool HasFilter(int mode)
 }
 } // namespace
 
-Synth_FourVoice::Voice::Voice(float sampleRate, int maxBlockSamples)
-    : theremin(maxBlockSamples), saw(sampleRate), widthSwitch(2, maxBlockSamples),
+Synth_FourVoice::Voice::Voice(InstrumentState& state, float sampleRate, int maxBlockSamples)
+    : theremin(state, maxBlockSamples), saw(sampleRate), widthSwitch(2, maxBlockSamples),
       pulse(sampleRate), oscillatorSwitch(2), cutoffSwitch(2, maxBlockSamples), sine(sampleRate),
       voiceSwitch(2)
 {
@@ -36,10 +36,10 @@ Synth_FourVoice::Voice::Voice(float sampleRate, int maxBlockSamples)
 
 Synth_FourVoice::Synth_FourVoice(float sampleRate, int maxBlockSamples)
     : m_mixer(maxBlockSamples), m_pulseWidth(0.5f, 0.99f, 0.0f, maxBlockSamples),
-      m_cutoff(0.0f, 1.0f, 1.0f, maxBlockSamples), m_voices{{sampleRate, maxBlockSamples},
-                                                            {sampleRate, maxBlockSamples},
-                                                            {sampleRate, maxBlockSamples},
-                                                            {sampleRate, maxBlockSamples}}
+      m_cutoff(0.0f, 1.0f, 1.0f, maxBlockSamples), m_voices{{m_state, sampleRate, maxBlockSamples},
+                                                            {m_state, sampleRate, maxBlockSamples},
+                                                            {m_state, sampleRate, maxBlockSamples},
+                                                            {m_state, sampleRate, maxBlockSamples}}
 {
     static_assert(c_iVoices == 4, "one initialiser per voice above");
     for (Voice& v : m_voices)

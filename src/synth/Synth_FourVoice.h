@@ -4,8 +4,9 @@
 // go through overdrive, echo and a peak limiter. The synth mode routes every
 // voice. The synth keeps its parameters itself, as the panel's slider positions,
 // and applies the current mode's on every mode change; the panel only shows
-// them. Builds and plays without a screen: the theremins only need a camera for
-// their playing area.
+// them. The synth owns the instrument's state (window, autotune, notes, scale)
+// that its four theremins play by. Builds and plays without a screen: the
+// theremins only need a camera for their playing area.
 #pragma once
 
 #include "dsp/SoundControl_Switch.h"
@@ -20,6 +21,7 @@
 #include "dsp/SoundSource_Osc_Sine.h"
 #include "dsp/SoundSource_Overdrive.h"
 #include "dsp/SoundSource_Switch.h"
+#include "synth/InstrumentState.h"
 #include "synth/SoundControl_Theremin.h"
 
 class Camera_2D;
@@ -53,6 +55,9 @@ class Synth_FourVoice
     SoundStreamSource* GetRoot() { return &m_limiter; }
     // Voice 0 to 3's theremin; null outside.
     SoundControl_Theremin* GetTheremin(int voice);
+    // The window, autotune, notes and scale every voice plays by. Main thread.
+    InstrumentState& GetInstrumentState() { return m_state; }
+    const InstrumentState& GetInstrumentState() const { return m_state; }
     // The playing area of every voice.
     void SetCamera(Camera_2D* camera);
 
@@ -108,7 +113,8 @@ class Synth_FourVoice
     // One voice's nodes, in the order they are made.
     struct Voice
     {
-        Voice(float sampleRate, int maxBlockSamples);
+        // Not explicit: the synth lists its four voices in braces.
+        Voice(InstrumentState& state, float sampleRate, int maxBlockSamples);
         SoundControl_Theremin theremin;
         SoundSource_BLSaw saw;
         SoundControl_Switch widthSwitch;
@@ -124,6 +130,7 @@ class Synth_FourVoice
     Voice* At(int voice);
     void ApplyResonance();
 
+    InstrumentState m_state; // made before the voices, which keep it
     SoundSource_Mixer m_mixer;
     SoundControl_Tweakable m_pulseWidth; // 0.5 .. 0.99
     SoundControl_Tweakable m_cutoff;     // 0 .. 1

@@ -4,6 +4,7 @@
 
 #include "dsp/SoundManager_Offline.h"
 #include "file/File_Bundle.h"
+#include "formats/Tuning.h"
 #include "render/Camera_2D.h"
 #include "render/Renderer.h"
 #include "render/TextureManager.h"
@@ -148,9 +149,9 @@ TEST_F(StateMainTest, ModeAndAutotuneButtonsCycleBothWaysAndSetEveryVoice)
     {
         Tap(step.x, c_iAutotuneY);
         EXPECT_EQ(std::tuple(m_pState->GetAutotuneMode(), std::string(m_pPanel->GetAutotuneText()),
-                             SoundControl_Theremin::GetCorrectionSamples(),
-                             SoundControl_Theremin::IsAutotuneEnabled_Snap(),
-                             SoundControl_Theremin::GetAutotuneSpeed() == 0.0f),
+                             Instrument().GetCorrectionSamples(),
+                             Instrument().IsAutotuneEnabled_Snap(),
+                             Instrument().GetAutotuneSpeed() == 0.0f),
                   std::tuple(step.mode, std::string(step.text), step.samples, step.mode == 3,
                              step.mode == 0));
     }
@@ -174,8 +175,8 @@ TEST_F(StateMainTest, SlidersReachTheSoundAndEachModeBringsItsOwnResonance)
         {PanelControl::EchoRepeat, 0.7f, [&] { return Synth().GetDelay().GetFeedback(); }, 0.49f},
         {PanelControl::Overdrive, 0.5f, [&] { return Synth().GetOverdriveNode().GetDrive(); },
          8.5f},
-        {PanelControl::Zoom, 0.5f, [] { return SoundControl_Theremin::GetPitchZoom(); }, 0.5f},
-        {PanelControl::Pitch, 0.8f, [] { return SoundControl_Theremin::GetPitchScale(); }, 0.8f},
+        {PanelControl::Zoom, 0.5f, [&] { return Instrument().GetPitchZoom(); }, 0.5f},
+        {PanelControl::Pitch, 0.8f, [&] { return Instrument().GetPitchScale(); }, 0.8f},
     };
     for (const auto& slider : sliders)
     {
@@ -186,9 +187,9 @@ TEST_F(StateMainTest, SlidersReachTheSoundAndEachModeBringsItsOwnResonance)
     EXPECT_FLOAT_EQ(m_pPanel->GetPitchSlider()->GetValue(), 0.8f);
     // At full zoom the pitch slider steps one note zone, and shows where it went.
     m_pState->SliderCallback(PanelId(PanelControl::Zoom), 1, 1.0f);
-    const float start = SoundControl_Theremin::GetPitchScale();
+    const float start = Instrument().GetPitchScale();
     m_pState->SliderCallback(PanelId(PanelControl::Pitch), 1, 0.95f);
-    const float accepted = SoundControl_Theremin::GetPitchScale();
+    const float accepted = Instrument().GetPitchScale();
     EXPECT_GT(accepted, start);
     EXPECT_LT(accepted, 0.95f);
     EXPECT_FLOAT_EQ(m_pPanel->GetPitchSlider()->GetValue(), accepted);
@@ -288,7 +289,7 @@ TEST_F(StateMainTest, NoteKeysSetTheNotesAndTheGridFollows)
     m_pState->ButtonCallback(PanelId(PanelControl::NoteGrid));
     EXPECT_FALSE(grid->IsVisible());
     const float firstLine = grid->GetVertices()[0].position.x;
-    SoundControl_Theremin::SetPitchZoom(1.0f); // changed behind the hidden grid's back
+    Instrument().SetPitchZoom(1.0f); // changed behind the hidden grid's back
     m_pState->ButtonCallback(PanelId(PanelControl::NoteGrid));
     EXPECT_EQ(m_pState->GetNoteGrid(), grid);
     EXPECT_EQ(ChildCount(root), rootChildren + 1);
@@ -300,20 +301,45 @@ TEST_F(StateMainTest, NoteKeysSetTheNotesAndTheGridFollows)
     Frames(12);
     const int lines = grid->GetLineCount();
     Down(4, 339, 230);
-    EXPECT_FALSE(SoundControl_Theremin::IsNoteEnabled(0));
+    EXPECT_FALSE(Instrument().IsNoteEnabled(0));
     Up(4, 339, 230);
     Tap(349, 200);
-    EXPECT_FALSE(SoundControl_Theremin::IsNoteEnabled(1));
+    EXPECT_FALSE(Instrument().IsNoteEnabled(1));
     EXPECT_EQ(ButtonFaceColour(m_pPanel->GetNoteKey(1)), Node_ControlPanel::c_iButtonColour);
     EXPECT_LT(grid->GetLineCount(), lines);
     // The last enabled note stays on and lit.
     for (int k = 2; k < 11; ++k)
         m_pState->ButtonCallback(PanelId(NoteKey(k)));
     m_pState->ButtonCallback(PanelId(PanelControl::LastNoteKey));
-    EXPECT_EQ(std::tuple(SoundControl_Theremin::GetEnabledNoteCount(),
-                         SoundControl_Theremin::IsNoteEnabled(11),
+    EXPECT_EQ(std::tuple(Instrument().GetEnabledNoteCount(), Instrument().IsNoteEnabled(11),
                          ButtonFaceColour(m_pPanel->GetNoteKey(11))),
               std::tuple(1, true, Node_ControlPanel::c_iButtonLitColour));
+}
+
+TEST_F(StateMainTest, AScaleLightsTheKeysOfItsDegreesAndTheGridShowsItsPeriods)
+{
+    m_pState->ButtonCallback(PanelId(PanelControl::NoteGrid));
+    const Node_NoteGrid* grid = m_pState->GetNoteGrid();
+    ASSERT_NE(grid, nullptr);
+    const int twelveLines = grid->GetLineCount();
+    // Seven equal degrees to the octave: keys C .. F# switch degrees 0 .. 6.
+    std::vector<double> cents;
+    for (int i = 1; i <= 7; ++i)
+        cents.push_back(1200.0 * i / 7);
+    const Tuning seven("7 equal", cents, 65.406395);
+    for (const Tuning* tuning : {&seven, static_cast<const Tuning*>(nullptr)})
+    {
+        SCOPED_TRACE(tuning ? "seven degrees" : "the twelve notes again");
+        m_pState->SetTuning(tuning);
+        const int keys = tuning ? 7 : 12;
+        for (int key = 0; key < 12; ++key)
+            EXPECT_EQ(ButtonFaceColour(m_pPanel->GetNoteKey(key)),
+                      key < keys ? Node_ControlPanel::c_iButtonLitColour
+                                 : Node_ControlPanel::c_iButtonColour)
+                << key;
+        EXPECT_EQ(Instrument().GetDegreeCount(), keys);
+        EXPECT_NEAR(grid->GetLineCount(), twelveLines * keys / 12.0, 1.0) << "rebuilt";
+    }
 }
 
 TEST_F(StateMainTest, AnimationsFollowTheFrameClock)
@@ -420,7 +446,6 @@ TEST(StateMainResources, MissingImagesAreLeftOut)
     for (const char* name : {"panelbg.png", "about.png", "robot3.png", "panelopen.png",
                              "doubletap.png", "lava.png", "mouth2-1.png", "oldsans18_0.png"})
         std::filesystem::remove(dir.Path() / name);
-    SoundControl_Theremin::ResetSettings();
     {
         GLTestContext gl(dir.Path());
         ASSERT_TRUE(gl.IsValid()) << "no offscreen OpenGL ES 1.1";
@@ -444,6 +469,5 @@ TEST(StateMainResources, MissingImagesAreLeftOut)
         }
         TouchManager::Shutdown();
     }
-    SoundControl_Theremin::ResetSettings();
     File_Bundle::SetResourceDirectory(SourceDataDir().string());
 }

@@ -10,6 +10,7 @@
 #include "render/TextureManager.h"
 #include "support/GLTestContext.h"
 #include "support/TestSupport.h"
+#include "synth/InstrumentState.h"
 #include "synth/SoundControl_Theremin.h"
 
 #include <gtest/gtest.h>
@@ -181,11 +182,7 @@ struct CallbackLog
 class SceneTest : public ::testing::Test
 {
   protected:
-    SceneTest()
-    {
-        TouchManager::Startup();
-        SoundControl_Theremin::ResetSettings();
-    }
+    SceneTest() { TouchManager::Startup(); }
     ~SceneTest() override
     {
         for (RefCounted* object : m_owned)
@@ -193,7 +190,6 @@ class SceneTest : public ::testing::Test
         m_voices = {}; // the voices leave the touch manager before it goes
         TouchManager::GetInstance()->RemoveListener(&m_surface);
         TouchManager::Shutdown();
-        SoundControl_Theremin::ResetSettings();
     }
     void SetUp() override { ASSERT_TRUE(m_gl.IsValid()) << "no offscreen OpenGL ES 1.1"; }
 
@@ -213,7 +209,7 @@ class SceneTest : public ::testing::Test
     {
         for (auto& voice : m_voices)
         {
-            voice = std::make_unique<SoundControl_Theremin>();
+            voice = std::make_unique<SoundControl_Theremin>(m_state);
             voice->SetCamera(&m_camera);
         }
     }
@@ -243,6 +239,7 @@ class SceneTest : public ::testing::Test
     TempDir m_dir;
     GLTestContext m_gl{m_dir.Path()};
     Camera_2D m_camera;
+    InstrumentState m_state; // the voices' and the note grid's, fresh for each test
     std::array<std::unique_ptr<SoundControl_Theremin>, 4> m_voices;
     SurfaceProbe m_surface;
     CallbackLog m_log;

@@ -111,7 +111,8 @@ Grey DrawScene(float scale)
     Renderer_GL_SDL& renderer = gl.GetRenderer();
     EXPECT_TRUE(renderer.ApplyPixelScale(scale));
     // The font loads the art set of the scale it is made at.
-    Node_NoteGrid* grid = new Node_NoteGrid();
+    const InstrumentState state; // twelve notes over the start window
+    Node_NoteGrid* grid = new Node_NoteGrid(state);
     Node_Text* text = Node_Text::Create();
     text->SetFont("oldsans18.fnt");
     text->SetColor(0xFFFFFFFF);
@@ -144,7 +145,6 @@ int FirstLit(const Grey& frame, int y, int x)
 
 TEST(Sharpness, FourTimesTheScaleDrawsSharpLinesAndGlyphsWhereAnEnlargementBlurs)
 {
-    SoundControl_Theremin::ResetSettings();
     const Grey one = DrawScene(1.0f);
     const Grey four = DrawScene(4.0f);
     const Grey enlarged = Enlarge(one, 4);

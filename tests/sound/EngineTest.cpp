@@ -119,12 +119,13 @@ TEST(Engine, PullingBlocksAllocatesNothingInAnyModeWithEveryControlMoving)
         for (auto setter : c_setters)
             (engine.synth.*setter)(x);
         engine.synth.SetEchoLevel(block % 40 < 20 ? x : 0.0f);
+        InstrumentState& instrument = engine.synth.GetInstrumentState();
         const int autotune[4] = {0, 4410, 264, 0}; // off, slow, fast, snap
-        SoundControl_Theremin::SetAutotuneSamples(autotune[block / 30 % 4], block / 30 % 4 != 0);
+        instrument.SetAutotuneSamples(autotune[block / 30 % 4], block / 30 % 4 != 0);
         if (block % 45 == 0)
-            SoundControl_Theremin::ToggleNote(block / 45 % 12);
-        SoundControl_Theremin::SetPitchZoom(block % 60 < 30 ? 0.0f : x);
-        SoundControl_Theremin::SetPitchScale(1.0f - x);
+            instrument.ToggleNote(block / 45 % 12);
+        instrument.SetPitchZoom(block % 60 < 30 ? 0.0f : x);
+        instrument.SetPitchScale(1.0f - x);
         for (int k = 0; k < 4; ++k)
         {
             if (block % 50 == k)
@@ -254,13 +255,13 @@ TEST(EngineThreaded, TouchAndMidiStormAndEverySetterWhileAudioRenders)
         else if (action == 6)
         {
             const int* mode = autotune[uniform(0, 3)];
-            SoundControl_Theremin::SetAutotuneSamples(mode[0], mode[1] != 0);
-            SoundControl_Theremin::ToggleNote(uniform(0, 11));
+            synth.GetInstrumentState().SetAutotuneSamples(mode[0], mode[1] != 0);
+            synth.GetInstrumentState().ToggleNote(uniform(0, 11));
         }
         else if (action == 7)
         {
-            SoundControl_Theremin::SetPitchZoom(uniform(0, 4) / 4.0f);
-            SoundControl_Theremin::SetPitchScale(uniform(0, 100) / 100.0f);
+            synth.GetInstrumentState().SetPitchZoom(uniform(0, 4) / 4.0f);
+            synth.GetInstrumentState().SetPitchScale(uniform(0, 100) / 100.0f);
         }
         else if (action == 8)
             for (int v = 0; v < Synth_FourVoice::c_iVoices; ++v)

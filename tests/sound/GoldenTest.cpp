@@ -52,7 +52,8 @@ const SoundWindow c_windows[] = {
         if (t == 2560) e.Move(0, 220, 250);     // the width follows the finger
     }},
     {"SlowAutotune", Synth_FourVoice::c_iModeTheremin, 2048, 6144, [](Engine& e, int t) {
-        if (t == 0) { SoundControl_Theremin::SetAutotuneSamples(4410, true); e.Down(0, 100, 100); }
+        if (t == 0) e.synth.GetInstrumentState().SetAutotuneSamples(4410, true);
+        if (t == 0) e.Down(0, 100, 100);
         if (t == 256) e.Move(0, 112, 100); // from C to 0.2 semitone above C sharp: corrected
     }},
     {"Echo", Synth_FourVoice::c_iModeMekko, 1024, 5120, [](Engine& e, int t) {

@@ -180,17 +180,16 @@ inline const auto OctaveHz = [](double octave) { return 65.406395 * std::pow(2.0
 inline const auto WindowHz = [](double x) { return OctaveHz(-1.125 + 5.25 * x / 480.0); };
 
 // Fingers at landscape points through the real touch manager on a 480 x 320
-// playing area, the theremins' settings as the program starts.
+// playing area.
 class Fingers
 {
   public:
     Fingers()
     {
         TouchManager::Startup();
-        SoundControl_Theremin::ResetSettings();
         camera.SetViewport(Vector2f(0.0f, 0.0f), Vector2f(480.0f, 320.0f));
     }
-    ~Fingers() { TouchManager::Shutdown(), SoundControl_Theremin::ResetSettings(); }
+    ~Fingers() { TouchManager::Shutdown(); }
 
     void Down(int k, int x, int y)
     {
@@ -209,7 +208,8 @@ class Fingers
     char m_handles[16] = {};
 };
 
-// The synth as the program starts (its echo on), on the fingers' area.
+// The synth as the program starts (its echo on, its instrument state fresh), on
+// the fingers' area.
 class Engine : public Fingers
 {
   public:

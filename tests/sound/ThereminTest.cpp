@@ -1,6 +1,7 @@
 // The theremin control played with real touches, heard in its control blocks: the
 // octave window, the note set, autotune, glides and fingers leaving the surface.
 #include "SoundTestSupport.h"
+#include "synth/InstrumentState.h"
 #include "synth/SoundControl_Theremin.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +21,7 @@ class ThereminTest : public ::testing::Test, public Fingers
   protected:
     Theremin& AddVoice()
     {
-        m_voices.push_back(std::make_unique<Theremin>());
+        m_voices.push_back(std::make_unique<Theremin>(m_state));
         m_voices.back()->SetCamera(&camera);
         return *m_voices.back();
     }
@@ -50,23 +51,25 @@ class ThereminTest : public ::testing::Test, public Fingers
         return runs[0].first;
     }
 
+    // Enables exactly `notes`, enabling first: the last enabled one cannot be switched off.
+    void EnableOnly(std::initializer_list<int> notes)
+    {
+        auto wanted = [&](int i)
+        { return std::find(notes.begin(), notes.end(), i) != notes.end(); };
+        for (bool enable : {true, false})
+            for (int i = 0; i < 12; ++i)
+                if (wanted(i) == enable && m_state.IsNoteEnabled(i) != enable)
+                    m_state.ToggleNote(i);
+    }
+
     ScopedSoundManager m_sound;
+    InstrumentState m_state; // the voices' window, notes and autotune, as the program starts
     std::vector<std::unique_ptr<Theremin>> m_voices;
     int m_iStamp = 0;
 };
 
 const auto ExpectHz = [](double actual, double expected, const char* what = "")
 { EXPECT_NEAR(actual, expected, expected * 2e-5) << what; };
-
-// Enables exactly `notes`, enabling first: the last enabled one cannot be switched off.
-void EnableOnly(std::initializer_list<int> notes)
-{
-    auto wanted = [&](int i) { return std::find(notes.begin(), notes.end(), i) != notes.end(); };
-    for (bool enable : {true, false})
-        for (int i = 0; i < 12; ++i)
-            if (wanted(i) == enable && Theremin::IsNoteEnabled(i) != enable)
-                Theremin::ToggleNote(i);
-}
 } // namespace
 
 TEST_F(ThereminTest, PitchFollowsTheWindowAcrossTheSurface)
@@ -85,7 +88,7 @@ TEST_F(ThereminTest, PitchFollowsTheWindowAcrossTheSurface)
     for (const auto& c : cases)
     {
         if (c.pitch >= 0.0f) // else the window as the first voice opens it
-            Theremin::SetPitchScale(c.pitch), Theremin::SetPitchZoom(c.zoom);
+            m_state.SetPitchScale(c.pitch), m_state.SetPitchZoom(c.zoom);
         for (int x : {0, 240, 480})
         {
             SCOPED_TRACE(testing::Message() << c.name << ", x " << x);
@@ -97,41 +100,41 @@ TEST_F(ThereminTest, PitchFollowsTheWindowAcrossTheSurface)
         }
     }
     AddVoice();
-    EXPECT_NEAR(Theremin::GetMinOctave(), 0.95875, 1e-5) << "a later voice leaves the window";
+    EXPECT_NEAR(m_state.GetMinOctave(), 0.95875, 1e-5) << "a later voice leaves the window";
 }
 
 TEST_F(ThereminTest, FullZoomStepsTheWindowOneNoteZoneAtATime)
 {
     AddVoice();
-    Theremin::SetPitchZoom(1.0f);
-    const float width = Theremin::GetMaxOctave() - Theremin::GetMinOctave();
+    m_state.SetPitchZoom(1.0f);
+    const float width = m_state.GetMaxOctave() - m_state.GetMinOctave();
     // k = (int)(0.5 + 12 * 0.95875) = 12: up one zone to 12.5 / 12, stay, then down by zones.
     for (const auto& [scale, edge] :
          {std::pair{0.9f, 12.5f}, {-1.0f, 12.5f}, {0.0f, 11.5f}, {0.0f, 10.5f}})
     {
-        Theremin::SetPitchScale(scale < 0.0f ? Theremin::GetPitchScale() : scale);
-        EXPECT_NEAR(Theremin::GetMinOctave(), edge / 12.0f, 1e-6) << edge;
-        EXPECT_NEAR(Theremin::GetMaxOctave() - Theremin::GetMinOctave(), width, 1e-5);
+        m_state.SetPitchScale(scale < 0.0f ? m_state.GetPitchScale() : scale);
+        EXPECT_NEAR(m_state.GetMinOctave(), edge / 12.0f, 1e-6) << edge;
+        EXPECT_NEAR(m_state.GetMaxOctave() - m_state.GetMinOctave(), width, 1e-5);
     }
 
     // Snap's zones, one per enabled note, wait for the next window change.
     EnableOnly({0, 7});
-    Theremin::SetAutotuneSamples(0, true);
-    EXPECT_FLOAT_EQ(Theremin::GetMaxOctave() - Theremin::GetMinOctave(), width);
-    Theremin::SetPitchZoom(1.0f);
-    EXPECT_NEAR(Theremin::GetMaxOctave() - Theremin::GetMinOctave(), 2.99f / 2.0f, 1e-5);
+    m_state.SetAutotuneSamples(0, true);
+    EXPECT_FLOAT_EQ(m_state.GetMaxOctave() - m_state.GetMinOctave(), width);
+    m_state.SetPitchZoom(1.0f);
+    EXPECT_NEAR(m_state.GetMaxOctave() - m_state.GetMinOctave(), 2.99f / 2.0f, 1e-5);
     // One zone per step also where n * o + 0.5 rounds just below a whole number.
     for (const auto& [n, j] : {std::pair{7, 15}, {11, -7}})
     {
         EnableOnly(n == 7 ? std::initializer_list<int>{0, 2, 4, 5, 7, 9, 11}
                           : std::initializer_list<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
-        Theremin::SetPitchZoom(1.0f);
+        m_state.SetPitchZoom(1.0f);
         for (int direction : {1, -1})
         {
             SCOPED_TRACE(testing::Message() << "n " << n << " j " << j << " step " << direction);
-            Theremin::SetMinOctave((j + 0.5f) / static_cast<float>(n));
-            Theremin::SetPitchScale(Theremin::GetPitchScale() + 0.01f * direction);
-            EXPECT_NEAR(Theremin::GetMinOctave(), (j + 0.5 + direction) / n, 1e-5);
+            m_state.SetMinOctave((j + 0.5f) / static_cast<float>(n));
+            m_state.SetPitchScale(m_state.GetPitchScale() + 0.01f * direction);
+            EXPECT_NEAR(m_state.GetMinOctave(), (j + 0.5 + direction) / n, 1e-5);
         }
     }
 }
@@ -140,7 +143,7 @@ TEST_F(ThereminTest, SnapLandsExactlyOnEnabledSemitones)
 {
     Theremin& voice = AddVoice();
     EnableOnly({0, 4, 7});
-    Theremin::SetAutotuneSamples(0, true);
+    m_state.SetAutotuneSamples(0, true);
     Down(0, 0, 100);
     double last = 0.0;
     int notesHeard = 0;
@@ -163,15 +166,15 @@ TEST_F(ThereminTest, SnapLandsExactlyOnEnabledSemitones)
     // gentle autotune's half-semitone bins (3.5 .. 4 to G, 3 .. 3.5 to C).
     EnableOnly({0, 7});
     for (const auto& [semitone, note] : {std::pair{3.5f, 0.0f}, {3.6f, 7.0f}, {10.0f, 12.0f}})
-        EXPECT_FLOAT_EQ(Theremin::NearestEnabledNote(semitone), note) << semitone;
+        EXPECT_FLOAT_EQ(m_state.NearestEnabledNote(semitone), note) << semitone;
     for (const auto& [semitone, note] : {std::pair{3.75f, 7.0f}, {3.25f, 0.0f}, {23.9f, 24.0f}})
-        EXPECT_FLOAT_EQ(Theremin::AssistedOctave(semitone / 12.0f), note / 12.0f) << semitone;
-    Theremin::ToggleNote(12), Theremin::ToggleNote(-1);
-    EXPECT_EQ(Theremin::GetEnabledNoteCount(), 2) << "bad note numbers are ignored";
+        EXPECT_FLOAT_EQ(m_state.AssistedOctave(semitone / 12.0f), note / 12.0f) << semitone;
+    m_state.ToggleNote(12), m_state.ToggleNote(-1);
+    EXPECT_EQ(m_state.GetEnabledNoteCount(), 2) << "bad note numbers are ignored";
     // Just below an octave u - floor(u) rounds to 1.0: still inside the table (ASan).
     const float octave = std::nextafter(-0.25f, -1.0f);
-    EXPECT_FLOAT_EQ(Theremin::OctaveToNearestEnabledNote_Snap(octave), -5.0f);
-    EXPECT_FLOAT_EQ(Theremin::AssistedOctave(std::nextafter(0.0f, -1.0f)), 0.0f);
+    EXPECT_FLOAT_EQ(m_state.OctaveToNearestEnabledNote_Snap(octave), -5.0f);
+    EXPECT_FLOAT_EQ(m_state.AssistedOctave(std::nextafter(0.0f, -1.0f)), 0.0f);
 }
 
 TEST_F(ThereminTest, GlidesFollowAMovingFingerOverWholeBlocks)
@@ -220,7 +223,7 @@ TEST_F(ThereminTest, GentleAutotuneStartsOnANoteCorrectsAfterRestAndReleasesOnAS
         SCOPED_TRACE(name);
         m_voices.clear();
         Theremin& voice = AddVoice();
-        Theremin::SetAutotuneSamples(samples, true);
+        m_state.SetAutotuneSamples(samples, true);
 
         Down(0, 100, 160); // 0.375 semitone above C
         ExpectHz(PullOne(voice), OctaveHz(0.0), "a new finger starts exactly on the nearest note");
@@ -307,7 +310,7 @@ TEST_F(ThereminTest, AFingerLeavingTheSurfaceOrForgottenEndsItsNote)
     ExpectHz(PullOne(voice), WindowHz(100));
 
     // The frame poll follows the window under a still finger, with a glide.
-    Theremin::SetPitchScale(1.0f);
+    m_state.SetPitchScale(1.0f);
     voice.UpdateTouchPosition();
     ExpectHz(PullEnd(voice), OctaveHz(0.1875 + 100 / 480.0 * 5.25));
     // A cancelled touch, or one the touch manager has forgotten, ends the note.

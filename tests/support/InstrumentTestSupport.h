@@ -16,6 +16,7 @@
 #include "support/GLTestContext.h"
 #include "support/TestSupport.h"
 #include "synth/SoundControl_Theremin.h"
+#include "synth/Synth_FourVoice.h"
 
 #include <gtest/gtest.h>
 
@@ -96,7 +97,6 @@ class InstrumentTest : public ::testing::Test
 
     void Start(const std::filesystem::path& resources)
     {
-        SoundControl_Theremin::ResetSettings();
         m_pGL = std::make_unique<GLTestContext>(resources);
         ASSERT_TRUE(m_pGL->IsValid()) << "no offscreen OpenGL ES 1.1";
         TouchManager::Startup();
@@ -115,8 +115,10 @@ class InstrumentTest : public ::testing::Test
         TouchManager::Shutdown();
         m_pTouches = nullptr;
         m_pGL.reset();
-        SoundControl_Theremin::ResetSettings();
     }
+
+    // The window, autotune, notes and scale the main state's voices play by.
+    InstrumentState& Instrument() { return m_pState->GetSynth()->GetInstrumentState(); }
 
     void Frames(int count, float dt = c_rFrame)
     {

@@ -3,7 +3,7 @@
 #include "dsp/SoundManager.h"
 #include "host/Host.h"
 #include "input/TouchManager.h"
-#include "synth/SoundControl_Theremin.h"
+#include "synth/InstrumentState.h"
 
 #include <png.h>
 #include <sndfile.h>
@@ -79,11 +79,11 @@ bool ReadPng(const fs::path& path, Image& image)
 
 double PitchAt(double x, bool fingertip)
 {
-    using Theremin = SoundControl_Theremin;
-    const double low = Theremin::GetMinOctave();
-    const double high = Theremin::GetMaxOctave();
+    const InstrumentState start;
+    const double low = start.GetMinOctave();
+    const double high = start.GetMaxOctave();
     const double at = fingertip ? x + TouchManager::c_iOffsetX : x;
-    return Theremin::c_rLowC * std::pow(2.0, low + (high - low) * at / 480.0);
+    return Tuning::c_rLowC * std::pow(2.0, low + (high - low) * at / 480.0);
 }
 
 Played PlayScript(const TempDir& dir, const std::string& script, const std::string& extra)

@@ -59,9 +59,9 @@ struct Image
 // False when the file is not a PNG libpng can read.
 bool ReadPng(const std::filesystem::path& path, Image& image);
 
-// The pitch the instrument plays at landscape x (0 .. 480) in its current octave
-// window, from the theremin's own window; a fingertip (touch screen, script)
-// plays 5 points right of where it lands.
+// The pitch the instrument plays at landscape x (0 .. 480) in the octave window
+// it starts with, from the instrument state's own window; a fingertip (touch
+// screen, script) plays 5 points right of where it lands.
 double PitchAt(double x, bool fingertip);
 
 struct ProcessResult
