@@ -72,6 +72,7 @@
   }
 
   async function runHeadless(Module) {
+    fitCanvas();
     const started = performance.now();
     const seed = parseInt(params.get('seed') || '0', 10) >>> 0;
     const seconds = params.has('seconds') ? parseFloat(params.get('seconds')) : -1;

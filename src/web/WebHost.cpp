@@ -32,8 +32,6 @@ int64_t WebHost::s_iFrame = 0;
 
 namespace
 {
-bool g_bHeadless = false;
-
 Window* CreateWindow(int, int, bool)
 {
     return new Window_Web();
@@ -41,7 +39,7 @@ Window* CreateWindow(int, int, bool)
 
 Renderer* CreateRenderer(Window* window)
 {
-    auto* renderer = new Renderer_GL_Web(window, new View_Web(g_bHeadless));
+    auto* renderer = new Renderer_GL_Web(window, new View_Web());
     if (!renderer->IsValid())
         renderer->SetFailure(renderer->GetView()->GetError());
     return renderer;
@@ -57,9 +55,8 @@ SoundManager* CreateSoundManager(Window*)
 std::string g_sText; // what the last text export returned, kept alive for the page
 } // namespace
 
-void WebHost::InstallPlatform(bool headless)
+void WebHost::InstallPlatform()
 {
-    g_bHeadless = headless;
     Window::SetFactory(&CreateWindow);
     Renderer::SetFactory(&CreateRenderer);
     SoundManager::SetPlatformFactory(&CreateSoundManager);

@@ -29,7 +29,7 @@ class WebHost
         std::string sKeymap;    // its keyboard mapping, or empty
     };
 
-    static void InstallPlatform(bool headless);
+    static void InstallPlatform();
     // Loads the tuning the options name (twelve equal notes without one);
     // false with the reason in `error`.
     static bool LoadTuning(const Options& options, std::string& error);

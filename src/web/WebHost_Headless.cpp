@@ -102,7 +102,7 @@ int WebHost::RunHeadless(const Options& options)
         s_sError = error;
         return 2;
     }
-    InstallPlatform(true);
+    InstallPlatform();
     ZindleApp::SetRandomSeed(options.iSeed ? options.iSeed
                                            : static_cast<uint32_t>(std::time(nullptr)));
     const double seconds = options.rSeconds >= 0.0   ? options.rSeconds

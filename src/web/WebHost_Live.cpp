@@ -53,7 +53,7 @@ bool WebHost::StartLive(const Options& options)
         if (!g_bHasStartSettings)
             std::fprintf(stderr, "zindle: %s; starting afresh\n", error.c_str());
     }
-    InstallPlatform(false);
+    InstallPlatform();
     ZindleApp::SetRandomSeed(static_cast<uint32_t>(std::time(nullptr)));
     Timer::SetClock(nullptr, 0.0);
     g_pApp = std::make_unique<ZindleApp>();

@@ -8,7 +8,7 @@
 
 View_Web* View_Web::s_pInstance = nullptr;
 
-View_Web::View_Web(bool headless) : m_bHeadless(headless)
+View_Web::View_Web()
 {
     m_bValid = CreateContext() && CreateFramebuffer();
     if (m_bValid)
@@ -88,6 +88,10 @@ bool View_Web::CreateFramebuffer()
         return false;
     }
     glViewport(0, 0, c_iBackingWidth, c_iBackingHeight);
+    // The state the desktop's launch image leaves behind, which the renderer
+    // starts from: texturing on, depth test off.
+    glEnable(GL_TEXTURE_2D);
+    glDisable(GL_DEPTH_TEST);
     return true;
 }
 
@@ -111,7 +115,7 @@ void View_Web::FitLandscape(int canvasWidth, int canvasHeight, int& x, int& y, i
 
 void View_Web::Present()
 {
-    if (!m_bValid || m_bHeadless)
+    if (!m_bValid)
         return;
     DrawToCanvas();
     glBindFramebuffer(GL_FRAMEBUFFER, m_iFramebuffer);

@@ -17,8 +17,8 @@ class View_Web
     static constexpr int c_iBackingWidth = 320; // portrait framebuffer, in pixels
     static constexpr int c_iBackingHeight = 480;
 
-    // headless: frames are only kept for reading, never shown.
-    explicit View_Web(bool headless);
+    // Headless runs present too, on a canvas nobody looks at: one path for both.
+    View_Web();
     ~View_Web();
 
     View_Web(const View_Web&) = delete;
@@ -43,7 +43,6 @@ class View_Web
     bool CreateFramebuffer();
     void DrawToCanvas();
 
-    bool m_bHeadless;
     bool m_bValid = false;
     std::string m_sError;
     EGLDisplay m_display = EGL_NO_DISPLAY;
