@@ -2,7 +2,7 @@
 // either a one-line error naming the file and line, or events a player can play
 // through to the end, times never going backwards.
 #include "formats/PerformanceScript.h"
-#include "host/ScriptPlayer.h"
+#include "app/ScriptPlayer.h"
 
 #include <cstddef>
 #include <cstdint>

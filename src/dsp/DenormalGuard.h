@@ -1,5 +1,6 @@
 // Flushes subnormal floats to zero while in scope: a decaying filter or echo
-// tail would otherwise cost many times more per sample.
+// tail would otherwise cost many times more per sample. WebAssembly has no such
+// mode (nor the cost): there it does nothing.
 #pragma once
 
 #if defined(__SSE__) || defined(__x86_64__)
@@ -26,6 +27,8 @@ class DenormalGuard
     DenormalGuard(const DenormalGuard&) = delete;
     DenormalGuard& operator=(const DenormalGuard&) = delete;
 
+#ifdef ZINDLE_HAS_MXCSR
   private:
     unsigned int m_iSaved = 0;
+#endif
 };

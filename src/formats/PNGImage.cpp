@@ -1,9 +1,26 @@
 #include "formats/PNGImage.h"
 
+#include <cstring>
+
+#ifdef ZINDLE_PNG_WITHOUT_LIBPNG
+// The browser build has no libpng: the program's own reader stands in.
+#include "formats/PngDecoder.h"
+
+bool PNGImage::Decode(const uint8_t* data, size_t size)
+{
+    PngDecoder::Image image;
+    std::string error;
+    const bool ok = PngDecoder::Decode(data, size, c_iMaxSide, image, error);
+    m_rgba = std::move(image.rgba);
+    m_iWidth = ok ? image.width : 0;
+    m_iHeight = ok ? image.height : 0;
+    m_bHasAlpha = ok && image.hasAlpha;
+    return ok;
+}
+#else
 #include <png.h>
 
 #include <csetjmp>
-#include <cstring>
 
 namespace
 {
@@ -114,6 +131,8 @@ bool PNGImage::Decode(const uint8_t* data, size_t size)
     m_bHasAlpha = job.alpha;
     return true;
 }
+
+#endif
 
 std::vector<uint8_t> PNGImage::MakeTexels() const
 {

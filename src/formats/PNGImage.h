@@ -1,6 +1,7 @@
-// PNG decoding on libpng into the texel layouts textures use: premultiplied
-// RGBA8888 for images with any transparency (alpha channel or tRNS), RGB565
-// for opaque ones. Rows run from the image's top row down.
+// PNG decoding (on libpng; the browser build reads with PngDecoder) into the
+// texel layouts textures use: premultiplied RGBA8888 for images with any
+// transparency (alpha channel or tRNS), RGB565 for opaque ones. Rows run from
+// the image's top row down.
 #pragma once
 
 #include <cstddef>

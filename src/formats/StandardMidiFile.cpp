@@ -19,7 +19,7 @@ int DataBytes(int status)
 struct TimedEvent
 {
     uint64_t iTick;
-    size_t iOrder; // track, then position in it: a stable merge
+    uint64_t iOrder; // track, then position in it: a stable merge
     MidiEvent event;
 };
 
@@ -98,7 +98,7 @@ class TrackReader
                     data[i] = static_cast<uint8_t>(byte);
                 }
                 events.push_back(
-                    {tick, track << 32 | events.size(),
+                    {tick, static_cast<uint64_t>(track) << 32 | events.size(),
                      MidiEvent::Make(0, static_cast<uint8_t>(status), data[0], data[1])});
             }
         }

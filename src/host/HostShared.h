@@ -9,7 +9,7 @@
 #include "host/Host.h"
 #include "host/HostOptions.h"
 #include "host/MidiOutput.h"
-#include "host/ScriptPlayer.h"
+#include "app/ScriptPlayer.h"
 #include "host/WavWriter.h"
 #include "platform/sdl/TouchInput_SDL.h"
 #include "synth/MidiVoices.h"

@@ -14,7 +14,7 @@
 #include "host/HostShared.h"
 #include "host/MidiOutput.h"
 #include "host/PNGWriter.h"
-#include "host/ScriptPlayer.h"
+#include "app/ScriptPlayer.h"
 #include "host/SettingsFile.h"
 #include "host/Signals.h"
 #include "host/WavWriter.h"

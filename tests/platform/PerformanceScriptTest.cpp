@@ -1,6 +1,6 @@
 // Performance scripts: parsing with clear errors, and playing them frame by frame.
 #include "formats/PerformanceScript.h"
-#include "host/ScriptPlayer.h"
+#include "app/ScriptPlayer.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "host/ScriptPlayer.h"
+#include "app/ScriptPlayer.h"
 
 #include "dsp/SoundManager.h"
 

@@ -1,0 +1,33 @@
+// The browser renderer: the GL back end drawing into View_Web's portrait
+// framebuffer, turned to landscape as on the desktop. The browser runs
+// everything on one thread, so the context is always current.
+#pragma once
+
+#include "render/Renderer_GL.h"
+
+class View_Web;
+
+class Renderer_GL_Web : public Renderer_GL
+{
+  public:
+    // Takes ownership of the view.
+    Renderer_GL_Web(Window* window, View_Web* view);
+    ~Renderer_GL_Web() override;
+
+    bool IsValid() override;
+    void SetTransform(const Transform& model) override;
+    bool IsMainThread() override { return true; }
+    bool GetLandscape() override { return true; }
+    void SetCameraMatrix(Transform& view) override;
+    // Corners in landscape screen points (origin top-left, y down).
+    void SetViewport(const Vector2f& min, const Vector2f& max) override;
+    void Present() override;
+    void LockContext() override {}
+    void UnlockContext() override {}
+    void SetVsync(bool) override {}
+
+    View_Web* GetView() const { return m_pView; }
+
+  private:
+    View_Web* m_pView;
+};

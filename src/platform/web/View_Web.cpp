@@ -1,0 +1,191 @@
+#include "platform/web/View_Web.h"
+
+#include <GLES/gl.h>
+#include <GLES2/gl2.h>
+#include <emscripten/html5.h>
+
+#include <cstring>
+
+View_Web* View_Web::s_pInstance = nullptr;
+
+View_Web::View_Web()
+{
+    m_bValid = CreateContext() && CreateFramebuffer();
+    if (m_bValid)
+        s_pInstance = this;
+}
+
+View_Web::~View_Web()
+{
+    if (s_pInstance == this)
+        s_pInstance = nullptr;
+    if (m_context != EGL_NO_CONTEXT)
+    {
+        glDeleteFramebuffers(1, &m_iFramebuffer);
+        glDeleteRenderbuffers(1, &m_iDepthRenderbuffer);
+        glDeleteTextures(1, &m_iColourTexture);
+        eglMakeCurrent(m_display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+        eglDestroyContext(m_display, m_context);
+        eglDestroySurface(m_display, m_surface);
+    }
+}
+
+bool View_Web::CreateContext()
+{
+    // Emscripten's EGL makes a WebGL context on the page's canvas; its GL ES 1
+    // emulation needs a context asked for as version 2.
+    m_display = eglGetDisplay(EGL_DEFAULT_DISPLAY);
+    if (m_display == EGL_NO_DISPLAY || !eglInitialize(m_display, nullptr, nullptr))
+    {
+        m_sError = "no EGL display (is WebGL available?)";
+        return false;
+    }
+    const EGLint attributes[] = {EGL_RED_SIZE,   8, EGL_GREEN_SIZE, 8,  EGL_BLUE_SIZE, 8,
+                                 EGL_ALPHA_SIZE, 8, EGL_DEPTH_SIZE, 16, EGL_NONE};
+    EGLConfig config = nullptr;
+    EGLint count = 0;
+    if (!eglChooseConfig(m_display, attributes, &config, 1, &count) || count < 1)
+    {
+        m_sError = "no EGL configuration";
+        return false;
+    }
+    m_surface = eglCreateWindowSurface(m_display, config, 0, nullptr);
+    const EGLint contextAttributes[] = {EGL_CONTEXT_CLIENT_VERSION, 2, EGL_NONE};
+    m_context = eglCreateContext(m_display, config, EGL_NO_CONTEXT, contextAttributes);
+    if (m_surface == EGL_NO_SURFACE || m_context == EGL_NO_CONTEXT ||
+        !eglMakeCurrent(m_display, m_surface, m_surface, m_context))
+    {
+        m_sError = "no WebGL context";
+        return false;
+    }
+    return true;
+}
+
+bool View_Web::CreateFramebuffer()
+{
+    glGenFramebuffers(1, &m_iFramebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, m_iFramebuffer);
+    // The colour attachment is a texture so that Present() can draw it turned.
+    glGenTextures(1, &m_iColourTexture);
+    glBindTexture(GL_TEXTURE_2D, m_iColourTexture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, c_iBackingWidth, c_iBackingHeight, 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, nullptr);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, m_iColourTexture,
+                           0);
+    glGenRenderbuffers(1, &m_iDepthRenderbuffer);
+    glBindRenderbuffer(GL_RENDERBUFFER, m_iDepthRenderbuffer);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, c_iBackingWidth, c_iBackingHeight);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
+                              m_iDepthRenderbuffer);
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
+    {
+        m_sError = "no complete framebuffer object";
+        return false;
+    }
+    glViewport(0, 0, c_iBackingWidth, c_iBackingHeight);
+    // The state the desktop's launch image leaves behind, which the renderer
+    // starts from: texturing on, depth test off.
+    glEnable(GL_TEXTURE_2D);
+    glDisable(GL_DEPTH_TEST);
+    return true;
+}
+
+void View_Web::FitLandscape(int canvasWidth, int canvasHeight, int& x, int& y, int& width,
+                            int& height)
+{
+    // Whichever side limits the 3:2 picture sets the scale.
+    if (int64_t(canvasWidth) * 320 <= int64_t(canvasHeight) * 480)
+    {
+        width = canvasWidth;
+        height = canvasWidth * 320 / 480;
+    }
+    else
+    {
+        height = canvasHeight;
+        width = canvasHeight * 480 / 320;
+    }
+    x = (canvasWidth - width) / 2;
+    y = (canvasHeight - height) / 2;
+}
+
+void View_Web::Present()
+{
+    if (!m_bValid)
+        return;
+    DrawToCanvas();
+    glBindFramebuffer(GL_FRAMEBUFFER, m_iFramebuffer);
+    glViewport(0, 0, c_iBackingWidth, c_iBackingHeight);
+}
+
+void View_Web::DrawToCanvas()
+{
+    int canvasWidth = 0, canvasHeight = 0;
+    emscripten_get_canvas_element_size("#canvas", &canvasWidth, &canvasHeight);
+    int x, y, width, height;
+    FitLandscape(canvasWidth, canvasHeight, x, y, width, height);
+
+    // Canvas corner (u, v) (GL, origin bottom-left) shows framebuffer texel
+    // (v, 1 - u): the portrait picture turned a quarter turn counter-clockwise.
+    static const GLfloat positions[] = {-1.0f, -1.0f, 1.0f, -1.0f, -1.0f, 1.0f, 1.0f, 1.0f};
+    static const GLfloat texCoords[] = {0.0f, 1.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f, 0.0f};
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glViewport(0, 0, canvasWidth, canvasHeight);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glViewport(x, y, width, height);
+    glMatrixMode(GL_TEXTURE);
+    glLoadIdentity();
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_BLEND);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_FOG);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, m_iColourTexture);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    const GLboolean normals = glIsEnabled(GL_NORMAL_ARRAY);
+    const GLboolean colours = glIsEnabled(GL_COLOR_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glVertexPointer(2, GL_FLOAT, 0, positions);
+    glTexCoordPointer(2, GL_FLOAT, 0, texCoords);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    if (normals)
+        glEnableClientState(GL_NORMAL_ARRAY);
+    if (colours)
+        glEnableClientState(GL_COLOR_ARRAY);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glBindTexture(GL_TEXTURE_2D, 0);
+}
+
+bool View_Web::ReadLandscapeFrame(std::vector<uint8_t>& rgba)
+{
+    if (!m_bValid)
+        return false;
+    std::vector<uint8_t> portrait(size_t(c_iBackingWidth) * c_iBackingHeight * 4);
+    glBindFramebuffer(GL_FRAMEBUFFER, m_iFramebuffer);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, c_iBackingWidth, c_iBackingHeight, GL_RGBA, GL_UNSIGNED_BYTE,
+                 portrait.data());
+    // Landscape pixel (column c, row r from the top) is framebuffer pixel
+    // (backing width - 1 - r, backing height - 1 - c), GL rows counted from the bottom.
+    rgba.resize(portrait.size());
+    for (int r = 0; r < c_iBackingWidth; ++r)
+        for (int c = 0; c < c_iBackingHeight; ++c)
+            std::memcpy(&rgba[(size_t(r) * c_iBackingHeight + c) * 4],
+                        &portrait[(size_t(c_iBackingHeight - 1 - c) * c_iBackingWidth +
+                                   (c_iBackingWidth - 1 - r)) *
+                                  4],
+                        4);
+    return true;
+}

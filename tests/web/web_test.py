@@ -1,0 +1,213 @@
+#!/usr/bin/python3
+"""Drives the browser build (build/web) in headless Chromium through the DevTools
+protocol and checks it against the desktop build (build/release/zindle):
+  - the demo played with ?headless matches the desktop's WAV note for note
+    (pitch within 0.1 cent, level within 0.1 dB) and its first frame the desktop's;
+  - the live page: two touches sound two voices at the desktop's pitches for
+    those points, lifting them ends both, and a double tap in the corner opens the panel.
+Prints the figures it measured. Usage: tests/web/web_test.py [REPO]"""
+import base64
+import functools
+import http.server
+import io
+import os
+import socketserver
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import wave
+
+import numpy as np
+
+import cdp
+
+ROOT = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "../.."))
+WEB = os.path.join(ROOT, "build/web")
+DESKTOP = os.path.join(ROOT, "build/release/zindle")
+failures = []
+
+
+def check(condition, message):
+    print(("ok    " if condition else "FAIL  ") + message, flush=True)
+    if not condition:
+        failures.append(message)
+
+
+def samples(wav_bytes):
+    with wave.open(io.BytesIO(wav_bytes)) as w:
+        assert (w.getnchannels(), w.getsampwidth(), w.getframerate()) == (1, 2, 44100)
+        return np.frombuffer(w.readframes(w.getnframes()), dtype=np.int16).astype(np.float64)
+
+
+def desktop(*args):
+    with tempfile.TemporaryDirectory() as folder:
+        wav = os.path.join(folder, "out.wav")
+        subprocess.run([DESKTOP, "--headless", "--wav", wav, *args], check=True,
+                       stdout=subprocess.DEVNULL)
+        with open(wav, "rb") as f:
+            return f.read()
+
+
+def peak_hz(x):
+    """The strongest partial's frequency: a Hann-windowed FFT, zero-padded 8
+    times, its peak refined by a parabola through the log magnitudes."""
+    n = len(x)
+    spectrum = np.abs(np.fft.rfft(x * np.hanning(n), 8 * n)) + 1e-12
+    k = int(np.argmax(spectrum[8:])) + 8
+    a, b, c = np.log(spectrum[k - 1:k + 2])
+    return (k + 0.5 * (a - c) / (a - 2 * b + c)) * 44100.0 / (8 * n)
+
+
+def level_db(x):
+    return 10 * np.log10(np.mean(x * x) + 1e-12)
+
+
+def script_times(path):
+    times = set()
+    for line in open(path):
+        fields = line.split("#", 1)[0].split()
+        if fields:
+            times.add(float(fields[0]))
+            if fields[1] == "slide":
+                times.add(float(fields[0]) + float(fields[-1]))
+    return sorted(times)
+
+
+def serve(folder):
+    handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=folder)
+    handler.log_message = lambda *a: None
+    server = socketserver.ThreadingTCPServer(("127.0.0.1", 0), handler)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server
+
+
+def headless_demo(browser, base):
+    demo = os.path.join(ROOT, "examples/demo.zs")
+    reference = samples(desktop("--script", demo, "--seed", "3"))
+    browser.open(f"{base}/index.html?headless&script=test/demo.zs&seed=3")
+    waited = browser.wait_for('document.title == "done" || document.title == "failed"', 300)
+    error = browser.evaluate("window.zindle.error")
+    check(error is None, f"the demo plays headless in the page ({error})")
+    if error:
+        return
+    result = browser.evaluate("window.zindle.result")
+    web = samples(base64.b64decode(result["wav"]))
+    seconds = len(reference) / 44100
+    print(f"      demo: {seconds:.1f} s rendered in {result['renderMilliseconds'] / 1000:.2f} s "
+          f"({seconds * 1000 / result['renderMilliseconds']:.1f}x real time; page ready to done {waited:.1f} s)")
+    check(len(web) == len(reference), f"the page's WAV is as long as the desktop's ({len(web)}, {len(reference)})")
+    difference = np.abs(web[:len(reference)] - reference[:len(web)])
+    at = int(np.argmax(difference))
+    print(f"      largest sample difference {difference[at]:.0f} at {at / 44100:.3f} s; "
+          f"{np.count_nonzero(difference)} of {len(difference)} samples differ")
+    # Every note: the time between two of the script's events, less 30 ms each side.
+    worst_cents = worst_db = 0.0
+    worst_note = ""
+    times = script_times(demo) + [seconds]
+    for start, end in zip(times, times[1:]):
+        a, b = int((start + 0.03) * 44100), int((end - 0.03) * 44100)
+        if b - a < 4410 or level_db(reference[a:b]) < 20:  # short, or silent
+            continue
+        cents = abs(1200 * np.log2(peak_hz(web[a:b]) / peak_hz(reference[a:b])))
+        db = abs(level_db(web[a:b]) - level_db(reference[a:b]))
+        if cents > worst_cents or db > worst_db:
+            worst_note = f"{start:.2f}-{end:.2f} s"
+        worst_cents, worst_db = max(worst_cents, cents), max(worst_db, db)
+    check(worst_cents <= 0.1 and worst_db <= 0.1,
+          f"every note of the demo: pitch within 0.1 cent ({worst_cents:.4f}), "
+          f"level within 0.1 dB ({worst_db:.4f}; worst {worst_note})")
+
+
+def first_frame(browser, base, folder):
+    shot = os.path.join(folder, "first.png")
+    subprocess.run([DESKTOP, "--headless", "--seconds", "0.05", "--seed", "3", "--screenshot", shot],
+                   check=True, stdout=subprocess.DEVNULL)
+    browser.open(f"{base}/index.html?headless&seconds=0.05&seed=3")
+    browser.wait_for('document.title == "done" || document.title == "failed"', 120)
+    # The browser decodes both PNGs and compares their pixels.
+    difference = browser.evaluate("""(async () => {
+      async function pixels(src) {
+        const image = new Image(); image.src = src; await image.decode();
+        const c = document.createElement('canvas'); c.width = 480; c.height = 320;
+        const g = c.getContext('2d'); g.drawImage(image, 0, 0);
+        return g.getImageData(0, 0, 480, 320).data;
+      }
+      const web = await pixels('data:image/png;base64,' + window.zindle.result.png);
+      const desk = await pixels('test/first.png');
+      let sum = 0, robot = 0;
+      for (let i = 0; i < web.length; i += 4)
+        for (let c = 0; c < 3; ++c) sum += Math.abs(web[i + c] - desk[i + c]);
+      return sum / (480 * 320 * 3);
+    })()""")
+    check(difference < 2.0, f"the first frame (the robot on its backdrop) matches the desktop's: "
+                            f"mean difference {difference:.3f} of 255")
+
+
+def live(browser, base):
+    browser.open(f"{base}/index.html")
+    ready = browser.wait_for("window.zindle && window.zindle.status && window.zindle.status().voices.length == 4", 60)
+    print(f"      live page: first frame {ready:.2f} s after navigation")
+    # 960 x 640 CSS pixels at ratio 1: scene point = CSS point / 2.
+    points = [(100.0, 220.0), (330.0, 100.0)]
+    browser.touch("touchStart", [(i, (2 * x, 2 * y)) for i, (x, y) in enumerate(points)])
+    time.sleep(0.4)
+    status = browser.evaluate("window.zindle.status()")
+    fingers = sorted((f["x"], f["y"]) for f in status["fingers"])
+    check(fingers == sorted(points), f"status() gives the touches as scene points ({fingers})")
+    voices = sorted(v["hz"] for v in status["voices"] if v["active"])
+    expected = []
+    for x, y in points:
+        wav = samples(desktop("--script", write_script(f"0 down 1 {x} {y}\n2 up 1\n")))
+        expected.append(peak_hz(wav[22050:88200]))
+    expected.sort()
+    check(len(voices) == 2 and all(abs(1200 * np.log2(v / e)) < 1.0 for v, e in zip(voices, expected)),
+          f"two touches sound two voices at the desktop's pitches ({voices} Hz, desktop {expected})")
+    browser.touch("touchEnd", [])
+    time.sleep(0.3)
+    status = browser.evaluate("window.zindle.status()")
+    check(not status["fingers"] and not any(v["active"] for v in status["voices"]),
+          "lifting both fingers ends both voices")
+    # Each tap is down for two frames, and the second follows at once.
+    for _ in range(2):
+        browser.touch("touchStart", [(0, (910, 590))])
+        time.sleep(0.1)
+        browser.touch("touchEnd", [])
+        time.sleep(0.1)
+    time.sleep(0.3)
+    check(browser.evaluate("window.zindle.status().panel") is True,
+          "a double tap in the bottom-right corner opens the panel")
+    status = browser.evaluate("window.zindle.status()")
+    print(f"      audio: {status['audio']} at {status['sampleRate']} Hz, buffer {status['buffer']}, "
+          f"base latency {status['baseLatency']}, output latency {status['outputLatency']}")
+
+
+def write_script(text):
+    handle, path = tempfile.mkstemp(suffix=".zs")
+    with os.fdopen(handle, "w") as f:
+        f.write(text)
+    return path
+
+
+def main():
+    folder = os.path.join(WEB, "test")
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(ROOT, "examples/demo.zs")) as src, open(os.path.join(folder, "demo.zs"), "w") as dst:
+        dst.write(src.read())
+    server = serve(WEB)
+    base = f"http://127.0.0.1:{server.server_address[1]}"
+    browser = cdp.Browser()
+    try:
+        headless_demo(browser, base)
+        first_frame(browser, base, folder)
+        live(browser, base)
+    finally:
+        browser.close()
+        server.shutdown()
+    print(f"web: {len(failures)} failure(s)")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
