@@ -1,20 +1,18 @@
-// The instrument: builds the scene and the four-voice synth graph, plays the
-// synth and autotune modes, routes every panel control, animates the panel and
-// the about screen, draws both layers and tears everything down in order.
+// The main state: builds the scene (MainScene) and the four-voice synth, routes
+// the panel's controls to them (PanelRouter), and each frame updates, draws and,
+// at the end, tears everything down in order.
 #pragma once
 
 #include "app/AppState.h"
+#include "app/MainScene.h"
+#include "app/PanelRouter.h"
 #include "formats/Settings.h"
 #include "scene/PanelListener.h"
 
 #include <memory>
 
 class Camera_2D;
-class Node;
-class Node_2DQuad;
-class Node_Backdrop;
 class Node_ControlPanel;
-class Node_Decals;
 class Node_DoubleClickButton;
 class Node_NoteGrid;
 class Node_Robot;
@@ -51,67 +49,46 @@ class State_Main : public AppState, public PanelListener
     // The sound as the synth and the theremins hold it now (without the
     // tuning, which the program was started with), and back: a whole set of
     // settings applied, the panel showing them. Main thread, after Init().
-    Settings CaptureSettings() const;
-    void ApplySettings(const Settings& settings);
+    Settings CaptureSettings() const { return m_router.CaptureSettings(); }
+    void ApplySettings(const Settings& settings) { m_router.ApplySettings(settings); }
     // The scale the voices play (null: the twelve notes on C), with the note
     // keys lit for its degrees. Main thread, after Init().
-    void SetTuning(const Tuning* tuning);
+    void SetTuning(const Tuning* tuning) { m_router.SetTuning(tuning); }
 
-    void SetSynthMode();
-    void SetAutotuneMode(int mode);
-    void SliderCallback(int id, int phase, float value) override;
+    void SetSynthMode() { m_router.SetSynthMode(); }
+    void SetAutotuneMode(int mode) { m_router.SetAutotuneMode(mode); }
+    void SliderCallback(int id, int /*phase*/, float value) override
+    {
+        m_router.SliderCallback(id, value);
+    }
     static void SliderCallback_Static(void* state, int id, int phase, float value);
-    void ButtonCallback(int id) override;
+    void ButtonCallback(int id) override { m_router.ButtonCallback(id); }
     static void ButtonCallback_Static(void* state, int id);
-    Camera_2D* GetPanelCamera() const override { return m_pPanelCamera; }
+    Camera_2D* GetPanelCamera() const override { return m_scene.GetPanelCamera(); }
 
     // What the rest of the program (and the tests) may look at.
-    int GetSynthMode() const { return m_iSynthMode; }
-    int GetAutotuneMode() const { return m_iAutotuneMode; }
-    bool IsPanelOpen() const { return m_bPanelOpen; }
-    bool IsAboutShown() const { return m_bAboutShown; }
-    float GetPanelSlide() const { return m_rPanelSlide; }
-    float GetAboutSlide() const { return m_rAboutSlide; }
-    Node_ControlPanel* GetControlPanel() const { return m_pControlPanel; }
-    Node_NoteGrid* GetNoteGrid() const { return m_pNoteGrid; }
-    Node_Sprite* GetHint() const { return m_pHint; }
-    Node_DoubleClickButton* GetPanelOpenButton() const { return m_pPanelOpenButton; }
-    Node_Robot* GetRobot() const { return m_pRobot; }
-    Camera_2D* GetMainCamera() const { return m_pMainCamera; }
+    int GetSynthMode() const { return m_router.GetSynthMode(); }
+    int GetAutotuneMode() const { return m_router.GetAutotuneMode(); }
+    bool IsPanelOpen() const { return m_scene.IsPanelOpen(); }
+    bool IsAboutShown() const { return m_scene.IsAboutShown(); }
+    float GetPanelSlide() const { return m_scene.GetPanelSlide(); }
+    float GetAboutSlide() const { return m_scene.GetAboutSlide(); }
+    Node_ControlPanel* GetControlPanel() const { return m_scene.GetControlPanel(); }
+    Node_NoteGrid* GetNoteGrid() const { return m_scene.GetNoteGrid(); }
+    Node_Sprite* GetHint() const { return m_scene.GetHint(); }
+    Node_DoubleClickButton* GetPanelOpenButton() const { return m_scene.GetPanelOpenButton(); }
+    Node_Robot* GetRobot() const { return m_scene.GetRobot(); }
+    Camera_2D* GetMainCamera() const { return m_scene.GetMainCamera(); }
     SoundControl_Theremin* GetTheremin(int voice) const;
     // The four-voice synth; null before Init() and after Exit().
     Synth_FourVoice* GetSynth() const { return m_pSynth.get(); }
 
   private:
-    void BuildScene();
+    // The synth on the scene's camera, followed by the robot and the backdrop,
+    // as the sound manager's root, playing.
     void BuildSynth();
-    // Lights the note keys that switch an enabled note or degree.
-    void ShowNoteKeys();
-    // Sets the panel's synth sliders to the synth's parameters (no callbacks).
-    void ShowSynthParameters();
-    template <typename T> static void ReleaseNode(T*& node);
-    template <typename T> static void DeleteObject(T*& object);
 
-    Node* m_pRoot = nullptr;
-    Camera_2D* m_pMainCamera = nullptr;
-    Node_Backdrop* m_pBackdrop = nullptr;
-    Node_Decals* m_pDecals = nullptr;
-    Node_Robot* m_pRobot = nullptr;
-    Node_NoteGrid* m_pNoteGrid = nullptr;
-    Node_DoubleClickButton* m_pPanelOpenButton = nullptr;
-    Node_Sprite* m_pHint = nullptr;
-    float m_rHintTime = 0.0f;
-    Camera_2D* m_pPanelCamera = nullptr;
-    Node_ControlPanel* m_pControlPanel = nullptr;
-    Node_2DQuad* m_pSeparator = nullptr;
-
+    MainScene m_scene;
     std::unique_ptr<Synth_FourVoice> m_pSynth;
-
-    int m_iSynthMode = 0;
-    int m_iAutotuneMode = 0;
-    bool m_bNoteGridShown = false;
-    bool m_bPanelOpen = false;
-    float m_rPanelSlide = 0.0f;
-    bool m_bAboutShown = false;
-    float m_rAboutSlide = 0.0f;
+    PanelRouter m_router;
 };
