@@ -7,7 +7,7 @@
 #include "host/MidiFileWriter.h"
 #include "platform/alsa/AlsaMidiPort.h"
 #include "platform/alsa/MidiInput.h"
-#include "sound/SoundTestSupport.h"
+#include "support/SoundTestSupport.h"
 #include "synth/MpeEncoder.h"
 
 #include "support/MidiFileReader.h"

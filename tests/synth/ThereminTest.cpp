@@ -1,6 +1,6 @@
 // The theremin control played with real touches, heard in its control blocks: the
 // octave window, the note set, autotune, glides and fingers leaving the surface.
-#include "SoundTestSupport.h"
+#include "support/SoundTestSupport.h"
 #include "synth/InstrumentState.h"
 #include "synth/SoundControl_Theremin.h"
 

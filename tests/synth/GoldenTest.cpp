@@ -1,9 +1,9 @@
 // Golden sound: windows of the real synth played with real touches, per mode, with
 // autotune and the echo, compared within one 16-bit step with tests/data/golden.
 // After a change meant to alter the sound, listen to the new windows and store them:
-//     ZINDLE_GOLDEN=1 build/release/tests/test_sound --gtest_filter='Windows/Golden*'
+//     ZINDLE_GOLDEN=1 build/release/tests/test_synth --gtest_filter='Windows/Golden*'
 // writes the files instead of comparing.
-#include "SoundTestSupport.h"
+#include "support/SoundTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>

@@ -1,9 +1,9 @@
 // The sound graph's plumbing: control runs cached by block stamp, the block loop,
 // 16-bit conversion, the switch and the sliders' ramps.
-#include "SoundTestSupport.h"
 #include "dsp/SoundControl_Tweakable.h"
 #include "dsp/SoundSource_BLSaw.h"
 #include "dsp/SoundSource_Switch.h"
+#include "support/SoundTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // What a listener hears from the oscillators, and the saw table they read: the
 // shipped file is exactly the computation, a bad file falls back to it.
-#include "SoundTestSupport.h"
 #include "dsp/SoundSource_BLPulse.h"
 #include "dsp/SoundSource_BLSaw.h"
 #include "dsp/SoundSource_Osc_Sine.h"
+#include "support/SoundTestSupport.h"
 
 #include <gtest/gtest.h>
 

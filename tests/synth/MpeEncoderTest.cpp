@@ -1,8 +1,8 @@
 // The MPE encoder heard by a model receiver: the pitch the receiver would sound
 // is compared with the pitch each voice emitted, run by run.
 #include "synth/MpeEncoder.h"
-#include "SoundTestSupport.h"
 #include "core/SpscRing.h"
+#include "support/SoundTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The four-voice synth played with real touches: every mode, the limiter's bounds,
 // no allocation on the audio path, touches and setters while another thread renders.
-#include "SoundTestSupport.h"
 #include "dsp/SoundSource_Delay.h"
 #include "platform/alsa/MidiInput.h"
+#include "support/SoundTestSupport.h"
 #include "synth/MidiVoices.h"
 
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 // audio thread, so that a block never pulls onto a note set or a scale half
 // rebuilt while the main thread changes it.
 #include "synth/InstrumentState.h"
-#include "SoundTestSupport.h"
 #include "formats/Tuning.h"
+#include "support/SoundTestSupport.h"
 
 #include <gtest/gtest.h>
 

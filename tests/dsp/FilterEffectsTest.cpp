@@ -1,8 +1,8 @@
 // What a listener hears from the filter and the effects, pulling real blocks.
-#include "SoundTestSupport.h"
 #include "dsp/SoundSource_Delay.h"
 #include "dsp/SoundSource_LadderFilter.h"
 #include "dsp/SoundSource_Limiter.h"
+#include "support/SoundTestSupport.h"
 
 #include <gtest/gtest.h>
 
