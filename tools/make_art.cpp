@@ -456,7 +456,8 @@ Image MakeMouth(int frame, int step)
         [&](cairo_t* cr)
         {
             art::MouthPath(cr, turn, step);
-            cairo_identity_matrix(cr);
+            cairo_identity_matrix(cr); // a round pen, in points
+            ScaleToPoints(cr);
             SetColour(cr, c_iEye, 0.9);
             cairo_set_line_width(cr, 5);
             cairo_stroke(cr);
