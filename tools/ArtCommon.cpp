@@ -92,7 +92,85 @@ Rgba Image::Sample(float x, float y, bool wrap) const
     return Mix(top, bottom, ty);
 }
 
-void WritePng(const std::string& path, const Image& image, PngKind kind, bool dither565)
+namespace
+{
+// Rows of 8-bit RGB or RGBA texels through libpng's full writer, which lets the deflate level
+// and the palette be chosen.
+void WriteCompactPng(const std::string& path, int w, int h, int channels,
+                     const std::vector<uint8_t>& data)
+{
+    // A palette when at most 256 distinct texels occur.
+    std::vector<uint32_t> colours;
+    std::vector<uint8_t> indices(size_t(w) * h);
+    bool palette = true;
+    for (size_t i = 0; i < indices.size() && palette; ++i)
+    {
+        const uint8_t* p = &data[i * channels];
+        const uint32_t v = uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 |
+                           (channels == 4 ? p[3] : 255u);
+        auto it = std::find(colours.begin(), colours.end(), v);
+        if (it == colours.end())
+        {
+            if (colours.size() == 256)
+                palette = false;
+            else
+                it = colours.insert(colours.end(), v);
+        }
+        if (palette)
+            indices[i] = uint8_t(it - colours.begin());
+    }
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "wb"), &std::fclose);
+    if (!file)
+        throw std::runtime_error("cannot write " + path);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info || setjmp(png_jmpbuf(png)))
+    {
+        png_destroy_write_struct(&png, &info);
+        throw std::runtime_error("cannot encode " + path);
+    }
+    png_init_io(png, file.get());
+    png_set_compression_level(png, 9);
+    png_set_compression_mem_level(png, 9);
+    if (palette)
+    {
+        std::vector<png_color> rgb;
+        std::vector<png_byte> alpha;
+        for (uint32_t v : colours)
+        {
+            rgb.push_back({png_byte(v >> 24), png_byte(v >> 16), png_byte(v >> 8)});
+            alpha.push_back(png_byte(v));
+        }
+        const int bits = colours.size() <= 16 ? 4 : 8;
+        png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), bits, PNG_COLOR_TYPE_PALETTE,
+                     PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_set_PLTE(png, info, rgb.data(), int(rgb.size()));
+        if (channels == 4)
+            png_set_tRNS(png, info, alpha.data(), int(alpha.size()), nullptr);
+        png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+        png_write_info(png, info);
+        if (bits == 4)
+            png_set_packing(png);
+        for (int y = 0; y < h; ++y)
+            png_write_row(png, &indices[size_t(y) * w]);
+    }
+    else
+    {
+        png_set_IHDR(png, info, png_uint_32(w), png_uint_32(h), 8,
+                     channels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_ALL_FILTERS);
+        png_write_info(png, info);
+        for (int y = 0; y < h; ++y)
+            png_write_row(png, &data[size_t(y) * w * channels]);
+    }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+}
+} // namespace
+
+void WritePng(const std::string& path, const Image& image, PngKind kind, bool dither565,
+              bool compact)
 {
     // Straight colour; transparent texels borrow the colour of the nearest covered texel so
     // that any filtering of straight alpha shows no dark fringe.
@@ -175,6 +253,11 @@ void WritePng(const std::string& path, const Image& image, PngKind kind, bool di
             if (channels == 4)
                 out[3] = ToByte(p.a);
         }
+    if (compact)
+    {
+        WriteCompactPng(path, w, h, channels, data);
+        return;
+    }
     png_image png{};
     png.version = PNG_IMAGE_VERSION;
     png.width = png_uint_32(w);

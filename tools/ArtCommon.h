@@ -38,8 +38,11 @@ enum class PngKind
 };
 
 // Writes the image; Rgb images may be dithered so that the RGB565 upload keeps smooth
-// gradients. Throws std::runtime_error on failure.
-void WritePng(const std::string& path, const Image& image, PngKind kind, bool dither565 = false);
+// gradients. compact spends more time for a smaller file (strongest deflate, a palette when
+// the image has few colours) and decodes to the same pixels; the committed 1x files are
+// written without it. Throws std::runtime_error on failure.
+void WritePng(const std::string& path, const Image& image, PngKind kind, bool dither565 = false,
+              bool compact = false);
 // Reads a PNG and premultiplies it, as the texture loader does. Throws on failure.
 Image ReadPng(const std::string& path);
 // True when the file has an alpha channel (colour type with alpha, or a tRNS chunk).

@@ -2,9 +2,13 @@
 // spotlight, the robot's head frames and mouths, the decals, the panel graphics, the about
 // page and the launch image.
 //
-//   make_art <out-dir> <font-dir>
+//   make_art <out-dir> <font-dir> [scale]
 //
 // <font-dir> holds the DejaVu TrueType files (DejaVuSansCondensed-Bold.ttf, DejaVuSans-Bold.ttf).
+// [scale] is 1 (the default), 2 or 4: every picture is drawn from the same geometry at that many
+// pixels a point and written beside the 1x file ("robot0@2x.png"); the program draws the larger
+// sets at the 1x size in points. Glows blur over as many points at every scale, and images
+// computed texel by texel sample the same shapes more finely, with edges one pixel soft.
 #include "ArtCommon.h"
 #include "RobotDrawing.h"
 #include "RobotGeometry.h"
@@ -35,6 +39,8 @@ const int c_iScreenW = 480;
 const int c_iScreenH = 320;
 
 std::string g_OutDir;
+int g_iScale = 1; // pixels per point of the set being drawn
+float g_rScale = 1.0f;
 cairo_font_face_t* g_pFontCondensedBold = nullptr;
 cairo_font_face_t* g_pFontBold = nullptr;
 cairo_font_face_t* g_pFontBook = nullptr;
@@ -63,16 +69,37 @@ Rgba Px(unsigned hex, float alpha = 1.0f)
     return {float(c.r) * alpha, float(c.g) * alpha, float(c.b) * alpha, alpha};
 }
 
+// Drawing code works in points; a larger set's canvas is scaled up to its pixels.
+void ScaleToPoints(cairo_t* cr)
+{
+    if (g_iScale != 1)
+        cairo_scale(cr, g_rScale, g_rScale);
+}
+
+// A side in points as pixels of the set being drawn.
+int Pixels(int points)
+{
+    return points * g_iScale;
+}
+
+// Coverage of a pixel by a shape whose edge is `inside` points away (negative: outside),
+// one pixel of soft edge at every scale.
+float Edge(float inside)
+{
+    return std::clamp(inside * g_rScale + 0.5f, 0.0f, 1.0f);
+}
+
 // Draws with `draw` on a transparent layer of the destination's size, blurs it and lays it
 // over the destination: soft glows and shadows.
 void Glow(Image& dst, float radius, float opacity, const std::function<void(cairo_t*)>& draw,
           double originX = 0, double originY = 0)
 {
     Canvas layer(dst.w, dst.h);
+    ScaleToPoints(layer.cr);
     cairo_translate(layer.cr, -originX, -originY);
     draw(layer.cr);
     Image img = layer.Take();
-    art::Blur(img, radius);
+    art::Blur(img, radius * g_rScale);
     art::Over(dst, img, 0, 0, opacity);
 }
 
@@ -80,15 +107,21 @@ void Layer(Image& dst, const std::function<void(cairo_t*)>& draw, double originX
            double originY = 0)
 {
     Canvas layer(dst.w, dst.h);
+    ScaleToPoints(layer.cr);
     cairo_translate(layer.cr, -originX, -originY);
     draw(layer.cr);
     art::Over(dst, layer.Take(), 0, 0);
 }
 
+// Writes the image under its 1x name, or the larger set's name beside it.
 void Save(const std::string& name, const Image& image, art::PngKind kind, bool dither = false)
 {
-    art::WritePng(g_OutDir + "/" + name, image, kind, dither);
-    std::printf("  %-16s %4d x %-4d %s\n", name.c_str(), image.w, image.h,
+    const size_t dot = name.rfind('.');
+    const std::string file = g_iScale == 1 ? name
+                                           : name.substr(0, dot) + "@" + std::to_string(g_iScale) +
+                                                 "x" + name.substr(dot);
+    art::WritePng(g_OutDir + "/" + file, image, kind, dither, g_iScale != 1);
+    std::printf("  %-20s %4d x %-4d %s\n", file.c_str(), image.w, image.h,
                 kind == art::PngKind::Rgb ? "RGB" : "RGBA");
 }
 
@@ -128,15 +161,15 @@ float Hash01(int x, int y, uint32_t seed)
 // Cool colourway: deep teal night with a halftone dot field and a few stars.
 Image MakeBackgroundCool()
 {
-    Image img(c_iBgSize, c_iBgSize);
+    Image img(Pixels(c_iBgSize), Pixels(c_iBgSize));
     const Rgba centre = Px(0x1F7C93);
     const Rgba mid = Px(0x14406B);
     const Rgba edge = Px(0x0A1230);
     for (int ty = 0; ty < img.h; ++ty)
         for (int tx = 0; tx < img.w; ++tx)
         {
-            const float x = tx - c_rBgOffX + 0.5f;
-            const float y = ty - c_rBgOffY + 0.5f;
+            const float x = (float(tx) - c_rBgOffX * g_rScale + 0.5f) / g_rScale;
+            const float y = (float(ty) - c_rBgOffY * g_rScale + 0.5f) / g_rScale;
             const float dx = (x - float(art::c_rHeadX)) / 300.0f;
             const float dy = (y - float(art::c_rHeadY)) / 240.0f;
             const float d = std::sqrt(dx * dx + dy * dy);
@@ -147,7 +180,7 @@ Image MakeBackgroundCool()
             const float gx = std::fmod(x + 1000.0f * cell, cell) - cell * 0.5f;
             const float gy = std::fmod(y + 1000.0f * cell, cell) - cell * 0.5f;
             const float radius = 2.6f * (1.0f - art::SmoothStep(0.1f, 1.3f, d)) + 0.4f;
-            const float dot = std::clamp(radius - std::sqrt(gx * gx + gy * gy) + 0.5f, 0.0f, 1.0f);
+            const float dot = Edge(radius - std::sqrt(gx * gx + gy * gy));
             c = art::Mix(c, Px(0x5FD3E0), dot * 0.22f);
             // A faint large wave band across the lower half.
             const float band = std::sin(x * 0.018f + 1.3f) * 18.0f + 235.0f;
@@ -173,7 +206,7 @@ Image MakeBackgroundCool()
 // Warm colourway: a striped retro sun behind the robot in a magenta and orange sky.
 Image MakeBackgroundWarm()
 {
-    Image img(c_iBgSize, c_iBgSize);
+    Image img(Pixels(c_iBgSize), Pixels(c_iBgSize));
     const Rgba top = Px(0x3B1060);
     const Rgba middle = Px(0xC2226A);
     const Rgba bottom = Px(0xFF8C42);
@@ -183,8 +216,8 @@ Image MakeBackgroundWarm()
     for (int ty = 0; ty < img.h; ++ty)
         for (int tx = 0; tx < img.w; ++tx)
         {
-            const float x = tx - c_rBgOffX + 0.5f;
-            const float y = ty - c_rBgOffY + 0.5f;
+            const float x = (float(tx) - c_rBgOffX * g_rScale + 0.5f) / g_rScale;
+            const float y = (float(ty) - c_rBgOffY * g_rScale + 0.5f) / g_rScale;
             const float t = std::clamp(y / 320.0f, -0.2f, 1.2f);
             Rgba c = art::Mix(top, middle, art::SmoothStep(-0.1f, 0.55f, t));
             c = art::Mix(c, bottom, art::SmoothStep(0.5f, 1.1f, t));
@@ -193,7 +226,7 @@ Image MakeBackgroundWarm()
             c = art::Mix(c, Px(0xFFB35C),
                          0.45f * std::exp(-std::pow(std::max(0.0f, d - sunR) / 70.0f, 2.0f)));
             // Sun disc with stripes that widen towards its foot.
-            const float inside = std::clamp(sunR - d + 0.5f, 0.0f, 1.0f);
+            const float inside = Edge(sunR - d);
             if (inside > 0.0f)
             {
                 const float v = (y - (sunY - sunR)) / (2.0f * sunR); // 0 top, 1 bottom
@@ -204,29 +237,26 @@ Image MakeBackgroundWarm()
                     const float period = 17.0f;
                     const float phase = std::fmod(y - (sunY - sunR), period);
                     const float gap = 2.0f + (v - 0.45f) * 16.0f;
-                    cut = std::clamp(std::min(phase - (period - gap), period - phase) + 0.5f, 0.0f,
-                                     1.0f);
-                    cut = phase > period - gap
-                              ? std::clamp(phase - (period - gap) + 0.5f, 0.0f, 1.0f) *
-                                    std::clamp(period - phase + 0.5f, 0.0f, 1.0f)
-                              : 0.0f;
+                    cut = phase > period - gap ? Edge(phase - (period - gap)) * Edge(period - phase)
+                                               : 0.0f;
                 }
                 c = art::Mix(c, sun, inside * (1.0f - cut));
             }
             // The ground: a perspective grid below the horizon, in front of the sun.
             const float horizon = 246.0f;
-            if (y > horizon - 0.5f)
+            if (y > horizon - 0.5f / g_rScale)
             {
                 const float k = 70.0f;
                 const float depth = std::max(0.5f, y - horizon);
                 const float z = k / depth;
                 const float g = art::SmoothStep(0.0f, 90.0f, depth);
                 Rgba ground = art::Mix(Px(0xF0605A), Px(0x4A1466), g);
-                auto lineAt = [](float v, float step, float pixelsPerUnit)
+                // A line 1.4 points wide; at 1x its profile is the original tent.
+                auto lineAt = [](float v, float step, float pointsPerUnit)
                 {
                     const float f = std::fmod(v / step + 1000.0f, 1.0f);
-                    const float dist = std::min(f, 1.0f - f) * step * pixelsPerUnit;
-                    return std::clamp(1.2f - dist, 0.0f, 1.0f);
+                    const float dist = std::min(f, 1.0f - f) * step * pointsPerUnit;
+                    return g_iScale == 1 ? std::clamp(1.2f - dist, 0.0f, 1.0f) : Edge(0.7f - dist);
                 };
                 const float across = lineAt((x - sunX) * z / k, 0.45f, k / z);
                 const float spacing = 0.4f * k / (z * z);
@@ -236,7 +266,7 @@ Image MakeBackgroundWarm()
                 ground = art::Mix(ground, Px(0xFFC27A), lines * 0.55f);
                 // Glow along the horizon.
                 ground = art::Mix(ground, Px(0xFFB35C), 0.6f * std::exp(-depth / 10.0f));
-                c = art::Mix(c, ground, std::clamp(y - horizon + 0.5f, 0.0f, 1.0f));
+                c = art::Mix(c, ground, Edge(y - horizon));
             }
             img.At(tx, ty) = c;
         }
@@ -254,16 +284,16 @@ Image MakeLava()
     const std::vector<Ball> balls = {{40, 52, 26},  {150, 30, 18},  {205, 120, 30}, {98, 150, 22},
                                      {30, 200, 20}, {170, 215, 25}, {240, 250, 13}, {120, 90, 11},
                                      {70, 240, 11}, {225, 60, 14},  {140, 250, 10}};
-    Image img(size, size);
+    Image img(Pixels(size), Pixels(size));
     double coverage = 0;
-    for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x)
+    for (int y = 0; y < img.h; ++y)
+        for (int x = 0; x < img.w; ++x)
         {
             float field = 0.0f;
             for (const Ball& b : balls)
             {
-                float dx = std::abs(x + 0.5f - b.x);
-                float dy = std::abs(y + 0.5f - b.y);
+                float dx = std::abs((float(x) + 0.5f) / g_rScale - b.x);
+                float dy = std::abs((float(y) + 0.5f) / g_rScale - b.y);
                 dx = std::min(dx, size - dx);
                 dy = std::min(dy, size - dy);
                 field += b.r * b.r / (dx * dx + dy * dy + 1.0f);
@@ -272,21 +302,21 @@ Image MakeLava()
             img.At(x, y) = {a, a, a, a};
             coverage += a;
         }
-    std::printf("  lava covers %.0f%% of its tile\n", 100.0 * coverage / (size * size));
+    std::printf("  lava covers %.0f%% of its tile\n", 100.0 * coverage / double(img.px.size()));
     return img;
 }
 
 // A soft pool of warm light with a faint beam from above, centred on the robot.
 Image MakeSpotlight()
 {
-    Image img(c_iBgSize, c_iBgSize);
+    Image img(Pixels(c_iBgSize), Pixels(c_iBgSize));
     const float cx = float(art::c_rHeadX);
     const float cy = float(art::c_rHeadY);
     for (int ty = 0; ty < img.h; ++ty)
         for (int tx = 0; tx < img.w; ++tx)
         {
-            const float x = tx - c_rBgOffX + 0.5f;
-            const float y = ty - c_rBgOffY + 0.5f;
+            const float x = (float(tx) - c_rBgOffX * g_rScale + 0.5f) / g_rScale;
+            const float y = (float(ty) - c_rBgOffY * g_rScale + 0.5f) / g_rScale;
             const float dx = (x - cx) / 150.0f;
             const float dy = (y - cy) / 135.0f;
             const float d2 = dx * dx + dy * dy;
@@ -303,8 +333,10 @@ Image MakeSpotlight()
             a += 0.18f * std::exp(-(fx * fx + fy * fy) * 2.0f);
             a = std::min(a, 0.7f);
             // Clear at the texture's edge.
-            const int edge = std::min(std::min(tx, ty), std::min(img.w - 1 - tx, img.h - 1 - ty));
-            a *= art::SmoothStep(0.0f, 24.0f, float(edge));
+            const int edgePixels =
+                std::min(std::min(tx, ty), std::min(img.w - 1 - tx, img.h - 1 - ty));
+            const float edge = (float(edgePixels) + 0.5f) / g_rScale - 0.5f; // points
+            a *= art::SmoothStep(0.0f, 24.0f, edge);
             const Rgba warm = Px(0xFFF1D6);
             img.At(tx, ty) = {warm.r * a, warm.g * a, warm.b * a, a};
         }
@@ -318,7 +350,7 @@ Image MakeSpotlight()
 Image MakeHead(int frame)
 {
     const double turn = art::HeadTurn(frame);
-    Image img(art::c_iHeadSize, art::c_iHeadSize);
+    Image img(Pixels(art::c_iHeadSize), Pixels(art::c_iHeadSize));
     const double ox = art::c_iHeadLeft, oy = art::c_iHeadTop;
     const double hx = art::c_rHeadX, hy = art::c_rHeadY;
     const double shellBottom = hy + art::c_rShellHalfH;
@@ -417,14 +449,15 @@ Image MakeMouth(int frame, int step)
     const double turn = art::HeadTurn(frame);
     const double ox = art::c_MouthPositions[frame][0];
     const double oy = art::c_MouthPositions[frame][1];
-    Image img(art::c_iMouthWidth, art::c_iMouthHeight);
+    Image img(Pixels(art::c_iMouthWidth), Pixels(art::c_iMouthHeight));
 
     Glow(
         img, 3, 0.9,
         [&](cairo_t* cr)
         {
             art::MouthPath(cr, turn, step);
-            cairo_identity_matrix(cr);
+            cairo_identity_matrix(cr); // a round pen, in points
+            ScaleToPoints(cr);
             SetColour(cr, c_iEye, 0.9);
             cairo_set_line_width(cr, 5);
             cairo_stroke(cr);
@@ -575,7 +608,7 @@ void DrawDecal(cairo_t* cr, int index, const DecalRect& r)
 
 Image MakeDecals()
 {
-    Image img(256, 128);
+    Image img(Pixels(256), Pixels(128));
     const unsigned tints[8] = {0xFFFFFF, 0xFFF4C2, 0xD8F7FF, 0xFFF0A8,
                                0xFFE0F4, 0xFFFFFF, 0xE4FFF0, 0xD8F7FF};
     for (int i = 0; i < 8; ++i)
@@ -597,7 +630,8 @@ Image MakeDecals()
         // Keep every doodle strictly inside its rectangle, one texel clear of its edge.
         for (int y = 0; y < img.h; ++y)
             for (int x = 0; x < img.w; ++x)
-                if (x > r.x0 && x < r.x1 - 1 && y > r.y0 && y < r.y1 - 1)
+                if (x >= Pixels(r.x0 + 1) && x < Pixels(r.x1 - 1) && y >= Pixels(r.y0 + 1) &&
+                    y < Pixels(r.y1 - 1))
                 {
                     const Rgba& s = one.At(x, y);
                     Rgba& d = img.At(x, y);
@@ -615,7 +649,8 @@ Image MakeDecals()
 // The corner button: a little mixing desk, white on black, drawn additively.
 Image MakePanelOpen()
 {
-    Canvas c(64, 64);
+    Canvas c(Pixels(64), Pixels(64));
+    ScaleToPoints(c.cr);
     SetColour(c.cr, 0x000000);
     cairo_paint(c.cr);
     cairo_set_source_rgb(c.cr, 1, 1, 1);
@@ -642,14 +677,15 @@ const char* c_pHintText = "Double-tap the corner for controls";
 // The hint beside the corner button, anchored at its right edge.
 Image MakeDoubleTap()
 {
-    Image img(512, 64);
+    const int width = 512;
+    Image img(Pixels(width), Pixels(64));
     cairo_font_face_t* face = g_pFontCondensedBold;
     Canvas measure(1, 1);
     cairo_set_font_face(measure.cr, face);
     cairo_set_font_size(measure.cr, 13);
     cairo_text_extents_t ext;
     cairo_text_extents(measure.cr, c_pHintText, &ext);
-    const double right = img.w - 10;
+    const double right = width - 10;
     const double left = right - ext.x_advance - 34;
     if (left < 4)
         throw std::runtime_error("the hint text is too wide for its image");
@@ -685,28 +721,31 @@ Image MakeDoubleTap()
 // The panel background: the 163-point strip, full height, calm and dark.
 Image MakePanelBg()
 {
-    Image img(256, 512);
-    for (int y = 0; y < img.h; ++y)
-        for (int x = 0; x < img.w; ++x)
+    Image img(Pixels(256), Pixels(512));
+    for (int py = 0; py < img.h; ++py)
+        for (int px = 0; px < img.w; ++px)
         {
+            // The pixel's top-left corner in points: edges land on whole points at every scale.
+            const float x = float(px) / g_rScale;
+            const float y = float(py) / g_rScale;
             const float t = std::min(1.0f, y / 320.0f);
             Rgba c = art::Mix(Px(0x24304A), Px(0x121826), t);
             // Fine diagonal pinstripes.
-            const float stripe = std::fmod(float(x + y), 6.0f) < 1.0f ? 1.0f : 0.0f;
+            const float stripe = std::fmod(x + y, 6.0f) < 1.0f ? 1.0f : 0.0f;
             c = art::Mix(c, Px(0x3A4A6A), stripe * 0.18f);
             // Soft light along the top.
             c = art::Mix(c, Px(0x3C5C8C), 0.35f * std::exp(-y / 28.0f));
             // Bevel at the left edge of the strip.
-            if (x == 0)
+            if (x < 1.0f)
                 c = art::Mix(c, Px(0x6F86B5), 0.8f);
-            else if (x < 6)
-                c = art::Mix(c, Px(0x05070C), 0.35f * (6 - x) / 5.0f);
-            if (x == 162)
+            else if (x < 6.0f)
+                c = art::Mix(c, Px(0x05070C), 0.35f * (6.0f - x) / 5.0f);
+            if (x >= 162.0f && x < 163.0f)
                 c = art::Mix(c, Px(0x05070C), 0.4f);
             // A thin glowing rule along the top.
-            if (y < 2 && x > 0)
-                c = art::Mix(c, Px(0x5CEBFF), y == 0 ? 0.7f : 0.3f);
-            img.At(x, y) = c;
+            if (y < 2.0f && x >= 1.0f)
+                c = art::Mix(c, Px(0x5CEBFF), y < 1.0f ? 0.7f : 0.3f);
+            img.At(px, py) = c;
         }
     // The name, engraved small under the controls.
     Layer(img,
@@ -737,32 +776,37 @@ void Paragraph(cairo_t* cr, cairo_font_face_t* face, double size, double x, doub
 // The about page: the top-left 480 x 320 of a 512 x 512 opaque image.
 Image MakeAbout(const Image& head, const Image& mouth)
 {
-    Image img(512, 512);
-    for (int y = 0; y < img.h; ++y)
-        for (int x = 0; x < img.w; ++x)
+    Image img(Pixels(512), Pixels(512));
+    for (int py = 0; py < img.h; ++py)
+        for (int px = 0; px < img.w; ++px)
         {
+            // At 1x each texel stands at its own coordinate; finer pixels sample around it.
+            const float x = (float(px) + 0.5f) / g_rScale - 0.5f;
+            const float y = (float(py) + 0.5f) / g_rScale - 0.5f;
             const float dx = (x - 100.0f) / 260.0f, dy = (y - 150.0f) / 260.0f;
             const float d = std::sqrt(dx * dx + dy * dy);
             Rgba c = art::Mix(Px(0x1E4E74), Px(0x0C1226), art::SmoothStep(0.0f, 1.2f, d));
             const float cell = 12.0f;
-            const float gx = std::fmod(float(x), cell) - cell * 0.5f;
-            const float gy = std::fmod(float(y), cell) - cell * 0.5f;
-            const float dot = std::clamp(1.3f - std::sqrt(gx * gx + gy * gy), 0.0f, 1.0f);
+            const float gx = std::fmod(x + cell, cell) - cell * 0.5f;
+            const float gy = std::fmod(y + cell, cell) - cell * 0.5f;
+            const float r = std::sqrt(gx * gx + gy * gy);
+            // A dot of the same area as the 1x cone, with a sharp edge.
+            const float dot = g_iScale == 1 ? std::clamp(1.3f - r, 0.0f, 1.0f) : Edge(0.85f - r);
             c = art::Mix(c, Px(0x5FD3E0), dot * 0.12f);
-            img.At(x, y) = c;
+            img.At(px, py) = c;
         }
     // The robot, scaled down, on the left.
     {
-        Image face(art::c_iHeadSize, art::c_iHeadSize);
+        Image face(Pixels(art::c_iHeadSize), Pixels(art::c_iHeadSize));
         art::Over(face, head, 0, 0);
-        art::Over(face, mouth, art::c_MouthPositions[4][0] - art::c_iHeadLeft,
-                  art::c_MouthPositions[4][1] - art::c_iHeadTop);
+        art::Over(face, mouth, Pixels(art::c_MouthPositions[4][0] - art::c_iHeadLeft),
+                  Pixels(art::c_MouthPositions[4][1] - art::c_iHeadTop));
         cairo_surface_t* s = art::ToCairo(face);
         Layer(img,
               [&](cairo_t* cr)
               {
                   cairo_translate(cr, 14, 62);
-                  cairo_scale(cr, 0.66, 0.66);
+                  cairo_scale(cr, 0.66 / g_rScale, 0.66 / g_rScale); // the face is in pixels
                   cairo_set_source_surface(cr, s, 0, 0);
                   cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_BEST);
                   cairo_paint(cr);
@@ -813,13 +857,16 @@ Image MakeAbout(const Image& head, const Image& mouth)
 Image Composite(const Image& bg, const Image& spot, const Image& head, const Image& mouth,
                 int frame)
 {
-    Image screen(c_iScreenW, c_iScreenH);
-    for (int y = 0; y < c_iScreenH; ++y)
-        for (int x = 0; x < c_iScreenW; ++x)
-            screen.At(x, y) = bg.At(x + int(c_rBgOffX), y + int(c_rBgOffY));
-    art::Over(screen, spot, -int(c_rBgOffX), -int(c_rBgOffY));
-    art::Over(screen, head, art::c_iHeadLeft, art::c_iHeadTop);
-    art::Over(screen, mouth, art::c_MouthPositions[frame][0], art::c_MouthPositions[frame][1]);
+    Image screen(Pixels(c_iScreenW), Pixels(c_iScreenH));
+    const int offX = Pixels(int(c_rBgOffX));
+    const int offY = Pixels(int(c_rBgOffY));
+    for (int y = 0; y < screen.h; ++y)
+        for (int x = 0; x < screen.w; ++x)
+            screen.At(x, y) = bg.At(x + offX, y + offY);
+    art::Over(screen, spot, -offX, -offY);
+    art::Over(screen, head, Pixels(art::c_iHeadLeft), Pixels(art::c_iHeadTop));
+    art::Over(screen, mouth, Pixels(art::c_MouthPositions[frame][0]),
+              Pixels(art::c_MouthPositions[frame][1]));
     return screen;
 }
 
@@ -844,29 +891,40 @@ Image MakeDefault(const Image& landscapeScene)
               Text(cr, g_pFontBold, 40, 22, 294, "Zindle");
               cairo_pattern_destroy(title);
           });
-    Image portrait(c_iScreenH, c_iScreenW);
+    Image portrait(land.h, land.w);
     for (int py = 0; py < portrait.h; ++py)
         for (int px = 0; px < portrait.w; ++px)
-            portrait.At(px, py) = land.At(py, c_iScreenH - 1 - px);
+            portrait.At(px, py) = land.At(py, land.h - 1 - px);
     return portrait;
 }
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc < 3)
+    if (argc < 3 || argc > 4)
     {
-        std::fprintf(stderr, "usage: make_art <out-dir> <font-dir>\n");
+        std::fprintf(stderr, "usage: make_art <out-dir> <font-dir> [1|2|4]\n");
         return 2;
     }
     g_OutDir = argv[1];
     const std::string fontDir = argv[2];
+    if (argc == 4)
+    {
+        const std::string scale = argv[3];
+        if (scale != "1" && scale != "2" && scale != "4")
+        {
+            std::fprintf(stderr, "make_art: the scale is 1, 2 or 4, not '%s'\n", argv[3]);
+            return 2;
+        }
+        g_iScale = std::stoi(scale);
+        g_rScale = float(g_iScale);
+    }
     try
     {
         g_pFontCondensedBold = art::LoadFontFace(fontDir + "/DejaVuSansCondensed-Bold.ttf");
         g_pFontBold = art::LoadFontFace(fontDir + "/DejaVuSans-Bold.ttf");
         g_pFontBook = art::LoadFontFace(fontDir + "/DejaVuSansCondensed.ttf");
-        std::printf("make_art: writing %s\n", g_OutDir.c_str());
+        std::printf("make_art: writing %s at %dx\n", g_OutDir.c_str(), g_iScale);
 
         const Image cool = MakeBackgroundCool();
         Save("newbg5.png", cool, art::PngKind::Rgb, true);

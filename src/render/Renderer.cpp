@@ -69,6 +69,16 @@ int Renderer::ArtScaleFor(float pixelScale)
     return pixelScale <= 2.0f ? 2 : 4;
 }
 
+void Renderer::FollowArtScale()
+{
+    const int artScale = GetArtScale();
+    if (artScale == m_iFollowedArtScale)
+        return;
+    m_iFollowedArtScale = artScale;
+    if (m_pTextureManager)
+        m_pTextureManager->FollowArtScale(artScale);
+}
+
 Texture* Renderer::LoadTexture(const char* path)
 {
     return m_pTextureManager ? m_pTextureManager->LoadTexture(path) : nullptr;

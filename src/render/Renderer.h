@@ -72,6 +72,10 @@ class Renderer
     // The art set drawn for this scale: 1, 2 or 4, the nearest at or above it (4 at most).
     int GetArtScale() const { return ArtScaleFor(m_rPixelScale); }
     static int ArtScaleFor(float pixelScale);
+    // Main thread, before a frame is drawn: when the pixel scale has moved to another art
+    // set since the last call, the textures are loaded again from that set (fonts follow
+    // when their text is next drawn).
+    void FollowArtScale();
     // Why the renderer is not valid, for the start-up failure message.
     const std::string& GetFailure() const { return m_sFailure; }
     void SetFailure(const std::string& reason) { m_sFailure = reason; }
@@ -85,6 +89,7 @@ class Renderer
     Projection m_cameraProjection;
     std::string m_sFailure;
     float m_rPixelScale = 1.0f;
+    int m_iFollowedArtScale = 0; // the art set the textures were last brought to; 0 none
 
     static Renderer* s_instance;
 };

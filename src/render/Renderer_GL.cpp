@@ -102,6 +102,7 @@ void Renderer_GL::SetTransform(const Transform& model)
 
 void Renderer_GL::BeginFrame(bool clear, unsigned int colour)
 {
+    FollowArtScale();
     CheckError();
     glDepthMask(GL_TRUE);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);

@@ -4,6 +4,7 @@
 #include "render/TextureManager.h"
 
 #include <cstring>
+#include <utility>
 
 namespace
 {
@@ -32,6 +33,14 @@ Texture::~Texture()
     if (TextureManager* manager = CurrentManager())
         manager->RemoveTexture(this);
     delete[] m_pFilename;
+}
+
+void Texture::SwapImage(Texture& other)
+{
+    std::swap(m_iWidth, other.m_iWidth);
+    std::swap(m_iHeight, other.m_iHeight);
+    std::swap(m_bHasAlpha, other.m_bHasAlpha);
+    std::swap(m_iArtScale, other.m_iArtScale);
 }
 
 bool Texture::CompareFilename(const char* path) const

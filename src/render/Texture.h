@@ -32,6 +32,11 @@ class Texture : public RefCounted
     int GetArtScale() const { return m_iArtScale; }
     bool HasAlpha() const { return m_bHasAlpha; }
 
+  protected:
+    // Exchanges pixel size, alpha and art set with another load of the same picture; the
+    // path and the place in the texture list stay.
+    void SwapImage(Texture& other);
+
   private:
     char* m_pFilename;
     Texture* m_pNext = nullptr;

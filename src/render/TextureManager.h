@@ -22,6 +22,10 @@ class TextureManager
     void RemoveTexture(Texture* texture);
 
     Texture* GetFirstTexture() const { return m_pHead; }
+    // Main thread, between frames: every texture whose nearest art set at or above the
+    // renderer's new art scale (1, 2 or 4) is another than the one loaded is loaded again
+    // from that set, in place; nothing for a manager without sets.
+    virtual void FollowArtScale(int artScale) { (void)artScale; }
     int GetTextureCount() const;
 
   protected:

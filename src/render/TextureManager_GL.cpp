@@ -11,6 +11,7 @@
 
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace
 {
@@ -64,19 +65,50 @@ int TextureManager_GL::NamedArtScale(const char* name)
     return at[1] - '0';
 }
 
+int TextureManager_GL::AvailableArtScale(const char* path, int artScale)
+{
+    for (int scale = artScale; scale > 1; scale /= 2)
+        if (FileExists(ScaledName(path, scale)))
+            return scale;
+    return 1;
+}
+
 Texture* TextureManager_GL::LoadTextureFromFile(const char* path)
 {
-    // The largest set not above the renderer's, falling back towards 1x.
     Renderer* renderer = Renderer::GetInstance();
-    const int artScale = renderer ? renderer->GetArtScale() : 1;
+    return LoadTextureForArtScale(path, renderer ? renderer->GetArtScale() : 1);
+}
+
+void TextureManager_GL::FollowArtScale(int artScale)
+{
+    // Loading links new textures in at the head, so the list is taken first.
+    std::vector<Texture_GL*> textures;
+    for (Texture* texture = GetFirstTexture(); texture; texture = texture->GetNext())
+        if (auto* gl = dynamic_cast<Texture_GL*>(texture))
+            textures.push_back(gl);
+    for (Texture_GL* texture : textures)
+    {
+        const char* path = texture->GetFilename();
+        // A name that states its set (a font page) is the font's to change.
+        if (NamedArtScale(path) != 1 || AvailableArtScale(path, artScale) == texture->GetArtScale())
+            continue;
+        // On failure the texture keeps the set it has.
+        if (Texture* fresh = LoadTextureForArtScale(path, artScale))
+        {
+            texture->SwapImage(*static_cast<Texture_GL*>(fresh));
+            fresh->Release();
+        }
+    }
+}
+
+Texture* TextureManager_GL::LoadTextureForArtScale(const char* path, int artScale)
+{
+    // The largest set not above the art scale, falling back towards 1x.
     if (NamedArtScale(path) == 1)
     {
-        for (int scale = artScale; scale > 1; scale /= 2)
-        {
-            const std::string name = ScaledName(path, scale);
-            if (FileExists(name))
-                return LoadImageTextureFromFile(path, name, scale);
-        }
+        const int scale = AvailableArtScale(path, artScale);
+        if (scale > 1)
+            return LoadImageTextureFromFile(path, ScaledName(path, scale), scale);
     }
     if (std::strstr(path, ".pvr"))
         return LoadPVRTextureFromFile(path);

@@ -37,10 +37,17 @@ class TextureManager_GL : public TextureManager
     // The art scale a file name states ("page@4x.png": 4), 1 when it states none.
     static int NamedArtScale(const char* name);
 
+    // The art set a path's image comes from at that art scale: the largest set not above
+    // it that has the image, else 1.
+    static int AvailableArtScale(const char* path, int artScale);
+
+    void FollowArtScale(int artScale) override;
+
   protected:
     Texture* LoadTextureFromFile(const char* path) override;
 
   private:
+    Texture* LoadTextureForArtScale(const char* path, int artScale);
     Texture* LoadPVRTextureFromFile(const char* path);
     Texture* LoadAPVTextureFromFile(const char* path);
     // name: the bare file name to read; the texture is known by path.

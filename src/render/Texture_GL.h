@@ -12,6 +12,10 @@ class Texture_GL : public Texture
     ~Texture_GL() override;
 
     unsigned int GetTexture() const { return m_iName; }
+    // Takes over another load's GL image (the same picture from another art set), so that
+    // materials and sprites holding this texture draw the new image; the other texture
+    // keeps the old image and deletes it when released.
+    void SwapImage(Texture_GL& other);
 
   private:
     unsigned int m_iName;

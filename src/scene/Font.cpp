@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 std::list<Font*> Font::m_FontList;
 
@@ -88,18 +89,43 @@ bool Font::DoLoad(const char* path)
         return false;
     // The renderer's art set first, then the smaller ones down to 1x.
     const Renderer* renderer = Renderer::GetInstance();
-    for (int scale = renderer ? renderer->GetArtScale() : 1; scale > 1; scale /= 2)
-    {
-        if (LoadFrom(ScaledPath(path, scale), scale))
-        {
-            m_sName = path;
-            return true;
-        }
-    }
-    if (!LoadFrom(path, 1))
+    const int artScale = renderer ? renderer->GetArtScale() : 1;
+    bool loaded = false;
+    for (int scale = artScale; scale > 1 && !loaded; scale /= 2)
+        loaded = LoadFrom(ScaledPath(path, scale), scale);
+    if (!loaded && !LoadFrom(path, 1))
         return false;
     m_sName = path;
+    m_iArtScaleAsked = artScale;
+    ++m_iGeneration;
     return true;
+}
+
+void Font::FollowArtScale()
+{
+    const Renderer* renderer = Renderer::GetInstance();
+    const int artScale = renderer ? renderer->GetArtScale() : 1;
+    if (!m_bLoaded || artScale == m_iArtScaleAsked)
+        return;
+    m_iArtScaleAsked = artScale; // tried once per change, whatever the outcome
+    Font* fresh = new Font();
+    if (fresh->DoLoad(m_sName.c_str()) && fresh->m_iScale != m_iScale)
+    {
+        SwapLoaded(*fresh);
+        ++m_iGeneration;
+    }
+    fresh->Release();
+}
+
+void Font::SwapLoaded(Font& other)
+{
+    // Swapped vectors keep their elements where they are, so the glyph tables stay valid.
+    std::swap(m_iHeight, other.m_iHeight);
+    std::swap(m_iScale, other.m_iScale);
+    std::swap(m_iSpaceWidth, other.m_iSpaceWidth);
+    std::swap(m_glyphs, other.m_glyphs);
+    std::swap(m_pGlyphTable, other.m_pGlyphTable);
+    std::swap(m_pTexture, other.m_pTexture);
 }
 
 bool Font::LoadFrom(const std::string& descriptorPath, int scale)

@@ -31,6 +31,12 @@ class Font : public RefCounted
     // font keeps nothing.
     bool DoLoad(const char* path);
 
+    // Main thread: when the renderer's art scale has changed since the font was loaded, the
+    // font is read again from the set now nearest (descriptor and page); on failure it keeps
+    // what it has. GetGeneration() counts the loads, so texts know to lay out again.
+    void FollowArtScale();
+    int GetGeneration() const { return m_iGeneration; }
+
     // The glyph of codes 0 to 255, null where the font has none and above.
     FontCharacter* GetCharacter(unsigned short code);
     // In the descriptor's pixels, GetScale() of them to a point.
@@ -52,13 +58,17 @@ class Font : public RefCounted
 
   private:
     void Clear();
+    // Exchanges everything loaded with another font of the same name.
+    void SwapLoaded(Font& other);
     // Reads one descriptor and its page; false leaves the font empty.
     bool LoadFrom(const std::string& descriptorPath, int scale);
 
     std::string m_sName;
     bool m_bLoaded = false;
     int m_iHeight = 0;
-    int m_iScale = 1; // descriptor pixels per point
+    int m_iScale = 1;         // descriptor pixels per point
+    int m_iArtScaleAsked = 1; // the renderer's art scale when it was loaded
+    int m_iGeneration = 0;
     int m_iSpaceWidth = 0;
     std::vector<FontCharacter> m_glyphs;
     std::array<FontCharacter*, 256> m_pGlyphTable{};

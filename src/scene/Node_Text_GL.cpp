@@ -86,6 +86,7 @@ bool Node_Text_GL::UpdateGeometry()
     if (!texture)
         return false;
     m_pMaterial->SetTexture(0, texture);
+    m_iFontGeneration = m_pFont->GetGeneration();
     const float W = texture->GetPixelWidth();
     const float H = texture->GetPixelHeight();
 
@@ -140,6 +141,13 @@ bool Node_Text_GL::UpdateGeometry()
 
 void Node_Text_GL::Render(Renderer& renderer)
 {
+    // A font read again for another art set has other metrics and another page.
+    if (m_pFont)
+    {
+        m_pFont->FollowArtScale();
+        if (m_pFont->GetGeneration() != m_iFontGeneration)
+            m_bDirty = true;
+    }
     if (m_bDirty && !UpdateGeometry())
         return;
     if (m_vertices.empty() || m_iIndexCount == 0)

@@ -36,4 +36,5 @@ class Node_Text_GL : public Node_Text
     std::vector<uint16_t> m_iIndices;
     int m_iGlyphCapacity = 0;
     int m_iIndexCount = 0;
+    int m_iFontGeneration = -1; // the font load the glyph quads were laid out from
 };

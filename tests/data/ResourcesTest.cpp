@@ -15,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <filesystem>
 
 using namespace zindle_test;
 
@@ -99,6 +101,76 @@ TEST(Resources, EverySceneImageLoadsAsATextureWithTheAlphaItsDrawingNeeds)
     }
     const Image launch = Load("Default.png"); // fills the portrait framebuffer
     EXPECT_EQ(std::pair(launch.width, launch.height), std::pair(320, 480));
+}
+
+TEST(Resources, EveryLargerArtSetShowsTheOneTimesPictureInItsPlaceAtTwiceAndFourTimesItsSize)
+{
+    // Every @2x / @4x picture beside its 1x file; the font's pages are laid out afresh at
+    // each size and checked by the font test.
+    std::vector<std::filesystem::path> larger;
+    for (const auto& entry : std::filesystem::directory_iterator(SourceDataDir()))
+    {
+        const std::string name = entry.path().filename().string();
+        if (name.ends_with("x.png") && name.find('@') != std::string::npos &&
+            !name.starts_with("oldsans18_0"))
+            larger.push_back(entry.path());
+    }
+    std::sort(larger.begin(), larger.end());
+    EXPECT_EQ(larger.size(), 2u * 64u) << "every picture of data/ at 2x and 4x";
+    for (const std::filesystem::path& path : larger)
+    {
+        const std::string name = path.filename().string();
+        SCOPED_TRACE(name);
+        const size_t at = name.rfind('@');
+        const int scale = name[at + 1] - '0';
+        ASSERT_TRUE(scale == 2 || scale == 4);
+        const std::string oneName = name.substr(0, at) + ".png";
+        const Image one = Load(oneName);
+        bool alpha = false, oneAlpha = false;
+        const Image big = Load(name, &alpha);
+        Load(oneName, &oneAlpha);
+        ASSERT_EQ(std::pair(big.width, big.height),
+                  std::pair(one.width * scale, one.height * scale));
+        EXPECT_EQ(alpha, oneAlpha) << "drawn with the same blending as the 1x image";
+        // Means over blocks of 4 x 4 points, premultiplied as the texture keeps them: the
+        // ordered dither of the opaque images (a 4 x 4 pattern) averages out, the picture
+        // stays. The same picture in the same place, far nearer than one block aside.
+        const int blocksX = one.width / 4, blocksY = one.height / 4;
+        auto blockMeans = [&](const Image& image, int side)
+        {
+            std::vector<double> means(size_t(blocksX) * blocksY * 4, 0.0);
+            for (int y = 0; y < blocksY * side; ++y)
+                for (int x = 0; x < blocksX * side; ++x)
+                {
+                    const uint8_t* t = image.At(x, y);
+                    double* m = &means[(size_t(y / side) * blocksX + x / side) * 4];
+                    for (int c = 0; c < 3; ++c)
+                        m[c] += t[c] * t[3] / 255.0;
+                    m[3] += t[3];
+                }
+            for (double& m : means)
+                m /= double(side) * side;
+            return means;
+        };
+        const std::vector<double> small = blockMeans(one, 4), reduced = blockMeans(big, 4 * scale);
+        double difference = 0.0, aside = 0.0;
+        for (int by = 0; by < blocksY; ++by)
+            for (int bx = 0; bx < blocksX; ++bx)
+                for (int c = 0; c < 4; ++c)
+                {
+                    const size_t i = (size_t(by) * blocksX + bx) * 4 + c;
+                    const size_t next =
+                        (size_t(by) * blocksX + std::min(bx + 1, blocksX - 1)) * 4 + c;
+                    difference += std::abs(reduced[i] - small[i]);
+                    aside += std::abs(reduced[i] - small[next]);
+                }
+        difference /= double(small.size());
+        aside /= double(small.size());
+        std::printf("  %-18s mean difference %.2f (of 255; a block aside: %.2f)\n", name.c_str(),
+                    difference, aside);
+        EXPECT_LT(difference, 2.0) << "of 255, per channel";
+        EXPECT_LT(difference, 0.5 * aside) << "nearer its own place than one block aside";
+    }
 }
 
 TEST(Resources, EveryDecalLiesAloneInsideTheSheetWithAClearEdge)

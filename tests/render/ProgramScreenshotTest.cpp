@@ -51,3 +51,62 @@ TEST(ProgramScreenshot, WritesTheLastFrameInLandscapeFromTheLaunchImageOnOrFails
     EXPECT_EQ(result.status, 1) << result.output;
     EXPECT_NE(result.output.find("cannot write"), std::string::npos) << result.output;
 }
+
+TEST(ProgramScreenshot, TheDemosPanelAtFourTimesTheScaleIsTheOneTimesFrameInFinerPixels)
+{
+    // The demo with the panel open, headless at 1x and at 4x from the art in data/.
+    TempDir out;
+    const std::string demo = (SourceDataDir().parent_path() / "examples" / "demo.zs").string();
+    Image frames[2];
+    for (int i = 0; i < 2; ++i)
+    {
+        const std::string shot = (out / ("shot" + std::to_string(i) + ".png")).string();
+        const ProcessResult result =
+            RunCommand(ZindleBinary() + " --headless --seed 3 --script '" + demo +
+                       "' --seconds 10.5 --scale " + (i == 0 ? "1" : "4") + " --screenshot '" +
+                       shot + "' --wav '" + (out / "play.wav").string() + "'");
+        ASSERT_EQ(result.status, 0) << result.output;
+        ASSERT_TRUE(ReadPng(shot, frames[i]));
+    }
+    const Image& one = frames[0];
+    const Image& four = frames[1];
+    ASSERT_EQ(std::pair(four.width, four.height), std::pair(one.width * 4, one.height * 4));
+    // Means over blocks of 4 x 4 points (the 4 x 4 ordered dither of the opaque art averages
+    // out): the same picture in the same places, over the whole frame and over the panel
+    // (its right 163 points) alone, and far nearer than the 1x frame one block aside.
+    const int blocksX = one.width / 4, blocksY = one.height / 4;
+    auto blockMeans = [&](const Image& image, int side)
+    {
+        std::vector<double> means(size_t(blocksX) * blocksY * 3, 0.0);
+        for (int y = 0; y < blocksY * side; ++y)
+            for (int x = 0; x < blocksX * side; ++x)
+                for (int c = 0; c < 3; ++c)
+                    means[(size_t(y / side) * blocksX + x / side) * 3 + c] +=
+                        image.At(x, y)[c] / (double(side) * side);
+        return means;
+    };
+    const std::vector<double> small = blockMeans(one, 4), reduced = blockMeans(four, 16);
+    double whole = 0.0, panel = 0.0, aside = 0.0;
+    const int panelBlocks = (163 + 3) / 4;
+    for (int by = 0; by < blocksY; ++by)
+        for (int bx = 0; bx < blocksX; ++bx)
+            for (int c = 0; c < 3; ++c)
+            {
+                const size_t i = (size_t(by) * blocksX + bx) * 3 + c;
+                const double d = std::abs(reduced[i] - small[i]);
+                whole += d;
+                panel += bx >= blocksX - panelBlocks ? d : 0.0;
+                aside +=
+                    std::abs(reduced[i] -
+                             small[(size_t(by) * blocksX + std::min(bx + 1, blocksX - 1)) * 3 + c]);
+            }
+    whole /= double(small.size());
+    aside /= double(small.size());
+    panel /= 3.0 * panelBlocks * blocksY;
+    std::printf("  mean difference of the reduced 4x frame: %.2f over the frame, %.2f over the "
+                "panel, %.2f a block aside (of 255)\n",
+                whole, panel, aside);
+    EXPECT_LT(whole, 2.0);
+    EXPECT_LT(panel, 2.0);
+    EXPECT_LT(whole, 0.3 * aside);
+}

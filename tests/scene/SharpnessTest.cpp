@@ -3,7 +3,11 @@
 #include "SceneFixture.h"
 
 #include "platform/sdl/View_SDL.h"
+#include "render/Material.h"
+#include "render/Texture.h"
+#include "scene/Font.h"
 #include "scene/Node_NoteGrid.h"
+#include "scene/Node_Sprite.h"
 #include "scene/Node_Text.h"
 
 #include <cmath>
@@ -190,4 +194,105 @@ TEST(Sharpness, FourTimesTheScaleDrawsSharpLinesAndGlyphsWhereAnEnlargementBlurs
     std::printf("  variance of the Laplacian: %.1f at 4x, %.1f enlarged\n", sharpVariance,
                 softVariance);
     EXPECT_GE(sharpVariance, 2.0 * softVariance);
+}
+
+namespace
+{
+// The robot's head over a line of panel text on black, drawn in the renderer's current scale.
+struct HeadAndText
+{
+    Node_Sprite* head = Node_Sprite::Create("data/robot4.png");
+    Node_Text* text = Node_Text::Create();
+
+    HeadAndText()
+    {
+        if (head)
+            head->SetPosition(314, 172, true, 0, 1); // the head image's centre, as the robot's
+        text->SetFont("oldsans18.fnt");
+        text->SetColor(0xFFFFFFFF);
+        text->SetPos(40, 100);
+        text->SetText("HHHH");
+    }
+    ~HeadAndText()
+    {
+        text->Release();
+        if (head)
+            head->Release();
+    }
+    Grey Draw(GLTestContext& gl)
+    {
+        Camera_2D camera;
+        Renderer_GL_SDL& renderer = gl.GetRenderer();
+        renderer.BeginFrame(true, 0x000000);
+        renderer.RenderTree(head, &camera);
+        renderer.RenderTree(text, &camera);
+        renderer.EndFrame(true);
+        std::vector<uint8_t> rgba;
+        EXPECT_TRUE(gl.GetView().ReadLandscapeFrame(rgba));
+        return ToGrey(rgba, gl.GetView().GetFrameWidth(), gl.GetView().GetFrameHeight());
+    }
+};
+} // namespace
+
+TEST(Sharpness, AScaleThatCrossesToAnotherArtSetReloadsTexturesAndFontBeforeTheNextFrame)
+{
+    // Started at 4x: what the scene should look like.
+    Grey wanted;
+    {
+        GLTestContext gl(SourceDataDir());
+        ASSERT_TRUE(gl.IsValid());
+        ASSERT_TRUE(gl.GetRenderer().ApplyPixelScale(4.0f));
+        HeadAndText scene;
+        ASSERT_NE(scene.head, nullptr);
+        wanted = scene.Draw(gl);
+    }
+
+    GLTestContext gl(SourceDataDir());
+    ASSERT_TRUE(gl.IsValid());
+    Renderer_GL_SDL& renderer = gl.GetRenderer();
+    ASSERT_TRUE(renderer.ApplyPixelScale(1.0f));
+    HeadAndText scene;
+    ASSERT_NE(scene.head, nullptr);
+    Texture* texture = scene.head->GetMaterial()->GetTexture(0);
+    const Grey one = scene.Draw(gl);
+    ASSERT_EQ(texture->GetPixelWidth(), 256);
+    ASSERT_EQ(scene.text->GetFont()->GetScale(), 1);
+
+    // Within the 2x set nothing is reloaded; past 2 the 4x set is.
+    ASSERT_TRUE(renderer.ApplyPixelScale(1.5f));
+    scene.Draw(gl);
+    EXPECT_EQ(texture->GetPixelWidth(), 512);
+    ASSERT_TRUE(renderer.ApplyPixelScale(4.0f));
+    const Grey four = scene.Draw(gl);
+    EXPECT_EQ(scene.head->GetMaterial()->GetTexture(0), texture) << "the same texture object";
+    const auto pixels = std::pair<int, int>(texture->GetPixelWidth(), texture->GetPixelHeight());
+    EXPECT_EQ(pixels, (std::pair<int, int>(1024, 1024)));
+    const auto points = std::pair<int, int>(texture->GetWidth(), texture->GetArtScale());
+    EXPECT_EQ(points, (std::pair<int, int>(256, 4))) << "drawn at its 1x size in points";
+    EXPECT_EQ(scene.text->GetFont()->GetScale(), 4);
+
+    // The frame is the one a program started at 4x draws, and sharper than the 1x frame
+    // enlarged (over the head's outline and eyes, and the text).
+    ASSERT_EQ(std::pair(four.width, four.height), std::pair(wanted.width, wanted.height));
+    double difference = 0.0;
+    for (size_t i = 0; i < four.level.size(); ++i)
+        difference = std::max(difference, double(std::abs(four.level[i] - wanted.level[i])));
+    EXPECT_LE(difference, 1.0) << "largest grey difference from a frame drawn at 4x from the start";
+    const Grey enlarged = Enlarge(one, 4);
+    for (const auto& [name, left, top, right, bottom] :
+         {std::tuple{"head", 200, 60, 420, 300}, std::tuple{"text", 30, 90, 120, 125}})
+    {
+        SCOPED_TRACE(name);
+        const double sharp = LaplacianVariance(four, 4, left, top, right, bottom);
+        const double soft = LaplacianVariance(enlarged, 4, left, top, right, bottom);
+        std::printf("  %s: variance of the Laplacian %.1f after the switch, %.1f enlarged\n", name,
+                    sharp, soft);
+        EXPECT_GE(sharp, 2.0 * soft);
+    }
+
+    // Back to 1x: the 1x set again, and the 1x frame.
+    ASSERT_TRUE(renderer.ApplyPixelScale(1.0f));
+    const Grey back = scene.Draw(gl);
+    EXPECT_EQ(texture->GetPixelWidth(), 256);
+    EXPECT_EQ(back.level, one.level);
 }

@@ -3,12 +3,14 @@
 #include "file/File.h"
 #include "formats/PNGImage.h"
 #include "platform/sdl/DesktopIdentity.h"
+#include "render/Renderer.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 
 View_SDL* View_SDL::s_pInstance = nullptr;
 
@@ -190,16 +192,25 @@ void View_SDL::destroyFramebuffer()
 
 void View_SDL::displayLoadingImage()
 {
+    // The art set nearest at or above the scale ("Default@2x.png"), else the next smaller;
+    // its bitmap has that many pixels a point and covers the same 512 x 512 points.
     std::vector<uint8_t> file;
+    int artScale = Renderer::ArtScaleFor(m_rScale);
+    for (; artScale >= 1; artScale /= 2)
     {
-        std::unique_ptr<File> source(File::Open(c_sLoadingImage, true));
+        const std::string name = artScale == 1 ? std::string(c_sLoadingImage)
+                                               : "Default@" + std::to_string(artScale) + "x.png";
+        std::unique_ptr<File> source(File::Open(name.c_str(), true));
         if (source)
         {
             file.resize(source->Length());
             if (!file.empty() && !source->Read(file.data(), static_cast<int>(file.size())))
                 file.clear();
         }
+        if (!file.empty())
+            break;
     }
+    const int side = c_iLoadingSide * std::max(artScale, 1);
     PNGImage image;
     if (file.empty() || !image.Decode(file.data(), file.size()))
     {
@@ -209,16 +220,16 @@ void View_SDL::displayLoadingImage()
 
     // The image sits on the bitmap's bottom edge, its top row highest, as a
     // drawing at the origin of a bottom-up bitmap places it. Anything beyond
-    // 512 x 512 is clipped away; transparent parts are composited onto black.
-    std::vector<uint8_t> bitmap(static_cast<size_t>(c_iLoadingSide) * c_iLoadingSide * 4, 0);
-    const int width = std::min(image.GetWidth(), c_iLoadingSide);
-    const int firstRow = std::max(0, image.GetHeight() - c_iLoadingSide);
+    // 512 x 512 points is clipped away; transparent parts are composited onto black.
+    std::vector<uint8_t> bitmap(static_cast<size_t>(side) * side * 4, 0);
+    const int width = std::min(image.GetWidth(), side);
+    const int firstRow = std::max(0, image.GetHeight() - side);
     const std::vector<uint8_t>& rgba = image.GetRGBA();
     for (int row = firstRow; row < image.GetHeight(); ++row)
     {
-        const int target = c_iLoadingSide - image.GetHeight() + row;
+        const int target = side - image.GetHeight() + row;
         const uint8_t* in = &rgba[static_cast<size_t>(row) * image.GetWidth() * 4];
-        uint8_t* out = &bitmap[static_cast<size_t>(target) * c_iLoadingSide * 4];
+        uint8_t* out = &bitmap[static_cast<size_t>(target) * side * 4];
         for (int x = 0; x < width; ++x, in += 4, out += 4)
         {
             for (int c = 0; c < 3; ++c)
@@ -235,8 +246,8 @@ void View_SDL::displayLoadingImage()
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, c_iLoadingSide, c_iLoadingSide, 0, GL_RGBA,
-                 GL_UNSIGNED_BYTE, bitmap.data());
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, side, side, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 bitmap.data());
 
     // In points, so the image keeps its place and size at every scale.
     glMatrixMode(GL_PROJECTION);
