@@ -5,13 +5,16 @@
 #include "app/State_Main.h"
 #include "app/Timer.h"
 #include "app/ZindleApp.h"
+#include "dsp/SoundManager.h"
 #include "dsp/SoundManager_Offline.h"
 #include "file/File_Bundle.h"
 #include "host/Host.h"
+#include "platform/sdl/Renderer_GL_SDL.h"
 #include "platform/sdl/View_SDL.h"
 #include "platform/sdl/Window_SDL.h"
 #include "support/TestSupport.h"
 #include "synth/SoundControl_Theremin.h"
+#include "synth/Synth_FourVoice.h"
 
 #include <SDL.h>
 
@@ -58,18 +61,43 @@ SDL_Event Key(SDL_Keycode key)
     return e;
 }
 
-// The instrument running headless on the virtual clock, as the host runs it.
+// A window of this size (offscreen video), for a session played at its pixels.
+int g_iWindowWidth = 0, g_iWindowHeight = 0;
+
+Renderer* MakeSizedRenderer(Window* window)
+{
+    auto* renderer = new Renderer_GL_SDL(
+        window, new View_SDL(false, false, 1.0f, g_iWindowWidth, g_iWindowHeight));
+    renderer->SetHand(Host::GetOptions().bShowFingers, &Host::NoteMarks);
+    return renderer;
+}
+
+SoundManager* MakeOfflineSound(Window*)
+{
+    return new SoundManager_Offline();
+}
+
+// The instrument on the virtual clock, as the host runs it: headless (window
+// points are landscape points), or in a window of `width` x `height` pixels
+// whose clicks come in window pixels.
 class Session
 {
   public:
-    explicit Session(bool showFingers = true)
+    explicit Session(bool showFingers = true, int width = 0, int height = 0)
     {
         HostOptions options;
-        options.bHeadless = true;
+        options.bHeadless = width == 0;
         options.sDataDirectory = std::getenv("ZINDLE_DATA");
         options.iSeed = 7;
         options.bShowFingers = showFingers;
         Host::SetOptions(options);
+        if (width > 0)
+        {
+            g_iWindowWidth = width;
+            g_iWindowHeight = height;
+            Renderer::SetFactory(&MakeSizedRenderer);
+            SoundManager::SetPlatformFactory(&MakeOfflineSound);
+        }
         File_Bundle::SetResourceDirectory(options.sDataDirectory);
         ZindleApp::SetRandomSeed(7);
         Host::SetVirtualTick(0);
@@ -85,6 +113,7 @@ class Session
     {
         m_app.Shutdown();
         Timer::SetClock(nullptr, 0.0);
+        Host::InstallPlatform();
     }
 
     bool Ready() const { return m_bStarted && m_pWindow && m_pSound; }
@@ -108,6 +137,7 @@ class Session
         }
     }
     void Send(const SDL_Event& event) { m_pWindow->HandleEvent(event); }
+    State_Main* State() { return m_app.GetMainState(); }
     void RightClick(int x, int y)
     {
         Send(Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, x, y));
@@ -435,4 +465,33 @@ TEST(Hand, CtrlSSavesTheSettingsIntoTheConfigurationFolderEachTime)
         EXPECT_NE(zindle_test::ReadFile(entry.path()).find("mode = Theremin"), std::string::npos);
     }
     EXPECT_EQ(saved, 2);
+}
+
+TEST(Hand, AtThreePixelsAPointClicksPressThePanelButtonsAndNoteKeysDrawnThere)
+{
+    // A 1440 x 960 window draws at 3 pixels a point: a click at a control's
+    // window pixels (its points times 3) presses that control.
+    Session session(false, 1440, 960);
+    ASSERT_TRUE(session.Ready());
+    ASSERT_EQ(Renderer::GetInstance()->GetPixelScale(), 3.0f);
+    State_Main* state = session.State();
+    ASSERT_NE(state, nullptr);
+    session.Send(Key(SDLK_TAB));
+    session.Run(0.8);
+    ASSERT_TRUE(state->IsPanelOpen());
+    session.LeftTap(3 * 450, 3 * 50); // mode ">"
+    session.Run(0.2);
+    EXPECT_EQ(state->GetSynthMode(), 1);
+    session.LeftTap(3 * 398, 3 * 200); // "Scale  >"
+    session.Run(0.6);
+    session.LeftTap(3 * 349, 3 * 200); // the C# key
+    session.Run(0.2);
+    const InstrumentState& instrument = state->GetSynth()->GetInstrumentState();
+    EXPECT_FALSE(instrument.IsNoteEnabled(1));
+    EXPECT_TRUE(instrument.IsNoteEnabled(0) && instrument.IsNoteEnabled(2));
+    // What was pressed is what the frame shows there: the frame is the window's size.
+    View_SDL* view = View_SDL::GetInstance();
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->GetFrameWidth(), 1440);
+    EXPECT_EQ(view->GetFrameHeight(), 960);
 }
