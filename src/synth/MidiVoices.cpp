@@ -114,6 +114,10 @@ void MidiVoices::Controller(int channel, int number, int value)
                 if (m_voices[i].bOn && m_voices[i].bHeld && m_voices[i].iChannel == channel)
                     Release(i);
         break;
+    case 99: // an NRPN chosen: data entry goes to it, and no NRPN is played here
+    case 98:
+        state.iRpn = c_iNoRpn;
+        break;
     case 101:
         state.iRpn = (state.iRpn & 0x7F) | value << 7;
         break;

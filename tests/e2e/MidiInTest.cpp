@@ -112,6 +112,9 @@ TEST(MidiIn, NotesSoundTheirExactPitchBentByTheirChannelAtTheFilesTempo)
         {480, Bytes({0xB1, 101, 0})}, // channel 2: RPN 0 (running status), bend range 12
         {0, Bytes({100, 0})},
         {0, Bytes({6, 12})},
+        {0, Bytes({99, 1})}, // an NRPN (vibrato rate): its data entry leaves the bend range
+        {0, Bytes({98, 8})},
+        {0, Bytes({6, 48})},
         {0, Bytes({0xE1, 0x7F, 0x7F})}, // the whole bend up: +11.9985 semitones
         {0, Bytes({0x91, 57, 90})},     // A3 on channel 2, bent
         {240, Bytes({0x81, 57, 0})},
