@@ -180,6 +180,7 @@ TEST(MidiIn, TimbreFollowsCC74AFifthNoteAddsNothingAndThePedalHoldsNotes)
     for (auto* notes : {&four, &five})
         notes->push_back({720, Bytes({0xB0, 123, 0})}); // all notes off
     const Played chord = PlayFile(dir, Smf(0, {Track(four)}), mekko);
+    ASSERT_EQ(chord.status, 0) << chord.output;
     const Played fifth = PlayFile(dir, Smf(0, {Track(five)}), mekko);
     ASSERT_EQ(fifth.status, 0) << fifth.output;
     EXPECT_GT(Level(chord.wav, 0.3, 0.9), 3000);

@@ -166,6 +166,7 @@ TEST(Tuning, TwelveEqualOnCPlaysExactlyAsWithoutAScale)
     EXPECT_TRUE(wav[0] == wav[1]) << "the WAV differs";
     EXPECT_TRUE(png[0] == png[1]) << "the screenshot differs";
     const Played ratio = PlayScript(dir, demo, "--tuning '" + (dir / "ratios.scl").string() + "'");
+    ASSERT_EQ(ratio.status, 0) << ratio.output;
     EXPECT_TRUE(ReadFile(dir / "play.wav") == wav[0]) << "an octave written 2/1";
 }
 
@@ -208,7 +209,9 @@ TEST(Tuning, SettingsSavedByAScriptSoundTheSameWhenLoaded)
     ASSERT_EQ(made.wav.samples.size(), loaded.wav.samples.size());
     EXPECT_LE(largestDifference(loaded.wav), 32);
     EXPECT_GT(PeakLevel(loaded.wav.samples, from, loaded.wav.samples.size()), 10000);
-    EXPECT_GT(largestDifference(PlayScript(dir, notes).wav), 3000);
+    const Played plainRun = PlayScript(dir, notes);
+    ASSERT_EQ(plainRun.status, 0) << plainRun.output;
+    EXPECT_GT(largestDifference(plainRun.wav), 3000);
 }
 
 TEST(Tuning, ABadScaleMappingOrSettingsFileExitsWithItsLineAndWritesNothing)

@@ -89,6 +89,9 @@ double PitchAt(double x, bool fingertip)
 Played PlayScript(const TempDir& dir, const std::string& script, const std::string& extra)
 {
     WriteFile(dir / "play.zs", script);
+    // Only what this run writes is read back: an earlier run's WAV goes first.
+    std::error_code ignored;
+    std::filesystem::remove(dir / "play.wav", ignored);
     Played run;
     const ProcessResult result =
         RunCommand(ZindleBinary() + " --headless --seed 7 --script '" + (dir / "play.zs").string() +
