@@ -32,6 +32,16 @@ std::string CheckSeconds(std::string& text)
                std::to_string(static_cast<int>(PerformanceScript::c_rMaxSeconds));
     return {};
 }
+
+// Whether the resolved path names a file that exists inside the folder.
+bool IsInside(const std::string& path, const std::string& folder)
+{
+    std::error_code failure;
+    if (!fs::exists(path, failure))
+        return false;
+    const std::string prefix = folder.ends_with('/') ? folder : folder + "/";
+    return path.rfind(prefix, 0) == 0;
+}
 } // namespace
 
 int CommandLine::Parse(int argc, char** argv, HostOptions& options)
@@ -211,6 +221,16 @@ bool CommandLine::CheckFiles(const HostOptions& options, const std::vector<std::
     for (const std::string& save : saves)
         outputs.push_back({"the script's save", save, true});
 
+    // The resource directory as the system sees it, so that a path through a
+    // link into it is caught too.
+    std::string resources;
+    if (!options.sDataDirectory.empty())
+    {
+        std::error_code failure;
+        resources = std::filesystem::weakly_canonical(options.sDataDirectory, failure).string();
+        if (failure)
+            resources.clear();
+    }
     for (size_t i = 0; i < outputs.size(); ++i)
     {
         const Output& output = outputs[i];
@@ -229,9 +249,18 @@ bool CommandLine::CheckFiles(const HostOptions& options, const std::vector<std::
                 return false;
             }
         }
-        // A shot may repeat another shot: each one is a whole file in its turn.
-        for (size_t j = i + 1; j < outputs.size() && i < named; ++j)
+        if (!resources.empty() && IsInside(OutputFile::Resolve(output.path), resources))
         {
+            error = output.what + " would overwrite the resource " + Printable::Name(output.path);
+            return false;
+        }
+        // A shot may repeat another shot and a save another save: each one is
+        // a whole file in its turn. Anything else naming one file twice would
+        // leave only the last of them.
+        for (size_t j = i + 1; j < outputs.size(); ++j)
+        {
+            if (i >= named && output.bSave == outputs[j].bSave)
+                continue;
             if (OutputFile::SameFile(output.path, outputs[j].path))
             {
                 error = output.what + " and " + outputs[j].what + " name the same file " +

@@ -1,5 +1,6 @@
 #include "host/Host.h"
 
+#include "app/ScriptPlayer.h"
 #include "app/State_Main.h"
 #include "app/Timer.h"
 #include "app/ZindleApp.h"
@@ -13,7 +14,6 @@
 #include "host/CommandLine.h"
 #include "host/MidiOutput.h"
 #include "host/PNGWriter.h"
-#include "app/ScriptPlayer.h"
 #include "host/SettingsFile.h"
 #include "host/Signals.h"
 #include "host/WavWriter.h"
@@ -56,18 +56,28 @@ void Host::NotifyFrame(int64_t frame)
 
 bool Host::WriteScreenshot(const std::string& path, std::string& error)
 {
+    OutputFile output(path);
+    return output.Open(error) && WriteScreenshot(output, error);
+}
+
+bool Host::WriteScreenshot(OutputFile& output, std::string& error)
+{
     View_SDL* view = View_SDL::GetInstance();
     std::vector<uint8_t> rgba;
     if (!view || !view->ReadLandscapeFrame(rgba))
     {
-        error = "cannot write " + Printable::Name(path) + ": no frame to capture";
+        output.Abandon();
+        error = "cannot write " + Printable::Name(output.GetPath()) + ": no frame to capture";
         return false;
     }
-    return PNGWriter::WriteRGB(path, view->GetFrameWidth(), view->GetFrameHeight(), rgba, error);
+    return PNGWriter::Write(output, view->GetFrameWidth(), view->GetFrameHeight(), rgba, error);
 }
 
 int Host::Main(int argc, char** argv)
 {
+    // First of all, so that a signal at start-up ends the run like any other.
+    // Before SDL starts, so that SDL leaves the signals to the frame loops.
+    Signals::Install();
     HostOptions options;
     const int status = CommandLine::Parse(argc, argv, options);
     if (status != CommandLine::c_iContinue)
@@ -91,8 +101,6 @@ int Host::Main(int argc, char** argv)
         Fail("resource directory not found: " + Printable::Name(options.sDataDirectory));
         return 1;
     }
-    // Before SDL starts, so that SDL leaves the signals to the frame loops.
-    Signals::Install();
     const int result = Run(options);
     return Signals::Caught() ? Signals::ExitStatus() : result;
 }
@@ -120,6 +128,14 @@ int Host::Run(const HostOptions& options)
     SetOptions(options);
     if (!LoadSound(s_options))
         return 2;
+    // Again now that the settings may have named the scale and the mapping,
+    // and the resource directory is known.
+    std::string problem;
+    if (!CommandLine::CheckFiles(s_options, {}, problem))
+    {
+        Fail(problem);
+        return 2;
+    }
     File_Bundle::SetResourceDirectory(options.sDataDirectory);
     ZindleApp::SetRandomSeed(options.iSeed ? *options.iSeed
                                            : static_cast<uint32_t>(std::time(nullptr)));
