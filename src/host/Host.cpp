@@ -30,12 +30,15 @@
 
 #include "host/HostShared.h"
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <iostream>
 #include <map>
 #include <memory>
 #include <optional>
@@ -47,6 +50,20 @@ uint64_t Host::s_iVirtualTick = 0;
 std::function<void(int64_t)> Host::s_frameObserver;
 
 using namespace HostShared;
+
+namespace
+{
+// After --help, --version or --list-audio: 0 when all of it reached standard
+// output, else 1 with the reason (a full disk, a closed pipe).
+int FinishStandardOutput()
+{
+    errno = 0;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout) && std::cout.good())
+        return 0;
+    Fail(std::string("cannot write the standard output: ") + std::strerror(errno ? errno : EIO));
+    return 1;
+}
+} // namespace
 
 void Host::NotifyFrame(int64_t frame)
 {
@@ -80,12 +97,14 @@ int Host::Main(int argc, char** argv)
     Signals::Install();
     HostOptions options;
     const int status = CommandLine::Parse(argc, argv, options);
+    if (status == 0)
+        return FinishStandardOutput();
     if (status != CommandLine::c_iContinue)
         return status;
     if (options.bListAudio)
     {
         std::fputs(AudioDevices_SDL::Describe().c_str(), stdout);
-        return 0;
+        return FinishStandardOutput();
     }
     std::string problem;
     if (!CommandLine::CheckFiles(options, {}, problem) || !CheckAudioChoice(options, problem))

@@ -155,6 +155,21 @@ TEST(HeadlessProgram, BadArgumentsAndOutputsFailWithOneClearLine)
         {"--seconds nan", 2, "'nan' is not a number of seconds", {}},
         {"--seconds 1e300", 2, "'1e300' is not a number of seconds", {}},
         {"--seed", 2, "--seed", {}},
+        {"--tuning-base nan", 2, "'nan' is not a frequency in Hz from 1 to 20000", {}},
+        {"--tuning-base 1e-3", 2, "'1e-3' is not a frequency in Hz from 1 to 20000", {}},
+        {"--scale nan", 2, "'nan' is not a scale from 1 to 4", {}},
+        {"--wav ''", 2, "--wav: an empty value names nothing", {}},
+        {"--midi ''", 2, "--midi: an empty value names nothing", {}},
+        {"--screenshot ''", 2, "--screenshot: an empty value", {}},
+        {"--script ''", 2, "--script: an empty value", {}},
+        {"--settings ''", 2, "--settings: an empty value", {}},
+        {"--tuning ''", 2, "--tuning: an empty value", {}},
+        {"--keymap ''", 2, "--keymap: an empty value", {}},
+        {"--play ''", 2, "--play: an empty value", {}},
+        {"--seed ''", 2, "--seed: an empty value", {}},
+        {"--data ''", 2, "--data: an empty value", {}},
+        {"--audio-driver ''", 2, "--audio-driver: an empty value", {}},
+        {"--script /proc/self/status", 2, "/proc/self/status:1: 'Name:' is not a time", {}},
         {"--" + std::string(5000, 'x'), 2, "xxx...", {}},
         {"--data missing", 1, "resource directory not found", {}},
         {"--wav no/dir/x.wav", 1, "cannot write no/dir/x.wav: No such file or directory", {}},
@@ -323,5 +338,20 @@ TEST(HeadlessProgram, StalledOrLimitedRunsStopCleanly)
         EXPECT_EQ(EndOf(pid), 143) << "still shooting a minute after the signal";
         EXPECT_EQ(zindle_test::ReadFile(dir / "log"), "");
         EXPECT_EQ(CountFiles(dir.Path()), 3) << "the script, the shot and the log";
+    }
+}
+
+TEST(HeadlessProgram, WhatCannotReachStandardOutputIsAFailure)
+{
+    for (const char* option : {"--help", "--version", "--list-audio"})
+    {
+        SCOPED_TRACE(option);
+        const auto full = RunCommand("{ " + ZindleBinary() + " " + option + " 2>&1 >/dev/full; }");
+        EXPECT_EQ(full.status, 1);
+        EXPECT_EQ(full.output,
+                  "zindle: cannot write the standard output: No space left on device\n");
+        const auto written = RunCommand(ZindleBinary() + " " + option + " 2>/dev/null | wc -c");
+        EXPECT_EQ(written.status, 0);
+        EXPECT_GT(std::stoi(written.output), 10) << "the text itself";
     }
 }
