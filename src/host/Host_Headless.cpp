@@ -117,6 +117,10 @@ int Host::RunHeadless(const HostOptions& options)
 {
     // Offscreen GL needs no display; respect a driver the caller chose.
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    // A headless run writes what it was asked to and nothing else: no shader
+    // cache under the home folder (older Mesa reads the second name).
+    setenv("MESA_SHADER_CACHE_DISABLE", "true", 0);
+    setenv("MESA_GLSL_CACHE_DISABLE", "true", 0);
 
     PerformanceScript script;
     StandardMidiFile played;

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <sstream>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -354,4 +355,33 @@ TEST(HeadlessProgram, WhatCannotReachStandardOutputIsAFailure)
         EXPECT_EQ(written.status, 0);
         EXPECT_GT(std::stoi(written.output), 10) << "the text itself";
     }
+}
+
+TEST(HeadlessProgram, RunsWriteOnlyTheirOutputsAndPrintOnlyTheirOwnLines)
+{
+    // Every place a library could write of its own accord points into the
+    // folder; after the run it holds the one output asked for.
+    zindle_test::TempDir dir;
+    const auto run = [&](const std::string& unset, const std::string& arguments)
+    {
+        return RunCommand("cd '" + dir.Path().string() + "' && env -u MESA_SHADER_CACHE_DISABLE " +
+                          "-u MESA_GLSL_CACHE_DISABLE " + unset + " HOME=. TMPDIR=. " +
+                          "XDG_CACHE_HOME=./cache XDG_CONFIG_HOME=./config " +
+                          "MESA_SHADER_CACHE_DIR=./mesa " + ZindleBinary() + " " + arguments);
+    };
+    const auto headless = run("", "--headless --seconds 0.2 --screenshot x.png");
+    EXPECT_EQ(headless.status, 0) << headless.output;
+    EXPECT_EQ(headless.output, "");
+    std::set<std::string> left;
+    for (const auto& entry : fs::recursive_directory_iterator(dir.Path()))
+        left.insert(fs::relative(entry.path(), dir.Path()).string());
+    EXPECT_EQ(left, std::set<std::string>{"x.png"});
+
+    // A live run with no display, no Wayland runtime folder and no sound: the
+    // program says what it does in its own lines, and no library adds one.
+    const auto live =
+        run("-u SDL_VIDEODRIVER -u XDG_RUNTIME_DIR -u WAYLAND_DISPLAY -u DISPLAY", "--seconds 0.2");
+    std::istringstream lines(live.output);
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_EQ(line.rfind("zindle: ", 0), 0u) << line;
 }
