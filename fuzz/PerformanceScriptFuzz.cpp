@@ -39,10 +39,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string error;
     if (!script.Parse(text, "fuzz.zs", error))
     {
-        // One line, naming the file, short whatever the input.
-        if (error.rfind("fuzz.zs:", 0) != 0 || error.find('\n') != std::string::npos ||
-            error.size() > 700) // 60 characters, each escaped to at most 8
-            __builtin_trap();
+        // One line, naming the file, short whatever the input, that prints
+        // whole: no control byte of the input (a NUL, an escape) comes through.
+        if (error.rfind("fuzz.zs:", 0) != 0 || error.size() > 700) // 60 characters, each
+            __builtin_trap();                                       // escaped to at most 8
+        for (char c : error)
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+                __builtin_trap();
         return 0;
     }
     double previous = 0.0;

@@ -2,28 +2,37 @@
 
 #include "core/Printable.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 
+namespace
+{
+// Whether the conversion took every byte of the word: a NUL inside it ends
+// the C string the conversion sees, not the word, and spaces in front are
+// not part of a number.
+bool TookAll(const std::string& word, const char* end)
+{
+    return !word.empty() && !std::isspace(static_cast<unsigned char>(word[0])) && end &&
+           end == word.c_str() + word.size();
+}
+} // namespace
+
 bool TextParse::ParseReal(const std::string& word, double& value)
 {
-    if (word.empty())
-        return false;
     char* end = nullptr;
     errno = 0;
     value = std::strtod(word.c_str(), &end);
-    return errno == 0 && end && *end == '\0' && std::isfinite(value);
+    return TookAll(word, end) && errno == 0 && std::isfinite(value);
 }
 
 bool TextParse::ParseInteger(const std::string& word, long min, long max, long& value)
 {
-    if (word.empty())
-        return false;
     char* end = nullptr;
     errno = 0;
     value = std::strtol(word.c_str(), &end, 10);
-    return errno == 0 && end && *end == '\0' && value >= min && value <= max;
+    return TookAll(word, end) && errno == 0 && value >= min && value <= max;
 }
 
 std::string TextParse::WithoutByteOrderMark(const std::string& text)

@@ -11,6 +11,9 @@ class TextParse
   public:
     // The text after a byte-order mark at its start, if any.
     static std::string WithoutByteOrderMark(const std::string& text);
+    // The whole word as a finite number (the integer in [min, max]); false for
+    // an empty word, a space in front, or anything after the number, a NUL
+    // byte included.
     static bool ParseReal(const std::string& word, double& value);
     static bool ParseInteger(const std::string& word, long min, long max, long& value);
     // "file:line: problem", the file's name made printable.

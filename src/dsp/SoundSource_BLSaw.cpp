@@ -88,6 +88,17 @@ bool SoundSource_BLSaw::LoadSampleBuffer(const unsigned char* bytes, size_t size
         if (!(std::fabs(loaded[j]) <= c_rMaxTableValue))
             return false;
     }
+    // Playback differentiates the table, so its steps are the saw itself: steps
+    // far quieter than the saw's (a table of zeros, of denormals, or scaled
+    // down) would play near silence.
+    double squares = 0.0;
+    for (int j = 1; j < c_iTableSize; ++j)
+    {
+        const double step = static_cast<double>(loaded[j]) - static_cast<double>(loaded[j - 1]);
+        squares += step * step;
+    }
+    if (std::sqrt(squares / (c_iTableSize - 1)) < c_rMinStepRms)
+        return false;
     std::memcpy(table, loaded, sizeof(loaded));
     // The guard entry as the integration gives it: the last sum plus entry 0's
     // own term, which is entry 0 itself. Both are bounded, so this is finite.

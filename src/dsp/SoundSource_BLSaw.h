@@ -27,6 +27,9 @@ class SoundSource_BLSaw : public SoundStreamSource
     // peaks near +-1.3, and its sum near 560) never leaves +-4096: a file
     // holding anything larger is not a saw table.
     static constexpr float c_rMaxTableValue = 4096.0f;
+    // The saw's RMS is 0.7 pi / sqrt(12), about 0.635; a table whose steps
+    // (the saw it plays) have less than half of that is not a saw table.
+    static constexpr double c_rMinStepRms = 0.32;
 
     // `sampleRate`: Hz of the stream this saw plays into.
     explicit SoundSource_BLSaw(float sampleRate = SoundManager::c_rSampleRate);
@@ -47,7 +50,8 @@ class SoundSource_BLSaw : public SoundStreamSource
     static void ComputeSampleBuffer(float* table);
     // Reads a file's bytes into `table`, guard entry included; false when they
     // are fewer than one period or hold a value that is not a number or beyond
-    // c_rMaxTableValue (bytes past one period are ignored).
+    // c_rMaxTableValue, or steps quieter than c_rMinStepRms (bytes past one
+    // period are ignored).
     static bool LoadSampleBuffer(const unsigned char* bytes, size_t size, float* table);
     // LoadSampleBuffer, falling back to ComputeSampleBuffer.
     static void BuildSampleBuffer(const unsigned char* bytes, size_t size, float* table);

@@ -1,6 +1,7 @@
 #include "file/File_Disk.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
@@ -126,12 +127,29 @@ bool File_Disk::ReadAll(const std::string& path, uint64_t maxBytes, std::string&
                         std::string& problem)
 {
     bool missing = false;
-    std::unique_ptr<File> file(OpenRegular(path.c_str(), maxBytes, problem, missing));
-    bytes.assign(file ? file->Length() : 0, '\0');
-    if (file && !bytes.empty() && !file->Read(bytes.data(), static_cast<int>(bytes.size())))
+    std::unique_ptr<File_Disk> file(OpenRegular(path.c_str(), maxBytes, problem, missing));
+    bytes.clear();
+    if (!file)
+        return false;
+    // To the end rather than to the size the file system gives: a file of
+    // /proc says 0 bytes and holds more, and a file may grow while it is read.
+    char chunk[1 << 16];
+    errno = 0;
+    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, file->m_pStream)) > 0;)
+    {
+        if (bytes.size() + n > maxBytes)
+        {
+            problem = "larger than " + std::to_string(maxBytes >> 20) + " MiB";
+            bytes.clear();
+            return false;
+        }
+        bytes.append(chunk, n);
+    }
+    if (std::ferror(file->m_pStream))
     {
         problem = std::strerror(errno ? errno : EIO);
+        bytes.clear();
         return false;
     }
-    return file != nullptr;
+    return true;
 }

@@ -132,7 +132,7 @@ bool ScalaFile::ParseScale(const std::string& text, const std::string& name, Tun
     if (count < 1 || count > Tuning::c_iMaxDegrees)
     {
         error = lines.Fail("a scale needs 1 to " + std::to_string(Tuning::c_iMaxDegrees) +
-                           " pitches, the last its period; this one has " + word);
+                           " pitches, the last its period; this one has " + Printable::Echo(word));
         return false;
     }
     std::vector<double> cents;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <strings.h>
@@ -25,7 +26,7 @@ constexpr const char* c_sNotes[12] = {"C",  "C#", "D",  "D#", "E",  "F",
 template <size_t N> int IndexOf(const std::string& word, const char* const (&names)[N])
 {
     for (size_t i = 0; i < N; ++i)
-        if (strcasecmp(word.c_str(), names[i]) == 0)
+        if (word.size() == std::strlen(names[i]) && strcasecmp(word.c_str(), names[i]) == 0)
             return static_cast<int>(i);
     return -1;
 }

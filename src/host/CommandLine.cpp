@@ -1,6 +1,7 @@
 #include "host/CommandLine.h"
 
 #include "core/Printable.h"
+#include "core/TextParse.h"
 #include "formats/PerformanceScript.h"
 #include "formats/Tuning.h"
 #include "host/OutputFile.h"
@@ -20,17 +21,37 @@ namespace
 {
 constexpr size_t c_iMaxMessage = 120; // characters of a command-line parser's message
 
-// --seconds: a finite number from 0 to the longest run, said in words.
-std::string CheckSeconds(std::string& text)
+// A number option's check: the whole value a finite number from `min` to
+// `max` (the same parser as every file's numbers), or what it is not.
+CLI::Validator RealFrom(double min, double max, const std::string& what)
 {
-    char* end = nullptr;
-    errno = 0;
-    const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || !end || *end != '\0' || !std::isfinite(value) || value < 0.0 ||
-        value > PerformanceScript::c_rMaxSeconds)
-        return "'" + Printable::Quote(text) + "' is not a number of seconds from 0 to " +
-               std::to_string(static_cast<int>(PerformanceScript::c_rMaxSeconds));
-    return {};
+    const auto shown = [](double limit) { return std::to_string(static_cast<long>(limit)); };
+    const std::string expected = what + " from " + shown(min) + " to " + shown(max);
+    return CLI::Validator(
+        [=](std::string& text) -> std::string
+        {
+            double value = 0.0;
+            if (TextParse::ParseReal(text, value) && value >= min && value <= max)
+                return {};
+            return "'" + Printable::Quote(text) + "' is not " + expected;
+        },
+        "");
+}
+
+// Every option's value: an empty one would be quietly the same as none.
+const CLI::Validator
+    c_nonEmpty([](std::string& text) -> std::string
+               { return text.empty() ? "an empty value names nothing" : std::string(); },
+               "");
+
+// Whether the resolved path names a file that exists inside the folder.
+bool IsInside(const std::string& path, const std::string& folder)
+{
+    std::error_code failure;
+    if (!fs::exists(path, failure))
+        return false;
+    const std::string prefix = folder.ends_with('/') ? folder : folder + "/";
+    return path.rfind(prefix, 0) == 0;
 }
 } // namespace
 
@@ -58,7 +79,8 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
                      "no window and no sound device: virtual clock, offscreen GL");
     auto* secondsOption =
         app.add_option("--seconds", seconds, "stop after this many seconds (at most 86400)")
-            ->check(CLI::Validator(&CheckSeconds, "SECONDS"));
+            ->type_name("SECONDS")
+            ->check(RealFrom(0.0, PerformanceScript::c_rMaxSeconds, "a number of seconds"));
     app.add_option("--script", options.sScript,
                    "play a performance script (.zs), headless or live");
     app.add_option("--wav", options.sWav, "write the audio to this WAV file");
@@ -70,7 +92,7 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
                    "fractions allowed (default 1: 480 x 320); a window always draws at its "
                    "own pixel size")
         ->type_name("N")
-        ->check(CLI::Range(1.0, 4.0))
+        ->check(RealFrom(1.0, 4.0, "a scale"))
         ->needs(headlessOption);
     auto* seedOption = app.add_option("--seed", seed,
                                       "seed of the random generator "
@@ -123,15 +145,22 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
                        "frequency and middle note")
             ->type_name("FILE.kbm");
     double tuningBase = 0.0;
-    auto* baseOption = app.add_option("--tuning-base", tuningBase,
-                                      "frequency of the scale's degree 0 in Hz (default: the "
-                                      "C at 65.41 Hz)")
-                           ->type_name("HZ")
-                           ->check(CLI::Range(Tuning::c_rMinBaseHz, Tuning::c_rMaxBaseHz));
+    auto* baseOption =
+        app.add_option("--tuning-base", tuningBase,
+                       "frequency of the scale's degree 0 in Hz (default: the "
+                       "C at 65.41 Hz)")
+            ->type_name("HZ")
+            ->check(RealFrom(Tuning::c_rMinBaseHz, Tuning::c_rMaxBaseHz, "a frequency in Hz"));
     keymapOption->excludes(baseOption);
     bool noFingers = false;
     app.add_flag("--no-fingers", noFingers,
                  "draw no rings at the fingers (in the window and in screenshots)");
+
+    // An empty value is refused everywhere, except for the MIDI port names,
+    // where an empty name means the virtual port.
+    for (CLI::Option* option : app.get_options())
+        if (option->get_expected_max() > 0 && option != midiOutOption && option != midiInOption)
+            option->check(c_nonEmpty);
 
     try
     {
@@ -211,6 +240,16 @@ bool CommandLine::CheckFiles(const HostOptions& options, const std::vector<std::
     for (const std::string& save : saves)
         outputs.push_back({"the script's save", save, true});
 
+    // The resource directory as the system sees it, so that a path through a
+    // link into it is caught too.
+    std::string resources;
+    if (!options.sDataDirectory.empty())
+    {
+        std::error_code failure;
+        resources = std::filesystem::weakly_canonical(options.sDataDirectory, failure).string();
+        if (failure)
+            resources.clear();
+    }
     for (size_t i = 0; i < outputs.size(); ++i)
     {
         const Output& output = outputs[i];
@@ -229,9 +268,18 @@ bool CommandLine::CheckFiles(const HostOptions& options, const std::vector<std::
                 return false;
             }
         }
-        // A shot may repeat another shot: each one is a whole file in its turn.
-        for (size_t j = i + 1; j < outputs.size() && i < named; ++j)
+        if (!resources.empty() && IsInside(OutputFile::Resolve(output.path), resources))
         {
+            error = output.what + " would overwrite the resource " + Printable::Name(output.path);
+            return false;
+        }
+        // A shot may repeat another shot and a save another save: each one is
+        // a whole file in its turn. Anything else naming one file twice would
+        // leave only the last of them.
+        for (size_t j = i + 1; j < outputs.size(); ++j)
+        {
+            if (i >= named && output.bSave == outputs[j].bSave)
+                continue;
             if (OutputFile::SameFile(output.path, outputs[j].path))
             {
                 error = output.what + " and " + outputs[j].what + " name the same file " +

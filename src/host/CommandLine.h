@@ -19,9 +19,11 @@ class CommandLine
     // Files the run would clash over, found before anything is written: two
     // outputs naming the same file (links and "." and ".." resolved), or an
     // output that is one of the run's inputs (script, settings, scale, key
-    // mapping). `shots` are the script's screenshots and saves, which may
-    // repeat one another (a save may also replace the settings it started
-    // from). False with the problem (exit status 2).
+    // mapping, MIDI file played) or a file of the resource directory (when the
+    // options name it). `shots` and `saves` are the script's screenshots and
+    // saves: a shot may repeat a shot and a save a save (a save may also
+    // replace the settings it started from). False with the problem (exit
+    // status 2).
     static bool CheckFiles(const HostOptions& options, const std::vector<std::string>& shots,
                            std::string& error, const std::vector<std::string>& saves = {});
 

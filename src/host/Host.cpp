@@ -1,5 +1,6 @@
 #include "host/Host.h"
 
+#include "app/ScriptPlayer.h"
 #include "app/State_Main.h"
 #include "app/Timer.h"
 #include "app/ZindleApp.h"
@@ -13,7 +14,6 @@
 #include "host/CommandLine.h"
 #include "host/MidiOutput.h"
 #include "host/PNGWriter.h"
-#include "app/ScriptPlayer.h"
 #include "host/SettingsFile.h"
 #include "host/Signals.h"
 #include "host/WavWriter.h"
@@ -30,12 +30,15 @@
 
 #include "host/HostShared.h"
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <iostream>
 #include <map>
 #include <memory>
 #include <optional>
@@ -48,6 +51,20 @@ std::function<void(int64_t)> Host::s_frameObserver;
 
 using namespace HostShared;
 
+namespace
+{
+// After --help, --version or --list-audio: 0 when all of it reached standard
+// output, else 1 with the reason (a full disk, a closed pipe).
+int FinishStandardOutput()
+{
+    errno = 0;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout) && std::cout.good())
+        return 0;
+    Fail(std::string("cannot write the standard output: ") + std::strerror(errno ? errno : EIO));
+    return 1;
+}
+} // namespace
+
 void Host::NotifyFrame(int64_t frame)
 {
     if (s_frameObserver)
@@ -56,26 +73,38 @@ void Host::NotifyFrame(int64_t frame)
 
 bool Host::WriteScreenshot(const std::string& path, std::string& error)
 {
+    OutputFile output(path);
+    return output.Open(error) && WriteScreenshot(output, error);
+}
+
+bool Host::WriteScreenshot(OutputFile& output, std::string& error)
+{
     View_SDL* view = View_SDL::GetInstance();
     std::vector<uint8_t> rgba;
     if (!view || !view->ReadLandscapeFrame(rgba))
     {
-        error = "cannot write " + Printable::Name(path) + ": no frame to capture";
+        output.Abandon();
+        error = "cannot write " + Printable::Name(output.GetPath()) + ": no frame to capture";
         return false;
     }
-    return PNGWriter::WriteRGB(path, view->GetFrameWidth(), view->GetFrameHeight(), rgba, error);
+    return PNGWriter::Write(output, view->GetFrameWidth(), view->GetFrameHeight(), rgba, error);
 }
 
 int Host::Main(int argc, char** argv)
 {
+    // First of all, so that a signal at start-up ends the run like any other.
+    // Before SDL starts, so that SDL leaves the signals to the frame loops.
+    Signals::Install();
     HostOptions options;
     const int status = CommandLine::Parse(argc, argv, options);
+    if (status == 0)
+        return FinishStandardOutput();
     if (status != CommandLine::c_iContinue)
         return status;
     if (options.bListAudio)
     {
         std::fputs(AudioDevices_SDL::Describe().c_str(), stdout);
-        return 0;
+        return FinishStandardOutput();
     }
     std::string problem;
     if (!CommandLine::CheckFiles(options, {}, problem) || !CheckAudioChoice(options, problem))
@@ -91,8 +120,6 @@ int Host::Main(int argc, char** argv)
         Fail("resource directory not found: " + Printable::Name(options.sDataDirectory));
         return 1;
     }
-    // Before SDL starts, so that SDL leaves the signals to the frame loops.
-    Signals::Install();
     const int result = Run(options);
     return Signals::Caught() ? Signals::ExitStatus() : result;
 }
@@ -120,6 +147,14 @@ int Host::Run(const HostOptions& options)
     SetOptions(options);
     if (!LoadSound(s_options))
         return 2;
+    // Again now that the settings may have named the scale and the mapping,
+    // and the resource directory is known.
+    std::string problem;
+    if (!CommandLine::CheckFiles(s_options, {}, problem))
+    {
+        Fail(problem);
+        return 2;
+    }
     File_Bundle::SetResourceDirectory(options.sDataDirectory);
     ZindleApp::SetRandomSeed(options.iSeed ? *options.iSeed
                                            : static_cast<uint32_t>(std::time(nullptr)));

@@ -5,6 +5,7 @@
 
 #include "dsp/SoundManager.h"
 #include "host/HostOptions.h"
+#include "host/OutputFile.h"
 #include "platform/sdl/Window_SDL.h"
 
 #include <cstdint>
@@ -26,6 +27,8 @@ class Host
     // Writes the frame the GL view holds now (the last one presented) as a
     // 480 x 320 landscape PNG; false with a reason when it cannot.
     static bool WriteScreenshot(const std::string& path, std::string& error);
+    // The same into an output opened before the run (committed or abandoned).
+    static bool WriteScreenshot(OutputFile& output, std::string& error);
 
     // Writes the settings the instrument has now, with the tuning it was
     // started with, to `path`, or when it is empty into the configuration

@@ -1,5 +1,6 @@
 #include "host/HostShared.h"
 
+#include "app/ScriptPlayer.h"
 #include "app/State_Main.h"
 #include "app/Timer.h"
 #include "app/ZindleApp.h"
@@ -13,7 +14,6 @@
 #include "host/CommandLine.h"
 #include "host/MidiOutput.h"
 #include "host/PNGWriter.h"
-#include "app/ScriptPlayer.h"
 #include "host/SettingsFile.h"
 #include "host/Signals.h"
 #include "host/WavWriter.h"
@@ -181,12 +181,14 @@ bool CheckAudioChoice(HostOptions& options, std::string& error)
 }
 
 // The final frame, when the command line asked for it; false after reporting a failure.
-bool WriteFinalScreenshot(const HostOptions& options)
+bool WriteFinalScreenshot(Outputs& outputs)
 {
-    if (options.sScreenshot.empty())
+    if (!outputs.screenshot)
         return true;
     std::string error;
-    if (Host::WriteScreenshot(options.sScreenshot, error))
+    const bool written = Host::WriteScreenshot(*outputs.screenshot, error);
+    outputs.screenshot.reset();
+    if (written)
         return true;
     Fail(error);
     return false;

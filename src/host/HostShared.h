@@ -2,6 +2,7 @@
 // the MIDI file's players, and the checks and loads made before a run starts.
 #pragma once
 
+#include "app/ScriptPlayer.h"
 #include "app/ZindleApp.h"
 #include "core/MidiEvent.h"
 #include "formats/PerformanceScript.h"
@@ -9,13 +10,14 @@
 #include "host/Host.h"
 #include "host/HostOptions.h"
 #include "host/MidiOutput.h"
-#include "app/ScriptPlayer.h"
+#include "host/Signals.h"
 #include "host/WavWriter.h"
 #include "platform/sdl/TouchInput_SDL.h"
 #include "synth/MidiVoices.h"
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,13 +33,24 @@ struct Outputs
 {
     WavWriter wav;
     MidiOutput midi;
+    std::unique_ptr<OutputFile> screenshot; // --screenshot, written at the end
 
-    // False after reporting the problem.
-    bool Open(const HostOptions& options)
+    // False after reporting the problem. `samples` is how long the sound will
+    // be, or -1 when nobody knows (a live run without --seconds).
+    bool Open(const HostOptions& options, int64_t samples = WavWriter::c_iUnknownLength)
     {
         std::string error;
+        if (!options.sScreenshot.empty())
+        {
+            screenshot = std::make_unique<OutputFile>(options.sScreenshot);
+            if (!screenshot->Open(error))
+            {
+                Fail(error);
+                return false;
+            }
+        }
         if ((!options.sWav.empty() &&
-             !wav.Open(options.sWav, SoundManager::c_iSampleRate, error)) ||
+             !wav.Open(options.sWav, SoundManager::c_iSampleRate, samples, error)) ||
             !midi.Open(options, error))
         {
             Fail(error);
@@ -98,6 +111,9 @@ class ScriptTarget : public ScriptPlayer::Target
     }
     void Shot(const std::string& path) override
     {
+        // Many shots may fall on one frame; after a signal the rest are not taken.
+        if (Signals::Caught())
+            return;
         std::string error;
         if (!Host::WriteScreenshot(path, error))
         {
@@ -177,5 +193,5 @@ bool LoadPlay(const HostOptions& options, StandardMidiFile& file);
 bool CheckAudioChoice(HostOptions& options, std::string& error);
 
 // The final frame, when the command line asked for it; false after reporting a failure.
-bool WriteFinalScreenshot(const HostOptions& options);
+bool WriteFinalScreenshot(Outputs& outputs);
 } // namespace HostShared

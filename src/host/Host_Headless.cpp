@@ -1,5 +1,6 @@
 #include "host/Host.h"
 
+#include "app/ScriptPlayer.h"
 #include "app/State_Main.h"
 #include "app/Timer.h"
 #include "app/ZindleApp.h"
@@ -14,7 +15,6 @@
 #include "host/HostShared.h"
 #include "host/MidiOutput.h"
 #include "host/PNGWriter.h"
-#include "app/ScriptPlayer.h"
 #include "host/SettingsFile.h"
 #include "host/Signals.h"
 #include "host/WavWriter.h"
@@ -117,21 +117,15 @@ int Host::RunHeadless(const HostOptions& options)
 {
     // Offscreen GL needs no display; respect a driver the caller chose.
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    // A headless run writes what it was asked to and nothing else: no shader
+    // cache under the home folder (older Mesa reads the second name).
+    setenv("MESA_SHADER_CACHE_DISABLE", "true", 0);
+    setenv("MESA_GLSL_CACHE_DISABLE", "true", 0);
 
     PerformanceScript script;
     StandardMidiFile played;
     if (!LoadScript(options, script) || !LoadPlay(options, played))
         return 2;
-
-    Outputs outputs;
-    WavWriter& wav = outputs.wav;
-    MidiOutput& midi = outputs.midi;
-    if (!outputs.Open(options))
-        return 1;
-
-    if (options.bMidiIn)
-        std::fprintf(stderr, "zindle: warning: --midi-in plays live only; headless, --play "
-                             "plays a MIDI file\n");
 
     // By default a performance lasts until its script and its MIDI file are
     // over, with 2 s of echo tail after the file.
@@ -145,6 +139,16 @@ int Host::RunHeadless(const HostOptions& options)
     if (options.rSeconds)
         seconds = *options.rSeconds;
     const int64_t frames = static_cast<int64_t>(std::ceil(seconds / c_rActiveFrameInterval - 1e-9));
+
+    Outputs outputs;
+    WavWriter& wav = outputs.wav;
+    MidiOutput& midi = outputs.midi;
+    if (!outputs.Open(options, frames * c_iSamplesPerFrame))
+        return 1;
+
+    if (options.bMidiIn)
+        std::fprintf(stderr, "zindle: warning: --midi-in plays live only; headless, --play "
+                             "plays a MIDI file\n");
 
     // Frame k runs at exactly t = k * 0.05 s; the timer is made one tick earlier
     // so that every frame, the first included, sees dt = 0.05.
@@ -199,7 +203,7 @@ int Host::RunHeadless(const HostOptions& options)
         midi.Update();
         if (!options.sScreenshot.empty() && !lastFrameDrawn && framesRun > 0)
             app.Render(); // the last frame, which nobody needed to see until now
-        if (!WriteFinalScreenshot(options) || target.Failed())
+        if (!WriteFinalScreenshot(outputs) || target.Failed())
             status = 1;
         if (sound)
             samplesPulled = sound->GetSamplesPulled();

@@ -1,5 +1,6 @@
 #include "host/Host.h"
 
+#include "app/ScriptPlayer.h"
 #include "app/State_Main.h"
 #include "app/Timer.h"
 #include "app/ZindleApp.h"
@@ -14,7 +15,6 @@
 #include "host/HostShared.h"
 #include "host/MidiOutput.h"
 #include "host/PNGWriter.h"
-#include "app/ScriptPlayer.h"
 #include "host/SettingsFile.h"
 #include "host/Signals.h"
 #include "host/WavWriter.h"
@@ -59,7 +59,10 @@ int Host::RunLive(const HostOptions& options)
     Outputs outputs;
     WavWriter& wav = outputs.wav;
     MidiOutput& midi = outputs.midi;
-    if (!outputs.Open(options))
+    // A second over --seconds: the live clock stops a little after it.
+    if (!outputs.Open(options, options.rSeconds
+                                   ? static_cast<int64_t>((*options.rSeconds + 1.0) * c_rSampleRate)
+                                   : WavWriter::c_iUnknownLength))
         return 1;
 
     DesktopIdentity::ApplyHints();
@@ -176,7 +179,7 @@ int Host::RunLive(const HostOptions& options)
             app.ProcessMessages();
             playScript(elapsed());
         }
-        if (!WriteFinalScreenshot(options) || target.Failed())
+        if (!WriteFinalScreenshot(outputs) || target.Failed())
             status = 1;
         // Everything the device was sent is captured before the sound manager goes.
         if (sound)

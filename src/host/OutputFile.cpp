@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@ namespace
 constexpr int c_iMaxLinks = 40;         // as the kernel follows them (ELOOP beyond)
 constexpr long c_iDefaultNameMax = 255; // bytes, when the file system does not say
 constexpr int c_iNameAttempts = 100;    // temporary names tried before giving up
+constexpr int c_iPollMilliseconds = 50; // a frame: how soon a signal ends a stalled copy
 
 // name cut to at most `bytes` bytes, never inside a UTF-8 character.
 std::string CutName(const std::string& name, size_t bytes)
@@ -47,7 +49,15 @@ bool OutputFile::Open(std::string& error)
     Abandon();
     m_iError = 0;
     struct stat status;
-    if (stat(m_sPath.c_str(), &status) == 0 && !S_ISREG(status.st_mode))
+    const bool found = stat(m_sPath.c_str(), &status) == 0;
+    // A loop of links has no file at its end to replace; writing one would
+    // turn a link of the loop into a regular file.
+    if (!found && errno == ELOOP)
+    {
+        error = Failure(ELOOP);
+        return false;
+    }
+    if (found && !S_ISREG(status.st_mode))
     {
         if (S_ISDIR(status.st_mode))
         {
@@ -70,12 +80,14 @@ bool OutputFile::OpenSpecial(std::string& error)
                     : Failure(errno);
         return false;
     }
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags >= 0)
-        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     if (lseek(fd, 0, SEEK_CUR) >= 0)
+    {
+        const int flags = fcntl(fd, F_GETFL);
+        if (flags >= 0)
+            fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
         m_pStream = fdopen(fd, "wb");
-    else
+    }
+    else // stays non-blocking: the copy waits in poll, where a signal can end it
     {
         m_iCopyTarget = fd;
         m_pStream = std::tmpfile(); // unlinked at once: nothing to clean up, ever
@@ -162,6 +174,18 @@ bool OutputFile::CopyToTarget()
             const ssize_t written = write(m_iCopyTarget, chunk + done, n - done);
             if (written < 0 && errno == EINTR)
                 continue;
+            if (written < 0 && errno == EAGAIN)
+            {
+                // A full pipe: a reader that reads empties it within a frame;
+                // one that does not holds the run only until a signal.
+                pollfd ready{m_iCopyTarget, POLLOUT, 0};
+                if (poll(&ready, 1, c_iPollMilliseconds) == 0 && Signals::Caught())
+                {
+                    errno = EINTR;
+                    return false;
+                }
+                continue;
+            }
             if (written <= 0)
                 return false;
             done += static_cast<size_t>(written);

@@ -53,15 +53,20 @@ bool Run(png_structp png, png_infop info, Job* job)
 bool PNGWriter::WriteRGB(const std::string& path, int width, int height,
                          const std::vector<uint8_t>& rgba, std::string& error)
 {
+    OutputFile output(path);
+    return output.Open(error) && Write(output, width, height, rgba, error);
+}
+
+bool PNGWriter::Write(OutputFile& output, int width, int height, const std::vector<uint8_t>& rgba,
+                      std::string& error)
+{
     if (width <= 0 || height <= 0 ||
         rgba.size() != static_cast<size_t>(width) * static_cast<size_t>(height) * 4)
     {
-        error = "cannot write " + Printable::Name(path) + ": no picture to write";
+        output.Abandon();
+        error = "cannot write " + Printable::Name(output.GetPath()) + ": no picture to write";
         return false;
     }
-    OutputFile output(path);
-    if (!output.Open(error))
-        return false;
     png_structp png =
         png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, QuietError, QuietWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+class OutputFile;
+
 class PNGWriter
 {
   public:
@@ -13,4 +15,7 @@ class PNGWriter
     // is opaque). False, with a reason and no file left behind, on failure.
     static bool WriteRGB(const std::string& path, int width, int height,
                          const std::vector<uint8_t>& rgba, std::string& error);
+    // The same into an output opened beforehand, which it commits or abandons.
+    static bool Write(OutputFile& output, int width, int height, const std::vector<uint8_t>& rgba,
+                      std::string& error);
 };

@@ -46,6 +46,9 @@ void Signals::Install()
     for (int signal : c_iHandled)
         sigaction(signal, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+    // Past a file-size limit (ulimit -f) a write fails with "File too large",
+    // which the output reports and cleans up after, instead of killing the run.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     std::atexit(&RemoveTemporariesAtExit);
     std::at_quick_exit(&RemoveTemporariesAtExit);

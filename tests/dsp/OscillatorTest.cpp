@@ -50,6 +50,14 @@ std::string Bytes(const Table& table, size_t entries)
     return bytes;
 }
 
+// Every entry times `factor`.
+Table Scaled(Table table, float factor)
+{
+    for (float& value : table)
+        value *= factor;
+    return table;
+}
+
 constexpr int c_iSecond = 44100;
 // The saw's ramp and the pulse's square swing about +-0.7 pi / 2.
 const double c_rLevel = 0.7 * std::numbers::pi / 2.0;
@@ -234,6 +242,9 @@ TEST(Wavetable, ShippedFileIsTheComputationAndABadFileFallsBackToIt)
         {"not a number inside", Bytes(damaged, 2048)},
         {"huge values: no saw sums to them", Bytes(Table(2048, 3e38f), 2048)},
         {"longer: the rest is ignored", Bytes(computed, 2048) + std::string(100, 'x')},
+        {"zeros: a silent saw", Bytes(Table(2048, 0.0f), 2048)},
+        {"denormals: a silent saw", Bytes(Table(2048, 1e-40f), 2048)},
+        {"a thousandth of the saw: near silence", Bytes(Scaled(computed, 1e-3f), 2048)},
     };
     TempDir dir;
     for (const auto& [what, bytes] : files)

@@ -11,7 +11,10 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <map>
 #include <set>
+#include <sstream>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -31,6 +34,51 @@ int CountFiles(const fs::path& dir)
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir))
         ++n;
     return n;
+}
+
+// Starts the program in `dir` with its output and errors going to dir/log.
+pid_t StartProgram(const fs::path& dir, const std::vector<std::string>& arguments)
+{
+    const std::string binary = ZindleBinary(), log = (dir / "log").string();
+    std::vector<char*> argv{const_cast<char*>(binary.c_str())};
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0)
+    {
+        const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(out, 1);
+        dup2(out, 2);
+        if (chdir(dir.c_str()) == 0)
+            execv(binary.c_str(), argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+// Polls for a minute at most, so that a program that never gets there or
+// ignores a signal fails the test instead of hanging it.
+template <typename Done> bool Within(const Done& done)
+{
+    for (int poll = 0; poll < 3000; ++poll, usleep(20000))
+        if (done())
+            return true;
+    return false;
+}
+
+// Waits for the program's end (killing it after a minute); its exit status,
+// or -1 when it did not exit by itself.
+int EndOf(pid_t pid)
+{
+    int status = 0;
+    if (!Within([&] { return waitpid(pid, &status, WNOHANG) == pid; }))
+    {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 } // namespace
 
@@ -76,6 +124,21 @@ TEST(HeadlessProgram, BadArgumentsAndOutputsFailWithOneClearLine)
     zindle_test::WriteFile(dir / "real.wav", "old");
     fs::create_symlink("real.wav", dir / "link.wav");
     zindle_test::WriteFile(dir / "p.zs", "0 tap 10 10\n");
+    // Inputs no output may replace, named directly or through the settings, a
+    // resource, and a WAV that a run failing at the start must leave alone.
+    fs::create_directory(dir / "res");
+    const std::map<std::string, std::string> kept = {
+        {"p.zs", "0 tap 10 10\n"},
+        {"jm.scl", "! jm.scl\njust\n1\n2/1\n"},
+        {"wk.kbm", "1\n0\n127\n60\n60\n440\n0\n0\n"},
+        {"s.conf", "tuning = jm.scl\nkeymap = wk.kbm\n"},
+        {"shotsave.zs", "0 shot x.png\n0 save x.png\n"},
+        {"res/blsaw.dat", "table"},
+        {"keep.wav", "old"}};
+    for (const auto& [name, bytes] : kept)
+        zindle_test::WriteFile(dir / name, bytes);
+    fs::create_symlink("loopB", dir / "loopA");
+    fs::create_symlink("loopA", dir / "loopB");
     const std::string longest = std::string(251, 'n') + ".wav"; // 255 bytes
 
     struct Case
@@ -93,6 +156,21 @@ TEST(HeadlessProgram, BadArgumentsAndOutputsFailWithOneClearLine)
         {"--seconds nan", 2, "'nan' is not a number of seconds", {}},
         {"--seconds 1e300", 2, "'1e300' is not a number of seconds", {}},
         {"--seed", 2, "--seed", {}},
+        {"--tuning-base nan", 2, "'nan' is not a frequency in Hz from 1 to 20000", {}},
+        {"--tuning-base 1e-3", 2, "'1e-3' is not a frequency in Hz from 1 to 20000", {}},
+        {"--scale nan", 2, "'nan' is not a scale from 1 to 4", {}},
+        {"--wav ''", 2, "--wav: an empty value names nothing", {}},
+        {"--midi ''", 2, "--midi: an empty value names nothing", {}},
+        {"--screenshot ''", 2, "--screenshot: an empty value", {}},
+        {"--script ''", 2, "--script: an empty value", {}},
+        {"--settings ''", 2, "--settings: an empty value", {}},
+        {"--tuning ''", 2, "--tuning: an empty value", {}},
+        {"--keymap ''", 2, "--keymap: an empty value", {}},
+        {"--play ''", 2, "--play: an empty value", {}},
+        {"--seed ''", 2, "--seed: an empty value", {}},
+        {"--data ''", 2, "--data: an empty value", {}},
+        {"--audio-driver ''", 2, "--audio-driver: an empty value", {}},
+        {"--script /proc/self/status", 2, "/proc/self/status:1: 'Name:' is not a time", {}},
         {"--" + std::string(5000, 'x'), 2, "xxx...", {}},
         {"--data missing", 1, "resource directory not found", {}},
         {"--wav no/dir/x.wav", 1, "cannot write no/dir/x.wav: No such file or directory", {}},
@@ -101,6 +179,15 @@ TEST(HeadlessProgram, BadArgumentsAndOutputsFailWithOneClearLine)
         {"--wav X --midi ./sub/../X", 2, "--wav and --midi name the same file ./sub/../X", {}},
         {"--wav link.wav --midi real.wav", 2, "name the same file", {}},
         {"--script p.zs --wav p.zs", 2, "--wav would overwrite the script", {}},
+        {"--settings s.conf --wav jm.scl", 2, "--wav would overwrite the scale", {}},
+        {"--settings s.conf --midi wk.kbm", 2, "--midi would overwrite the keyboard mapping", {}},
+        {"--settings s.conf --screenshot jm.scl", 2, "--screenshot would overwrite the scale", {}},
+        {"--play p.zs --screenshot ./p.zs", 2, "would overwrite the MIDI file played", {}},
+        {"--data res --screenshot res/blsaw.dat", 2, "would overwrite the resource res/blsaw", {}},
+        {"--data res --wav res/../res/blsaw.dat", 2, "would overwrite the resource", {}},
+        {"--script shotsave.zs", 2, "shot and the script's save name the same file x.png", {}},
+        {"--wav keep.wav --screenshot no/dir/x.png", 1, "cannot write no/dir/x.png: No such", {}},
+        {"--wav loopA", 1, "cannot write loopA: Too many levels of symbolic links", {}},
         {"--wav fifo", 1, "cannot write fifo: nothing is reading from it", {}},
         {"--wav " + full, 1, "cannot write " + full + ": No space left on device", {}},
         {"--wav " + null + " --midi m.mid", 0, "", {"m.mid"}},
@@ -141,7 +228,9 @@ TEST(HeadlessProgram, BadArgumentsAndOutputsFailWithOneClearLine)
         EXPECT_TRUE(fs::is_fifo(dir / "fifo"));
         EXPECT_TRUE(fs::is_character_file(dir / null) && fs::is_character_file(dir / full));
         EXPECT_TRUE(fs::is_symlink(dir / "link.wav"));
-        EXPECT_EQ(zindle_test::ReadFile(dir / "p.zs"), "0 tap 10 10\n");
+        for (const auto& [name, bytes] : kept)
+            EXPECT_EQ(zindle_test::ReadFile(dir / name), bytes) << name << " is kept";
+        EXPECT_TRUE(fs::is_symlink(dir / "loopA") && fs::is_symlink(dir / "loopB"));
     }
     zindle_test::WavFile wav;
     EXPECT_TRUE(zindle_test::ReadWav(dir / "real.wav", wav)) << "written through the link";
@@ -166,30 +255,13 @@ TEST(HeadlessProgram, SignalsEndARunWithItsOutputsComplete)
     {
         SCOPED_TRACE(strsignal(c.signal));
         zindle_test::TempDir dir;
-        const std::string binary = ZindleBinary(), log = (dir / "log").string();
-        const pid_t pid = fork();
+        const std::string log = (dir / "log").string();
+        const pid_t pid =
+            StartProgram(dir.Path(), {"--headless", "--seconds", "6000", "--wav", "long.wav",
+                                      "--midi", "long.mid", "--screenshot", "long.png"});
         ASSERT_GE(pid, 0);
-        if (pid == 0)
-        {
-            const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(out, 1);
-            dup2(out, 2);
-            if (chdir(dir.Path().c_str()) == 0)
-                execl(binary.c_str(), binary.c_str(), "--headless", "--seconds", "6000", "--wav",
-                      "long.wav", "--midi", "long.mid", "--screenshot", "long.png", nullptr);
-            _exit(127);
-        }
-        // Polls for a minute at most, so that a program that never starts
-        // writing or ignores the signal fails the test instead of hanging it.
-        auto within = [](const auto& done)
-        {
-            for (int poll = 0; poll < 3000; ++poll, usleep(20000))
-                if (done())
-                    return true;
-            return false;
-        };
         // Under way once its temporary WAV holds samples.
-        const bool playing = within(
+        const bool playing = Within(
             [&]
             {
                 for (const auto& entry : fs::directory_iterator(dir.Path()))
@@ -198,18 +270,11 @@ TEST(HeadlessProgram, SignalsEndARunWithItsOutputsComplete)
                         return true;
                 return false;
             });
-        int status = 0;
         if (playing)
             kill(pid, c.signal);
-        const bool ended = within([&] { return waitpid(pid, &status, WNOHANG) == pid; });
-        if (!ended)
-        {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-        }
-        ASSERT_TRUE(playing && ended) << zindle_test::ReadFile(log);
-        ASSERT_TRUE(WIFEXITED(status)) << "killed by the signal, outputs lost";
-        EXPECT_EQ(WEXITSTATUS(status), c.status);
+        const int status = EndOf(pid);
+        ASSERT_TRUE(playing) << zindle_test::ReadFile(log);
+        ASSERT_EQ(status, c.status) << "killed by the signal, outputs lost";
         EXPECT_EQ(zindle_test::ReadFile(log), "");
 
         zindle_test::WavFile sound;
@@ -222,4 +287,101 @@ TEST(HeadlessProgram, SignalsEndARunWithItsOutputsComplete)
         EXPECT_TRUE(fs::exists(dir / "long.png"));
         EXPECT_EQ(CountFiles(dir.Path()), 4) << "the three outputs and the log, nothing else";
     }
+}
+
+TEST(HeadlessProgram, StalledOrLimitedRunsStopCleanly)
+{
+    // A file-size limit: the write fails with a reason instead of killing the
+    // run, and the temporary file goes.
+    {
+        zindle_test::TempDir dir;
+        const auto result = RunCommand("cd '" + dir.Path().string() + "' && ulimit -f 100 && " +
+                                       ZindleBinary() + " --headless --seconds 5 --wav big.wav");
+        EXPECT_EQ(result.status, 1) << result.output;
+        EXPECT_EQ(result.output, "zindle: cannot write big.wav: File too large\n");
+        EXPECT_EQ(CountFiles(dir.Path()), 0) << "nothing half-written, no temporary file";
+    }
+    // A pipe whose reader never reads holds the finished WAV only until a signal.
+    {
+        zindle_test::TempDir dir;
+        ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+        const int reader = open((dir / "fifo").c_str(), O_RDONLY | O_NONBLOCK);
+        ASSERT_GE(reader, 0);
+        const pid_t pid =
+            StartProgram(dir.Path(), {"--headless", "--seconds", "1", "--wav", "fifo"});
+        ASSERT_GE(pid, 0);
+        // 88 kB of sound against a pipe of 64 kB: stalled once the pipe is full.
+        const bool stalled = Within(
+            [&]
+            {
+                int queued = 0;
+                return ioctl(reader, FIONREAD, &queued) == 0 && queued >= 65536;
+            });
+        kill(pid, SIGTERM);
+        EXPECT_TRUE(stalled);
+        EXPECT_EQ(EndOf(pid), 143);
+        EXPECT_EQ(zindle_test::ReadFile(dir / "log"),
+                  "zindle: cannot write fifo: Interrupted system call\n");
+        close(reader);
+    }
+    // Two thousand shots on one frame: a signal stops them between two shots.
+    {
+        zindle_test::TempDir dir;
+        std::string script;
+        for (int i = 0; i < 2000; ++i)
+            script += "0 shot s.png\n";
+        zindle_test::WriteFile(dir / "many.zs", script);
+        const pid_t pid = StartProgram(dir.Path(), {"--headless", "--script", "many.zs"});
+        ASSERT_GE(pid, 0);
+        const bool shooting = Within([&] { return fs::exists(dir / "s.png"); });
+        kill(pid, SIGTERM);
+        EXPECT_TRUE(shooting);
+        EXPECT_EQ(EndOf(pid), 143) << "still shooting a minute after the signal";
+        EXPECT_EQ(zindle_test::ReadFile(dir / "log"), "");
+        EXPECT_EQ(CountFiles(dir.Path()), 3) << "the script, the shot and the log";
+    }
+}
+
+TEST(HeadlessProgram, WhatCannotReachStandardOutputIsAFailure)
+{
+    for (const char* option : {"--help", "--version", "--list-audio"})
+    {
+        SCOPED_TRACE(option);
+        const auto full = RunCommand("{ " + ZindleBinary() + " " + option + " 2>&1 >/dev/full; }");
+        EXPECT_EQ(full.status, 1);
+        EXPECT_EQ(full.output,
+                  "zindle: cannot write the standard output: No space left on device\n");
+        const auto written = RunCommand(ZindleBinary() + " " + option + " 2>/dev/null | wc -c");
+        EXPECT_EQ(written.status, 0);
+        EXPECT_GT(std::stoi(written.output), 10) << "the text itself";
+    }
+}
+
+TEST(HeadlessProgram, RunsWriteOnlyTheirOutputsAndPrintOnlyTheirOwnLines)
+{
+    // Every place a library could write of its own accord points into the
+    // folder; after the run it holds the one output asked for.
+    zindle_test::TempDir dir;
+    const auto run = [&](const std::string& unset, const std::string& arguments)
+    {
+        return RunCommand("cd '" + dir.Path().string() + "' && env -u MESA_SHADER_CACHE_DISABLE " +
+                          "-u MESA_GLSL_CACHE_DISABLE " + unset + " HOME=. TMPDIR=. " +
+                          "XDG_CACHE_HOME=./cache XDG_CONFIG_HOME=./config " +
+                          "MESA_SHADER_CACHE_DIR=./mesa " + ZindleBinary() + " " + arguments);
+    };
+    const auto headless = run("", "--headless --seconds 0.2 --screenshot x.png");
+    EXPECT_EQ(headless.status, 0) << headless.output;
+    EXPECT_EQ(headless.output, "");
+    std::set<std::string> left;
+    for (const auto& entry : fs::recursive_directory_iterator(dir.Path()))
+        left.insert(fs::relative(entry.path(), dir.Path()).string());
+    EXPECT_EQ(left, std::set<std::string>{"x.png"});
+
+    // A live run with no display, no Wayland runtime folder and no sound: the
+    // program says what it does in its own lines, and no library adds one.
+    const auto live =
+        run("-u SDL_VIDEODRIVER -u XDG_RUNTIME_DIR -u WAYLAND_DISPLAY -u DISPLAY", "--seconds 0.2");
+    std::istringstream lines(live.output);
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_EQ(line.rfind("zindle: ", 0), 0u) << line;
 }

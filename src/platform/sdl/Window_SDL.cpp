@@ -6,12 +6,42 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace
+{
+// Without a runtime folder Wayland cannot connect, and libwayland says so on
+// standard error in a line of its own while SDL probes it. Unless the user
+// chose the drivers, SDL then tries every one of its drivers but Wayland, in
+// its own order.
+void SkipUnreachableWayland()
+{
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const char* display = std::getenv("WAYLAND_DISPLAY");
+    if (SDL_GetHint(SDL_HINT_VIDEODRIVER) || (runtime && runtime[0] == '/') ||
+        (display && display[0] == '/'))
+        return;
+    std::string drivers;
+    for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i)
+    {
+        const char* name = SDL_GetVideoDriver(i);
+        if (!name || std::strcmp(name, "wayland") == 0)
+            continue;
+        drivers.append(drivers.empty() ? "" : ",").append(name);
+    }
+    if (!drivers.empty())
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
+}
+} // namespace
 
 Window_SDL::Window_SDL(bool headless, bool fullscreen)
     : m_bHeadless(headless), m_bFullscreen(fullscreen)
 {
     if (m_bHeadless)
         return;
+    SkipUnreachableWayland();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0)
     {
         std::fprintf(stderr, "zindle: cannot open the video system: %s\n", SDL_GetError());

@@ -1,0 +1,2 @@
+Name:	zindle
+State:	R (running)
