@@ -35,11 +35,15 @@
     return btoa(text);
   }
 
-  // A PNG of 8-bit RGBA rows, compressed by the browser's own deflate.
+  // An RGB PNG of 8-bit RGBA pixels (alpha dropped, as the desktop writes its
+  // screenshots), compressed by the browser's own deflate.
   async function encodePng(rgba, width, height) {
-    const raw = new Uint8Array((width * 4 + 1) * height);
-    for (let y = 0; y < height; ++y)
-      raw.set(rgba.subarray(y * width * 4, (y + 1) * width * 4), y * (width * 4 + 1) + 1);
+    const raw = new Uint8Array((width * 3 + 1) * height);
+    for (let y = 0, at = 0; y < height; ++y) {
+      raw[at++] = 0; // no filter
+      for (let x = 0; x < width; ++x, at += 3)
+        raw.set(rgba.subarray((y * width + x) * 4, (y * width + x) * 4 + 3), at);
+    }
     const stream = new Blob([raw]).stream().pipeThrough(new CompressionStream('deflate'));
     const idat = new Uint8Array(await new Response(stream).arrayBuffer());
     const crcTable = new Uint32Array(256).map((_, n) => {
@@ -63,7 +67,7 @@
     const hv = new DataView(header.buffer);
     hv.setUint32(0, width);
     hv.setUint32(4, height);
-    header.set([8, 6, 0, 0, 0], 8); // 8-bit RGBA, not interlaced
+    header.set([8, 2, 0, 0, 0], 8); // 8-bit RGB, not interlaced
     chunks.push(new Uint8Array([0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A]));
     chunk('IHDR', header);
     chunk('IDAT', idat);
@@ -218,10 +222,11 @@
         .then((text) => { Module.FS.writeFile('/script.zs', text); Module.removeRunDependency('script'); })
         .catch((e) => { zindle.error = String(e); document.title = 'failed'; });
     }],
-    onRuntimeInitialized: function () {
+    // After main(), so that the program has set itself up before the page calls in.
+    postRun: [function () {
       if (headless) runHeadless(Module).catch((e) => { zindle.error = String(e) + ' ' + e.stack; document.title = 'failed'; });
       else startLive(Module);
-    },
+    }],
   };
   const Module = window.Module;
 

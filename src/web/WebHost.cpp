@@ -26,6 +26,7 @@ std::vector<uint8_t> WebHost::s_wav;
 std::vector<uint8_t> WebHost::s_frame;
 std::string WebHost::s_sError;
 ZindleApp* WebHost::s_pApp = nullptr;
+Tuning WebHost::s_tuning;
 WebHost::Options WebHost::s_options;
 double WebHost::s_rLastFrame = 0.0;
 int64_t WebHost::s_iFrame = 0;
@@ -57,6 +58,9 @@ std::string g_sText; // what the last text export returned, kept alive for the p
 
 void WebHost::InstallPlatform()
 {
+    // Here rather than in main(): the page may call in before main() has run,
+    // and without it every image of the art would go unfound and draw black.
+    File_Bundle::SetResourceDirectory("/data");
     Window::SetFactory(&CreateWindow);
     Renderer::SetFactory(&CreateRenderer);
     SoundManager::SetPlatformFactory(&CreateSoundManager);
@@ -67,7 +71,10 @@ bool WebHost::LoadTuning(const Options& options, std::string& error)
     Tuning tuning;
     if (!ScalaFile::Load(options.sTuning, options.sKeymap, std::nullopt, tuning, error))
         return false;
-    SoundControl_Theremin::SetTuning(&tuning);
+    s_tuning = tuning;
+    // A running instrument takes it at once; one still starting takes it on its first frame.
+    if (State_Main* state = s_pApp ? s_pApp->GetMainState() : nullptr)
+        state->SetTuning(&s_tuning);
     return true;
 }
 
@@ -191,7 +198,6 @@ extern "C"
 
 int main()
 {
-    File_Bundle::SetResourceDirectory("/data");
     // The page calls in once its files are in place (zindle_run_headless or
     // zindle_start_live); main only keeps the runtime alive for it.
     return 0;

@@ -5,6 +5,8 @@
 // functions WebHost.cpp exports.
 #pragma once
 
+#include "formats/Tuning.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -49,12 +51,15 @@ class WebHost
     static std::string GetError() { return s_sError; }
 
     static ZindleApp* GetApp() { return s_pApp; }
+    // The tuning the options last loaded, which the instrument plays.
+    static const Tuning& GetTuning() { return s_tuning; }
 
   private:
     static std::vector<uint8_t> s_wav;
     static std::vector<uint8_t> s_frame;
     static std::string s_sError;
     static ZindleApp* s_pApp;
+    static Tuning s_tuning;
     static Options s_options;
     static double s_rLastFrame;
     static int64_t s_iFrame;

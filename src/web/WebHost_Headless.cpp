@@ -3,6 +3,7 @@
 #include "web/WebHost.h"
 
 #include "app/ScriptPlayer.h"
+#include "app/State_Main.h"
 #include "app/Timer.h"
 #include "app/ZindleApp.h"
 #include "dsp/SoundManager_Offline.h"
@@ -167,6 +168,9 @@ int WebHost::RunHeadless(const Options& options)
             framesRun = frame + 1;
             g_iVirtualTick = static_cast<uint64_t>(frame + 1);
             app.Update();
+            if (frame == 0)
+                if (State_Main* state = app.GetMainState())
+                    state->SetTuning(&s_tuning);
             player.LiftTaps(target);
             player.PlayUntil(frame * c_iSamplesPerFrame, target);
             player.MoveSlides(static_cast<double>(frame) * c_rFrameInterval, target);

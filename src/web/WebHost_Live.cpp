@@ -91,8 +91,12 @@ void WebHost::Frame()
     // A frame more than one interval late starts the count afresh.
     s_rLastFrame = now - due > c_rFrameInterval ? now : due;
     g_pApp->Update();
-    if (s_iFrame++ == 0 && g_bHasStartSettings)
+    if (s_iFrame++ == 0)
         if (State_Main* state = g_pApp->GetMainState())
-            state->ApplySettings(g_startSettings);
+        {
+            state->SetTuning(&s_tuning); // first: the window's zones are the scale's
+            if (g_bHasStartSettings)
+                state->ApplySettings(g_startSettings);
+        }
     g_pApp->Render();
 }

@@ -76,8 +76,10 @@ def script_times(path):
 
 
 def serve(folder):
-    handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=folder)
-    handler.log_message = lambda *a: None
+    class Quiet(http.server.SimpleHTTPRequestHandler):
+        def log_message(self, *args):
+            pass
+    handler = functools.partial(Quiet, directory=folder)
     server = socketserver.ThreadingTCPServer(("127.0.0.1", 0), handler)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     return server
@@ -121,28 +123,50 @@ def headless_demo(browser, base):
 
 
 def first_frame(browser, base, folder):
+    """The page's first frame against the desktop's 1x screenshot of the same
+    seed, region by region: a black or half-drawn frame differs from it in
+    most regions, a faithful one by a few steps of 255 at most."""
     shot = os.path.join(folder, "first.png")
     subprocess.run([DESKTOP, "--headless", "--seconds", "0.05", "--seed", "3", "--screenshot", shot],
                    check=True, stdout=subprocess.DEVNULL)
     browser.open(f"{base}/index.html?headless&seconds=0.05&seed=3")
     browser.wait_for('document.title == "done" || document.title == "failed"', 120)
-    # The browser decodes both PNGs and compares their pixels.
-    difference = browser.evaluate("""(async () => {
+    # The browser decodes both PNGs; each region of a 6 x 4 grid (80 x 80
+    # pixels) gives its mean absolute difference and the desktop's brightness.
+    regions = browser.evaluate("""(async () => {
       async function pixels(src) {
         const image = new Image(); image.src = src; await image.decode();
-        const c = document.createElement('canvas'); c.width = 480; c.height = 320;
+        const c = document.createElement('canvas'); c.width = image.width; c.height = image.height;
         const g = c.getContext('2d'); g.drawImage(image, 0, 0);
-        return g.getImageData(0, 0, 480, 320).data;
+        return [image.width, image.height, g.getImageData(0, 0, image.width, image.height).data];
       }
-      const web = await pixels('data:image/png;base64,' + window.zindle.result.png);
-      const desk = await pixels('test/first.png');
-      let sum = 0, robot = 0;
-      for (let i = 0; i < web.length; i += 4)
-        for (let c = 0; c < 3; ++c) sum += Math.abs(web[i + c] - desk[i + c]);
-      return sum / (480 * 320 * 3);
+      const [w, h, web] = await pixels('data:image/png;base64,' + window.zindle.result.png);
+      const [dw, dh, desk] = await pixels('test/first.png');
+      if (w != dw || h != dh) return {size: [w, h, dw, dh]};
+      const out = [];
+      for (let ry = 0; ry < 4; ++ry)
+        for (let rx = 0; rx < 6; ++rx) {
+          let difference = 0, brightness = 0;
+          for (let y = ry * 80; y < ry * 80 + 80; ++y)
+            for (let x = rx * 80; x < rx * 80 + 80; ++x)
+              for (let c = 0; c < 3; ++c) {
+                const i = (y * w + x) * 4 + c;
+                difference += Math.abs(web[i] - desk[i]);
+                brightness += desk[i];
+              }
+          out.push([rx, ry, difference / 19200, brightness / 19200]);
+        }
+      return {regions: out};
     })()""")
-    check(difference < 2.0, f"the first frame (the robot on its backdrop) matches the desktop's: "
-                            f"mean difference {difference:.3f} of 255")
+    check("size" not in regions, f"the page's frame is as large as the desktop's ({regions.get('size')})")
+    if "size" in regions:
+        return
+    worst = max(regions["regions"], key=lambda r: r[2])
+    robot = [r for r in regions["regions"] if r[0] in (2, 3) and r[1] in (1, 2)]
+    check(all(r[3] > 40 for r in robot), "the desktop's first frame shows the robot in the middle "
+          f"(brightness {[round(r[3]) for r in robot]})")
+    check(worst[2] < 3.0, "the page's first frame (robot, backdrop, panel button) matches the desktop's "
+          f"in every region: worst mean difference {worst[2]:.3f} of 255 at region {worst[:2]}")
 
 
 def live(browser, base):
