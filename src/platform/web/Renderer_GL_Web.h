@@ -25,6 +25,12 @@ class Renderer_GL_Web : public Renderer_GL
     void LockContext() override {}
     void UnlockContext() override {}
     void SetVsync(bool) override {}
+    // Nothing: glGetError is a round trip to the browser's GPU process that waits
+    // for every draw queued before it. Polled every frame, it held the page's
+    // thread for most of each frame in software GL (80-130 ms), and touches
+    // queued behind it arrived so late that a double tap took longer than its
+    // half-second window.
+    void CheckError() override {}
 
     View_Web* GetView() const { return m_pView; }
 
