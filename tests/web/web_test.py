@@ -233,9 +233,13 @@ def main():
     base = f"http://127.0.0.1:{server.server_address[1]}"
     browser = cdp.Browser()
     try:
-        headless_demo(browser, base)
-        first_frame(browser, base, folder)
-        live(browser, base)
+        # A group that cannot finish (a page that never loads) fails, and the others still run.
+        for group in (lambda: headless_demo(browser, base), lambda: first_frame(browser, base, folder),
+                      lambda: live(browser, base)):
+            try:
+                group()
+            except Exception as error:  # noqa: BLE001 - reported as a failed check
+                check(False, f"{type(error).__name__}: {error}")
     finally:
         browser.close()
         server.shutdown()
