@@ -80,8 +80,10 @@
     const started = performance.now();
     const seed = parseInt(params.get('seed') || '0', 10) >>> 0;
     const seconds = params.has('seconds') ? parseFloat(params.get('seconds')) : -1;
-    const status = Module.ccall('zindle_run_headless', 'number', ['string', 'number', 'number'],
-                                [params.get('script') ? '/script.zs' : '', seed, seconds]);
+    const scale = params.has('scale') ? parseFloat(params.get('scale')) : 1;
+    const status = Module.ccall('zindle_run_headless', 'number',
+                                ['string', 'number', 'number', 'number'],
+                                [params.get('script') ? '/script.zs' : '', seed, seconds, scale]);
     const rendered = performance.now();
     if (status !== 0) {
       zindle.error = Module.ccall('zindle_error', 'string', [], []) || 'exit status ' + status;
@@ -92,7 +94,9 @@
     const wavSize = Module.ccall('zindle_wav_size', 'number', [], []);
     const wav = Module.HEAPU8.slice(wavAt, wavAt + wavSize);
     const frameAt = Module.ccall('zindle_frame_rgba', 'number', [], []);
-    const png = frameAt ? await encodePng(Module.HEAPU8.slice(frameAt, frameAt + 480 * 320 * 4), 480, 320) : null;
+    const width = Module._zindle_frame_width(), height = Module._zindle_frame_height();
+    const png = frameAt ? await encodePng(Module.HEAPU8.slice(frameAt, frameAt + width * height * 4),
+                                          width, height) : null;
     zindle.result = { wav: base64(wav), png: png ? base64(png) : null,
                       renderMilliseconds: rendered - started };
     document.title = 'done';

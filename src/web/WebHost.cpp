@@ -26,6 +26,9 @@ std::vector<uint8_t> WebHost::s_wav;
 std::vector<uint8_t> WebHost::s_frame;
 std::string WebHost::s_sError;
 ZindleApp* WebHost::s_pApp = nullptr;
+float WebHost::s_rFixedScale = 0.0f;
+int WebHost::s_iFrameWidth = 0;
+int WebHost::s_iFrameHeight = 0;
 Tuning WebHost::s_tuning;
 WebHost::Options WebHost::s_options;
 double WebHost::s_rLastFrame = 0.0;
@@ -40,7 +43,7 @@ Window* CreateWindow(int, int, bool)
 
 Renderer* CreateRenderer(Window* window)
 {
-    auto* renderer = new Renderer_GL_Web(window, new View_Web());
+    auto* renderer = new Renderer_GL_Web(window, new View_Web(WebHost::GetFixedScale()));
     if (!renderer->IsValid())
         renderer->SetFailure(renderer->GetView()->GetError());
     return renderer;
@@ -81,9 +84,11 @@ bool WebHost::LoadTuning(const Options& options, std::string& error)
 // The page's side: plain C functions the JavaScript calls through ccall/cwrap.
 extern "C"
 {
-    EMSCRIPTEN_KEEPALIVE int zindle_run_headless(const char* script, unsigned seed, double seconds)
+    EMSCRIPTEN_KEEPALIVE int zindle_run_headless(const char* script, unsigned seed, double seconds,
+                                                 double scale)
     {
         WebHost::Options options;
+        options.rScale = scale;
         options.bHeadless = true;
         options.sScript = script ? script : "";
         options.iSeed = seed;
@@ -117,6 +122,14 @@ extern "C"
     EMSCRIPTEN_KEEPALIVE const uint8_t* zindle_frame_rgba()
     {
         return WebHost::GetFrame().empty() ? nullptr : WebHost::GetFrame().data();
+    }
+    EMSCRIPTEN_KEEPALIVE int zindle_frame_width()
+    {
+        return WebHost::GetFrameWidth();
+    }
+    EMSCRIPTEN_KEEPALIVE int zindle_frame_height()
+    {
+        return WebHost::GetFrameHeight();
     }
     EMSCRIPTEN_KEEPALIVE const char* zindle_error()
     {

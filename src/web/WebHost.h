@@ -26,6 +26,7 @@ class WebHost
         std::string sScript;    // a script file in the page's file system
         uint32_t iSeed = 0;     // 0: the clock's
         double rSeconds = -1.0; // below zero: as long as the script
+        double rScale = 1.0;    // headless: the frame's pixels a point (1: 480 x 320)
         std::string sSettings;  // the settings text kept by the browser, or empty
         std::string sTuning;    // a Scala scale picked by the user, or empty
         std::string sKeymap;    // its keyboard mapping, or empty
@@ -45,9 +46,14 @@ class WebHost
     static void Frame();
 
     // What a headless run left: a 16-bit mono 44.1 kHz WAV file, and the
-    // last frame as 480 x 320 RGBA, top row first.
+    // last frame as RGBA, top row first (480 x 320 at scale 1).
     static const std::vector<uint8_t>& GetWav() { return s_wav; }
     static const std::vector<uint8_t>& GetFrame() { return s_frame; }
+    static int GetFrameWidth() { return s_iFrameWidth; }
+    static int GetFrameHeight() { return s_iFrameHeight; }
+    // The pixels a point the view is made with: the headless run's, or 0 for
+    // the live canvas's own.
+    static float GetFixedScale() { return s_rFixedScale; }
     static std::string GetError() { return s_sError; }
 
     static ZindleApp* GetApp() { return s_pApp; }
@@ -59,6 +65,9 @@ class WebHost
     static std::vector<uint8_t> s_frame;
     static std::string s_sError;
     static ZindleApp* s_pApp;
+    static float s_rFixedScale;
+    static int s_iFrameWidth;
+    static int s_iFrameHeight;
     static Tuning s_tuning;
     static Options s_options;
     static double s_rLastFrame;

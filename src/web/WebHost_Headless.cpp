@@ -104,6 +104,7 @@ int WebHost::RunHeadless(const Options& options)
         return 2;
     }
     InstallPlatform();
+    s_rFixedScale = static_cast<float>(std::clamp(options.rScale, 1.0, 16.0));
     ZindleApp::SetRandomSeed(options.iSeed ? options.iSeed
                                            : static_cast<uint32_t>(std::time(nullptr)));
     const double seconds = options.rSeconds >= 0.0   ? options.rSeconds
@@ -185,7 +186,12 @@ int WebHost::RunHeadless(const Options& options)
         playUntil(framesRun * c_iSamplesPerFrame);
         if (framesRun > 0)
             app.Render();
-        if (View_Web* view = View_Web::GetInstance(); !view || !view->ReadLandscapeFrame(s_frame))
+        if (View_Web* view = View_Web::GetInstance(); view && view->ReadLandscapeFrame(s_frame))
+        {
+            s_iFrameWidth = view->GetFrameWidth();
+            s_iFrameHeight = view->GetFrameHeight();
+        }
+        else
             status = 1;
         s_pApp = nullptr;
         app.Shutdown();

@@ -54,6 +54,7 @@ bool WebHost::StartLive(const Options& options)
             std::fprintf(stderr, "zindle: %s; starting afresh\n", error.c_str());
     }
     InstallPlatform();
+    s_rFixedScale = 0.0f;
     ZindleApp::SetRandomSeed(static_cast<uint32_t>(std::time(nullptr)));
     Timer::SetClock(nullptr, 0.0);
     g_pApp = std::make_unique<ZindleApp>();

@@ -27,7 +27,7 @@ class Browser:
             ["chromium", "--headless=new", "--no-sandbox", "--remote-debugging-port=0",
              "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
              "--autoplay-policy=no-user-gesture-required", f"--user-data-dir={self.profile}",
-             "--window-size=960,640", "about:blank"],
+             "--window-size=480,320", "about:blank"],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         deadline = time.time() + 30
         while True:
@@ -48,8 +48,8 @@ class Browser:
         self.console = []
         self.call("Runtime.enable")
         self.call("Page.enable")
-        # A 960 x 640 landscape screen at two device pixels a point, with touch.
-        self.call("Emulation.setDeviceMetricsOverride", width=960, height=640,
+        # A 480 x 320 landscape screen at two device pixels a point (a canvas of 960 x 640), with touch.
+        self.call("Emulation.setDeviceMetricsOverride", width=480, height=320,
                   deviceScaleFactor=2, mobile=False)
         self.call("Emulation.setTouchEmulationEnabled", enabled=True, maxTouchPoints=10)
 

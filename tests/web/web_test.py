@@ -10,6 +10,7 @@ import base64
 import functools
 import http.server
 import io
+import json
 import os
 import socketserver
 import subprocess
@@ -173,9 +174,9 @@ def live(browser, base):
     browser.open(f"{base}/index.html")
     ready = browser.wait_for("window.zindle && window.zindle.status && window.zindle.status().voices.length == 4", 60)
     print(f"      live page: first frame {ready:.2f} s after navigation")
-    # 960 x 640 CSS pixels at ratio 1: scene point = CSS point / 2.
+    # 480 x 320 CSS pixels: a scene point is a CSS pixel.
     points = [(100.0, 220.0), (330.0, 100.0)]
-    browser.touch("touchStart", [(i, (2 * x, 2 * y)) for i, (x, y) in enumerate(points)])
+    browser.touch("touchStart", [(i, (x, y)) for i, (x, y) in enumerate(points)])
     time.sleep(0.4)
     status = browser.evaluate("window.zindle.status()")
     fingers = sorted((f["x"], f["y"]) for f in status["fingers"])
@@ -196,7 +197,7 @@ def live(browser, base):
     # A tap is down for two frames. One alone leaves the panel closed (its
     # window then passes); a second at once after it opens the panel.
     def tap():
-        browser.touch("touchStart", [(0, (910, 590))])
+        browser.touch("touchStart", [(0, (455, 295))])
         time.sleep(0.1)
         browser.touch("touchEnd", [])
     tap()
@@ -217,6 +218,78 @@ def live(browser, base):
           f"base latency {status['baseLatency']}, output latency {status['outputLatency']}")
 
 
+def grid_lines(browser, png_base64):
+    """The note grid's lines in a frame: runs of columns that are white (or
+    black) from top to bottom, as (first column, width)."""
+    columns = browser.evaluate("""(async () => {
+      const image = new Image(); image.src = 'data:image/png;base64,%s'; await image.decode();
+      const c = document.createElement('canvas'); c.width = image.width; c.height = image.height;
+      const g = c.getContext('2d'); g.drawImage(image, 0, 0);
+      const p = g.getImageData(0, 0, c.width, c.height).data;
+      const out = [];
+      for (let x = 0; x < c.width; ++x) {
+        let white = 0, black = 0;
+        for (let y = 0; y < c.height; ++y) {
+          const i = (y * c.width + x) * 4;
+          const low = Math.min(p[i], p[i + 1], p[i + 2]), high = Math.max(p[i], p[i + 1], p[i + 2]);
+          if (low > 200) ++white;
+          if (high < 40) ++black;
+        }
+        out.push(white > 0.9 * c.height || black > 0.9 * c.height);
+      }
+      return out;
+    })()""" % png_base64)
+    lines, x = [], 0
+    while x < len(columns):
+        if columns[x]:
+            start = x
+            while x < len(columns) and columns[x]:
+                x += 1
+            lines.append((start, x - start))
+        x += 1
+    return lines
+
+
+def crisp(browser, base, folder):
+    """At two device pixels a point the live canvas is drawn at device pixels:
+    the note grid's one-point lines are two pixels wide, sharp, where the
+    desktop draws them at --scale 2. The grid is switched on by settings in the
+    page's storage, restored on the visit that follows."""
+    settings = os.path.join(folder, "grid.settings")
+    script = write_script(f"0 save {settings}\n")
+    subprocess.run([DESKTOP, "--headless", "--script", script, "--seconds", "0.1"], check=True,
+                   stdout=subprocess.DEVNULL)
+    text = open(settings).read().replace("grid = off", "grid = on")
+    with open(settings, "w") as f:
+        f.write(text)
+    shot = os.path.join(folder, "grid2x.png")
+    subprocess.run([DESKTOP, "--headless", "--settings", settings, "--seconds", "0.1", "--seed", "3",
+                    "--scale", "2", "--screenshot", shot], check=True, stdout=subprocess.DEVNULL)
+    # The settings go into the page's storage from a page of the same origin
+    # that is not the instrument (which keeps its own settings when left).
+    browser.open(f"{base}/test/blank.html")
+    browser.wait_for("document.readyState == 'complete'", 30)
+    browser.evaluate(f"localStorage.setItem('zindle.settings', {json.dumps(text)})")
+    browser.open(f"{base}/index.html")
+    browser.wait_for("window.zindle && window.zindle.status && window.zindle.status().voices.length == 4", 60)
+    time.sleep(0.5)
+    restored = browser.evaluate("Module.ccall('zindle_settings', 'string', [], [])")
+    check("grid = on" in restored, "settings kept in the page's storage are restored on the next visit")
+    size = browser.evaluate("[canvas.width, canvas.height, devicePixelRatio]")
+    check(size == [960, 640, 2], f"the canvas has the device's pixels ({size})")
+    page = browser.call("Page.captureScreenshot", format="png")["data"]
+    with open(shot, "rb") as f:
+        desktop_lines = grid_lines(browser, base64.b64encode(f.read()).decode())
+    page_lines = grid_lines(browser, page)
+    widths = sorted({w for _, w in page_lines})
+    check(len(page_lines) > 20 and page_lines == desktop_lines,
+          f"the live canvas at two pixels a point draws the note grid's {len(page_lines)} lines "
+          f"where the desktop's --scale 2 does (line widths {widths}, desktop "
+          f"{sorted({w for _, w in desktop_lines})}; first differences "
+          f"{sorted(set(page_lines) ^ set(desktop_lines))[:6]})")
+    check(widths == [2], f"each one-point grid line is two device pixels wide and sharp ({widths})")
+
+
 def write_script(text):
     handle, path = tempfile.mkstemp(suffix=".zs")
     with os.fdopen(handle, "w") as f:
@@ -229,13 +302,15 @@ def main():
     os.makedirs(folder, exist_ok=True)
     with open(os.path.join(ROOT, "examples/demo.zs")) as src, open(os.path.join(folder, "demo.zs"), "w") as dst:
         dst.write(src.read())
+    with open(os.path.join(folder, "blank.html"), "w") as f:
+        f.write("<!DOCTYPE html><title>blank</title>")
     server = serve(WEB)
     base = f"http://127.0.0.1:{server.server_address[1]}"
     browser = cdp.Browser()
     try:
         # A group that cannot finish (a page that never loads) fails, and the others still run.
         for group in (lambda: headless_demo(browser, base), lambda: first_frame(browser, base, folder),
-                      lambda: live(browser, base)):
+                      lambda: live(browser, base), lambda: crisp(browser, base, folder)):
             try:
                 group()
             except Exception as error:  # noqa: BLE001 - reported as a failed check

@@ -15,6 +15,8 @@ class Renderer_GL_Web : public Renderer_GL
     ~Renderer_GL_Web() override;
 
     bool IsValid() override;
+    // Live, the frame is drawn at the canvas's current scale first.
+    void BeginFrame(bool clear, unsigned int colour) override;
     void SetTransform(const Transform& model) override;
     bool IsMainThread() override { return true; }
     bool GetLandscape() override { return true; }
