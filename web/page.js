@@ -1,8 +1,8 @@
 // The page around the instrument: sizes the canvas to the device's pixels,
 // starts the sound on the first gesture, keeps the settings and a picked Scala
 // scale in the browser's storage, and offers window.zindle to tests:
-//   index.html?headless&script=URL&seed=N[&seconds=S] plays a script offline
-//   and leaves window.zindle.result = {wav, png} (base64), title "done";
+//   index.html?headless&script=URL&seed=N[&seconds=S][&scale=N] plays a script
+//   offline and leaves window.zindle.result = {wav, png, shots} (base64), title "done";
 //   window.zindle.status() tells the sound, the fingers and the voices.
 'use strict';
 
@@ -97,7 +97,15 @@
     const width = Module._zindle_frame_width(), height = Module._zindle_frame_height();
     const png = frameAt ? await encodePng(Module.HEAPU8.slice(frameAt, frameAt + width * height * 4),
                                           width, height) : null;
-    zindle.result = { wav: base64(wav), png: png ? base64(png) : null,
+    // A script's shots, by the name the script gave each.
+    const shots = {};
+    for (let i = 0, n = Module._zindle_shot_count(); i < n; ++i) {
+      const w = Module._zindle_shot_width(i), h = Module._zindle_shot_height(i);
+      const at = Module._zindle_shot_rgba(i);
+      shots[Module.UTF8ToString(Module._zindle_shot_name(i))] =
+        base64(await encodePng(Module.HEAPU8.slice(at, at + w * h * 4), w, h));
+    }
+    zindle.result = { wav: base64(wav), png: png ? base64(png) : null, shots,
                       renderMilliseconds: rendered - started };
     document.title = 'done';
   }
@@ -215,6 +223,10 @@
 
   window.Module = {
     canvas,
+    // A script's save: the settings go where the next visit finds them.
+    zindleStoreSettings: (text) => {
+      try { localStorage.setItem(storageKey, text); } catch (e) { /* storage refused */ }
+    },
     print: (text) => console.log(text),
     printErr: (text) => console.warn(text),
     preRun: [function () {

@@ -24,6 +24,7 @@
 
 std::vector<uint8_t> WebHost::s_wav;
 std::vector<uint8_t> WebHost::s_frame;
+std::vector<WebHost::Shot> WebHost::s_shots;
 std::string WebHost::s_sError;
 ZindleApp* WebHost::s_pApp = nullptr;
 float WebHost::s_rFixedScale = 0.0f;
@@ -131,6 +132,28 @@ extern "C"
     {
         return WebHost::GetFrameHeight();
     }
+    // A script's shots: how many, and each one's name, size and pixels.
+    EMSCRIPTEN_KEEPALIVE int zindle_shot_count()
+    {
+        return static_cast<int>(WebHost::GetShots().size());
+    }
+    EMSCRIPTEN_KEEPALIVE const char* zindle_shot_name(int i)
+    {
+        return WebHost::GetShots().at(static_cast<size_t>(i)).sName.c_str();
+    }
+    EMSCRIPTEN_KEEPALIVE int zindle_shot_width(int i)
+    {
+        return WebHost::GetShots().at(static_cast<size_t>(i)).iWidth;
+    }
+    EMSCRIPTEN_KEEPALIVE int zindle_shot_height(int i)
+    {
+        return WebHost::GetShots().at(static_cast<size_t>(i)).iHeight;
+    }
+    EMSCRIPTEN_KEEPALIVE const uint8_t* zindle_shot_rgba(int i)
+    {
+        return WebHost::GetShots().at(static_cast<size_t>(i)).rgba.data();
+    }
+
     EMSCRIPTEN_KEEPALIVE const char* zindle_error()
     {
         g_sText = WebHost::GetError();

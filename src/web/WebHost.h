@@ -17,8 +17,16 @@ class WebHost
 {
   public:
     static constexpr double c_rFrameInterval = 0.05; // 20 frames per second, as on the desktop
-    static constexpr int c_iSamplesPerFrame = 2205;  // 0.05 s at 44100 Hz
     static constexpr int c_iHeadlessBlock = 1024;    // samples per pull, the desktop's default
+
+    // A frame a script's shot kept: RGBA, top row first.
+    struct Shot
+    {
+        std::string sName;
+        int iWidth = 0;
+        int iHeight = 0;
+        std::vector<uint8_t> rgba;
+    };
 
     struct Options
     {
@@ -50,6 +58,9 @@ class WebHost
     static const std::vector<uint8_t>& GetWav() { return s_wav; }
     static const std::vector<uint8_t>& GetFrame() { return s_frame; }
     static int GetFrameWidth() { return s_iFrameWidth; }
+    // The shots of the last headless run, in the script's order.
+    static const std::vector<Shot>& GetShots() { return s_shots; }
+    static void AddShot(Shot shot) { s_shots.push_back(std::move(shot)); }
     static int GetFrameHeight() { return s_iFrameHeight; }
     // The pixels a point the view is made with: the headless run's, or 0 for
     // the live canvas's own.
@@ -63,6 +74,7 @@ class WebHost
   private:
     static std::vector<uint8_t> s_wav;
     static std::vector<uint8_t> s_frame;
+    static std::vector<Shot> s_shots;
     static std::string s_sError;
     static ZindleApp* s_pApp;
     static float s_rFixedScale;

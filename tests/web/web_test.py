@@ -123,6 +123,37 @@ def headless_demo(browser, base):
           f"level within 0.1 dB ({worst_db:.4f}; worst {worst_note})")
 
 
+def region_differences(browser, png_base64, desktop_url):
+    """Both PNGs decoded by the browser; for each region of a 6 x 4 grid (80 x 80
+    pixels at 1x) its mean absolute difference and the desktop's brightness, as
+    (column, row, difference, brightness); None when the sizes differ."""
+    return browser.evaluate("""(async () => {
+      async function pixels(src) {
+        const image = new Image(); image.src = src; await image.decode();
+        const c = document.createElement('canvas'); c.width = image.width; c.height = image.height;
+        const g = c.getContext('2d'); g.drawImage(image, 0, 0);
+        return [image.width, image.height, g.getImageData(0, 0, image.width, image.height).data];
+      }
+      const [w, h, web] = await pixels('data:image/png;base64,%s');
+      const [dw, dh, desk] = await pixels('%s');
+      if (w != dw || h != dh) return null;
+      const out = [], rw = w / 6, rh = h / 4;
+      for (let ry = 0; ry < 4; ++ry)
+        for (let rx = 0; rx < 6; ++rx) {
+          let difference = 0, brightness = 0;
+          for (let y = ry * rh; y < (ry + 1) * rh; ++y)
+            for (let x = rx * rw; x < (rx + 1) * rw; ++x)
+              for (let c = 0; c < 3; ++c) {
+                const i = (y * w + x) * 4 + c;
+                difference += Math.abs(web[i] - desk[i]);
+                brightness += desk[i];
+              }
+          out.push([rx, ry, difference / (rw * rh * 3), brightness / (rw * rh * 3)]);
+        }
+      return out;
+    })()""" % (png_base64, desktop_url))
+
+
 def first_frame(browser, base, folder):
     """The page's first frame against the desktop's 1x screenshot of the same
     seed, region by region: a black or half-drawn frame differs from it in
@@ -132,42 +163,43 @@ def first_frame(browser, base, folder):
                    check=True, stdout=subprocess.DEVNULL)
     browser.open(f"{base}/index.html?headless&seconds=0.05&seed=3")
     browser.wait_for('document.title == "done" || document.title == "failed"', 120)
-    # The browser decodes both PNGs; each region of a 6 x 4 grid (80 x 80
-    # pixels) gives its mean absolute difference and the desktop's brightness.
-    regions = browser.evaluate("""(async () => {
-      async function pixels(src) {
-        const image = new Image(); image.src = src; await image.decode();
-        const c = document.createElement('canvas'); c.width = image.width; c.height = image.height;
-        const g = c.getContext('2d'); g.drawImage(image, 0, 0);
-        return [image.width, image.height, g.getImageData(0, 0, image.width, image.height).data];
-      }
-      const [w, h, web] = await pixels('data:image/png;base64,' + window.zindle.result.png);
-      const [dw, dh, desk] = await pixels('test/first.png');
-      if (w != dw || h != dh) return {size: [w, h, dw, dh]};
-      const out = [];
-      for (let ry = 0; ry < 4; ++ry)
-        for (let rx = 0; rx < 6; ++rx) {
-          let difference = 0, brightness = 0;
-          for (let y = ry * 80; y < ry * 80 + 80; ++y)
-            for (let x = rx * 80; x < rx * 80 + 80; ++x)
-              for (let c = 0; c < 3; ++c) {
-                const i = (y * w + x) * 4 + c;
-                difference += Math.abs(web[i] - desk[i]);
-                brightness += desk[i];
-              }
-          out.push([rx, ry, difference / 19200, brightness / 19200]);
-        }
-      return {regions: out};
-    })()""")
-    check("size" not in regions, f"the page's frame is as large as the desktop's ({regions.get('size')})")
-    if "size" in regions:
+    regions = region_differences(browser, browser.evaluate("window.zindle.result.png"), "test/first.png")
+    check(regions is not None, "the page's frame is as large as the desktop's")
+    if regions is None:
         return
-    worst = max(regions["regions"], key=lambda r: r[2])
-    robot = [r for r in regions["regions"] if r[0] in (2, 3) and r[1] in (1, 2)]
+    worst = max(regions, key=lambda r: r[2])
+    robot = [r for r in regions if r[0] in (2, 3) and r[1] in (1, 2)]
     check(all(r[3] > 40 for r in robot), "the desktop's first frame shows the robot in the middle "
           f"(brightness {[round(r[3]) for r in robot]})")
     check(worst[2] < 3.0, "the page's first frame (robot, backdrop, panel button) matches the desktop's "
           f"in every region: worst mean difference {worst[2]:.3f} of 255 at region {worst[:2]}")
+
+
+def script_outputs(browser, base, folder):
+    """A script's shot in the page becomes part of the result (the frame the
+    desktop's shot writes), and its save stores the settings in the page's storage."""
+    with open(os.path.join(folder, "outputs.zs"), "w") as f:
+        f.write("0.2 down 1 240 160\n0.4 shot middle.png\n0.5 up 1\n0.6 save kept.settings\n")
+    subprocess.run([DESKTOP, "--headless", "--script", "outputs.zs", "--seed", "5"], check=True,
+                   stdout=subprocess.DEVNULL, cwd=folder)
+    browser.open(f"{base}/test/blank.html")
+    browser.wait_for("document.readyState == 'complete'", 30)
+    browser.evaluate("localStorage.removeItem('zindle.settings')")
+    browser.open(f"{base}/index.html?headless&script=test/outputs.zs&seed=5")
+    browser.wait_for('document.title == "done" || document.title == "failed"', 120)
+    shots = browser.evaluate("window.zindle.result && Object.keys(window.zindle.result.shots)")
+    check(shots == ["middle.png"], f"a script's shot is part of the page's result ({shots})")
+    if shots == ["middle.png"]:
+        regions = region_differences(browser, browser.evaluate("window.zindle.result.shots['middle.png']"),
+                                     "test/middle.png")
+        worst = max(regions, key=lambda r: r[2]) if regions else None
+        check(worst is not None and worst[2] < 3.0,
+              f"the shot shows what the desktop's does (worst region {worst})")
+    stored = browser.evaluate("localStorage.getItem('zindle.settings')") or ""
+    with open(os.path.join(folder, "kept.settings")) as f:
+        desktop_settings = f.read()
+    check(stored.strip() == desktop_settings.strip(),
+          f"a script's save stores the desktop's settings in the page's storage ({len(stored)} characters)")
 
 
 def live(browser, base):
@@ -310,6 +342,7 @@ def main():
     try:
         # A group that cannot finish (a page that never loads) fails, and the others still run.
         for group in (lambda: headless_demo(browser, base), lambda: first_frame(browser, base, folder),
+                      lambda: script_outputs(browser, base, folder),
                       lambda: live(browser, base), lambda: crisp(browser, base, folder)):
             try:
                 group()
