@@ -13,6 +13,7 @@
   const storageKey = 'zindle.settings';
   const scaleKey = 'zindle.scale';
   let audio = null;     // the AudioContext, once made
+  let audioPointer = null; // the program's buffer the samples are pulled into
   let started = false;  // the live instrument runs
   const zindle = { result: null, error: null };
   window.zindle = zindle;
@@ -110,28 +111,55 @@
     document.title = 'done';
   }
 
-  // Sound through a ScriptProcessor on the page's thread: the instrument's own
-  // 16-bit samples, moved as they are. ?buffer=N picks its size (256 to 16384).
+  // Sound through an AudioWorklet on the audio thread, fed through a ring from
+  // the page's thread (feed.js): the instrument's own 16-bit samples, moved as
+  // they are. ?buffer=N sets the ring's target in frames (128 to 16384; default
+  // 512, 11.6 ms). Where worklets are missing (not a secure context), a ScriptProcessor
+  // of that size on the page's thread.
+  function pull(Module, count) {
+    if (!audioPointer || audioPointer.count < count) {
+      if (audioPointer) Module._free(audioPointer.at);
+      audioPointer = { at: Module._malloc(count * 2), count };
+    }
+    Module._zindle_audio_pull(audioPointer.at, count);
+    const samples = new Int16Array(Module.HEAPU8.buffer, audioPointer.at, count);
+    const out = new Float32Array(count);
+    for (let i = 0; i < count; ++i) out[i] = samples[i] / 32768;
+    return out;
+  }
+
   function startAudio(Module) {
     if (audio) {
       if (audio.state !== 'running') audio.resume();
       return;
     }
-    const size = parseInt(params.get('buffer') || '1024', 10);
+    const size = Math.min(16384, Math.max(128, parseInt(params.get('buffer') || '512', 10)));
     audio = new AudioContext({ sampleRate: 44100, latencyHint: 'interactive' });
-    const node = audio.createScriptProcessor(size, 0, 1);
-    const pointer = Module._malloc(size * 2);
-    node.onaudioprocess = (event) => {
-      const out = event.outputBuffer.getChannelData(0);
-      Module._zindle_audio_pull(pointer, out.length);
-      const samples = new Int16Array(Module.HEAPU8.buffer, pointer, out.length);
-      for (let i = 0; i < out.length; ++i) out[i] = samples[i] / 32768;
-    };
-    node.connect(audio.destination);
     zindle.buffer = size;
+    zindle.underruns = 0;
     const update = () => { document.getElementById('tap').style.display =
                            audio.state === 'running' ? 'none' : 'flex'; };
     audio.onstatechange = update;
+    const context = audio;
+    if (audio.audioWorklet) {
+      zindle.path = 'AudioWorklet';
+      audio.audioWorklet.addModule('feed.js').then(() => {
+        const node = new AudioWorkletNode(context, 'zindle-feed', {
+          numberOfInputs: 0, outputChannelCount: [1], processorOptions: { target: size } });
+        node.port.onmessage = (event) => {
+          zindle.underruns = event.data.underruns;
+          const block = pull(Module, event.data.want);
+          node.port.postMessage(block, [block.buffer]);
+        };
+        node.connect(context.destination);
+      });
+    } else {
+      zindle.path = 'ScriptProcessor';
+      const node = audio.createScriptProcessor(Math.pow(2, Math.round(Math.log2(Math.max(256, size)))), 0, 1);
+      zindle.buffer = node.bufferSize;
+      node.onaudioprocess = (event) => event.outputBuffer.getChannelData(0).set(pull(Module, event.outputBuffer.length));
+      node.connect(audio.destination);
+    }
     audio.resume().then(update, update);
   }
 
@@ -215,6 +243,8 @@
       baseLatency: audio ? audio.baseLatency : null,
       outputLatency: audio ? audio.outputLatency : null,
       buffer: zindle.buffer || null,
+      path: zindle.path || null,
+      underruns: zindle.underruns || 0,
       fingers: inner.fingers,
       voices: inner.voices,
       panel: inner.panel,

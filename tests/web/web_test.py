@@ -246,8 +246,11 @@ def live(browser, base):
           f"a double tap in the bottom-right corner opens the panel, a single one does not "
           f"({panel}; the double tap dispatched in {between:.2f} s)")
     status = browser.evaluate("window.zindle.status()")
-    print(f"      audio: {status['audio']} at {status['sampleRate']} Hz, buffer {status['buffer']}, "
-          f"base latency {status['baseLatency']}, output latency {status['outputLatency']}")
+    check(status["path"] == "AudioWorklet" and status["audio"] == "running",
+          f"the sound plays through an AudioWorklet ({status['path']}, {status['audio']})")
+    print(f"      audio: {status['path']} at {status['sampleRate']} Hz, ring of {status['buffer']} frames, "
+          f"base latency {status['baseLatency']}, output latency {status['outputLatency']}, "
+          f"{status['underruns']} underruns")
 
 
 def grid_lines(browser, png_base64):
