@@ -14,6 +14,7 @@
   const scaleKey = 'zindle.scale';
   let audio = null;     // the AudioContext, once made
   let audioPointer = null; // the program's buffer the samples are pulled into
+  let recording = null;    // what zindle.record() is collecting
   let started = false;  // the live instrument runs
   const zindle = { result: null, error: null };
   window.zindle = zindle;
@@ -125,8 +126,24 @@
     const samples = new Int16Array(Module.HEAPU8.buffer, audioPointer.at, count);
     const out = new Float32Array(count);
     for (let i = 0; i < count; ++i) out[i] = samples[i] / 32768;
+    if (recording) {
+      recording.blocks.push(Int16Array.from(samples));
+      recording.left -= count;
+      if (recording.left <= 0) { const done = recording; recording = null; done.finish(); }
+    }
     return out;
   }
+
+  // The next `count` samples the instrument hands to the sound path, for tests
+  // that measure what it plays: a promise of an array of 16-bit values.
+  zindle.record = (count) => new Promise((resolve) => {
+    const blocks = [];
+    recording = { blocks, left: count, finish: () => {
+      const all = [];
+      for (const block of blocks) for (const v of block) all.push(v);
+      resolve(all.slice(0, count));
+    } };
+  });
 
   function startAudio(Module) {
     if (audio) {

@@ -12,6 +12,7 @@ import http.server
 import io
 import json
 import os
+import shutil
 import socketserver
 import subprocess
 import sys
@@ -325,6 +326,91 @@ def crisp(browser, base, folder):
     check(widths == [2], f"each one-point grid line is two device pixels wide and sharp ({widths})")
 
 
+def desktop_hz(x, y, *args):
+    """The pitch the desktop plays for a finger held at (x, y)."""
+    wav = samples(desktop("--script", write_script(f"0 down 1 {x} {y}\n2 up 1\n"), *args))
+    return peak_hz(wav[22050:88200])
+
+
+def held_hz(browser, point, contact):
+    """Holds a finger at a point of the live page; the pitch of the sound the
+    instrument hands the page, measured over 1.5 s after the first 0.5 s."""
+    browser.touch("touchStart", [(contact, point)])
+    played = browser.evaluate("window.zindle.record(88200)")
+    browser.touch("touchEnd", [])
+    return peak_hz(np.array(played[22050:88200], dtype=np.float64))
+
+
+LIVE = "window.zindle && window.zindle.status && window.zindle.status().voices.length == 4"
+
+
+def visits(base, folder):
+    """A Scala scale picked from a file changes the pitch a touch plays; the
+    page installs (manifest, service worker), loads offline after the first
+    visit, and a browser started again on the same profile finds the scale."""
+    profile = tempfile.mkdtemp(prefix="zindle-profile-")
+    scale = os.path.join(ROOT, "examples/19-equal.scl")
+    # Autotune snaps to the scale's notes, so that the scale moves the pitch.
+    settings = os.path.join(folder, "snap.settings")
+    subprocess.run([DESKTOP, "--headless", "--script", write_script(f"0 save {settings}\n"),
+                    "--seconds", "0.1"], check=True, stdout=subprocess.DEVNULL)
+    text = open(settings).read().replace("autotune = Off", "autotune = Snap")
+    with open(settings, "w") as f:
+        f.write(text)
+    point = (250.0, 160.0)
+    plain = desktop_hz(*point, "--settings", settings)
+    tuned = desktop_hz(*point, "--settings", settings, "--tuning", scale)
+    check(abs(1200 * np.log2(tuned / plain)) > 10,
+          f"the scale moves the desktop's pitch at that point ({plain:.3f} Hz to {tuned:.3f} Hz)")
+    browser = cdp.Browser(profile)
+    try:
+        browser.open(f"{base}/test/blank.html")
+        browser.wait_for("document.readyState == 'complete'", 30)
+        browser.evaluate(f"localStorage.setItem('zindle.settings', {json.dumps(text)})")
+        browser.open(f"{base}/index.html")
+        browser.wait_for(LIVE, 60)
+        document = browser.call("DOM.getDocument")["root"]["nodeId"]
+        picker = browser.call("DOM.querySelector", nodeId=document, selector="#scale-file")["nodeId"]
+        browser.call("DOM.setFileInputFiles", files=[scale], nodeId=picker)
+        browser.wait_for("localStorage.getItem('zindle.scale') != null", 10)
+        hz = held_hz(browser, point, 0)
+        check(abs(1200 * np.log2(hz / tuned)) < 1.0,
+              f"a Scala scale picked from a file plays the desktop's pitch for it ({hz:.3f} Hz, "
+              f"desktop {tuned:.3f} Hz with the scale, {plain:.3f} Hz without)")
+        installed = browser.evaluate("""(async () => {
+          const manifest = await (await fetch(document.querySelector('link[rel=manifest]').href)).json();
+          const registration = await navigator.serviceWorker.ready;
+          return {name: manifest.name, orientation: manifest.orientation, display: manifest.display,
+                  icons: manifest.icons.length, worker: registration.active ? registration.active.state : null};
+        })()""")
+        check(installed["worker"] == "activated" and installed["orientation"] == "landscape"
+              and installed["icons"] >= 2, f"the manifest and the service worker are in place ({installed})")
+        browser.call("Network.enable")
+        browser.call("Network.emulateNetworkConditions", offline=True, latency=0,
+                     downloadThroughput=-1, uploadThroughput=-1)
+        browser.open(f"{base}/index.html")
+        try:
+            browser.wait_for(LIVE, 30)
+            offline = True
+        except TimeoutError:
+            offline = False
+        check(offline, "the page loads and starts offline after the first visit")
+        browser.call("Network.emulateNetworkConditions", offline=False, latency=0,
+                     downloadThroughput=-1, uploadThroughput=-1)
+    finally:
+        browser.close()
+    browser = cdp.Browser(profile)
+    try:
+        browser.open(f"{base}/index.html")
+        browser.wait_for(LIVE, 60)
+        hz = held_hz(browser, point, 0)
+        check(abs(1200 * np.log2(hz / tuned)) < 1.0,
+              f"the picked scale is kept: the browser started again on its profile plays it ({hz:.3f} Hz)")
+    finally:
+        browser.close()
+        shutil.rmtree(profile, ignore_errors=True)
+
+
 def write_script(text):
     handle, path = tempfile.mkstemp(suffix=".zs")
     with os.fdopen(handle, "w") as f:
@@ -346,7 +432,8 @@ def main():
         # A group that cannot finish (a page that never loads) fails, and the others still run.
         for group in (lambda: headless_demo(browser, base), lambda: first_frame(browser, base, folder),
                       lambda: script_outputs(browser, base, folder),
-                      lambda: live(browser, base), lambda: crisp(browser, base, folder)):
+                      lambda: live(browser, base), lambda: crisp(browser, base, folder),
+                      lambda: visits(base, folder)):
             try:
                 group()
             except Exception as error:  # noqa: BLE001 - reported as a failed check
