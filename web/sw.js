@@ -2,7 +2,7 @@
 // installs to the home screen and plays offline. The cache's name changes with
 // every build (scripts/web writes it), and the old one is dropped.
 const CACHE = 'zindle-@BUILD@';
-const FILES = ['./', 'index.html', 'page.js', 'zindle.js', 'zindle.wasm', 'zindle.data',
+const FILES = ['./', 'index.html', 'page.js', 'feed.js', 'zindle.js', 'zindle.wasm', 'zindle.data',
                'manifest.webmanifest', 'icons/zindle-128.png', 'icons/zindle-256.png',
                'icons/zindle-512.png'];
 

@@ -66,9 +66,11 @@ class Host
     static uint64_t VirtualClock() { return s_iVirtualTick; }
     static void SetVirtualTick(uint64_t tick) { s_iVirtualTick = tick; }
 
+    // Tells the frame observer a frame starts.
+    static void NotifyFrame(int64_t frame);
+
   private:
     static int RunLive(const HostOptions& options);
-    static void NotifyFrame(int64_t frame);
     static int RunHeadless(const HostOptions& options);
 
     static HostOptions s_options;

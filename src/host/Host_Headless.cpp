@@ -1,5 +1,6 @@
 #include "host/Host.h"
 
+#include "app/HeadlessRun.h"
 #include "app/ScriptPlayer.h"
 #include "app/State_Main.h"
 #include "app/Timer.h"
@@ -47,69 +48,34 @@ namespace
 {
 constexpr double c_rDefaultHeadlessSeconds = 10.0;
 
-// The headless sound: blocks of the device request's size pulled from the
-// offline manager into the WAV, cut at the sample of every script event, so
-// that each event sounds from its own sample, and at most 5 ms long while a
-// slide runs, which moves at every block.
-class HeadlessSound
+// The desktop's part of the shared headless loop: the WAV, the MIDI file played
+// beside the script, MIDI out, the frame observer and the signals that stop a run.
+class DesktopHeadless : public HeadlessRun::Host
 {
   public:
-    HeadlessSound(SoundManager_Offline* sound, WavWriter& wav, int bufferSamples,
-                  MidiSchedule& midi)
-        : m_pSound(sound), m_wav(wav), m_iBufferSamples(bufferSamples), m_midi(midi),
-          m_block(static_cast<size_t>(bufferSamples))
+    DesktopHeadless(ZindleApp& app, WavWriter& wav, MidiSchedule& schedule, MidiOutput& midi,
+                    MidiVoices& midiIn)
+        : m_app(app), m_wav(wav), m_schedule(schedule), m_midi(midi), m_midiIn(midiIn)
     {
     }
-
-    // Pulls the sound up to `endSample`, playing the script's events and slide
-    // steps that fall before it; those at `endSample` itself are left for the
-    // frame that runs there.
-    void PlayUntil(int64_t endSample, ScriptPlayer& player, ScriptPlayer::Target& target)
+    void TakeSamples(const int16_t* samples, int count) override
     {
-        if (!m_pSound)
-        {
-            player.PlayUntil(endSample - 1, target);
-            m_midi.PlayUntil(endSample - 1);
-            return;
-        }
-        int64_t pulled = m_pSound->GetSamplesPulled();
-        while (pulled < endSample)
-        {
-            const int64_t request = player.IsSliding()
-                                        ? std::min<int64_t>(m_iBufferSamples, c_iSlideStepSamples)
-                                        : m_iBufferSamples;
-            const int64_t boundary =
-                std::min({endSample, pulled + request, player.GetNextEventSample(),
-                          player.GetNextSlideEndSample(pulled), m_midi.GetNextEventSample()});
-            if (boundary <= pulled)
-            {
-                player.PlayUntil(pulled, target);
-                m_midi.PlayUntil(pulled);
-                continue;
-            }
-            const int count = static_cast<int>(boundary - pulled);
-            m_pSound->Pull(m_block.data(), count);
-            if (m_wav.IsOpen())
-                m_wav.Write(m_block.data(), static_cast<size_t>(count));
-            pulled = boundary;
-            if (pulled < endSample)
-            {
-                player.PlayUntil(pulled, target);
-                m_midi.PlayUntil(pulled);
-                player.MoveSlides(static_cast<double>(pulled) / Host::c_rSampleRate, target);
-            }
-        }
+        if (m_wav.IsOpen())
+            m_wav.Write(samples, static_cast<size_t>(count));
     }
+    int64_t GetNextEventSample() const override { return m_schedule.GetNextEventSample(); }
+    void PlayEventsUntil(int64_t sample) override { m_schedule.PlayUntil(sample); }
+    bool Interrupted() override { return Signals::Caught(); }
+    void FrameStarting(int64_t frame) override { ::Host::NotifyFrame(frame); }
+    void InstrumentStarted() override { StartInstrument(m_app, m_midi, m_midiIn); }
+    void FrameDone() override { m_midi.Update(); }
 
   private:
-    // 220 samples (5 ms): a slide moves at least 200 times a second.
-    static constexpr int64_t c_iSlideStepSamples = 220;
-
-    SoundManager_Offline* m_pSound;
+    ZindleApp& m_app;
     WavWriter& m_wav;
-    int m_iBufferSamples;
-    MidiSchedule& m_midi;
-    std::vector<int16_t> m_block;
+    MidiSchedule& m_schedule;
+    MidiOutput& m_midi;
+    MidiVoices& m_midiIn;
 };
 } // namespace
 
@@ -138,22 +104,23 @@ int Host::RunHeadless(const HostOptions& options)
             std::max(seconds, static_cast<double>(played.GetEndSample()) / c_rSampleRate + 2.0);
     if (options.rSeconds)
         seconds = *options.rSeconds;
-    const int64_t frames = static_cast<int64_t>(std::ceil(seconds / c_rActiveFrameInterval - 1e-9));
+    const int64_t frames =
+        static_cast<int64_t>(std::ceil(seconds / HeadlessRun::c_rFrameInterval - 1e-9));
 
+    // The outputs open before the performance (an unwritable path fails at once),
+    // knowing its length (a WAV past what RIFF holds is written as RF64).
     Outputs outputs;
     WavWriter& wav = outputs.wav;
     MidiOutput& midi = outputs.midi;
-    if (!outputs.Open(options, frames * c_iSamplesPerFrame))
+    if (!outputs.Open(options, frames * HeadlessRun::c_iSamplesPerFrame))
         return 1;
 
     if (options.bMidiIn)
         std::fprintf(stderr, "zindle: warning: --midi-in plays live only; headless, --play "
                              "plays a MIDI file\n");
 
-    // Frame k runs at exactly t = k * 0.05 s; the timer is made one tick earlier
-    // so that every frame, the first included, sees dt = 0.05.
-    SetVirtualTick(0);
-    Timer::SetClock(&Host::VirtualClock, c_rActiveFrameInterval);
+    // Frame k runs at exactly t = k * 0.05 s.
+    HeadlessRun::InstallClock();
 
     int status = 0;
     int64_t samplesPulled = 0;
@@ -161,7 +128,7 @@ int Host::RunHeadless(const HostOptions& options)
         ZindleApp app;
         if (!StartApp(app))
         {
-            Timer::SetClock(nullptr, 0.0);
+            HeadlessRun::RemoveClock();
             return 1;
         }
         auto* sound = dynamic_cast<SoundManager_Offline*>(SoundManager::GetInstance());
@@ -169,39 +136,10 @@ int Host::RunHeadless(const HostOptions& options)
         ScriptTarget target(WindowTouchInput(app));
         MidiVoices midiIn;
         MidiSchedule schedule(played.GetEvents(), midiIn);
-        HeadlessSound audio(sound, wav, options.iBufferSamples, schedule);
-        bool lastFrameDrawn = false;
-        int64_t framesRun = 0; // fewer than planned when a signal ends the run
-        for (int64_t frame = 0; frame < frames && app.IsRunning(); ++frame)
-        {
-            if (Signals::Caught())
-                break;
-            const int64_t frameSample = frame * c_iSamplesPerFrame;
-            // The sound up to this frame, every event before it at its own sample.
-            audio.PlayUntil(frameSample, player, target);
-            framesRun = frame + 1;
-            SetVirtualTick(static_cast<uint64_t>(frame + 1));
-            NotifyFrame(frame);
-            app.Update();
-            if (frame == 0)
-                StartInstrument(app, midi, midiIn);
-            // Touches due at the frame's own time arrive between its update and its drawing.
-            player.LiftTaps(target);
-            player.PlayUntil(frameSample, target);
-            schedule.PlayUntil(frameSample);
-            player.MoveSlides(static_cast<double>(frame) * c_rActiveFrameInterval, target);
-            // Only frames someone will see are drawn; the others still step.
-            lastFrameDrawn = player.HasShots();
-            if (lastFrameDrawn)
-                app.Render();
-            else
-                app.SkipRender();
-            player.TakeShots(target);
-            midi.Update();
-        }
-        audio.PlayUntil(framesRun * c_iSamplesPerFrame, player, target);
-        midi.Update();
-        if (!options.sScreenshot.empty() && !lastFrameDrawn && framesRun > 0)
+        DesktopHeadless desktop(app, wav, schedule, midi, midiIn);
+        HeadlessRun run(app, sound, player, target, desktop, options.iBufferSamples);
+        run.Run(frames);
+        if (!options.sScreenshot.empty() && !run.WasLastFrameDrawn() && run.GetFramesRun() > 0)
             app.Render(); // the last frame, which nobody needed to see until now
         if (!WriteFinalScreenshot(outputs) || target.Failed())
             status = 1;
@@ -211,7 +149,7 @@ int Host::RunHeadless(const HostOptions& options)
         midi.Detach();
         app.Shutdown();
     }
-    Timer::SetClock(nullptr, 0.0);
+    HeadlessRun::RemoveClock();
 
     return outputs.Close(samplesPulled) ? status : 1;
 }

@@ -24,8 +24,13 @@
 
 std::vector<uint8_t> WebHost::s_wav;
 std::vector<uint8_t> WebHost::s_frame;
+std::vector<WebHost::Shot> WebHost::s_shots;
 std::string WebHost::s_sError;
 ZindleApp* WebHost::s_pApp = nullptr;
+float WebHost::s_rFixedScale = 0.0f;
+int WebHost::s_iFrameWidth = 0;
+int WebHost::s_iFrameHeight = 0;
+Tuning WebHost::s_tuning;
 WebHost::Options WebHost::s_options;
 double WebHost::s_rLastFrame = 0.0;
 int64_t WebHost::s_iFrame = 0;
@@ -39,7 +44,7 @@ Window* CreateWindow(int, int, bool)
 
 Renderer* CreateRenderer(Window* window)
 {
-    auto* renderer = new Renderer_GL_Web(window, new View_Web());
+    auto* renderer = new Renderer_GL_Web(window, new View_Web(WebHost::GetFixedScale()));
     if (!renderer->IsValid())
         renderer->SetFailure(renderer->GetView()->GetError());
     return renderer;
@@ -57,6 +62,9 @@ std::string g_sText; // what the last text export returned, kept alive for the p
 
 void WebHost::InstallPlatform()
 {
+    // Here rather than in main(): the page may call in before main() has run,
+    // and without it every image of the art would go unfound and draw black.
+    File_Bundle::SetResourceDirectory("/data");
     Window::SetFactory(&CreateWindow);
     Renderer::SetFactory(&CreateRenderer);
     SoundManager::SetPlatformFactory(&CreateSoundManager);
@@ -67,16 +75,21 @@ bool WebHost::LoadTuning(const Options& options, std::string& error)
     Tuning tuning;
     if (!ScalaFile::Load(options.sTuning, options.sKeymap, std::nullopt, tuning, error))
         return false;
-    SoundControl_Theremin::SetTuning(&tuning);
+    s_tuning = tuning;
+    // A running instrument takes it at once; one still starting takes it on its first frame.
+    if (State_Main* state = s_pApp ? s_pApp->GetMainState() : nullptr)
+        state->SetTuning(&s_tuning);
     return true;
 }
 
 // The page's side: plain C functions the JavaScript calls through ccall/cwrap.
 extern "C"
 {
-    EMSCRIPTEN_KEEPALIVE int zindle_run_headless(const char* script, unsigned seed, double seconds)
+    EMSCRIPTEN_KEEPALIVE int zindle_run_headless(const char* script, unsigned seed, double seconds,
+                                                 double scale)
     {
         WebHost::Options options;
+        options.rScale = scale;
         options.bHeadless = true;
         options.sScript = script ? script : "";
         options.iSeed = seed;
@@ -111,6 +124,36 @@ extern "C"
     {
         return WebHost::GetFrame().empty() ? nullptr : WebHost::GetFrame().data();
     }
+    EMSCRIPTEN_KEEPALIVE int zindle_frame_width()
+    {
+        return WebHost::GetFrameWidth();
+    }
+    EMSCRIPTEN_KEEPALIVE int zindle_frame_height()
+    {
+        return WebHost::GetFrameHeight();
+    }
+    // A script's shots: how many, and each one's name, size and pixels.
+    EMSCRIPTEN_KEEPALIVE int zindle_shot_count()
+    {
+        return static_cast<int>(WebHost::GetShots().size());
+    }
+    EMSCRIPTEN_KEEPALIVE const char* zindle_shot_name(int i)
+    {
+        return WebHost::GetShots().at(static_cast<size_t>(i)).sName.c_str();
+    }
+    EMSCRIPTEN_KEEPALIVE int zindle_shot_width(int i)
+    {
+        return WebHost::GetShots().at(static_cast<size_t>(i)).iWidth;
+    }
+    EMSCRIPTEN_KEEPALIVE int zindle_shot_height(int i)
+    {
+        return WebHost::GetShots().at(static_cast<size_t>(i)).iHeight;
+    }
+    EMSCRIPTEN_KEEPALIVE const uint8_t* zindle_shot_rgba(int i)
+    {
+        return WebHost::GetShots().at(static_cast<size_t>(i)).rgba.data();
+    }
+
     EMSCRIPTEN_KEEPALIVE const char* zindle_error()
     {
         g_sText = WebHost::GetError();
@@ -191,7 +234,6 @@ extern "C"
 
 int main()
 {
-    File_Bundle::SetResourceDirectory("/data");
     // The page calls in once its files are in place (zindle_run_headless or
     // zindle_start_live); main only keeps the runtime alive for it.
     return 0;

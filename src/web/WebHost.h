@@ -5,6 +5,8 @@
 // functions WebHost.cpp exports.
 #pragma once
 
+#include "formats/Tuning.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,8 +17,16 @@ class WebHost
 {
   public:
     static constexpr double c_rFrameInterval = 0.05; // 20 frames per second, as on the desktop
-    static constexpr int c_iSamplesPerFrame = 2205;  // 0.05 s at 44100 Hz
     static constexpr int c_iHeadlessBlock = 1024;    // samples per pull, the desktop's default
+
+    // A frame a script's shot kept: RGBA, top row first.
+    struct Shot
+    {
+        std::string sName;
+        int iWidth = 0;
+        int iHeight = 0;
+        std::vector<uint8_t> rgba;
+    };
 
     struct Options
     {
@@ -24,6 +34,7 @@ class WebHost
         std::string sScript;    // a script file in the page's file system
         uint32_t iSeed = 0;     // 0: the clock's
         double rSeconds = -1.0; // below zero: as long as the script
+        double rScale = 1.0;    // headless: the frame's pixels a point (1: 480 x 320)
         std::string sSettings;  // the settings text kept by the browser, or empty
         std::string sTuning;    // a Scala scale picked by the user, or empty
         std::string sKeymap;    // its keyboard mapping, or empty
@@ -43,18 +54,33 @@ class WebHost
     static void Frame();
 
     // What a headless run left: a 16-bit mono 44.1 kHz WAV file, and the
-    // last frame as 480 x 320 RGBA, top row first.
+    // last frame as RGBA, top row first (480 x 320 at scale 1).
     static const std::vector<uint8_t>& GetWav() { return s_wav; }
     static const std::vector<uint8_t>& GetFrame() { return s_frame; }
+    static int GetFrameWidth() { return s_iFrameWidth; }
+    // The shots of the last headless run, in the script's order.
+    static const std::vector<Shot>& GetShots() { return s_shots; }
+    static void AddShot(Shot shot) { s_shots.push_back(std::move(shot)); }
+    static int GetFrameHeight() { return s_iFrameHeight; }
+    // The pixels a point the view is made with: the headless run's, or 0 for
+    // the live canvas's own.
+    static float GetFixedScale() { return s_rFixedScale; }
     static std::string GetError() { return s_sError; }
 
     static ZindleApp* GetApp() { return s_pApp; }
+    // The tuning the options last loaded, which the instrument plays.
+    static const Tuning& GetTuning() { return s_tuning; }
 
   private:
     static std::vector<uint8_t> s_wav;
     static std::vector<uint8_t> s_frame;
+    static std::vector<Shot> s_shots;
     static std::string s_sError;
     static ZindleApp* s_pApp;
+    static float s_rFixedScale;
+    static int s_iFrameWidth;
+    static int s_iFrameHeight;
+    static Tuning s_tuning;
     static Options s_options;
     static double s_rLastFrame;
     static int64_t s_iFrame;

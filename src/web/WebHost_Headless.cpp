@@ -1,35 +1,41 @@
-// The page's headless run: the desktop's --headless loop, frame for frame and
-// sample for sample, with the WAV and the last frame kept in memory.
+// The page's headless run: the desktop's --headless loop (app/HeadlessRun),
+// frame for frame and sample for sample, with the WAV, the last frame and the
+// script's shots kept in memory for the page.
 #include "web/WebHost.h"
 
+#include "app/HeadlessRun.h"
 #include "app/ScriptPlayer.h"
-#include "app/Timer.h"
+#include "app/State_Main.h"
 #include "app/ZindleApp.h"
 #include "dsp/SoundManager_Offline.h"
 #include "formats/PerformanceScript.h"
+#include "formats/Settings.h"
 #include "platform/web/View_Web.h"
 #include "platform/web/Window_Web.h"
 
+#include <emscripten/emscripten.h>
+
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <map>
 
 namespace
 {
-uint64_t g_iVirtualTick = 0;
-uint64_t VirtualClock()
-{
-    return g_iVirtualTick;
-}
+// A script's save keeps the settings where the live page looks for them.
+EM_JS(void, PageStoreSettings, (const char* text), {
+    if (Module.zindleStoreSettings)
+        Module.zindleStoreSettings(UTF8ToString(text));
+});
 
-// A script's touches go to the window's touch input as contacts of their own.
+// A script's touches go to the window's touch input as contacts of their own;
+// a shot keeps the frame under its name for the page's result, and a save
+// stores the settings in the page's storage.
 class PageScriptTarget : public ScriptPlayer::Target
 {
   public:
-    explicit PageScriptTarget(TouchInput_Web& input) : m_input(input) {}
+    PageScriptTarget(TouchInput_Web& input, ZindleApp& app) : m_input(input), m_app(app) {}
     void TouchDown(int contact, float x, float y) override
     {
         m_positions[contact] = {x, y};
@@ -49,14 +55,60 @@ class PageScriptTarget : public ScriptPlayer::Target
         m_input.Up(TouchInput_Web::c_iScript, contact, at->second.first, at->second.second);
         m_positions.erase(at);
     }
-    // Shots and saves name files the page has no place for: the page keeps
-    // only the last frame, and settings live in the browser's storage.
-    void Shot(const std::string&) override {}
-    void Save(const std::string&) override {}
+    void Shot(const std::string& path) override
+    {
+        // The script is read from the file system's root, which its paths are
+        // resolved against: the name is the path as the script wrote it.
+        WebHost::Shot shot;
+        shot.sName = path.size() > 1 && path[0] == '/' ? path.substr(1) : path;
+        View_Web* view = View_Web::GetInstance();
+        if (!view || !view->ReadLandscapeFrame(shot.rgba))
+        {
+            m_bFailed = true;
+            return;
+        }
+        shot.iWidth = view->GetFrameWidth();
+        shot.iHeight = view->GetFrameHeight();
+        WebHost::AddShot(std::move(shot));
+    }
+    void Save(const std::string&) override
+    {
+        if (State_Main* state = m_app.GetMainState())
+            PageStoreSettings(state->CaptureSettings().Format().c_str());
+    }
+    bool Failed() const { return m_bFailed; }
 
   private:
     TouchInput_Web& m_input;
+    ZindleApp& m_app;
     std::map<int, std::pair<float, float>> m_positions; // landscape points of the contacts down
+    bool m_bFailed = false;
+};
+
+// The page's part of the shared loop: the samples go into the WAV in memory,
+// and the first frame gives the instrument its tuning.
+class PageHeadless : public HeadlessRun::Host
+{
+  public:
+    PageHeadless(std::vector<uint8_t>& wav, ZindleApp& app, const Tuning& tuning)
+        : m_wav(wav), m_app(app), m_tuning(tuning)
+    {
+    }
+    void TakeSamples(const int16_t* samples, int count) override
+    {
+        const auto* bytes = reinterpret_cast<const uint8_t*>(samples);
+        m_wav.insert(m_wav.end(), bytes, bytes + count * 2);
+    }
+    void InstrumentStarted() override
+    {
+        if (State_Main* state = m_app.GetMainState())
+            state->SetTuning(&m_tuning);
+    }
+
+  private:
+    std::vector<uint8_t>& m_wav;
+    ZindleApp& m_app;
+    const Tuning& m_tuning;
 };
 
 // The WAV the desktop writes headless: RIFF, 16-bit mono PCM at 44100 Hz.
@@ -92,6 +144,7 @@ int WebHost::RunHeadless(const Options& options)
 {
     s_wav.assign(44, 0);
     s_frame.clear();
+    s_shots.clear();
     s_sError.clear();
     PerformanceScript script;
     if (!options.sScript.empty() && !script.Load(options.sScript, s_sError))
@@ -103,16 +156,16 @@ int WebHost::RunHeadless(const Options& options)
         return 2;
     }
     InstallPlatform();
+    s_rFixedScale = static_cast<float>(std::clamp(options.rScale, 1.0, 16.0));
     ZindleApp::SetRandomSeed(options.iSeed ? options.iSeed
                                            : static_cast<uint32_t>(std::time(nullptr)));
     const double seconds = options.rSeconds >= 0.0   ? options.rSeconds
                            : options.sScript.empty() ? 10.0
                                                      : script.GetDefaultSeconds();
-    const int64_t frames = static_cast<int64_t>(std::ceil(seconds / c_rFrameInterval - 1e-9));
+    const int64_t frames =
+        static_cast<int64_t>(std::ceil(seconds / HeadlessRun::c_rFrameInterval - 1e-9));
 
-    // Frame k runs at exactly t = k * 0.05 s, every frame seeing dt = 0.05.
-    g_iVirtualTick = 0;
-    Timer::SetClock(&VirtualClock, c_rFrameInterval);
+    HeadlessRun::InstallClock();
     int status = 0;
     {
         ZindleApp app;
@@ -121,72 +174,32 @@ int WebHost::RunHeadless(const Options& options)
         {
             s_sError = "start-up failed: " + app.GetFailure();
             s_pApp = nullptr;
-            Timer::SetClock(nullptr, 0.0);
+            HeadlessRun::RemoveClock();
             return 1;
         }
         auto* sound = dynamic_cast<SoundManager_Offline*>(SoundManager::GetInstance());
         auto* window = dynamic_cast<Window_Web*>(app.GetWindow());
         ScriptPlayer player(script);
-        PageScriptTarget target(window->GetTouchInput());
-        std::vector<int16_t> block(c_iHeadlessBlock);
-        // The sound up to `endSample`, cut at every event's own sample and at
-        // most 5 ms long while a slide runs, as the desktop cuts it.
-        auto playUntil = [&](int64_t endSample)
-        {
-            int64_t pulled = sound->GetSamplesPulled();
-            while (pulled < endSample)
-            {
-                const int64_t request = player.IsSliding()
-                                            ? std::min<int64_t>(c_iHeadlessBlock, 220)
-                                            : c_iHeadlessBlock;
-                const int64_t boundary =
-                    std::min({endSample, pulled + request, player.GetNextEventSample(),
-                              player.GetNextSlideEndSample(pulled)});
-                if (boundary <= pulled)
-                {
-                    player.PlayUntil(pulled, target);
-                    continue;
-                }
-                const int count = static_cast<int>(boundary - pulled);
-                sound->Pull(block.data(), count);
-                const auto* bytes = reinterpret_cast<const uint8_t*>(block.data());
-                s_wav.insert(s_wav.end(), bytes, bytes + count * 2);
-                pulled = boundary;
-                if (pulled < endSample)
-                {
-                    player.PlayUntil(pulled, target);
-                    player.MoveSlides(static_cast<double>(pulled) / SoundManager::c_iSampleRate,
-                                      target);
-                }
-            }
-        };
-        int64_t framesRun = 0;
-        for (int64_t frame = 0; frame < frames && app.IsRunning(); ++frame)
-        {
-            playUntil(frame * c_iSamplesPerFrame);
-            framesRun = frame + 1;
-            g_iVirtualTick = static_cast<uint64_t>(frame + 1);
-            app.Update();
-            player.LiftTaps(target);
-            player.PlayUntil(frame * c_iSamplesPerFrame, target);
-            player.MoveSlides(static_cast<double>(frame) * c_rFrameInterval, target);
-            // Frames nobody sees still step (a script's shots are drawn, as
-            // the desktop draws them); the last one is drawn after the run.
-            if (player.HasShots())
-                app.Render();
-            else
-                app.SkipRender();
-            player.TakeShots(target);
-        }
-        playUntil(framesRun * c_iSamplesPerFrame);
-        if (framesRun > 0)
+        PageScriptTarget target(window->GetTouchInput(), app);
+        PageHeadless page(s_wav, app, s_tuning);
+        HeadlessRun run(app, sound, player, target, page, c_iHeadlessBlock);
+        run.Run(frames);
+        // The page always returns the last frame: drawn now if nobody needed it yet.
+        if (!run.WasLastFrameDrawn() && run.GetFramesRun() > 0)
             app.Render();
-        if (View_Web* view = View_Web::GetInstance(); !view || !view->ReadLandscapeFrame(s_frame))
+        if (View_Web* view = View_Web::GetInstance(); view && view->ReadLandscapeFrame(s_frame))
+        {
+            s_iFrameWidth = view->GetFrameWidth();
+            s_iFrameHeight = view->GetFrameHeight();
+        }
+        else
+            status = 1;
+        if (target.Failed())
             status = 1;
         s_pApp = nullptr;
         app.Shutdown();
     }
-    Timer::SetClock(nullptr, 0.0);
+    HeadlessRun::RemoveClock();
     PutWavHeader(s_wav);
     return status;
 }

@@ -54,6 +54,7 @@ bool WebHost::StartLive(const Options& options)
             std::fprintf(stderr, "zindle: %s; starting afresh\n", error.c_str());
     }
     InstallPlatform();
+    s_rFixedScale = 0.0f;
     ZindleApp::SetRandomSeed(static_cast<uint32_t>(std::time(nullptr)));
     Timer::SetClock(nullptr, 0.0);
     g_pApp = std::make_unique<ZindleApp>();
@@ -91,8 +92,12 @@ void WebHost::Frame()
     // A frame more than one interval late starts the count afresh.
     s_rLastFrame = now - due > c_rFrameInterval ? now : due;
     g_pApp->Update();
-    if (s_iFrame++ == 0 && g_bHasStartSettings)
+    if (s_iFrame++ == 0)
         if (State_Main* state = g_pApp->GetMainState())
-            state->ApplySettings(g_startSettings);
+        {
+            state->SetTuning(&s_tuning); // first: the window's zones are the scale's
+            if (g_bHasStartSettings)
+                state->ApplySettings(g_startSettings);
+        }
     g_pApp->Render();
 }

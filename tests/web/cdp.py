@@ -12,22 +12,33 @@ import websocket
 
 
 class Browser:
-    def __init__(self, port=9333):
-        self.profile = tempfile.mkdtemp(prefix="zindle-chromium-")
+    def __init__(self, profile=None):
+        """profile: a folder for the browser's profile, kept (storage, the service
+        worker's cache) across browsers started on it; by default a new one,
+        removed on close."""
+        self.keep_profile = profile is not None
+        self.profile = profile or tempfile.mkdtemp(prefix="zindle-chromium-")
+        port_file = os.path.join(self.profile, "DevToolsActivePort")
+        if os.path.exists(port_file):
+            os.remove(port_file)
+        # Port 0: the browser picks a free one and writes it into the profile,
+        # so that runs side by side on one machine never meet.
         self.process = subprocess.Popen(
-            ["chromium", "--headless=new", "--no-sandbox", f"--remote-debugging-port={port}",
+            ["chromium", "--headless=new", "--no-sandbox", "--remote-debugging-port=0",
              "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
              "--autoplay-policy=no-user-gesture-required", f"--user-data-dir={self.profile}",
-             "--window-size=960,640", "about:blank"],
+             "--window-size=480,320", "about:blank"],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         deadline = time.time() + 30
         while True:
             try:
+                with open(port_file) as f:
+                    port = int(f.readline())
                 with urllib.request.urlopen(f"http://127.0.0.1:{port}/json") as r:
                     pages = [p for p in json.load(r) if p["type"] == "page"]
                 if pages:
                     break
-            except OSError:
+            except (OSError, ValueError):
                 pass
             if time.time() > deadline:
                 raise RuntimeError("Chromium did not start")
@@ -37,8 +48,8 @@ class Browser:
         self.console = []
         self.call("Runtime.enable")
         self.call("Page.enable")
-        # A 960 x 640 landscape screen at two device pixels a point, with touch.
-        self.call("Emulation.setDeviceMetricsOverride", width=960, height=640,
+        # A 480 x 320 landscape screen at two device pixels a point (a canvas of 960 x 640), with touch.
+        self.call("Emulation.setDeviceMetricsOverride", width=480, height=320,
                   deviceScaleFactor=2, mobile=False)
         self.call("Emulation.setTouchEmulationEnabled", enabled=True, maxTouchPoints=10)
 
@@ -84,4 +95,5 @@ class Browser:
         finally:
             self.process.terminate()
             self.process.wait(timeout=10)
-            shutil.rmtree(self.profile, ignore_errors=True)
+            if not self.keep_profile:
+                shutil.rmtree(self.profile, ignore_errors=True)

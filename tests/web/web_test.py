@@ -10,7 +10,9 @@ import base64
 import functools
 import http.server
 import io
+import json
 import os
+import shutil
 import socketserver
 import subprocess
 import sys
@@ -27,12 +29,12 @@ ROOT = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.pat
 WEB = os.path.join(ROOT, "build/web")
 DESKTOP = os.path.join(ROOT, "build/release/zindle")
 failures = []
+passes = []
 
 
 def check(condition, message):
     print(("ok    " if condition else "FAIL  ") + message, flush=True)
-    if not condition:
-        failures.append(message)
+    (passes if condition else failures).append(message)
 
 
 def samples(wav_bytes):
@@ -76,8 +78,10 @@ def script_times(path):
 
 
 def serve(folder):
-    handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=folder)
-    handler.log_message = lambda *a: None
+    class Quiet(http.server.SimpleHTTPRequestHandler):
+        def log_message(self, *args):
+            pass
+    handler = functools.partial(Quiet, directory=folder)
     server = socketserver.ThreadingTCPServer(("127.0.0.1", 0), handler)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     return server
@@ -120,38 +124,92 @@ def headless_demo(browser, base):
           f"level within 0.1 dB ({worst_db:.4f}; worst {worst_note})")
 
 
+def region_differences(browser, png_base64, desktop_url):
+    """Both PNGs decoded by the browser; for each region of a 6 x 4 grid (80 x 80
+    pixels at 1x) its mean absolute difference and the desktop's brightness, as
+    (column, row, difference, brightness); None when the sizes differ."""
+    return browser.evaluate("""(async () => {
+      async function pixels(src) {
+        const image = new Image(); image.src = src; await image.decode();
+        const c = document.createElement('canvas'); c.width = image.width; c.height = image.height;
+        const g = c.getContext('2d'); g.drawImage(image, 0, 0);
+        return [image.width, image.height, g.getImageData(0, 0, image.width, image.height).data];
+      }
+      const [w, h, web] = await pixels('data:image/png;base64,%s');
+      const [dw, dh, desk] = await pixels('%s');
+      if (w != dw || h != dh) return null;
+      const out = [], rw = w / 6, rh = h / 4;
+      for (let ry = 0; ry < 4; ++ry)
+        for (let rx = 0; rx < 6; ++rx) {
+          let difference = 0, brightness = 0;
+          for (let y = ry * rh; y < (ry + 1) * rh; ++y)
+            for (let x = rx * rw; x < (rx + 1) * rw; ++x)
+              for (let c = 0; c < 3; ++c) {
+                const i = (y * w + x) * 4 + c;
+                difference += Math.abs(web[i] - desk[i]);
+                brightness += desk[i];
+              }
+          out.push([rx, ry, difference / (rw * rh * 3), brightness / (rw * rh * 3)]);
+        }
+      return out;
+    })()""" % (png_base64, desktop_url))
+
+
 def first_frame(browser, base, folder):
+    """The page's first frame against the desktop's 1x screenshot of the same
+    seed, region by region: a black or half-drawn frame differs from it in
+    most regions, a faithful one by a few steps of 255 at most."""
     shot = os.path.join(folder, "first.png")
     subprocess.run([DESKTOP, "--headless", "--seconds", "0.05", "--seed", "3", "--screenshot", shot],
                    check=True, stdout=subprocess.DEVNULL)
     browser.open(f"{base}/index.html?headless&seconds=0.05&seed=3")
     browser.wait_for('document.title == "done" || document.title == "failed"', 120)
-    # The browser decodes both PNGs and compares their pixels.
-    difference = browser.evaluate("""(async () => {
-      async function pixels(src) {
-        const image = new Image(); image.src = src; await image.decode();
-        const c = document.createElement('canvas'); c.width = 480; c.height = 320;
-        const g = c.getContext('2d'); g.drawImage(image, 0, 0);
-        return g.getImageData(0, 0, 480, 320).data;
-      }
-      const web = await pixels('data:image/png;base64,' + window.zindle.result.png);
-      const desk = await pixels('test/first.png');
-      let sum = 0, robot = 0;
-      for (let i = 0; i < web.length; i += 4)
-        for (let c = 0; c < 3; ++c) sum += Math.abs(web[i + c] - desk[i + c]);
-      return sum / (480 * 320 * 3);
-    })()""")
-    check(difference < 2.0, f"the first frame (the robot on its backdrop) matches the desktop's: "
-                            f"mean difference {difference:.3f} of 255")
+    regions = region_differences(browser, browser.evaluate("window.zindle.result.png"), "test/first.png")
+    check(regions is not None, "the page's frame is as large as the desktop's")
+    if regions is None:
+        return
+    worst = max(regions, key=lambda r: r[2])
+    robot = [r for r in regions if r[0] in (2, 3) and r[1] in (1, 2)]
+    check(all(r[3] > 40 for r in robot), "the desktop's first frame shows the robot in the middle "
+          f"(brightness {[round(r[3]) for r in robot]})")
+    check(worst[2] < 3.0, "the page's first frame (robot, backdrop, panel button) matches the desktop's "
+          f"in every region: worst mean difference {worst[2]:.3f} of 255 at region {worst[:2]}")
+
+
+def script_outputs(browser, base, folder):
+    """A script's shot in the page becomes part of the result (the frame the
+    desktop's shot writes), and its save stores the settings in the page's storage."""
+    with open(os.path.join(folder, "outputs.zs"), "w") as f:
+        f.write("0.2 down 1 240 160\n0.4 shot middle.png\n0.5 up 1\n0.6 save kept.settings\n")
+    subprocess.run([DESKTOP, "--headless", "--script", "outputs.zs", "--seed", "5"], check=True,
+                   stdout=subprocess.DEVNULL, cwd=folder)
+    browser.open(f"{base}/test/blank.html")
+    browser.wait_for("document.readyState == 'complete'", 30)
+    browser.evaluate("localStorage.removeItem('zindle.settings')")
+    browser.open(f"{base}/index.html?headless&script=test/outputs.zs&seed=5")
+    browser.wait_for('document.title == "done" || document.title == "failed"', 120)
+    shots = browser.evaluate("window.zindle.result && Object.keys(window.zindle.result.shots)")
+    check(shots == ["middle.png"], f"a script's shot is part of the page's result ({shots})")
+    if shots == ["middle.png"]:
+        regions = region_differences(browser, browser.evaluate("window.zindle.result.shots['middle.png']"),
+                                     "test/middle.png")
+        worst = max(regions, key=lambda r: r[2]) if regions else None
+        check(worst is not None and worst[2] < 3.0,
+              f"the shot shows what the desktop's does (worst region {worst})")
+    stored = browser.evaluate("localStorage.getItem('zindle.settings')") or ""
+    with open(os.path.join(folder, "kept.settings")) as f:
+        desktop_settings = f.read()
+    check(stored.strip() == desktop_settings.strip(),
+          f"a script's save stores the desktop's settings in the page's storage ({len(stored)} characters)")
 
 
 def live(browser, base):
     browser.open(f"{base}/index.html")
     ready = browser.wait_for("window.zindle && window.zindle.status && window.zindle.status().voices.length == 4", 60)
     print(f"      live page: first frame {ready:.2f} s after navigation")
-    # 960 x 640 CSS pixels at ratio 1: scene point = CSS point / 2.
+    # 480 x 320 CSS pixels: a scene point is a CSS pixel.
     points = [(100.0, 220.0), (330.0, 100.0)]
-    browser.touch("touchStart", [(i, (2 * x, 2 * y)) for i, (x, y) in enumerate(points)])
+    browser.touch("touchStart", [(i, (x, y)) for i, (x, y) in enumerate(points)])
     time.sleep(0.4)
     status = browser.evaluate("window.zindle.status()")
     fingers = sorted((f["x"], f["y"]) for f in status["fingers"])
@@ -169,18 +227,188 @@ def live(browser, base):
     status = browser.evaluate("window.zindle.status()")
     check(not status["fingers"] and not any(v["active"] for v in status["voices"]),
           "lifting both fingers ends both voices")
-    # Each tap is down for two frames, and the second follows at once.
-    for _ in range(2):
-        browser.touch("touchStart", [(0, (910, 590))])
+    # A tap is down for two frames. One alone leaves the panel closed (its
+    # window then passes); a second at once after it opens the panel.
+    def tap():
+        browser.touch("touchStart", [(0, (455, 295))])
         time.sleep(0.1)
         browser.touch("touchEnd", [])
-        time.sleep(0.1)
+    tap()
+    time.sleep(0.7)
+    panel = [browser.evaluate("window.zindle.status().panel")]
+    started = time.time()
+    tap()
+    time.sleep(0.1)
+    tap()
+    between = time.time() - started
     time.sleep(0.3)
-    check(browser.evaluate("window.zindle.status().panel") is True,
-          "a double tap in the bottom-right corner opens the panel")
+    panel.append(browser.evaluate("window.zindle.status().panel"))
+    check(panel == [False, True],
+          f"a double tap in the bottom-right corner opens the panel, a single one does not "
+          f"({panel}; the double tap dispatched in {between:.2f} s)")
     status = browser.evaluate("window.zindle.status()")
-    print(f"      audio: {status['audio']} at {status['sampleRate']} Hz, buffer {status['buffer']}, "
-          f"base latency {status['baseLatency']}, output latency {status['outputLatency']}")
+    check(status["path"] == "AudioWorklet" and status["audio"] == "running",
+          f"the sound plays through an AudioWorklet ({status['path']}, {status['audio']})")
+    print(f"      audio: {status['path']} at {status['sampleRate']} Hz, ring of {status['buffer']} frames, "
+          f"base latency {status['baseLatency']}, output latency {status['outputLatency']}, "
+          f"{status['underruns']} underruns")
+
+
+def grid_lines(browser, png_base64):
+    """The note grid's lines in a frame: runs of columns that are white (or
+    black) from top to bottom, as (first column, width)."""
+    columns = browser.evaluate("""(async () => {
+      const image = new Image(); image.src = 'data:image/png;base64,%s'; await image.decode();
+      const c = document.createElement('canvas'); c.width = image.width; c.height = image.height;
+      const g = c.getContext('2d'); g.drawImage(image, 0, 0);
+      const p = g.getImageData(0, 0, c.width, c.height).data;
+      const out = [];
+      for (let x = 0; x < c.width; ++x) {
+        let white = 0, black = 0;
+        for (let y = 0; y < c.height; ++y) {
+          const i = (y * c.width + x) * 4;
+          const low = Math.min(p[i], p[i + 1], p[i + 2]), high = Math.max(p[i], p[i + 1], p[i + 2]);
+          if (low > 200) ++white;
+          if (high < 40) ++black;
+        }
+        out.push(white > 0.9 * c.height || black > 0.9 * c.height);
+      }
+      return out;
+    })()""" % png_base64)
+    lines, x = [], 0
+    while x < len(columns):
+        if columns[x]:
+            start = x
+            while x < len(columns) and columns[x]:
+                x += 1
+            lines.append((start, x - start))
+        x += 1
+    return lines
+
+
+def crisp(browser, base, folder):
+    """At two device pixels a point the live canvas is drawn at device pixels:
+    the note grid's one-point lines are two pixels wide, sharp, where the
+    desktop draws them at --scale 2. The grid is switched on by settings in the
+    page's storage, restored on the visit that follows."""
+    settings = os.path.join(folder, "grid.settings")
+    script = write_script(f"0 save {settings}\n")
+    subprocess.run([DESKTOP, "--headless", "--script", script, "--seconds", "0.1"], check=True,
+                   stdout=subprocess.DEVNULL)
+    text = open(settings).read().replace("grid = off", "grid = on")
+    with open(settings, "w") as f:
+        f.write(text)
+    shot = os.path.join(folder, "grid2x.png")
+    subprocess.run([DESKTOP, "--headless", "--settings", settings, "--seconds", "0.1", "--seed", "3",
+                    "--scale", "2", "--screenshot", shot], check=True, stdout=subprocess.DEVNULL)
+    # The settings go into the page's storage from a page of the same origin
+    # that is not the instrument (which keeps its own settings when left).
+    browser.open(f"{base}/test/blank.html")
+    browser.wait_for("document.readyState == 'complete'", 30)
+    browser.evaluate(f"localStorage.setItem('zindle.settings', {json.dumps(text)})")
+    browser.open(f"{base}/index.html")
+    browser.wait_for("window.zindle && window.zindle.status && window.zindle.status().voices.length == 4", 60)
+    time.sleep(0.5)
+    restored = browser.evaluate("Module.ccall('zindle_settings', 'string', [], [])")
+    check("grid = on" in restored, "settings kept in the page's storage are restored on the next visit")
+    size = browser.evaluate("[canvas.width, canvas.height, devicePixelRatio]")
+    check(size == [960, 640, 2], f"the canvas has the device's pixels ({size})")
+    page = browser.call("Page.captureScreenshot", format="png")["data"]
+    with open(shot, "rb") as f:
+        desktop_lines = grid_lines(browser, base64.b64encode(f.read()).decode())
+    page_lines = grid_lines(browser, page)
+    widths = sorted({w for _, w in page_lines})
+    check(len(page_lines) > 20 and page_lines == desktop_lines,
+          f"the live canvas at two pixels a point draws the note grid's {len(page_lines)} lines "
+          f"where the desktop's --scale 2 does (line widths {widths}, desktop "
+          f"{sorted({w for _, w in desktop_lines})}; first differences "
+          f"{sorted(set(page_lines) ^ set(desktop_lines))[:6]})")
+    check(widths == [2], f"each one-point grid line is two device pixels wide and sharp ({widths})")
+
+
+def desktop_hz(x, y, *args):
+    """The pitch the desktop plays for a finger held at (x, y)."""
+    wav = samples(desktop("--script", write_script(f"0 down 1 {x} {y}\n2 up 1\n"), *args))
+    return peak_hz(wav[22050:88200])
+
+
+def held_hz(browser, point, contact):
+    """Holds a finger at a point of the live page; the pitch of the sound the
+    instrument hands the page, measured over 1.5 s after the first 0.5 s."""
+    browser.touch("touchStart", [(contact, point)])
+    played = browser.evaluate("window.zindle.record(88200)")
+    browser.touch("touchEnd", [])
+    return peak_hz(np.array(played[22050:88200], dtype=np.float64))
+
+
+LIVE = "window.zindle && window.zindle.status && window.zindle.status().voices.length == 4"
+
+
+def visits(base, folder):
+    """A Scala scale picked from a file changes the pitch a touch plays; the
+    page installs (manifest, service worker), loads offline after the first
+    visit, and a browser started again on the same profile finds the scale."""
+    profile = tempfile.mkdtemp(prefix="zindle-profile-")
+    scale = os.path.join(ROOT, "examples/19-equal.scl")
+    # Autotune snaps to the scale's notes, so that the scale moves the pitch.
+    settings = os.path.join(folder, "snap.settings")
+    subprocess.run([DESKTOP, "--headless", "--script", write_script(f"0 save {settings}\n"),
+                    "--seconds", "0.1"], check=True, stdout=subprocess.DEVNULL)
+    text = open(settings).read().replace("autotune = Off", "autotune = Snap")
+    with open(settings, "w") as f:
+        f.write(text)
+    point = (250.0, 160.0)
+    plain = desktop_hz(*point, "--settings", settings)
+    tuned = desktop_hz(*point, "--settings", settings, "--tuning", scale)
+    check(abs(1200 * np.log2(tuned / plain)) > 10,
+          f"the scale moves the desktop's pitch at that point ({plain:.3f} Hz to {tuned:.3f} Hz)")
+    browser = cdp.Browser(profile)
+    try:
+        browser.open(f"{base}/test/blank.html")
+        browser.wait_for("document.readyState == 'complete'", 30)
+        browser.evaluate(f"localStorage.setItem('zindle.settings', {json.dumps(text)})")
+        browser.open(f"{base}/index.html")
+        browser.wait_for(LIVE, 60)
+        document = browser.call("DOM.getDocument")["root"]["nodeId"]
+        picker = browser.call("DOM.querySelector", nodeId=document, selector="#scale-file")["nodeId"]
+        browser.call("DOM.setFileInputFiles", files=[scale], nodeId=picker)
+        browser.wait_for("localStorage.getItem('zindle.scale') != null", 10)
+        hz = held_hz(browser, point, 0)
+        check(abs(1200 * np.log2(hz / tuned)) < 1.0,
+              f"a Scala scale picked from a file plays the desktop's pitch for it ({hz:.3f} Hz, "
+              f"desktop {tuned:.3f} Hz with the scale, {plain:.3f} Hz without)")
+        installed = browser.evaluate("""(async () => {
+          const manifest = await (await fetch(document.querySelector('link[rel=manifest]').href)).json();
+          const registration = await navigator.serviceWorker.ready;
+          return {name: manifest.name, orientation: manifest.orientation, display: manifest.display,
+                  icons: manifest.icons.length, worker: registration.active ? registration.active.state : null};
+        })()""")
+        check(installed["worker"] == "activated" and installed["orientation"] == "landscape"
+              and installed["icons"] >= 2, f"the manifest and the service worker are in place ({installed})")
+        browser.call("Network.enable")
+        browser.call("Network.emulateNetworkConditions", offline=True, latency=0,
+                     downloadThroughput=-1, uploadThroughput=-1)
+        browser.open(f"{base}/index.html")
+        try:
+            browser.wait_for(LIVE, 30)
+            offline = True
+        except TimeoutError:
+            offline = False
+        check(offline, "the page loads and starts offline after the first visit")
+        browser.call("Network.emulateNetworkConditions", offline=False, latency=0,
+                     downloadThroughput=-1, uploadThroughput=-1)
+    finally:
+        browser.close()
+    browser = cdp.Browser(profile)
+    try:
+        browser.open(f"{base}/index.html")
+        browser.wait_for(LIVE, 60)
+        hz = held_hz(browser, point, 0)
+        check(abs(1200 * np.log2(hz / tuned)) < 1.0,
+              f"the picked scale is kept: the browser started again on its profile plays it ({hz:.3f} Hz)")
+    finally:
+        browser.close()
+        shutil.rmtree(profile, ignore_errors=True)
 
 
 def write_script(text):
@@ -195,17 +423,25 @@ def main():
     os.makedirs(folder, exist_ok=True)
     with open(os.path.join(ROOT, "examples/demo.zs")) as src, open(os.path.join(folder, "demo.zs"), "w") as dst:
         dst.write(src.read())
+    with open(os.path.join(folder, "blank.html"), "w") as f:
+        f.write("<!DOCTYPE html><title>blank</title>")
     server = serve(WEB)
     base = f"http://127.0.0.1:{server.server_address[1]}"
     browser = cdp.Browser()
     try:
-        headless_demo(browser, base)
-        first_frame(browser, base, folder)
-        live(browser, base)
+        # A group that cannot finish (a page that never loads) fails, and the others still run.
+        for group in (lambda: headless_demo(browser, base), lambda: first_frame(browser, base, folder),
+                      lambda: script_outputs(browser, base, folder),
+                      lambda: live(browser, base), lambda: crisp(browser, base, folder),
+                      lambda: visits(base, folder)):
+            try:
+                group()
+            except Exception as error:  # noqa: BLE001 - reported as a failed check
+                check(False, f"{type(error).__name__}: {error}")
     finally:
         browser.close()
         server.shutdown()
-    print(f"web: {len(failures)} failure(s)")
+    print(f"web: {len(passes)} passed, {len(failures)} failed")
     return 1 if failures else 0
 
 

@@ -3,6 +3,7 @@
 #include "file/File.h"
 #include "formats/PNGImage.h"
 #include "platform/sdl/DesktopIdentity.h"
+#include "render/LandscapeFit.h"
 #include "render/Renderer.h"
 
 #include <algorithm>
@@ -18,9 +19,9 @@ namespace
 {
 constexpr int c_iLoadingSide = 512; // the launch image's bitmap, 512 x 512 RGBA
 constexpr const char* c_sLoadingImage = "Default.png";
-constexpr int c_iLandscapeWidth = 480; // the screen in points
-constexpr int c_iLandscapeHeight = 320;
-constexpr float c_rMaxScale = 16.0f; // beyond an 8K screen; keeps framebuffers allocatable
+constexpr int c_iLandscapeWidth = LandscapeFit::c_iWidth; // the screen in points
+constexpr int c_iLandscapeHeight = LandscapeFit::c_iHeight;
+constexpr float c_rMaxScale = LandscapeFit::c_rMaxScale;
 
 // The launch image drawn as a 512 x 512 square from the framebuffer's
 // bottom-left corner, its texture flipped so the bitmap's top row is at the top.
@@ -274,45 +275,18 @@ void View_SDL::displayLoadingImage()
 
 int View_SDL::PixelsFor(int points, float scale)
 {
-    // The renderer's own rounding (Renderer::ToPixels), so viewports fill the framebuffer.
-    return static_cast<int>(static_cast<float>(points) * scale);
+    return LandscapeFit::PixelsFor(points, scale);
 }
 
 float View_SDL::ScaleFor(int drawableWidth, int drawableHeight)
 {
-    if (drawableWidth <= 0 || drawableHeight <= 0)
-        return 1.0f;
-    // Whichever side limits the 3:2 picture sets the scale; it need not be whole.
-    int width = 0;
-    int height = 0;
-    if (static_cast<int64_t>(drawableWidth) * c_iLandscapeHeight <=
-        static_cast<int64_t>(drawableHeight) * c_iLandscapeWidth)
-    {
-        width = drawableWidth;
-        height = drawableWidth * c_iLandscapeHeight / c_iLandscapeWidth;
-    }
-    else
-    {
-        height = drawableHeight;
-        width = drawableHeight * c_iLandscapeWidth / c_iLandscapeHeight;
-    }
-    float scale = std::min(static_cast<float>(drawableWidth) / c_iLandscapeWidth,
-                           static_cast<float>(drawableHeight) / c_iLandscapeHeight);
-    // A quotient a hair low would lose the picture's last pixel to truncation.
-    while (PixelsFor(c_iLandscapeWidth, scale) < width ||
-           PixelsFor(c_iLandscapeHeight, scale) < height)
-        scale = std::nextafter(scale, c_rMaxScale);
-    return std::min(scale, c_rMaxScale);
+    return LandscapeFit::ScaleFor(drawableWidth, drawableHeight);
 }
 
 void View_SDL::FitLandscape(int drawableWidth, int drawableHeight, int& x, int& y, int& width,
                             int& height)
 {
-    const float scale = ScaleFor(drawableWidth, drawableHeight);
-    width = std::min(drawableWidth, PixelsFor(c_iLandscapeWidth, scale));
-    height = std::min(drawableHeight, PixelsFor(c_iLandscapeHeight, scale));
-    x = (drawableWidth - width) / 2;
-    y = (drawableHeight - height) / 2;
+    LandscapeFit::Fit(drawableWidth, drawableHeight, x, y, width, height);
 }
 
 float View_SDL::GetWindowScale() const

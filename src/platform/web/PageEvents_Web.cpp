@@ -1,7 +1,7 @@
 #include "platform/web/PageEvents_Web.h"
 
 #include "platform/web/TouchInput_Web.h"
-#include "platform/web/View_Web.h"
+#include "render/LandscapeFit.h"
 
 #include <emscripten/html5.h>
 
@@ -127,7 +127,7 @@ void PageEvents_Web::CssToScene(double cssX, double cssY, float& x, float& y)
     emscripten_get_element_css_size(c_sCanvas, &cssWidth, &cssHeight);
     emscripten_get_canvas_element_size(c_sCanvas, &canvasWidth, &canvasHeight);
     int left, top, width, height;
-    View_Web::FitLandscape(canvasWidth, canvasHeight, left, top, width, height);
+    LandscapeFit::Fit(canvasWidth, canvasHeight, left, top, width, height);
     if (cssWidth <= 0.0 || cssHeight <= 0.0 || width <= 0 || height <= 0)
     {
         x = y = -1.0f;

@@ -9,6 +9,8 @@
 Renderer_GL_Web::Renderer_GL_Web(Window* window, View_Web* view)
     : Renderer_GL(window), m_pView(view)
 {
+    if (m_pView)
+        SetPixelScale(m_pView->GetPixelScale());
 }
 
 Renderer_GL_Web::~Renderer_GL_Web()
@@ -22,6 +24,15 @@ Renderer_GL_Web::~Renderer_GL_Web()
 bool Renderer_GL_Web::IsValid()
 {
     return m_pView && m_pView->IsValid();
+}
+
+void Renderer_GL_Web::BeginFrame(bool clear, unsigned int colour)
+{
+    // A canvas resized (or moved to a screen of another pixel ratio) gets a
+    // framebuffer of its own size before anything is drawn.
+    if (m_pView && m_pView->IsValid() && m_pView->SetPixelScale(m_pView->GetWantedScale()))
+        SetPixelScale(m_pView->GetPixelScale());
+    Renderer_GL::BeginFrame(clear, colour);
 }
 
 // The scene is landscape; the framebuffer portrait: a quarter turn between them.
@@ -48,8 +59,8 @@ void Renderer_GL_Web::SetViewport(const Vector2f& min, const Vector2f& max)
 {
     const float width = static_cast<float>(m_pWindow->GetWidth());
     const float height = static_cast<float>(m_pWindow->GetHeight());
-    glViewport(static_cast<GLint>(width - max.y), static_cast<GLint>(height - max.x),
-               static_cast<GLsizei>(max.y - min.y), static_cast<GLsizei>(max.x - min.x));
+    glViewport(ToPixels(width - max.y), ToPixels(height - max.x), ToPixels(max.y - min.y),
+               ToPixels(max.x - min.x));
 }
 
 void Renderer_GL_Web::Present()

@@ -15,6 +15,8 @@ class Renderer_GL_Web : public Renderer_GL
     ~Renderer_GL_Web() override;
 
     bool IsValid() override;
+    // Live, the frame is drawn at the canvas's current scale first.
+    void BeginFrame(bool clear, unsigned int colour) override;
     void SetTransform(const Transform& model) override;
     bool IsMainThread() override { return true; }
     bool GetLandscape() override { return true; }
@@ -25,6 +27,12 @@ class Renderer_GL_Web : public Renderer_GL
     void LockContext() override {}
     void UnlockContext() override {}
     void SetVsync(bool) override {}
+    // Nothing: glGetError is a round trip to the browser's GPU process that waits
+    // for every draw queued before it. Polled every frame, it held the page's
+    // thread for most of each frame in software GL (80-130 ms), and touches
+    // queued behind it arrived so late that a double tap took longer than its
+    // half-second window.
+    void CheckError() override {}
 
     View_Web* GetView() const { return m_pView; }
 

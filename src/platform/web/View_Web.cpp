@@ -1,16 +1,22 @@
 #include "platform/web/View_Web.h"
 
+#include "render/LandscapeFit.h"
+
 #include <GLES/gl.h>
 #include <GLES2/gl2.h>
 #include <emscripten/html5.h>
 
+#include <algorithm>
 #include <cstring>
 
 View_Web* View_Web::s_pInstance = nullptr;
 
-View_Web::View_Web()
+View_Web::View_Web(float fixedScale) : m_rFixedScale(fixedScale)
 {
-    m_bValid = CreateContext() && CreateFramebuffer();
+    if (!CreateContext())
+        return;
+    m_rScale = std::clamp(GetWantedScale(), 1.0f / 16.0f, LandscapeFit::c_rMaxScale);
+    m_bValid = CreateFramebuffer();
     if (m_bValid)
         s_pInstance = this;
 }
@@ -21,9 +27,7 @@ View_Web::~View_Web()
         s_pInstance = nullptr;
     if (m_context != EGL_NO_CONTEXT)
     {
-        glDeleteFramebuffers(1, &m_iFramebuffer);
-        glDeleteRenderbuffers(1, &m_iDepthRenderbuffer);
-        glDeleteTextures(1, &m_iColourTexture);
+        DestroyFramebuffer();
         eglMakeCurrent(m_display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
         eglDestroyContext(m_display, m_context);
         eglDestroySurface(m_display, m_surface);
@@ -63,23 +67,26 @@ bool View_Web::CreateContext()
 
 bool View_Web::CreateFramebuffer()
 {
+    m_iPixelsWide = LandscapeFit::PixelsFor(c_iBackingWidth, m_rScale);
+    m_iPixelsHigh = LandscapeFit::PixelsFor(c_iBackingHeight, m_rScale);
     glGenFramebuffers(1, &m_iFramebuffer);
     glBindFramebuffer(GL_FRAMEBUFFER, m_iFramebuffer);
-    // The colour attachment is a texture so that Present() can draw it turned.
+    // The colour attachment is a texture so that Present() can draw it turned;
+    // nearest texels, as it is copied pixel for pixel.
     glGenTextures(1, &m_iColourTexture);
     glBindTexture(GL_TEXTURE_2D, m_iColourTexture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, c_iBackingWidth, c_iBackingHeight, 0, GL_RGBA,
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, m_iPixelsWide, m_iPixelsHigh, 0, GL_RGBA,
                  GL_UNSIGNED_BYTE, nullptr);
     glBindTexture(GL_TEXTURE_2D, 0);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, m_iColourTexture,
                            0);
     glGenRenderbuffers(1, &m_iDepthRenderbuffer);
     glBindRenderbuffer(GL_RENDERBUFFER, m_iDepthRenderbuffer);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, c_iBackingWidth, c_iBackingHeight);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, m_iPixelsWide, m_iPixelsHigh);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
                               m_iDepthRenderbuffer);
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
@@ -87,7 +94,7 @@ bool View_Web::CreateFramebuffer()
         m_sError = "no complete framebuffer object";
         return false;
     }
-    glViewport(0, 0, c_iBackingWidth, c_iBackingHeight);
+    glViewport(0, 0, m_iPixelsWide, m_iPixelsHigh);
     // The state the desktop's launch image leaves behind, which the renderer
     // starts from: texturing on, depth test off.
     glEnable(GL_TEXTURE_2D);
@@ -95,22 +102,39 @@ bool View_Web::CreateFramebuffer()
     return true;
 }
 
-void View_Web::FitLandscape(int canvasWidth, int canvasHeight, int& x, int& y, int& width,
-                            int& height)
+void View_Web::DestroyFramebuffer()
 {
-    // Whichever side limits the 3:2 picture sets the scale.
-    if (int64_t(canvasWidth) * 320 <= int64_t(canvasHeight) * 480)
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDeleteFramebuffers(1, &m_iFramebuffer);
+    glDeleteRenderbuffers(1, &m_iDepthRenderbuffer);
+    glDeleteTextures(1, &m_iColourTexture);
+    m_iFramebuffer = m_iDepthRenderbuffer = m_iColourTexture = 0;
+}
+
+float View_Web::GetWantedScale() const
+{
+    if (m_rFixedScale > 0.0f)
+        return m_rFixedScale;
+    int canvasWidth = 0, canvasHeight = 0;
+    emscripten_get_canvas_element_size("#canvas", &canvasWidth, &canvasHeight);
+    return LandscapeFit::ScaleFor(canvasWidth, canvasHeight);
+}
+
+bool View_Web::SetPixelScale(float scale)
+{
+    scale = std::clamp(scale, 1.0f / 16.0f, LandscapeFit::c_rMaxScale);
+    if (m_context == EGL_NO_CONTEXT)
+        return false;
+    if (m_bValid && LandscapeFit::PixelsFor(c_iBackingWidth, scale) == m_iPixelsWide &&
+        LandscapeFit::PixelsFor(c_iBackingHeight, scale) == m_iPixelsHigh)
     {
-        width = canvasWidth;
-        height = canvasWidth * 320 / 480;
+        m_rScale = scale;
+        return true;
     }
-    else
-    {
-        height = canvasHeight;
-        width = canvasHeight * 480 / 320;
-    }
-    x = (canvasWidth - width) / 2;
-    y = (canvasHeight - height) / 2;
+    DestroyFramebuffer();
+    m_rScale = scale;
+    m_bValid = CreateFramebuffer();
+    return m_bValid;
 }
 
 void View_Web::Present()
@@ -119,15 +143,17 @@ void View_Web::Present()
         return;
     DrawToCanvas();
     glBindFramebuffer(GL_FRAMEBUFFER, m_iFramebuffer);
-    glViewport(0, 0, c_iBackingWidth, c_iBackingHeight);
+    glViewport(0, 0, m_iPixelsWide, m_iPixelsHigh);
 }
 
 void View_Web::DrawToCanvas()
 {
     int canvasWidth = 0, canvasHeight = 0;
     emscripten_get_canvas_element_size("#canvas", &canvasWidth, &canvasHeight);
+    // At the canvas's own scale the picture's rectangle is the framebuffer's
+    // size turned, and each texel lands on one pixel.
     int x, y, width, height;
-    FitLandscape(canvasWidth, canvasHeight, x, y, width, height);
+    LandscapeFit::Fit(canvasWidth, canvasHeight, x, y, width, height);
 
     // Canvas corner (u, v) (GL, origin bottom-left) shows framebuffer texel
     // (v, 1 - u): the portrait picture turned a quarter turn counter-clockwise.
@@ -172,19 +198,18 @@ bool View_Web::ReadLandscapeFrame(std::vector<uint8_t>& rgba)
 {
     if (!m_bValid)
         return false;
-    std::vector<uint8_t> portrait(size_t(c_iBackingWidth) * c_iBackingHeight * 4);
+    std::vector<uint8_t> portrait(size_t(m_iPixelsWide) * m_iPixelsHigh * 4);
     glBindFramebuffer(GL_FRAMEBUFFER, m_iFramebuffer);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, c_iBackingWidth, c_iBackingHeight, GL_RGBA, GL_UNSIGNED_BYTE,
-                 portrait.data());
+    glReadPixels(0, 0, m_iPixelsWide, m_iPixelsHigh, GL_RGBA, GL_UNSIGNED_BYTE, portrait.data());
     // Landscape pixel (column c, row r from the top) is framebuffer pixel
-    // (backing width - 1 - r, backing height - 1 - c), GL rows counted from the bottom.
+    // (pixels wide - 1 - r, pixels high - 1 - c), GL rows counted from the bottom.
     rgba.resize(portrait.size());
-    for (int r = 0; r < c_iBackingWidth; ++r)
-        for (int c = 0; c < c_iBackingHeight; ++c)
-            std::memcpy(&rgba[(size_t(r) * c_iBackingHeight + c) * 4],
-                        &portrait[(size_t(c_iBackingHeight - 1 - c) * c_iBackingWidth +
-                                   (c_iBackingWidth - 1 - r)) *
+    for (int r = 0; r < m_iPixelsWide; ++r)
+        for (int c = 0; c < m_iPixelsHigh; ++c)
+            std::memcpy(&rgba[(size_t(r) * m_iPixelsHigh + c) * 4],
+                        &portrait[(size_t(m_iPixelsHigh - 1 - c) * m_iPixelsWide +
+                                   (m_iPixelsWide - 1 - r)) *
                                   4],
                         4);
     return true;
