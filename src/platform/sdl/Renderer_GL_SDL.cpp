@@ -9,7 +9,7 @@
 #include <GLES/gl.h>
 
 Renderer_GL_SDL::Renderer_GL_SDL(Window* window, View_SDL* view)
-    : Renderer_GL(window), m_pView(view), m_mainThread(std::this_thread::get_id())
+    : Renderer_GL_Landscape(window), m_pView(view), m_mainThread(std::this_thread::get_id())
 {
     if (m_pView)
         SetPixelScale(m_pView->GetPixelScale());
@@ -45,33 +45,6 @@ void Renderer_GL_SDL::BeginFrame(bool clear, unsigned int colour)
     if (m_pView && m_pView->IsValid() && !m_pView->IsHeadless())
         ApplyPixelScale(m_pView->GetWindowScale());
     Renderer_GL::BeginFrame(clear, colour);
-}
-
-void Renderer_GL_SDL::SetTransform(const Transform& model)
-{
-    glMatrixMode(GL_MODELVIEW);
-    model.CopyTo(m_rModelMatrix, false);
-    glLoadIdentity();
-    glRotatef(-90.0f, 0.0f, 0.0f, 1.0f);
-    glMultMatrixf(m_rCameraMatrix);
-    glMultMatrixf(m_rModelMatrix);
-}
-
-void Renderer_GL_SDL::SetCameraMatrix(Transform& view)
-{
-    glMatrixMode(GL_MODELVIEW);
-    view.CopyTo(m_rCameraMatrix, false);
-    glLoadIdentity();
-    glRotatef(-90.0f, 0.0f, 0.0f, 1.0f);
-    glMultMatrixf(m_rCameraMatrix);
-}
-
-void Renderer_GL_SDL::SetViewport(const Vector2f& min, const Vector2f& max)
-{
-    const float width = static_cast<float>(m_pWindow->GetWidth());
-    const float height = static_cast<float>(m_pWindow->GetHeight());
-    glViewport(ToPixels(width - max.y), ToPixels(height - max.x), ToPixels(max.y - min.y),
-               ToPixels(max.x - min.x));
 }
 
 void Renderer_GL_SDL::Present()

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/sdl/TouchInput_SDL.h"
-#include "render/Renderer_GL.h"
+#include "render/Renderer_GL_Landscape.h"
 
 #include <functional>
 
@@ -12,7 +12,7 @@
 
 class View_SDL;
 
-class Renderer_GL_SDL : public Renderer_GL
+class Renderer_GL_SDL : public Renderer_GL_Landscape
 {
   public:
     // Takes ownership of the view. The constructing thread is the main thread.
@@ -21,15 +21,10 @@ class Renderer_GL_SDL : public Renderer_GL
 
     // False when the view has no GL context or framebuffer.
     bool IsValid() override;
-    void SetTransform(const Transform& model) override;
     bool IsMainThread() override { return std::this_thread::get_id() == m_mainThread; }
-    bool GetLandscape() override { return s_bLandscape; }
 
     // Live, the frame is drawn at the window's current scale first.
     void BeginFrame(bool clear, unsigned int colour) override;
-    void SetCameraMatrix(Transform& view) override;
-    // Corners in landscape screen points (origin top-left, y down).
-    void SetViewport(const Vector2f& min, const Vector2f& max) override;
     void Present() override;
     void LockContext() override;
     void UnlockContext() override;
@@ -55,6 +50,4 @@ class Renderer_GL_SDL : public Renderer_GL
     std::thread::id m_mainThread;
     bool m_bShowHand = false;
     NoteMarks m_noteMarks;
-
-    static constexpr bool s_bLandscape = true;
 };

@@ -3,11 +3,11 @@
 // everything on one thread, so the context is always current.
 #pragma once
 
-#include "render/Renderer_GL.h"
+#include "render/Renderer_GL_Landscape.h"
 
 class View_Web;
 
-class Renderer_GL_Web : public Renderer_GL
+class Renderer_GL_Web : public Renderer_GL_Landscape
 {
   public:
     // Takes ownership of the view.
@@ -17,12 +17,7 @@ class Renderer_GL_Web : public Renderer_GL
     bool IsValid() override;
     // Live, the frame is drawn at the canvas's current scale first.
     void BeginFrame(bool clear, unsigned int colour) override;
-    void SetTransform(const Transform& model) override;
     bool IsMainThread() override { return true; }
-    bool GetLandscape() override { return true; }
-    void SetCameraMatrix(Transform& view) override;
-    // Corners in landscape screen points (origin top-left, y down).
-    void SetViewport(const Vector2f& min, const Vector2f& max) override;
     void Present() override;
     void LockContext() override {}
     void UnlockContext() override {}
