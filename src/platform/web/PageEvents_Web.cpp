@@ -93,31 +93,34 @@ EM_BOOL OnKey(int, const EmscriptenKeyboardEvent* event, void* user)
     }
     return EM_FALSE;
 }
+
+// Sends the canvas's touches and the page's mouse and keys to `events`, or
+// (null) to nobody.
+void Listen(PageEvents_Web* events)
+{
+    const em_touch_callback_func touch = events ? OnTouch : nullptr;
+    const em_mouse_callback_func mouse = events ? OnMouse : nullptr;
+    const em_key_callback_func key = events ? OnKey : nullptr;
+    emscripten_set_touchstart_callback(c_sCanvas, events, EM_FALSE, touch);
+    emscripten_set_touchmove_callback(c_sCanvas, events, EM_FALSE, touch);
+    emscripten_set_touchend_callback(c_sCanvas, events, EM_FALSE, touch);
+    emscripten_set_touchcancel_callback(c_sCanvas, events, EM_FALSE, touch);
+    emscripten_set_mousedown_callback(c_sCanvas, events, EM_FALSE, mouse);
+    emscripten_set_mousemove_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, events, EM_FALSE, mouse);
+    emscripten_set_mouseup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, events, EM_FALSE, mouse);
+    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, events, EM_FALSE, key);
+}
 } // namespace
 
 PageEvents_Web::PageEvents_Web(TouchInput_Web& input, Actions actions)
     : m_input(input), m_actions(std::move(actions))
 {
-    emscripten_set_touchstart_callback(c_sCanvas, this, EM_FALSE, OnTouch);
-    emscripten_set_touchmove_callback(c_sCanvas, this, EM_FALSE, OnTouch);
-    emscripten_set_touchend_callback(c_sCanvas, this, EM_FALSE, OnTouch);
-    emscripten_set_touchcancel_callback(c_sCanvas, this, EM_FALSE, OnTouch);
-    emscripten_set_mousedown_callback(c_sCanvas, this, EM_FALSE, OnMouse);
-    emscripten_set_mousemove_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, EM_FALSE, OnMouse);
-    emscripten_set_mouseup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, EM_FALSE, OnMouse);
-    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, EM_FALSE, OnKey);
+    Listen(this);
 }
 
 PageEvents_Web::~PageEvents_Web()
 {
-    emscripten_set_touchstart_callback(c_sCanvas, nullptr, EM_FALSE, nullptr);
-    emscripten_set_touchmove_callback(c_sCanvas, nullptr, EM_FALSE, nullptr);
-    emscripten_set_touchend_callback(c_sCanvas, nullptr, EM_FALSE, nullptr);
-    emscripten_set_touchcancel_callback(c_sCanvas, nullptr, EM_FALSE, nullptr);
-    emscripten_set_mousedown_callback(c_sCanvas, nullptr, EM_FALSE, nullptr);
-    emscripten_set_mousemove_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, nullptr);
-    emscripten_set_mouseup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, nullptr);
-    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_FALSE, nullptr);
+    Listen(nullptr);
 }
 
 void PageEvents_Web::CssToScene(double cssX, double cssY, float& x, float& y)
