@@ -55,7 +55,6 @@ void Fail(const std::string& message)
     std::fprintf(stderr, "zindle: %s\n", message.c_str());
 }
 
-// Starts the application; one clear line and false when it cannot start.
 bool StartApp(ZindleApp& app)
 {
     if (app.Init())
@@ -71,9 +70,6 @@ TouchInput_SDL* WindowTouchInput(ZindleApp& app)
     return window ? &window->GetTouchInput() : nullptr;
 }
 
-// The main state has just been built (the first frame): it takes the tuning
-// and the settings the run started with, MIDI in plays its voices, and MIDI out
-// hears them (until they go).
 void StartInstrument(ZindleApp& app, MidiOutput& midi, MidiVoices& midiIn)
 {
     State_Main* state = app.GetMainState();
@@ -96,7 +92,6 @@ void StartInstrument(ZindleApp& app, MidiOutput& midi, MidiVoices& midiIn)
     midi.Attach(SoundManager::GetInstance(), voices, Synth_FourVoice::c_iVoices);
 }
 
-// Loads --script; false after reporting a bad script (exit status 2).
 bool LoadScript(const HostOptions& options, PerformanceScript& script)
 {
     if (options.sScript.empty())
@@ -117,10 +112,6 @@ bool LoadScript(const HostOptions& options, PerformanceScript& script)
     return false;
 }
 
-// --settings and the tuning (--tuning, --keymap, --tuning-base, else the
-// settings' own), read whole before anything starts; false after reporting a
-// bad file (exit status 2). The options then name the tuning's files as
-// absolute paths, for the settings the run saves.
 bool LoadSound(HostOptions& options)
 {
     g_startSettings.reset();
@@ -156,8 +147,6 @@ bool LoadSound(HostOptions& options)
     return true;
 }
 
-// --play: the whole file read before anything starts; false after reporting a
-// bad file (exit status 2).
 bool LoadPlay(const HostOptions& options, StandardMidiFile& file)
 {
     std::string error;
@@ -167,9 +156,6 @@ bool LoadPlay(const HostOptions& options, StandardMidiFile& file)
     return false;
 }
 
-// --audio-driver and --audio-device, before anything opens: the driver must
-// exist and, live, start here with a device that matches (which the options
-// then name in full). Headless runs open no device, so only the name counts.
 bool CheckAudioChoice(HostOptions& options, std::string& error)
 {
     if (options.sAudioDriver.empty() && options.sAudioDevice.empty())
@@ -180,7 +166,6 @@ bool CheckAudioChoice(HostOptions& options, std::string& error)
     return AudioDevices_SDL::Check(options.sAudioDriver, options.sAudioDevice, error);
 }
 
-// The final frame, when the command line asked for it; false after reporting a failure.
 bool WriteFinalScreenshot(Outputs& outputs)
 {
     if (!outputs.screenshot)
