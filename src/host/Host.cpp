@@ -46,7 +46,6 @@
 
 HostOptions Host::s_options;
 double Host::s_rFrameInterval = Host::c_rActiveFrameInterval;
-uint64_t Host::s_iVirtualTick = 0;
 std::function<void(int64_t)> Host::s_frameObserver;
 
 using namespace HostShared;

@@ -62,10 +62,6 @@ class Host
         s_frameObserver = std::move(observer);
     }
 
-    // The virtual clock of the headless host, in frames (0.05 s per tick).
-    static uint64_t VirtualClock() { return s_iVirtualTick; }
-    static void SetVirtualTick(uint64_t tick) { s_iVirtualTick = tick; }
-
     // Tells the frame observer a frame starts.
     static void NotifyFrame(int64_t frame);
 
@@ -75,6 +71,5 @@ class Host
 
     static HostOptions s_options;
     static double s_rFrameInterval;
-    static uint64_t s_iVirtualTick;
     static std::function<void(int64_t)> s_frameObserver;
 };

@@ -61,6 +61,13 @@ SDL_Event Key(SDL_Keycode key)
     return e;
 }
 
+// The session's virtual clock, in frames (0.05 s a tick), as a headless run keeps one.
+uint64_t g_iTick = 0;
+uint64_t SessionClock()
+{
+    return g_iTick;
+}
+
 // A window of this size (offscreen video), for a session played at its pixels.
 int g_iWindowWidth = 0, g_iWindowHeight = 0;
 
@@ -100,8 +107,8 @@ class Session
         }
         File_Bundle::SetResourceDirectory(options.sDataDirectory);
         ZindleApp::SetRandomSeed(7);
-        Host::SetVirtualTick(0);
-        Timer::SetClock(&Host::VirtualClock, Host::c_rActiveFrameInterval);
+        g_iTick = 0;
+        Timer::SetClock(&SessionClock, Host::c_rActiveFrameInterval);
         m_bStarted = m_app.Init();
         m_pWindow = dynamic_cast<Window_SDL*>(m_app.GetWindow());
         m_pSound = dynamic_cast<SoundManager_Offline*>(SoundManager::GetInstance());
@@ -125,7 +132,7 @@ class Session
         std::vector<int16_t> block(256);
         for (int i = 0; i < frames; ++i)
         {
-            Host::SetVirtualTick(++m_iTick);
+            g_iTick = ++m_iTick;
             m_app.Update();
             m_app.Render();
             const int64_t target = static_cast<int64_t>(m_iTick) * Host::c_iSamplesPerFrame;
