@@ -9,6 +9,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -36,6 +37,31 @@ CLI::Validator RealFrom(double min, double max, const std::string& what)
             return "'" + Printable::Quote(text) + "' is not " + expected;
         },
         "");
+}
+
+// A whole-number option's check: the whole value a decimal integer from `min`
+// to `max`, or what it is not. The value is then read by the same parser.
+CLI::Validator IntegerFrom(long min, long max, const std::string& what)
+{
+    const std::string expected =
+        what + " from " + std::to_string(min) + " to " + std::to_string(max);
+    return CLI::Validator(
+        [=](std::string& text) -> std::string
+        {
+            long value = 0;
+            if (TextParse::ParseInteger(text, min, max, value))
+                return {};
+            return "'" + Printable::Quote(text) + "' is not " + expected;
+        },
+        "");
+}
+
+// An integer option's value, already checked by IntegerFrom.
+long IntegerOf(const std::string& text)
+{
+    long value = 0;
+    TextParse::ParseInteger(text, LONG_MIN, LONG_MAX, value);
+    return value;
 }
 
 // Every option's value: an empty one would be quietly the same as none.
@@ -69,7 +95,7 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
 
     std::string data;
     double seconds = 0.0;
-    uint32_t seed = 0;
+    std::string seed, buffer, bendRange;
     app.add_option("--data", data,
                    "resource directory (default: $ZINDLE_DATA, then "
                    "../share/zindle/data beside the program, then the "
@@ -95,11 +121,15 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
         ->check(RealFrom(1.0, 4.0, "a scale"))
         ->needs(headlessOption);
     auto* seedOption = app.add_option("--seed", seed,
-                                      "seed of the random generator "
-                                      "(default: the clock)");
-    app.add_option("--buffer", options.iBufferSamples,
-                   "samples per device request, 64 to 4096 (default 256: 5.8 ms)")
-        ->check(CLI::Range(64, 4096));
+                                      "seed of the random generator, 0 to 4294967295 "
+                                      "(default: the clock)")
+                           ->type_name("N")
+                           ->check(IntegerFrom(0, UINT32_MAX, "a seed"));
+    auto* bufferOption =
+        app.add_option("--buffer", buffer,
+                       "samples per device request, 64 to 4096 (default 256: 5.8 ms)")
+            ->type_name("N")
+            ->check(IntegerFrom(64, 4096, "a number of samples"));
     app.add_option("--audio-driver", options.sAudioDriver,
                    "play through this audio driver (pipewire, pulseaudio, alsa, ...; "
                    "see --list-audio)")
@@ -128,9 +158,12 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
     app.add_option("--play", options.sPlayFile,
                    "play a Standard MIDI File on the voices (headless: to the sample)")
         ->type_name("FILE.mid");
-    app.add_option("--midi-bend", options.iMidiBendRange,
-                   "pitch-bend range of the MIDI member channels in semitones (default 48)")
-        ->check(CLI::Range(1, 96));
+    auto* bendOption =
+        app.add_option("--midi-bend", bendRange,
+                       "pitch-bend range of the MIDI member channels in semitones, 1 to 96 "
+                       "(default 48)")
+            ->type_name("N")
+            ->check(IntegerFrom(1, 96, "a number of semitones"));
     app.add_flag("--mute", options.bMute, "silence Zindle's own sound (for MIDI output)");
     app.add_option("--settings", options.sSettings,
                    "start with the settings in FILE (saved by Ctrl+S or a script's save)")
@@ -156,12 +189,29 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
     app.add_flag("--no-fingers", noFingers,
                  "draw no rings at the fingers (in the window and in screenshots)");
 
-    // An empty value is refused everywhere, except for the MIDI port names,
-    // where an empty name means the virtual port.
+    // An empty value is refused everywhere: a MIDI port option without a
+    // value, not with an empty one, asks for the virtual port.
     for (CLI::Option* option : app.get_options())
-        if (option->get_expected_max() > 0 && option != midiOutOption && option != midiInOption)
+        if (option->get_expected_max() > 0)
             option->check(c_nonEmpty);
 
+    // CLI11 reads a port option given an empty value as the option alone, the
+    // virtual port; the empty name is refused like every other empty value.
+    for (int i = 1; i < argc; ++i)
+    {
+        const std::string argument = argv[i];
+        for (const std::string name : {"--midi-out", "--midi-in"})
+        {
+            if (argument == name + "=" || (argument == name && i + 1 < argc && !*argv[i + 1]))
+            {
+                std::fprintf(stderr,
+                             "zindle: %s: an empty value names nothing (without a value: the "
+                             "virtual port) (try --help)\n",
+                             name.c_str());
+                return 2;
+            }
+        }
+    }
     try
     {
         app.parse(argc, argv);
@@ -188,7 +238,11 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
     if (secondsOption->count() > 0)
         options.rSeconds = seconds;
     if (seedOption->count() > 0)
-        options.iSeed = seed;
+        options.iSeed = static_cast<uint32_t>(IntegerOf(seed));
+    if (bufferOption->count() > 0)
+        options.iBufferSamples = static_cast<int>(IntegerOf(buffer));
+    if (bendOption->count() > 0)
+        options.iMidiBendRange = static_cast<int>(IntegerOf(bendRange));
     if (baseOption->count() > 0)
         options.rTuningBase = tuningBase;
     options.sDataDirectory = data;

@@ -150,7 +150,18 @@ TEST(HeadlessProgram, BadArgumentsAndOutputsFailWithOneClearLine)
     };
     const Case cases[] = {
         {"--bogus", 2, "--bogus", {}},
-        {"--buffer 10", 2, "--buffer", {}},
+        // Whole numbers: the whole field, decimal, in range, said as every other number is.
+        {"--buffer 10", 2, "--buffer: '10' is not a number of samples from 64 to 4096", {}},
+        {"--buffer ' 256'", 2, "' 256' is not a number of samples", {}},
+        {"--buffer 256x", 2, "'256x' is not a number of samples", {}},
+        {"--buffer ''", 2, "--buffer: '' is not a number of samples", {}},
+        {"--seed -1", 2, "--seed: '-1' is not a seed from 0 to 4294967295", {}},
+        {"--seed 4294967296", 2, "'4294967296' is not a seed", {}},
+        {"--seed 1e3", 2, "'1e3' is not a seed", {}},
+        {"--midi-bend 0x5", 2, "--midi-bend: '0x5' is not a number of semitones from 1 to 96", {}},
+        {"--midi-out ''", 2, "--midi-out: an empty value names nothing (without a value: the", {}},
+        {"--midi-in=", 2, "--midi-in: an empty value names nothing", {}},
+        {"--tuning-base 0", 2, "--tuning-base: '0' is not a frequency in Hz from 1 to 20000", {}},
         {"--seconds -1", 2, "'-1' is not a number of seconds from 0 to 86400", {}},
         {"--seconds abc", 2, "--seconds", {}},
         {"--seconds nan", 2, "'nan' is not a number of seconds", {}},
@@ -167,7 +178,6 @@ TEST(HeadlessProgram, BadArgumentsAndOutputsFailWithOneClearLine)
         {"--tuning ''", 2, "--tuning: an empty value", {}},
         {"--keymap ''", 2, "--keymap: an empty value", {}},
         {"--play ''", 2, "--play: an empty value", {}},
-        {"--seed ''", 2, "--seed: an empty value", {}},
         {"--data ''", 2, "--data: an empty value", {}},
         {"--audio-driver ''", 2, "--audio-driver: an empty value", {}},
         {"--script /proc/self/status", 2, "/proc/self/status:1: 'Name:' is not a time", {}},

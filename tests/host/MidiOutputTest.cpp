@@ -230,6 +230,10 @@ TEST(MidiOutput, CommandLineOptions)
         {{"--midi-in", "Linn", "--play", "b.mid"}, "0 '' 48 0 '' 1 'Linn' 'b.mid'"},
         {{"--midi-bend", "0"}, "refused"},
         {{"--midi-bend", "97"}, "refused"},
+        {{"--midi-bend", "24.0"}, "refused"},
+        {{"--midi-out", ""}, "refused"},
+        {{"--midi-in=", "--mute"}, "refused"},
+        {{"--midi-out", "--midi-in"}, "1 '' 48 0 '' 1 '' ''"},
         {{"--midi"}, "refused"},
         {{"--play"}, "refused"},
     };
