@@ -138,7 +138,8 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
                    "play on the first output device whose name contains this, ignoring case")
         ->type_name("NAME");
     app.add_flag("--list-audio", options.bListAudio,
-                 "list the audio drivers and their output devices, then stop");
+                 "list the audio drivers (with --audio-driver, that one) and their output "
+                 "devices, then stop");
     app.add_flag("--fullscreen", options.bFullscreen, "start in full screen");
     app.add_option("--midi", options.sMidiFile,
                    "write what the voices play as MPE to this MIDI file");

@@ -102,7 +102,14 @@ int Host::Main(int argc, char** argv)
         return status;
     if (options.bListAudio)
     {
-        std::fputs(AudioDevices_SDL::Describe().c_str(), stdout);
+        std::string problem;
+        if (!options.sAudioDriver.empty() &&
+            !AudioDevices_SDL::CheckDriverName(options.sAudioDriver, problem))
+        {
+            Fail(problem);
+            return 2;
+        }
+        std::fputs(AudioDevices_SDL::Describe(options.sAudioDriver).c_str(), stdout);
         return FinishStandardOutput();
     }
     std::string problem;

@@ -15,31 +15,56 @@ using zindle_test::ZindleBinary;
 
 TEST(AudioDevice, ListingNamesEachDriverItsDevicesAndTheOneARunUses)
 {
+    const std::string header = "Audio drivers and their output devices (--audio-driver NAME, "
+                               "--audio-device NAME):\n";
+    const std::string dummy =
+        "  dummy        'System audio output device' (test driver: plays nothing)\n";
+    const std::string disk = "  disk         'System audio output device' (test driver: writes "
+                             "the sound to $SDL_DISKAUDIOFILE, else sdlaudio.raw)\n";
     struct Case
     {
-        std::string environment;
-        std::string lastLine;
+        std::string arguments;
+        std::string lastLine; // or with --audio-driver, the whole listing
     };
     const Case cases[] = {
         {"", "A run plays on dummy unless --audio-driver or SDL_AUDIODRIVER chooses another.\n"},
         {"SDL_AUDIODRIVER=disk",
          "A run plays on disk unless --audio-driver or SDL_AUDIODRIVER chooses another.\n"},
+        // The option names the one driver listed, in any case.
+        {"--audio-driver DISK", header + disk},
+        {"SDL_AUDIODRIVER=disk --audio-driver dummy", header + dummy},
     };
+    zindle_test::TempDir dir;
     for (const Case& c : cases)
     {
-        SCOPED_TRACE(c.environment);
-        const auto result = RunCommand("env " + c.environment + " " + ZindleBinary() +
-                                       " --list-audio --headless --seconds 5");
+        SCOPED_TRACE(c.arguments);
+        const std::string environment =
+            c.arguments.starts_with("SDL_") ? c.arguments.substr(0, c.arguments.find(' ')) : "";
+        const std::string options = c.arguments.substr(environment.size());
+        const bool all = options.find("--audio-driver") == std::string::npos;
+        const auto result =
+            RunCommand("cd '" + dir.Path().string() + "' && env " + environment + " " +
+                       ZindleBinary() + " --list-audio --headless --seconds 5 " + options + " 2>&1");
         ASSERT_EQ(result.status, 0) << result.output;
-        EXPECT_NE(result.output.find("\n  dummy        'System audio output device'\n"),
-                  std::string::npos)
-            << result.output;
-        EXPECT_NE(result.output.find("\n  disk         'System audio output device'\n"),
-                  std::string::npos)
-            << result.output;
-        ASSERT_GE(result.output.size(), c.lastLine.size());
-        EXPECT_EQ(result.output.substr(result.output.size() - c.lastLine.size()), c.lastLine)
-            << result.output;
+        if (all)
+        {
+            EXPECT_EQ(result.output.rfind(header, 0), 0u) << result.output;
+            EXPECT_NE(result.output.find("\n" + dummy), std::string::npos) << result.output;
+            EXPECT_NE(result.output.find("\n" + disk), std::string::npos) << result.output;
+            ASSERT_GE(result.output.size(), c.lastLine.size());
+            EXPECT_EQ(result.output.substr(result.output.size() - c.lastLine.size()), c.lastLine)
+                << result.output;
+        }
+        else
+        {
+            EXPECT_EQ(result.output, c.lastLine);
+        }
+        // A driver that does not start says why in full, never cut short.
+        for (size_t at = result.output.find("does not start here: "); at != std::string::npos;
+             at = result.output.find("does not start here: ", at + 1))
+            EXPECT_NE(result.output.substr(result.output.find('\n', at) - 3, 3), "...")
+                << result.output;
+        EXPECT_TRUE(fs::is_empty(dir.Path())) << "listing the disk driver writes nothing";
     }
 }
 
@@ -61,6 +86,8 @@ TEST(AudioDevice, AnUnknownDriverOrDeviceIsRefusedWithOneLineNamingTheChoices)
          "zindle: no dummy output device name contains 'nosuch' (choose from: 'System audio "
          "output device')\n"},
         {"--audio-driver '\x1b[2J'", "zindle: unknown audio driver '\\x1B[2J' (choose from: "},
+        {"--list-audio --audio-driver nosuch",
+         "zindle: unknown audio driver 'nosuch' (choose from: "},
     };
     for (const Case& c : cases)
     {
@@ -73,8 +100,10 @@ TEST(AudioDevice, AnUnknownDriverOrDeviceIsRefusedWithOneLineNamingTheChoices)
         EXPECT_EQ(std::count(result.output.begin(), result.output.end(), '\n'), 1) << result.output;
         if (c.message.back() != '\n')
         {
-            EXPECT_NE(result.output.find(", disk, dummy)\n"), std::string::npos)
-                << "the drivers SDL has are the choices: " << result.output;
+            EXPECT_NE(result.output.find(", disk (test driver), dummy (test driver))\n"),
+                      std::string::npos)
+                << "the drivers SDL has are the choices, its test drivers marked: "
+                << result.output;
         }
     }
 }

@@ -6,10 +6,28 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 
 namespace
 {
+constexpr size_t c_iMaxReason = 1024; // characters: SDL's longest message, kept whole
+
+// SDL's drivers for testing: "dummy" plays nothing and "disk" writes the sound
+// to a file (sdlaudio.raw in the current folder unless SDL_DISKAUDIOFILE names
+// one). SDL starts them only when they are named; so does a listing.
+const char* TestDriverNote(const std::string& driver)
+{
+    if (driver == "dummy")
+        return "test driver: plays nothing";
+    if (driver == "disk")
+        return "test driver: writes the sound to $SDL_DISKAUDIOFILE, else sdlaudio.raw";
+    return nullptr;
+}
+
+std::string Reason(const std::string& error)
+{
+    return Printable::Quote(error, c_iMaxReason);
+}
+
 std::string Lower(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -17,7 +35,7 @@ std::string Lower(std::string text)
     return text;
 }
 
-// "a, b, c", or "'a', 'b'" with quotes.
+// "a, b, c", or "'a', 'b'" with quotes. A test driver is marked as one.
 std::string JoinNames(const std::vector<std::string>& names, bool quote)
 {
     std::string text;
@@ -26,6 +44,34 @@ std::string JoinNames(const std::vector<std::string>& names, bool quote)
         if (!text.empty())
             text += ", ";
         text += quote ? AudioDevices_SDL::Quoted(name) : Printable::Quote(name);
+        if (!quote && TestDriverNote(name))
+            text += " (test driver)";
+    }
+    return text;
+}
+
+// The listing's lines for one driver: its output devices, or why it does not
+// start here. `name` heads the first line; `note`, when there is one, ends it.
+std::string DriverLines(const std::string& name, bool started,
+                        const std::vector<std::string>& devices, const std::string& error,
+                        const char* note)
+{
+    constexpr int c_iColumn = 12; // characters of the driver column
+    std::vector<std::string> entries;
+    if (!started)
+        entries.push_back("does not start here: " + Reason(error));
+    else if (devices.empty())
+        entries.emplace_back("no output device");
+    for (const std::string& device : devices)
+        entries.push_back(AudioDevices_SDL::Quoted(device));
+    if (note)
+        entries.front() += std::string(" (") + note + ")";
+    std::string text;
+    for (size_t i = 0; i < entries.size(); ++i)
+    {
+        std::string head = i == 0 ? name : std::string();
+        head.resize(std::max<size_t>(head.size(), c_iColumn), ' ');
+        text += "  " + head + " " + entries[i] + "\n";
     }
     return text;
 }
@@ -95,38 +141,25 @@ std::string AudioDevices_SDL::FindDevice(const std::vector<std::string>& devices
     return {};
 }
 
-std::string AudioDevices_SDL::Describe()
+std::string AudioDevices_SDL::Describe(const std::string& only)
 {
-    constexpr int c_iColumn = 12; // characters of the driver column
     std::string text = "Audio drivers and their output devices "
                        "(--audio-driver NAME, --audio-device NAME):\n";
-    char line[512];
-    for (const std::string& driver : GetDrivers())
+    const std::vector<std::string> drivers =
+        only.empty() ? GetDrivers() : std::vector<std::string>{only};
+    for (const std::string& driver : drivers)
     {
         std::string started, error;
         std::vector<std::string> devices;
-        if (!GetDevices(driver, started, devices, error))
-        {
-            std::snprintf(line, sizeof line, "  %-*s does not start here: %s\n", c_iColumn,
-                          driver.c_str(), Printable::Quote(error).c_str());
-            text += line;
-            continue;
-        }
-        if (devices.empty())
-            devices.emplace_back(); // one line that says so
-        for (size_t i = 0; i < devices.size(); ++i)
-        {
-            const std::string device =
-                devices[i].empty() ? std::string("no output device") : Quoted(devices[i]);
-            std::snprintf(line, sizeof line, "  %-*s %s\n", c_iColumn, i == 0 ? driver.c_str() : "",
-                          device.c_str());
-            text += line;
-        }
+        const bool starts = GetDevices(driver, started, devices, error);
+        text += DriverLines(driver, starts, devices, error, TestDriverNote(driver));
     }
+    if (!only.empty())
+        return text;
     std::string started, error;
     std::vector<std::string> devices;
     if (!GetDevices("", started, devices, error))
-        text += "No driver starts by default (" + Printable::Quote(error) +
+        text += "No driver starts by default (" + Reason(error) +
                 "): a run plays silently unless --audio-driver chooses one that does.\n";
     else if (devices.empty())
         text += "A run uses " + started +
@@ -168,7 +201,7 @@ bool AudioDevices_SDL::Check(std::string& driver, std::string& device, std::stri
         error =
             (driver.empty() ? std::string("no audio driver starts here")
                             : "audio driver " + Quoted(driver) + " does not start here") +
-            " (" + Printable::Quote(reason) + "); " +
+            " (" + Reason(reason) + "); " +
             (working.empty() ? "no driver does" : "drivers that do: " + JoinNames(working, false));
         return false;
     }

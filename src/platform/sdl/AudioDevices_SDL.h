@@ -22,8 +22,10 @@ class AudioDevices_SDL
     static std::string FindDevice(const std::vector<std::string>& devices, const std::string& part);
 
     // The listing --list-audio prints: every driver, whether it starts here,
-    // its output devices, and which one a run would use.
-    static std::string Describe();
+    // its output devices (SDL's test drivers marked as such), and which one a
+    // run would use. With `only` (a name CheckDriverName has accepted), that
+    // driver alone.
+    static std::string Describe(const std::string& only = {});
 
     // Checks a driver name against the drivers SDL was built with (ignoring
     // case); `driver` becomes SDL's spelling of it. False with one line
