@@ -272,6 +272,28 @@ std::string CommandLine::FindDataDirectory(const std::string& requested, const c
     return ZINDLE_SOURCE_DATA_DIR;
 }
 
+bool CommandLine::CheckDataDirectory(const std::string& directory, std::string& error)
+{
+    // The launch image, the saw table and the font: a folder without them is
+    // not Zindle's, even if it holds pictures. A damaged one is only left out.
+    static const char* const c_sRequired[] = {"Default.png", "blsaw.dat", "oldsans18.fnt",
+                                              "oldsans18_0.png"};
+    std::error_code failure;
+    if (!fs::is_directory(directory, failure))
+    {
+        error = "resource directory not found: " + Printable::Name(directory);
+        return false;
+    }
+    std::string missing;
+    for (const char* name : c_sRequired)
+        if (!fs::exists(fs::path(directory) / name, failure))
+            missing += (missing.empty() ? "" : ", ") + std::string(name);
+    if (missing.empty())
+        return true;
+    error = "resource directory " + Printable::Name(directory) + " lacks " + missing;
+    return false;
+}
+
 bool CommandLine::CheckFiles(const HostOptions& options, const std::vector<std::string>& shots,
                              std::string& error, const std::vector<std::string>& saves)
 {

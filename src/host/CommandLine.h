@@ -27,6 +27,11 @@ class CommandLine
     static bool CheckFiles(const HostOptions& options, const std::vector<std::string>& shots,
                            std::string& error, const std::vector<std::string>& saves = {});
 
+    // Whether `directory` is a resource directory: a folder holding the
+    // resources Zindle cannot start without. False with one line naming the
+    // folder and what it lacks (exit status 1).
+    static bool CheckDataDirectory(const std::string& directory, std::string& error);
+
     // The resource directory: --data, then $ZINDLE_DATA, then
     // ../share/zindle/data beside the executable, then the source tree's data/.
     static std::string FindDataDirectory(const std::string& requested, const char* argv0);

@@ -120,10 +120,9 @@ int Host::Main(int argc, char** argv)
     }
 
     options.sDataDirectory = CommandLine::FindDataDirectory(options.sDataDirectory, argv[0]);
-    std::error_code error;
-    if (!std::filesystem::is_directory(options.sDataDirectory, error))
+    if (!CommandLine::CheckDataDirectory(options.sDataDirectory, problem))
     {
-        Fail("resource directory not found: " + Printable::Name(options.sDataDirectory));
+        Fail(problem);
         return 1;
     }
     const int result = Run(options);

@@ -7,6 +7,7 @@
 #include <png.h>
 
 using namespace zindle_test;
+namespace fs = std::filesystem;
 
 namespace
 {
@@ -20,8 +21,18 @@ ProcessResult Zindle(const TempDir& data, const std::string& arguments)
 TEST(ProgramScreenshot, WritesTheLastFrameInLandscapeFromTheLaunchImageOnOrFailsCleanly)
 {
     TempDir data, out;
-    // No art: frames are cleared to black until the instrument draws.
+    // A folder that is no resource directory is refused at once, with one line.
     auto result = Zindle(data, "--seconds 1 --screenshot " + (out / "shot.png").string());
+    EXPECT_EQ(result.status, 1) << result.output;
+    EXPECT_EQ(result.output, "zindle: resource directory " + data.Path().string() +
+                                 " lacks Default.png, blsaw.dat, oldsans18.fnt, oldsans18_0.png\n");
+    EXPECT_FALSE(fs::exists(out / "shot.png"));
+
+    // The resources it needs there but empty, so no art: frames are cleared to
+    // black until the instrument draws.
+    for (const char* name : {"Default.png", "blsaw.dat", "oldsans18.fnt", "oldsans18_0.png"})
+        WriteFile(data / name, "");
+    result = Zindle(data, "--seconds 1 --screenshot " + (out / "shot.png").string());
     ASSERT_EQ(result.status, 0) << result.output;
     Image image;
     ASSERT_TRUE(ReadPng(out / "shot.png", image));

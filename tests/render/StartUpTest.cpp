@@ -49,10 +49,8 @@ TEST(StartUp, WithoutOpenGLStartUpFailsWithAReason)
     EXPECT_TRUE(!app.GetState() && !app.GetNextState()) << "no state is queued";
     EXPECT_FALSE(app.GetFailure().empty());
 
-    zindle_test::TempDir data;
-    const auto result =
-        zindle_test::RunCommand("SDL_VIDEODRIVER=dummy " + zindle_test::ZindleBinary() +
-                                " --headless --data " + data.Path().string() + " --seconds 1");
+    const auto result = zindle_test::RunCommand(
+        "SDL_VIDEODRIVER=dummy " + zindle_test::ZindleBinary() + " --headless --seconds 1");
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.output.rfind("zindle: start-up failed: ", 0), 0u) << result.output;
     EXPECT_EQ(result.output.find('\n'), result.output.size() - 1) << "one line";
