@@ -321,6 +321,73 @@ TEST_F(Install, WindowCarriesItsEntrysClassAndTheIcon)
     EXPECT_NE(result.output.find("Icon (128 x 128):"), std::string::npos) << result.output;
 }
 
+TEST(Window, F11FillsTheScreenWithoutAWindowManagerAndGivesItBack)
+{
+    // A bare X server (no window manager carries out full screen) and the keyboard through
+    // XTest: F11 makes the window cover the 1280 x 1024 screen with the whole picture (its
+    // left and right edges drawn, not a corner of it), and F11 again puts it back.
+    zindle_test::TempDir work;
+    zindle_test::WriteFile(
+        work / "x.py",
+        "import ctypes, ctypes.util, sys, time\n"
+        "try:\n"
+        "    xt = ctypes.CDLL('libXtst.so.6')\n"
+        "except OSError:\n"
+        "    print('no XTest'); sys.exit(0)\n"
+        "x = ctypes.CDLL(ctypes.util.find_library('X11'))\n"
+        "x.XOpenDisplay.restype = ctypes.c_void_p\n"
+        "x.XOpenDisplay.argtypes = [ctypes.c_char_p]\n"
+        "x.XDefaultRootWindow.restype = ctypes.c_ulong\n"
+        "x.XDefaultRootWindow.argtypes = [ctypes.c_void_p]\n"
+        "x.XKeysymToKeycode.argtypes = [ctypes.c_void_p, ctypes.c_ulong]\n"
+        "x.XFlush.argtypes = [ctypes.c_void_p]\n"
+        "x.XGetImage.restype = ctypes.c_void_p\n"
+        "x.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_int] * 2 + "
+        "[ctypes.c_uint] * 2 + [ctypes.c_ulong, ctypes.c_int]\n"
+        "x.XGetPixel.restype = ctypes.c_ulong\n"
+        "x.XGetPixel.argtypes = [ctypes.c_void_p, ctypes.c_int, ctypes.c_int]\n"
+        "xt.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, "
+        "ctypes.c_ulong]\n"
+        "xt.XTestFakeMotionEvent.argtypes = [ctypes.c_void_p] + [ctypes.c_int] * 3 + "
+        "[ctypes.c_ulong]\n"
+        "d = x.XOpenDisplay(None)\n"
+        "if sys.argv[1] == 'f11':\n"
+        "    xt.XTestFakeMotionEvent(d, 0, 640, 512, 0)\n"
+        "    key = x.XKeysymToKeycode(d, 0xFFC8)\n"
+        "    xt.XTestFakeKeyEvent(d, key, 1, 0); xt.XTestFakeKeyEvent(d, key, 0, 0)\n"
+        "    x.XFlush(d)\n"
+        "else:\n" // the screen's left and right edges, halfway down, once both are drawn
+        "    for i in range(100):\n"
+        "        image = x.XGetImage(d, x.XDefaultRootWindow(d), 0, 0, 1280, 1024, "
+        "0xFFFFFFFF, 2)\n"
+        "        edges = [x.XGetPixel(image, px, 512) & 0xFFFFFF for px in (5, 1274)]\n"
+        "        if all(edges): break\n"
+        "        time.sleep(0.1)\n"
+        "    print('edges ' + ' '.join('drawn' if e else 'black' for e in edges))\n");
+    zindle_test::WriteFile(
+        work / "window.sh",
+        "'" + ZindleBinary() +
+            "' --seconds 60 2>/dev/null & pid=$!\n"
+            "size() { xwininfo -name Zindle 2>/dev/null | awk '/Width:/{w=$2} /Height:/{h=$2} "
+            "END{print w \"x\" h}'; }\n"
+            "await() { for i in $(seq 100); do [ \"$(size)\" = $1 ] && break; sleep 0.1; "
+            "done; echo \"window $(size)\"; }\n"
+            "await 960x640\n"
+            "python3 '" +
+            (work / "x.py").string() + "' f11\nawait 1280x1024\npython3 '" +
+            (work / "x.py").string() + "' edges\npython3 '" + (work / "x.py").string() +
+            "' f11\nawait 960x640\n"
+            "kill -TERM $pid; wait $pid\n");
+    const auto result =
+        RunCommand("env -u SDL_VIDEODRIVER xvfb-run -a -s '-screen 0 1280x1024x24' sh '" +
+                   (work / "window.sh").string() + "'");
+    if (result.output.find("no XTest") != std::string::npos)
+        GTEST_SKIP() << "no XTest library to press F11 with";
+    EXPECT_EQ(result.status, 128 + 15) << result.output;
+    EXPECT_EQ(result.output, "window 960x640\nwindow 1280x1024\nedges drawn drawn\n"
+                             "window 960x640\n");
+}
+
 TEST(ManualPage, ListsExactlyTheOptionsOfHelp)
 {
     const auto help = RunCommand(ZindleBinary() + " --help");

@@ -300,6 +300,20 @@ float View_SDL::GetWindowScale() const
     return ScaleFor(drawableWidth, drawableHeight);
 }
 
+bool View_SDL::GetSurfaceSize(int& width, int& height) const
+{
+    const EGLDisplay display = eglGetCurrentDisplay();
+    const EGLSurface surface = eglGetCurrentSurface(EGL_DRAW);
+    EGLint w = 0, h = 0;
+    if (m_bHeadless || display == EGL_NO_DISPLAY || surface == EGL_NO_SURFACE ||
+        !eglQuerySurface(display, surface, EGL_WIDTH, &w) ||
+        !eglQuerySurface(display, surface, EGL_HEIGHT, &h) || w <= 0 || h <= 0)
+        return false;
+    width = w;
+    height = h;
+    return true;
+}
+
 bool View_SDL::SetPixelScale(float scale)
 {
     scale = std::clamp(scale, 1.0f / 16.0f, c_rMaxScale);

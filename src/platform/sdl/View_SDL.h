@@ -69,6 +69,10 @@ class View_SDL
     // changes (false when that fails: the view is no longer valid).
     bool SetPixelScale(float scale);
     float GetPixelScale() const { return m_rScale; }
+    // The size of the window's GL surface in pixels as EGL has it, which
+    // follows the window itself rather than what SDL believes of it; false
+    // without a current EGL surface.
+    bool GetSurfaceSize(int& width, int& height) const;
     // The scale at which the picture fills the window's drawable (HiDPI pixels);
     // headless, the view's own.
     float GetWindowScale() const;

@@ -68,7 +68,58 @@ void Window_SDL::ToggleFullscreen()
     if (!window)
         return;
     m_bFullscreen = !m_bFullscreen;
+    if (m_bFilledByHand)
+    {
+        LeaveFilledDisplay(window);
+        return;
+    }
+    if (m_bFullscreen)
+    {
+        // Where the window goes back to, should the display be filled by hand.
+        m_iToggledAt = SDL_GetTicks();
+        SDL_GetWindowPosition(window, &m_windowed.x, &m_windowed.y);
+        SDL_GetWindowSize(window, &m_windowed.w, &m_windowed.h);
+    }
     SDL_SetWindowFullscreen(window, m_bFullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+}
+
+void Window_SDL::FollowFullscreen()
+{
+    // A window manager resizes the window within a few frames; without one,
+    // SDL believes the display's size at once and the window keeps its own,
+    // so that only a corner of the picture would show.
+    constexpr Uint32 c_iGraceMilliseconds = 500;
+    SDL_Window* window = GetSDLWindow();
+    View_SDL* view = View_SDL::GetInstance();
+    if (!m_bFullscreen || m_bFilledByHand || !window || !view ||
+        SDL_GetTicks() - m_iToggledAt < c_iGraceMilliseconds)
+        return;
+    int believedWidth = 0, believedHeight = 0, width = 0, height = 0;
+    SDL_GL_GetDrawableSize(window, &believedWidth, &believedHeight);
+    if (!view->GetSurfaceSize(width, height) ||
+        (width == believedWidth && height == believedHeight))
+        return;
+    SDL_SetWindowFullscreen(window, 0);
+    FillDisplay(window);
+}
+
+void Window_SDL::FillDisplay(SDL_Window* window)
+{
+    SDL_Rect display{};
+    if (SDL_GetDisplayBounds(std::max(SDL_GetWindowDisplayIndex(window), 0), &display) != 0)
+        return;
+    SDL_SetWindowBordered(window, SDL_FALSE);
+    SDL_SetWindowPosition(window, display.x, display.y);
+    SDL_SetWindowSize(window, display.w, display.h);
+    m_bFilledByHand = true;
+}
+
+void Window_SDL::LeaveFilledDisplay(SDL_Window* window)
+{
+    SDL_SetWindowBordered(window, SDL_TRUE);
+    SDL_SetWindowSize(window, m_windowed.w, m_windowed.h);
+    SDL_SetWindowPosition(window, m_windowed.x, m_windowed.y);
+    m_bFilledByHand = false;
 }
 
 bool Window_SDL::WaitForEvents(double seconds)
@@ -89,6 +140,7 @@ int Window_SDL::Process()
 {
     if (!m_bVideo)
         return c_iMessageNone;
+    FollowFullscreen();
     SDL_Event event;
     while (SDL_PollEvent(&event))
     {

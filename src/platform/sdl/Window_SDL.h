@@ -60,8 +60,19 @@ class Window_SDL : public Window
     TouchInput_SDL& GetTouchInput() { return m_touchInput; }
 
   private:
+    // Full screen by hand, for a desktop without a window manager: the window
+    // without borders over its whole display, or back where it was.
+    void FillDisplay(SDL_Window* window);
+    void LeaveFilledDisplay(SDL_Window* window);
+    // After a toggle to full screen that nothing carried out (the GL surface
+    // kept its size while SDL took the display's), fills the display by hand.
+    void FollowFullscreen();
+
     bool m_bHeadless;
     bool m_bFullscreen;
+    bool m_bFilledByHand = false; // full screen without SDL's full-screen mode
+    Uint32 m_iToggledAt = 0;      // SDL ticks (ms) of the last toggle to full screen
+    SDL_Rect m_windowed{};        // the window's place before full screen
     bool m_bFocused = true;
     bool m_bVideo = false;
     TouchInput_SDL m_touchInput;
