@@ -379,8 +379,8 @@ TEST(Window, F11FillsTheScreenWithoutAWindowManagerAndGivesItBack)
             "' f11\nawait 960x640\n"
             "kill -TERM $pid; wait $pid\n");
     const auto result =
-        RunCommand("env -u SDL_VIDEODRIVER xvfb-run -a -s '-screen 0 1280x1024x24' sh '" +
-                   (work / "window.sh").string() + "'");
+        RunCommand("env -u SDL_VIDEODRIVER xvfb-run -a -f '" + (work / "auth").string() +
+                   "' -s '-screen 0 1280x1024x24' sh '" + (work / "window.sh").string() + "'");
     if (result.output.find("no XTest") != std::string::npos)
         GTEST_SKIP() << "no XTest library to press F11 with";
     EXPECT_EQ(result.status, 128 + 15) << result.output;
