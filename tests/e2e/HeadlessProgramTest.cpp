@@ -107,6 +107,31 @@ TEST(HeadlessProgram, WritesTheRunsSilenceToTheSampleAsMono16BitWav)
     }
 }
 
+TEST(HeadlessProgram, TheReadmesScreenshotCommandMakesItsPicture)
+{
+    // The command under the README's picture, run from the source tree into a folder of
+    // the test's own, draws that picture byte for byte.
+    const fs::path source = zindle_test::SourceDataDir().parent_path();
+    const std::string readme = zindle_test::ReadFile(source / "README.md");
+    const std::string lead = "made of itself: `zindle ";
+    const size_t begin = readme.find(lead);
+    ASSERT_NE(begin, std::string::npos);
+    const size_t end = readme.find('`', begin + lead.size());
+    std::string arguments = readme.substr(begin + lead.size(), end - begin - lead.size());
+    const std::string picture = "docs/zindle.png";
+    ASSERT_TRUE(arguments.ends_with(" --screenshot " + picture)) << arguments;
+    zindle_test::TempDir dir;
+    arguments.replace(arguments.size() - picture.size(), picture.size(),
+                      "'" + (dir / "zindle.png").string() + "'");
+    const auto result =
+        RunCommand("cd '" + source.string() + "' && " + ZindleBinary() + " " + arguments);
+    ASSERT_EQ(result.status, 0) << result.output;
+    EXPECT_EQ(result.output, "");
+    EXPECT_TRUE(zindle_test::ReadFile(dir / "zindle.png") ==
+                zindle_test::ReadFile(source / picture))
+        << arguments;
+}
+
 TEST(HeadlessProgram, BadArgumentsAndOutputsFailWithOneClearLine)
 {
     // Run in a folder holding outputs that are not plain new files: a pipe
