@@ -166,7 +166,6 @@ TEST_F(Install, PutsEveryFileWhereTheDesktopLooksForItAndNothingElse)
         "share/doc/zindle/LICENSE",
         "share/doc/zindle/copyright",
         "share/doc/zindle/examples/demo.zs",
-        "share/doc/zindle/tuning.md",
         "share/doc/zindle/examples/just-major.scl",
         "share/doc/zindle/examples/19-equal.scl",
         "share/doc/zindle/examples/white-keys-a440.kbm",
@@ -177,6 +176,10 @@ TEST_F(Install, PutsEveryFileWhereTheDesktopLooksForItAndNothingElse)
     for (const std::string& resource :
          FilesUnder(zindle_test::SourceDataDir(), zindle_test::SourceDataDir()))
         expected.insert("share/zindle/data/" + resource);
+    const fs::path docs = zindle_test::SourceDataDir().parent_path() / "docs";
+    for (const std::string& document : FilesUnder(docs, docs))
+        if (document.ends_with(".md") || document == "zindle.png")
+            expected.insert("share/doc/zindle/docs/" + document);
     EXPECT_EQ(FilesUnder(root.Path(), tree), expected)
         << "the program, its resources and the desktop's files; no test or benchmark";
     EXPECT_EQ(fs::status(tree / "bin/zindle").permissions() & fs::perms::owner_exec,
@@ -202,6 +205,17 @@ TEST_F(Install, PutsEveryFileWhereTheDesktopLooksForItAndNothingElse)
     EXPECT_EQ(svg.rfind("<?xml", 0), 0u);
     EXPECT_NE(svg.find("viewBox=\"0 0 512 512\""), std::string::npos);
     EXPECT_EQ(svg.find("<image"), std::string::npos) << "vector only, no embedded picture";
+
+    // Every file the installed README links to is installed beside it.
+    const std::string readme = ReadFile(tree / "share/doc/zindle/README.md");
+    int links = 0;
+    for (size_t at = readme.find("](docs/"); at != std::string::npos;
+         at = readme.find("](docs/", at + 1), ++links)
+    {
+        const std::string target = readme.substr(at + 2, readme.find(')', at) - at - 2);
+        EXPECT_TRUE(fs::is_regular_file(tree / "share/doc/zindle" / target)) << target;
+    }
+    EXPECT_GE(links, 10);
 }
 
 TEST_F(Install, InstalledEntryMetadataAndManualPassTheDesktopsValidators)
@@ -249,6 +263,36 @@ TEST_F(Install, InstalledEntryMetadataAndManualPassTheDesktopsValidators)
     ASSERT_FALSE(version.empty());
     EXPECT_NE(metadata.find("<release version=\"" + version + "\""), std::string::npos)
         << "the metadata's release is the program's version";
+
+    // The manual names the files where this installation put them, whatever the prefix
+    // chosen at install time, and the folder the settings are saved in.
+    zindle_test::TempDir other;
+    ASSERT_EQ(RunCommand("DESTDIR='" + other.Path().string() + "' cmake --install '" +
+                         ZINDLE_BUILD_DIR + "' --prefix /opt/zindle-elsewhere >/dev/null")
+                  .status,
+              0);
+    for (const auto& [prefix, page] :
+         {std::pair{c_sPrefix, manual},
+          std::pair{std::string("/opt/zindle-elsewhere"),
+                    other / "opt/zindle-elsewhere/share/man/man1/zindle.1.gz"}})
+    {
+        SCOPED_TRACE(prefix);
+        const auto text = RunCommand("MANWIDTH=200 LC_ALL=C.UTF-8 man -l '" + page.string() + "'");
+        ASSERT_EQ(text.status, 0) << text.output;
+        const std::string files = text.output.substr(text.output.find("\nFILES\n"));
+        for (const std::string& path :
+             {prefix + "/share/zindle/data", prefix + "/share/applications/" + c_sId + ".desktop",
+              prefix + "/share/doc/zindle/", std::string("$XDG_CONFIG_HOME/zindle/"),
+              std::string("~/.config/zindle/")})
+            EXPECT_NE(files.find(path), std::string::npos) << path << " in " << files;
+        if (prefix != "/usr/local")
+        {
+            EXPECT_EQ(text.output.find("/usr/local"), std::string::npos);
+        }
+        const size_t environment = text.output.find("\nENVIRONMENT\n");
+        ASSERT_NE(environment, std::string::npos);
+        EXPECT_NE(text.output.find("XDG_CONFIG_HOME", environment), std::string::npos);
+    }
 }
 
 TEST_F(Install, InstalledProgramPlaysTheDemoWithoutTheSourceTree)
