@@ -263,6 +263,14 @@ TEST_F(Install, InstalledEntryMetadataAndManualPassTheDesktopsValidators)
     ASSERT_FALSE(version.empty());
     EXPECT_NE(metadata.find("<release version=\"" + version + "\""), std::string::npos)
         << "the metadata's release is the program's version";
+    // Software centres show the README's picture, from the home page, and a description
+    // that names what the program plays from: MIDI in and files, scales, saved settings.
+    const size_t image =
+        metadata.find("<image type=\"source\" width=\"480\" height=\"320\">https://");
+    ASSERT_NE(image, std::string::npos) << metadata;
+    EXPECT_EQ(metadata.compare(metadata.find('<', image + 1) - 15, 15, "docs/zindle.png"), 0);
+    for (const char* feature : {"MIDI in", "Standard MIDI File", "Scala scale", "setting saved"})
+        EXPECT_NE(metadata.find(feature), std::string::npos) << feature;
 
     // The manual names the files where this installation put them, whatever the prefix
     // chosen at install time, and the folder the settings are saved in.
