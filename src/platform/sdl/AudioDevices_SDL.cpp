@@ -13,7 +13,7 @@ constexpr size_t c_iMaxReason = 1024; // characters: SDL's longest message, kept
 
 // SDL's drivers for testing: "dummy" plays nothing and "disk" writes the sound
 // to a file (sdlaudio.raw in the current folder unless SDL_DISKAUDIOFILE names
-// one). SDL starts them only when they are named; so does a listing.
+// one). SDL never chooses them by itself: only a name starts them.
 const char* TestDriverNote(const std::string& driver)
 {
     if (driver == "dummy")
