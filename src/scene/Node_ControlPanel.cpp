@@ -458,11 +458,8 @@ void Node_ControlPanel::LoadAbout()
         Node_Text* text =
             MakeText(this, 0, 0, Node_Text::c_iJustifyLeft, c_sAboutDesktop[line], true);
         text->SetColor(line == 0 ? c_iAboutHeadingColour : c_iWhite);
-        Transform& transform = text->GetTransform();
-        transform.m_vRow[0].Set(c_rSmallTextScale, 0.0f, 0.0f);
-        transform.m_vRow[1].Set(0.0f, c_rSmallTextScale, 0.0f);
-        transform.SetPosition(c_rAboutDesktopX,
-                              m_rHeight + c_rAboutDesktopY + c_rAboutLineHeight * line, 0.0f);
+        PlaceSmall(text, c_rSmallTextScale, c_rAboutDesktopX,
+                   m_rHeight + c_rAboutDesktopY + c_rAboutLineHeight * line);
         text->Release();
     }
 }
@@ -528,13 +525,19 @@ void Node_ControlPanel::PlaceKeyName(Node_Button* key, bool upperRow)
     const Vector2f& max = key->GetMax();
     const float top = upperRow ? min.y : min.y + 2.0f; // the upper row reaches 2 points down
     const float middle = (top + max.y) * 0.5f;
-    label->SetPos(0, 0);
-    Transform& transform = label->GetTransform();
-    transform.m_vRow[0].Set(c_rKeyNameScale, 0.0f, 0.0f);
-    transform.m_vRow[1].Set(0.0f, c_rKeyNameScale, 0.0f);
-    transform.SetPosition(
-        std::round((min.x + max.x) * 0.5f),
-        std::round(middle - c_rKeyNameScale * static_cast<float>(font->GetHeight()) * 0.5f), 0.0f);
+    PlaceSmall(label, c_rKeyNameScale, std::round((min.x + max.x) * 0.5f),
+               std::round(middle - c_rKeyNameScale * static_cast<float>(font->GetHeight()) * 0.5f));
+}
+
+void Node_ControlPanel::PlaceSmall(Node_Text* text, float scale, float x, float y)
+{
+    // The pen at the node's origin, the node scaled and placed: the glyphs
+    // shrink about the text's own corner rather than the panel's.
+    text->SetPos(0, 0);
+    Transform& transform = text->GetTransform();
+    transform.m_vRow[0].Set(scale, 0.0f, 0.0f);
+    transform.m_vRow[1].Set(0.0f, scale, 0.0f);
+    transform.SetPosition(x, y, 0.0f);
 }
 
 void Node_ControlPanel::SetNoteKeyNames(bool scaleDegrees, int degrees)

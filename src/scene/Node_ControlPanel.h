@@ -79,6 +79,8 @@ class Node_ControlPanel : public Node
     Node_Slider* SliderOf(int id) const;
     // A note key's name, smaller than the panel's text, in the key's middle.
     static void PlaceKeyName(Node_Button* key, bool upperRow);
+    // A text drawn `scale` times the font's size, its pen at (x, y).
+    static void PlaceSmall(Node_Text* text, float scale, float x, float y);
     Node* MakeQuad(Node* parent, float x0, float y0, float x1, float y1);
     Node_Text* MakeText(Node* parent, int x, int y, int justify, const char* text, bool keep);
     Node* MakePage();

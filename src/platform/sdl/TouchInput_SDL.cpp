@@ -104,13 +104,7 @@ void TouchInput_SDL::Down(int64_t device, int64_t finger, float viewX, float vie
         return;
     if (GetContactCount() >= c_iMaxFingers)
     {
-        // Shown on screen, so that the finger is not simply lost.
-        if (TouchManager* manager = TouchManager::GetInstance())
-        {
-            int x, y;
-            m_glue.ToManager({nullptr, viewX, viewY}, x, y);
-            manager->TouchRefused(x, y);
-        }
+        m_glue.TouchRefused(viewX, viewY); // shown on screen: the finger is not simply lost
         return;
     }
     for (Entry& entry : m_entries)

@@ -1,7 +1,5 @@
 #include "platform/web/TouchInput_Web.h"
 
-#include "input/TouchManager.h"
-
 #include <cmath>
 
 namespace
@@ -45,13 +43,7 @@ void TouchInput_Web::Down(int64_t device, int64_t id, float x, float y)
         return;
     if (down >= c_iMaxFingers)
     {
-        // Shown on screen, so that the finger is not simply lost.
-        if (TouchManager* manager = TouchManager::GetInstance())
-        {
-            int mx, my;
-            m_glue.ToManager({nullptr, x, y}, mx, my);
-            manager->TouchRefused(mx, my);
-        }
+        m_glue.TouchRefused(x, y); // shown on screen: the finger is not simply lost
         return;
     }
     for (Entry& entry : m_entries)
