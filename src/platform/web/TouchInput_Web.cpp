@@ -1,5 +1,7 @@
 #include "platform/web/TouchInput_Web.h"
 
+#include "input/TouchManager.h"
+
 #include <cmath>
 
 namespace
