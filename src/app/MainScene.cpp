@@ -1,5 +1,6 @@
 #include "app/MainScene.h"
 
+#include "input/TouchManager.h"
 #include "render/Camera_2D.h"
 #include "render/Material.h"
 #include "render/Renderer.h"
@@ -10,6 +11,7 @@
 #include "scene/Node_Decals.h"
 #include "scene/Node_DoubleClickButton.h"
 #include "scene/Node_NoteGrid.h"
+#include "scene/Node_Notice.h"
 #include "scene/Node_Robot.h"
 #include "scene/Node_Sprite.h"
 #include "scene/PanelControl.h"
@@ -20,6 +22,12 @@
 
 namespace
 {
+constexpr const char* c_sMouseHint = "Double-click the corner or press Tab for controls";
+constexpr const char* c_sTooManyFingers = "Twelve fingers are down: lift one to play";
+constexpr float c_rHintRight = 40.0f;  // points left of the screen's right edge
+constexpr float c_rHintBottom = 25.0f; // points above the bottom edge, to the middle
+constexpr float c_rHintLeft = 10.0f;   // the least room left of a message
+
 void Place(Node_Sprite* sprite, const Vector2f& at)
 {
     sprite->SetPosition(at.x, at.y, true, 0.0f, 1.0f);
@@ -129,6 +137,11 @@ void MainScene::Build(PanelListener* listener)
         m_pRoot->AddChild(m_pHint);
     }
 
+    m_pNotice = new Node_Notice();
+    m_pRoot->AddChild(m_pNotice);
+    if (TouchManager* touches = TouchManager::GetInstance())
+        m_iRefusedSeen = touches->GetRefusedCount();
+
     m_pPanelCamera = new Camera_2D();
     m_pControlPanel = new Node_ControlPanel(listener);
     m_pControlPanel->SetActive(false);
@@ -156,6 +169,7 @@ void MainScene::Release()
     ReleaseNode(m_pNoteGrid);
     ReleaseNode(m_pPanelOpenButton);
     ReleaseNode(m_pHint);
+    ReleaseNode(m_pNotice);
     DeleteObject(m_pPanelCamera);
     ReleaseNode(m_pControlPanel);
     ReleaseNode(m_pSeparator);
@@ -235,15 +249,50 @@ void MainScene::Update(float dt)
     m_pControlPanel->Update(dt);
 }
 
+Vector2f MainScene::HintPlace(float width, float height) const
+{
+    Renderer* renderer = Renderer::GetInstance();
+    const Vector2f screen = renderer ? renderer->GetScreenSize(true) : Vector2f(width, height);
+    return {screen.x - c_rHintRight, screen.y - c_rHintBottom};
+}
+
+void MainScene::ShowMessage(const char* text)
+{
+    if (!m_pNotice)
+        return;
+    if (m_pHint)
+        m_pHint->SetInvisible();
+    const float W = m_pMainCamera->GetScreenWidth();
+    const float H = m_pMainCamera->GetScreenHeight();
+    const Vector2f at = HintPlace(W, H);
+    m_pNotice->Show(text, at.x, at.y, at.x - c_rHintLeft);
+}
+
 void MainScene::UpdateHint(float dt, float width, float height)
 {
-    if (m_pPanelOpenButton && m_pHint && m_pPanelOpenButton->GetFailedClickCount(false) > 2)
+    if (m_pNotice)
+        m_pNotice->Update(dt);
+    if (TouchManager* touches = TouchManager::GetInstance();
+        touches && touches->GetRefusedCount() != m_iRefusedSeen)
+    {
+        m_iRefusedSeen = touches->GetRefusedCount();
+        ShowMessage(c_sTooManyFingers);
+    }
+    if (m_pPanelOpenButton && m_pPanelOpenButton->GetFailedClickCount(false) > 2)
     {
         m_pPanelOpenButton->GetFailedClickCount(true);
-        Renderer* renderer = Renderer::GetInstance();
-        const Vector2f screen = renderer ? renderer->GetScreenSize(true) : Vector2f(width, height);
-        m_pHint->SetPosition(screen.x - 40.0f, screen.y - 25.0f, true, 0.0f, 1.0f);
-        m_rHintTime = 0.0f;
+        if (m_bMouseHints)
+        {
+            ShowMessage(c_sMouseHint);
+        }
+        else if (m_pHint)
+        {
+            const Vector2f at = HintPlace(width, height);
+            m_pHint->SetPosition(at.x, at.y, true, 0.0f, 1.0f);
+            m_rHintTime = 0.0f;
+            if (m_pNotice)
+                m_pNotice->Hide();
+        }
     }
     if (m_pHint && m_pHint->IsVisible())
     {

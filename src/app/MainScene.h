@@ -5,6 +5,8 @@
 // hint, and draws the panel layer and the scene layer.
 #pragma once
 
+#include "core/Vector2f.h"
+
 class Camera_2D;
 class InstrumentState;
 class Node;
@@ -14,6 +16,7 @@ class Node_ControlPanel;
 class Node_Decals;
 class Node_DoubleClickButton;
 class Node_NoteGrid;
+class Node_Notice;
 class Node_Robot;
 class Node_Sprite;
 class PanelListener;
@@ -52,6 +55,13 @@ class MainScene
     // The grid follows a change of window, autotune, notes or scale.
     void UpdateNoteGrid();
 
+    // Whether the player has a mouse and keys (the corner's hint then speaks of
+    // a double click and Tab) or a touch screen (the hint's picture).
+    void SetMouseHints(bool mouse) { m_bMouseHints = mouse; }
+    bool GetMouseHints() const { return m_bMouseHints; }
+    // A short message in the hint's place for a few seconds, over the hint.
+    void ShowMessage(const char* text);
+
     bool IsPanelOpen() const { return m_bPanelOpen; }
     bool IsAboutShown() const { return m_bAboutShown; }
     float GetPanelSlide() const { return m_rPanelSlide; }
@@ -59,6 +69,7 @@ class MainScene
     Node_ControlPanel* GetControlPanel() const { return m_pControlPanel; }
     Node_NoteGrid* GetNoteGrid() const { return m_pNoteGrid; }
     Node_Sprite* GetHint() const { return m_pHint; }
+    Node_Notice* GetNotice() const { return m_pNotice; }
     Node_DoubleClickButton* GetPanelOpenButton() const { return m_pPanelOpenButton; }
     Node_Robot* GetRobot() const { return m_pRobot; }
     Camera_2D* GetMainCamera() const { return m_pMainCamera; }
@@ -68,6 +79,8 @@ class MainScene
     // Fades the hint in, holds it and fades it out; shows it again after three
     // single taps on the corner.
     void UpdateHint(float dt, float width, float height);
+    // Where the hint and the messages stand: right edge and middle, in points.
+    Vector2f HintPlace(float width, float height) const;
 
     Node* m_pRoot = nullptr;
     Camera_2D* m_pMainCamera = nullptr;
@@ -78,6 +91,9 @@ class MainScene
     Node_DoubleClickButton* m_pPanelOpenButton = nullptr;
     Node_Sprite* m_pHint = nullptr;
     float m_rHintTime = 0.0f;
+    Node_Notice* m_pNotice = nullptr;
+    bool m_bMouseHints = false;
+    int m_iRefusedSeen = 0; // the touch manager's refused contacts already shown
     Camera_2D* m_pPanelCamera = nullptr;
     Node_ControlPanel* m_pControlPanel = nullptr;
     Node_2DQuad* m_pSeparator = nullptr;

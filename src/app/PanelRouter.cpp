@@ -2,6 +2,10 @@
 
 #include "app/MainScene.h"
 #include "app/SynthSettings.h"
+#include "dsp/SoundManager.h"
+#include "dsp/SoundSource_Delay.h"
+#include "dsp/SoundSource_LadderFilter.h"
+#include "formats/Tuning.h"
 #include "scene/Node_ControlPanel.h"
 #include "scene/Node_Robot.h"
 #include "scene/Node_Slider.h"
@@ -9,6 +13,8 @@
 #include "synth/Synth_FourVoice.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 
 void PanelRouter::Attach(MainScene* scene, Synth_FourVoice* synth)
 {
@@ -29,6 +35,9 @@ void PanelRouter::SetTuning(const Tuning* tuning)
     if (!IsAttached())
         return;
     m_pSynth->GetInstrumentState().SetTuning(tuning);
+    if (Node_ControlPanel* panel = m_pScene->GetControlPanel())
+        panel->SetNoteKeyNames(m_pSynth->GetInstrumentState().IsTuned(),
+                               m_pSynth->GetInstrumentState().GetDegreeCount());
     ShowNoteKeys();
     m_pScene->UpdateNoteGrid();
 }
@@ -171,8 +180,68 @@ void PanelRouter::SliderCallback(int id, float value)
         m_pScene->UpdateNoteGrid();
         break;
     default:
+        return;
+    }
+    if (Node_ControlPanel* panel = m_pScene->GetControlPanel())
+        panel->SetSliderValueText(id, SliderValueText(id).c_str());
+}
+
+std::string PanelRouter::SliderValueText(int id) const
+{
+    if (!IsAttached())
+        return {};
+    const auto percent = [](float fraction) { return std::lround(fraction * 100.0f); };
+    const auto rate = static_cast<float>(SoundManager::c_iSampleRate);
+    const InstrumentState& instrument = m_pSynth->GetInstrumentState();
+    SoundSource_Delay& delay = m_pSynth->GetDelay();
+    char text[32];
+    switch (static_cast<PanelControl>(id))
+    {
+    case PanelControl::Resonance:
+        std::snprintf(text, sizeof text, "%ld %%",
+                      percent(m_pSynth->GetModeResonance(m_iSynthMode)));
+        break;
+    case PanelControl::PulseWidth:
+        std::snprintf(
+            text, sizeof text, "%ld %%",
+            percent(m_pSynth->GetPulseWidthControl().GetTweakable()->GetValue_Absolute()));
+        break;
+    case PanelControl::Cutoff:
+        std::snprintf(
+            text, sizeof text, "%.0f Hz",
+            static_cast<double>(SoundSource_LadderFilter::CutoffHz(m_pSynth->GetCutoff(), rate)));
+        break;
+    case PanelControl::EchoVolume:
+        std::snprintf(text, sizeof text, "%ld %%", percent(delay.GetDelayLevel()));
+        break;
+    case PanelControl::EchoTime:
+        std::snprintf(text, sizeof text, "%.2f s",
+                      static_cast<double>(delay.GetDelayTime() *
+                                          static_cast<float>(SoundSource_Delay::c_iRingSamples) /
+                                          rate));
+        break;
+    case PanelControl::EchoRepeat:
+        std::snprintf(text, sizeof text, "%ld %%", percent(delay.GetFeedback()));
+        break;
+    case PanelControl::Overdrive:
+        std::snprintf(text, sizeof text, "%ld %%", percent(m_pSynth->GetOverdrive()));
+        break;
+    case PanelControl::Pitch:
+    {
+        // The window's middle; octaves count from the low C.
+        const float middle = 0.5f * (instrument.GetMinOctave() + instrument.GetMaxOctave());
+        std::snprintf(text, sizeof text, "%.0f Hz",
+                      static_cast<double>(Tuning::c_rLowC * std::exp2(middle)));
         break;
     }
+    case PanelControl::Zoom:
+        std::snprintf(text, sizeof text, "%.2f oct",
+                      static_cast<double>(instrument.GetMaxOctave() - instrument.GetMinOctave()));
+        break;
+    default:
+        return {};
+    }
+    return text;
 }
 
 void PanelRouter::ButtonCallback(int id)

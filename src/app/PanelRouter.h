@@ -4,6 +4,8 @@
 // Main thread only.
 #pragma once
 
+#include <string>
+
 #include "formats/Settings.h"
 
 class MainScene;
@@ -39,6 +41,10 @@ class PanelRouter
     int GetSynthMode() const { return m_iSynthMode; }
     int GetAutotuneMode() const { return m_iAutotuneMode; }
     bool IsNoteGridShown() const { return m_bNoteGridShown; }
+
+    // What the slider `id` now means, as the panel shows it while it is held:
+    // seconds, Hz, per cent, octaves.
+    std::string SliderValueText(int id) const;
 
   private:
     bool IsAttached() const { return m_pScene && m_pSynth; }

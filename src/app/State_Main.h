@@ -15,6 +15,7 @@ class Camera_2D;
 class Node_ControlPanel;
 class Node_DoubleClickButton;
 class Node_NoteGrid;
+class Node_Notice;
 class Node_Robot;
 class Node_Sprite;
 class SoundControl_Theremin;
@@ -55,6 +56,11 @@ class State_Main : public AppState, public PanelListener
     // keys lit for its degrees. Main thread, after Init().
     void SetTuning(const Tuning* tuning) { m_router.SetTuning(tuning); }
 
+    // The hints for a mouse and keys or for a touch screen (the host knows
+    // which); a short message where the hint shows (a save, say).
+    void SetMouseHints(bool mouse) { m_scene.SetMouseHints(mouse); }
+    void ShowMessage(const char* text) { m_scene.ShowMessage(text); }
+
     void SetSynthMode() { m_router.SetSynthMode(); }
     void SetAutotuneMode(int mode) { m_router.SetAutotuneMode(mode); }
     void SliderCallback(int id, int /*phase*/, float value) override
@@ -76,6 +82,7 @@ class State_Main : public AppState, public PanelListener
     Node_ControlPanel* GetControlPanel() const { return m_scene.GetControlPanel(); }
     Node_NoteGrid* GetNoteGrid() const { return m_scene.GetNoteGrid(); }
     Node_Sprite* GetHint() const { return m_scene.GetHint(); }
+    Node_Notice* GetNotice() const { return m_scene.GetNotice(); }
     Node_DoubleClickButton* GetPanelOpenButton() const { return m_scene.GetPanelOpenButton(); }
     Node_Robot* GetRobot() const { return m_scene.GetRobot(); }
     Camera_2D* GetMainCamera() const { return m_scene.GetMainCamera(); }

@@ -1,5 +1,7 @@
 #include "dsp/SoundSource_LadderFilter.h"
 
+#include <cmath>
+
 #include "dsp/SoundControlRuns.h"
 
 #include <cstring>
@@ -33,6 +35,12 @@ float SoundSource_LadderFilter::CutoffCoefficient(float cutoff)
     const float v = ClampUnit(cutoff);
     const float a = 0.2f + 0.8f * v;
     return (a * a - 0.04f) * 0.7291667f;
+}
+
+float SoundSource_LadderFilter::CutoffHz(float cutoff, float sampleRate)
+{
+    return std::log(1.0f / (1.0f - CutoffCoefficient(cutoff))) * sampleRate /
+           (2.0f * static_cast<float>(M_PI));
 }
 
 int SoundSource_LadderFilter::Generate(int /*channel*/, int start, float* buffer, int count)

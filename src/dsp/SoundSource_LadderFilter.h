@@ -30,6 +30,9 @@ class SoundSource_LadderFilter : public SoundStreamSource
 
     // The stage coefficient for a cutoff value: 0 gives 0, 1 gives 0.7.
     static float CutoffCoefficient(float cutoff);
+    // The corner frequency of one stage at that cutoff value, in Hz: the
+    // one-pole s += g (x - s) has its pole at 1 - g.
+    static float CutoffHz(float cutoff, float sampleRate);
 
   private:
     SoundControlSource* m_pCutoffSource = nullptr;

@@ -87,9 +87,10 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
     app.set_version_flag("--version", std::string("zindle ") + ZINDLE_VERSION);
     app.footer("In the window: the left mouse button is a finger; the right button puts down a\n"
                "held finger that stays down (right-click it to lift it, right-drag it to move\n"
-               "it; up to 12 fingers). Keys: Tab opens or closes the panel, Escape lifts the\n"
-               "held fingers, Space lifts every finger, F11 full screen, Ctrl+S saves the\n"
-               "settings (into $XDG_CONFIG_HOME/zindle), Ctrl+Q quit.\n"
+               "it; up to 12 fingers; on a panel button or slider it is a plain click).\n"
+               "Keys: Tab opens or closes the panel, Escape lifts the held fingers, Space\n"
+               "lifts every finger, F11 full screen, Ctrl+S saves the settings (into\n"
+               "$XDG_CONFIG_HOME/zindle; the window says where), Ctrl+Q quit.\n"
                "Exit status: 0 success, 1 run-time failure, 2 bad arguments or script,\n"
                "128 + N after signal N (130 after Ctrl+C; the outputs are finished).");
 

@@ -16,10 +16,22 @@
 #include "synth/Synth_FourVoice.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace
 {
+// A path as a player reads it, the home directory written "~".
+std::string HomeShortened(const std::string& path)
+{
+    const std::string name = Printable::Name(path);
+    const char* home = std::getenv("HOME");
+    if (!home || !*home)
+        return name;
+    const std::string prefix = std::string(home) + "/";
+    return name.compare(0, prefix.size(), prefix) == 0 ? "~/" + name.substr(prefix.size()) : name;
+}
+
 Window* CreateWindow(int /*width*/, int /*height*/, bool fullscreen)
 {
     const HostOptions& options = Host::GetOptions();
@@ -79,11 +91,23 @@ Window_SDL::Actions Host::WindowActions()
     actions.saveSettings = []
     {
         std::string saved, error;
-        if (Host::SaveSettings("", saved, error))
+        const bool ok = Host::SaveSettings("", saved, error);
+        if (ok)
             std::fprintf(stderr, "zindle: settings saved to %s (play them with --settings)\n",
                          Printable::Name(saved).c_str());
         else
             std::fprintf(stderr, "zindle: %s\n", error.c_str());
+        // The same on screen, for a player who started Zindle from a menu.
+        ZindleApp* app = ZindleApp::s_pInstance;
+        if (State_Main* state = app ? app->GetMainState() : nullptr)
+            state->ShowMessage(ok ? ("Saved to " + HomeShortened(saved)).c_str()
+                                  : ("Not saved: " + error).c_str());
+    };
+    actions.pointer = [](bool mouse)
+    {
+        ZindleApp* app = ZindleApp::s_pInstance;
+        if (State_Main* state = app ? app->GetMainState() : nullptr)
+            state->SetMouseHints(mouse);
     };
     actions.focusChanged = [](bool focused)
     { Host::SetFrameInterval(focused ? c_rActiveFrameInterval : c_rInactiveFrameInterval); };

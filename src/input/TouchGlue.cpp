@@ -115,6 +115,16 @@ void TouchGlue::Finished(Finish finish, const Contact* touches, int count, const
     Reconcile(all, allCount);
 }
 
+void TouchGlue::TouchRefused(float x, float y) const
+{
+    TouchManager* manager = TouchManager::GetInstance();
+    if (!manager)
+        return;
+    int mx, my;
+    ToManager({nullptr, x, y}, mx, my);
+    manager->TouchRefused(mx, my);
+}
+
 void TouchGlue::VerifyTouches(const Contact* all, int allCount) const
 {
     TouchManager* manager = TouchManager::GetInstance();

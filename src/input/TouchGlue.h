@@ -31,6 +31,10 @@ class TouchGlue
     void TouchesEnded(const Contact* touches, int count, const Contact* all, int allCount) const;
     void TouchesCanceled(const Contact* touches, int count, const Contact* all, int allCount) const;
 
+    // A contact the platform could not take (its fingers all down), at a view
+    // point: the touch manager counts it, for the scene's sign.
+    void TouchRefused(float x, float y) const;
+
     // Cancels every table entry whose identity is not among `all`.
     void VerifyTouches(const Contact* all, int allCount) const;
 

@@ -39,6 +39,10 @@ class TouchListener
         (void)prevX;
         (void)prevY;
     }
+    // Whether a contact that stays down without a hand on it (the desktop's held
+    // fingers) may stay with this listener. A widget that acts when it is let go
+    // says no, and the host lifts such a contact when its button is released.
+    virtual bool TouchKeepsHeld() const { return true; }
     // A listener that does not override this treats a cancel exactly as an end.
     virtual void TouchCanceled(int id, int x, int y, int prevX, int prevY)
     {

@@ -72,7 +72,20 @@ void TouchManager::TouchBegan(void* platformTouch, int x, int y)
         leader->TouchBegan(id, x, y);
         return;
     }
-    // A full table drops the contact; the winner is not told.
+    // A full table drops the contact; the winner is not told, the scene is.
+    Refused(x, y);
+}
+
+void TouchManager::TouchRefused(int x, int y)
+{
+    Refused(x + c_iOffsetX, y);
+}
+
+void TouchManager::Refused(int x, int y)
+{
+    ++m_iRefused;
+    m_iRefusedX = x;
+    m_iRefusedY = y;
 }
 
 void TouchManager::TouchMoved(int id, int x, int y)
@@ -132,6 +145,13 @@ int TouchManager::FindTouchID(void* platformTouch) const
             return id;
     }
     return -1;
+}
+
+TouchListener* TouchManager::GetTouchOwner(int id) const
+{
+    if (static_cast<unsigned>(id) >= static_cast<unsigned>(c_iMaxTouches))
+        return nullptr;
+    return m_touches[id].active ? m_touches[id].listener : nullptr;
 }
 
 void TouchManager::VerifyTouch(int id)

@@ -37,6 +37,8 @@ class TouchManager
 
     // The lowest active id holding `platformTouch`, or -1.
     int FindTouchID(void* platformTouch) const;
+    // The listener that owns touch `id`, or null.
+    TouchListener* GetTouchOwner(int id) const;
     // Marks an active touch as still known to the platform; other ids are ignored.
     void VerifyTouch(int id);
     // Cancels, in id order, every active touch not verified since the last sweep.
@@ -47,6 +49,17 @@ class TouchManager
     // The last position delivered for touch `id`; false (outputs untouched) when
     // the id is not an active touch.
     bool GetTouchPosition(int id, int& x, int& y) const;
+
+    // A contact nobody could take because the table (or the host's own count of
+    // fingers) was full, at landscape point (x, y) with the offset applied: the
+    // scene shows a sign of it. Counted, with the last one's place.
+    void TouchRefused(int x, int y);
+    int GetRefusedCount() const { return m_iRefused; }
+    void GetLastRefused(int& x, int& y) const
+    {
+        x = m_iRefusedX;
+        y = m_iRefusedY;
+    }
 
     int GetListenerCount() const { return static_cast<int>(m_listeners.size()); }
     int GetActiveTouchCount() const;
@@ -73,10 +86,15 @@ class TouchManager
     };
 
     void Deliver(Delivery delivery, int id, int x, int y);
+    // Counts a refused contact at (x, y), the offset already applied.
+    void Refused(int x, int y);
     void Free(Touch& touch);
 
     static TouchManager* s_pInstance;
 
     std::vector<TouchListener*> m_listeners;
     Touch m_touches[c_iMaxTouches];
+    int m_iRefused = 0;
+    int m_iRefusedX = 0;
+    int m_iRefusedY = 0;
 };

@@ -90,6 +90,18 @@ void Node_Button::SetText(const char* text)
     m_pLabel->SetText(text);
 }
 
+const char* Node_Button::GetText() const
+{
+    return m_pLabel->GetText();
+}
+
+void Node_Button::SetLabelColor(unsigned int labelColour, unsigned int pressedLabelColour)
+{
+    m_iLabelColour = labelColour;
+    m_iPressedLabelColour = pressedLabelColour;
+    m_bDirty = true;
+}
+
 void Node_Button::SetCallback(Callback callback, void* userData, int id)
 {
     m_pCallback = callback;

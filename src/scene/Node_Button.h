@@ -36,6 +36,10 @@ class Node_Button : public Node, public TouchListener
     void SetColor(bool drawBackground, unsigned int colour, unsigned int pressedColour);
     // The label's font and colours; a loaded label is centred on the button.
     void SetFont(const char* path, unsigned int labelColour, unsigned int pressedLabelColour);
+    // The label's colours alone, the font and place kept.
+    void SetLabelColor(unsigned int labelColour, unsigned int pressedLabelColour);
+    const char* GetText() const;
+    unsigned int GetLabelColor() const { return m_iLabelColour; }
     // Moves the label from the centre by (dx, dy); only once it has a font.
     void SetTextOffset(float dx, float dy);
     void SetText(const char* text);
@@ -55,6 +59,8 @@ class Node_Button : public Node, public TouchListener
     void UpdateGeometry();
 
     bool TouchGetBid(int x, int y, float& bid) override;
+    // A held finger on it is a click: let go with the button that placed it.
+    bool TouchKeepsHeld() const override { return false; }
     void TouchBegan(int id, int x, int y) override;
     void TouchMoved(int id, int x, int y, int prevX, int prevY) override;
     void TouchEnded(int id, int x, int y, int prevX, int prevY) override;
@@ -64,6 +70,9 @@ class Node_Button : public Node, public TouchListener
     bool IsPressed() const { return m_bPressed; }
     bool IsActive() const { return m_bActive; }
     Node_Text* GetLabel() const { return m_pLabel; }
+    // The visual rectangle's corners.
+    const Vector2f& GetMin() const { return m_vMin; }
+    const Vector2f& GetMax() const { return m_vMax; }
     const ModelVertex* GetVertices() const { return m_vertices; }
 
   protected:

@@ -28,6 +28,29 @@ constexpr float c_rKeyDx[12] = {0, 10, 20, 30, 40, 60, 70, 80, 90, 100, 110, 120
 constexpr float c_rKeyDy[12] = {27, 0, 27, 0, 27, 27, 0, 27, 0, 27, 0, 27};
 
 const char* const c_sModeNames[4] = {"Mekko", "Pulse", "Theremin", "PWM"};
+
+// The note keys' names, bright on an enabled key and dim on a disabled one, so
+// that the two differ by more than the key's shade.
+const char* const c_sKeyNames[12] = {"C",  "C#", "D",  "D#", "E",  "F",
+                                     "F#", "G",  "G#", "A",  "A#", "B"};
+const char* const c_sDegreeNames[12] = {"0", "1", "2", "3", "4",  "5",
+                                        "6", "7", "8", "9", "10", "11"};
+constexpr unsigned int c_iKeyNameLit = 0xFFFFFFFF;
+constexpr unsigned int c_iKeyNameDim = 0xFF8A6E6E; // grey-blue, red in the low byte
+constexpr float c_rKeyNameScale = 0.75f;           // of the panel's font
+
+// The about picture's lines on the mouse and keys, in its free corner below the
+// robot (points from the picture's top-left corner).
+const char* const c_sAboutDesktop[] = {"With a mouse and keys", "Left button: play",
+                                       "Right button: hold a",  "note; on it: lift it",
+                                       "Tab: the controls",     "Esc: lift held notes",
+                                       "Ctrl+S: save the sound"};
+constexpr int c_iAboutDesktopLines = 7;
+constexpr float c_rAboutDesktopX = 14.0f;
+constexpr float c_rAboutDesktopY = 208.0f;
+constexpr float c_rAboutLineHeight = 13.0f;
+constexpr float c_rSmallTextScale = 0.7f;
+constexpr unsigned int c_iAboutHeadingColour = 0xFFE8C85A; // the picture's cyan headings
 } // namespace
 
 Node_ControlPanel::Node_ControlPanel(PanelListener* listener) : m_pListener(listener)
@@ -152,6 +175,9 @@ Node_ControlPanel::Node_ControlPanel(PanelListener* listener) : m_pListener(list
         Node_Button* key =
             Node_Button::Create(S + c_rKeyDx[k] - 1.0f, 188.0f + c_rKeyDy[k], 22.0f, 29.0f);
         key->SetColor(true, c_iButtonLitColour, c_iButtonLitColour);
+        key->SetFont(c_sFont, c_iKeyNameLit, c_iKeyNameLit);
+        key->SetText(c_sKeyNames[k]);
+        PlaceKeyName(key, c_rKeyDy[k] == 0.0f);
         key->SetCallbackOnTouch(true);
         if (c_rKeyDy[k] > 0.0f)
             key->SetTouchBorder(0.0f, 0.0f, 0.0f, 15.0f);
@@ -424,6 +450,18 @@ void Node_ControlPanel::LoadAbout()
     about->SetPosition(0.0f, m_rHeight, true, 0.0f, 1.0f);
     AddChild(about);
     about->Release();
+
+    // The picture tells of touch; the mouse and the keys are written beside the
+    // robot's foot, small, where the picture leaves room.
+    for (int line = 0; line < c_iAboutDesktopLines; ++line)
+    {
+        Node_Text* text =
+            MakeText(this, 0, 0, Node_Text::c_iJustifyLeft, c_sAboutDesktop[line], true);
+        text->SetColor(line == 0 ? c_iAboutHeadingColour : c_iWhite);
+        PlaceSmall(text, c_rSmallTextScale, c_rAboutDesktopX,
+                   m_rHeight + c_rAboutDesktopY + c_rAboutLineHeight * line);
+        text->Release();
+    }
 }
 
 Node_Slider* Node_ControlPanel::SliderOf(int id) const
@@ -467,8 +505,57 @@ void Node_ControlPanel::SetButtonLit(int id, bool lit)
         button = m_pNoteGridButton;
     else if (id >= PanelId(PanelControl::FirstNoteKey) && id <= PanelId(PanelControl::LastNoteKey))
         button = m_pNoteKeys[id - PanelId(PanelControl::FirstNoteKey)];
-    if (button)
-        button->SetColor(true, lit ? c_iButtonLitColour : c_iButtonColour, c_iButtonLitColour);
+    if (!button)
+        return;
+    button->SetColor(true, lit ? c_iButtonLitColour : c_iButtonColour, c_iButtonLitColour);
+    if (button != m_pNoteGridButton)
+        button->SetLabelColor(lit ? c_iKeyNameLit : c_iKeyNameDim, c_iKeyNameLit);
+}
+
+void Node_ControlPanel::PlaceKeyName(Node_Button* key, bool upperRow)
+{
+    // Neighbouring keys stand 20 points apart: the names are drawn smaller than
+    // the panel's text, so that two never run together, centred on the key's
+    // part that shows (the upper row covers the top of the lower one).
+    Node_Text* label = key->GetLabel();
+    const Font* font = label->GetFont();
+    if (!font)
+        return;
+    const Vector2f& min = key->GetMin();
+    const Vector2f& max = key->GetMax();
+    const float top = upperRow ? min.y : min.y + 2.0f; // the upper row reaches 2 points down
+    const float middle = (top + max.y) * 0.5f;
+    PlaceSmall(label, c_rKeyNameScale, std::round((min.x + max.x) * 0.5f),
+               std::round(middle - c_rKeyNameScale * static_cast<float>(font->GetHeight()) * 0.5f));
+}
+
+void Node_ControlPanel::PlaceSmall(Node_Text* text, float scale, float x, float y)
+{
+    // The pen at the node's origin, the node scaled and placed: the glyphs
+    // shrink about the text's own corner rather than the panel's.
+    text->SetPos(0, 0);
+    Transform& transform = text->GetTransform();
+    transform.m_vRow[0].Set(scale, 0.0f, 0.0f);
+    transform.m_vRow[1].Set(0.0f, scale, 0.0f);
+    transform.SetPosition(x, y, 0.0f);
+}
+
+void Node_ControlPanel::SetNoteKeyNames(bool scaleDegrees, int degrees)
+{
+    for (int k = 0; k < 12; ++k)
+        m_pNoteKeys[k]->SetText(!scaleDegrees ? c_sKeyNames[k]
+                                : k < degrees ? c_sDegreeNames[k]
+                                              : nullptr);
+}
+
+void Node_ControlPanel::SetSliderValueText(int id, const char* text)
+{
+    for (int s = 0; s < static_cast<int>(PanelSlider::Count); ++s)
+    {
+        Node_Slider* slider = GetSlider(static_cast<PanelSlider>(s));
+        if (slider && slider->GetCallbackId() == id)
+            slider->SetValueText(text);
+    }
 }
 
 void Node_ControlPanel::SetAutotuneText(const char* text)

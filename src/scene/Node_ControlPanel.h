@@ -44,6 +44,12 @@ class Node_ControlPanel : public Node
     float GetSliderValue(int id);
     void SetButtonLit(int id, bool lit);
     void SetAutotuneText(const char* text);
+    // The note keys' names: C to B, or a scale's degree numbers 0 to 11, of
+    // which only the first `degrees` exist (the others are left unnamed).
+    void SetNoteKeyNames(bool scaleDegrees, int degrees = 12);
+    // What a slider's value means, shown on it while it is held (every slider
+    // that reports `id`: the resonance has three).
+    void SetSliderValueText(int id, const char* text);
     void SetPitchSlider(float value);
 
     int GetMode() const { return m_iMode; }
@@ -71,6 +77,10 @@ class Node_ControlPanel : public Node
     // The slider a SetSliderValue id names (the main page's timbre for
     // Resonance), or null.
     Node_Slider* SliderOf(int id) const;
+    // A note key's name, smaller than the panel's text, in the key's middle.
+    static void PlaceKeyName(Node_Button* key, bool upperRow);
+    // A text drawn `scale` times the font's size, its pen at (x, y).
+    static void PlaceSmall(Node_Text* text, float scale, float x, float y);
     Node* MakeQuad(Node* parent, float x0, float y0, float x1, float y1);
     Node_Text* MakeText(Node* parent, int x, int y, int justify, const char* text, bool keep);
     Node* MakePage();

@@ -49,6 +49,8 @@ class Node_DoubleClickButton : public Node, public TouchListener
     void Render(Renderer& /*renderer*/) override {}
 
     bool TouchGetBid(int x, int y, float& bid) override;
+    // A held finger on it is a click: let go with the button that placed it.
+    bool TouchKeepsHeld() const override { return false; }
     void TouchEnded(int id, int x, int y, int prevX, int prevY) override;
 
   protected:

@@ -13,11 +13,28 @@
 #include <cmath>
 #include <cstring>
 
-Node_Slider::Node_Slider() : m_pLabel(Node_Text::Create()), m_pMaterial(Material::Create())
+namespace
+{
+constexpr const char* c_sValueFont = "data/fonts/oldsans18.fnt";
+constexpr unsigned int c_iValueColour = 0xFFFFFFFF;
+constexpr unsigned int c_iValueShadowColour = 0xFF000000;
+} // namespace
+
+Node_Slider::Node_Slider()
+    : m_pLabel(Node_Text::Create()), m_pValueShadow(Node_Text::Create()),
+      m_pValue(Node_Text::Create()), m_pMaterial(Material::Create())
 {
     std::memcpy(m_iIndices, c_iIndexSource, sizeof(m_iIndices));
     m_pLabel->SetJustify(Node_Text::c_iJustifyCentre);
     AddChild(m_pLabel);
+    for (Node_Text* value : {m_pValueShadow, m_pValue})
+    {
+        value->SetJustify(Node_Text::c_iJustifyCentre);
+        value->SetVisible(false);
+        AddChild(value);
+    }
+    m_pValueShadow->SetColor(c_iValueShadowColour);
+    m_pValue->SetColor(c_iValueColour);
     // Opaque and untextured: the alpha bytes of the colours have no effect.
     m_pMaterial->SetOptions(Material::c_iBlendOpaque, false, false);
     if (TouchManager* touches = TouchManager::GetInstance())
@@ -29,6 +46,8 @@ Node_Slider::~Node_Slider()
     if (TouchManager* touches = TouchManager::GetInstance())
         touches->RemoveListener(this);
     m_pLabel->Release();
+    m_pValueShadow->Release();
+    m_pValue->Release();
     m_pMaterial->Release();
 }
 
@@ -84,6 +103,43 @@ void Node_Slider::SetText(const char* text)
     m_pLabel->SetText(text);
 }
 
+void Node_Slider::SetValueText(const char* text)
+{
+    if (!m_pValue->GetFont())
+    {
+        const char* font = m_pLabel->GetFont() ? m_pLabel->GetFont()->GetName() : nullptr;
+        for (Node_Text* value : {m_pValueShadow, m_pValue})
+            value->SetFont(font ? font : c_sValueFont);
+    }
+    m_pValueShadow->SetText(text);
+    m_pValue->SetText(text);
+    PlaceValue();
+}
+
+const char* Node_Slider::GetValueText() const
+{
+    return m_pValue->GetText();
+}
+
+bool Node_Slider::IsValueShown() const
+{
+    return m_pValue->IsVisible() && *m_pValue->GetText() != '\0';
+}
+
+void Node_Slider::PlaceValue()
+{
+    if (const Font* font = m_pValue->GetFont())
+    {
+        const int x = static_cast<int>((m_vMin.x + m_vMax.x) * 0.5f);
+        const int y = static_cast<int>(
+            std::floor((m_vMin.y + m_vMax.y - static_cast<float>(font->GetHeight())) * 0.5f));
+        m_pValue->SetPos(x, y);
+        m_pValueShadow->SetPos(x + 1, y + 1);
+    }
+    m_pValue->SetVisible(m_bPressed);
+    m_pValueShadow->SetVisible(m_bPressed);
+}
+
 void Node_Slider::SetCallback(Callback callback, void* userData, int id)
 {
     m_pCallback = callback;
@@ -98,6 +154,7 @@ void Node_Slider::SetActive(bool active)
     {
         m_bPressed = false;
         m_bDirty = true;
+        PlaceValue();
     }
 }
 
@@ -144,6 +201,7 @@ void Node_Slider::TouchBegan(int /*id*/, int /*x*/, int /*y*/)
     m_bPressed = true;
     m_bDirty = true;
     Report(c_iPhaseBegan);
+    PlaceValue();
 }
 
 void Node_Slider::TouchMoved(int /*id*/, int x, int /*y*/, int prevX, int /*prevY*/)
@@ -163,6 +221,7 @@ void Node_Slider::TouchEnded(int /*id*/, int /*x*/, int /*y*/, int /*prevX*/, in
     m_bPressed = false;
     m_bDirty = true;
     Report(c_iPhaseEnded);
+    PlaceValue();
 }
 
 void Node_Slider::UpdateGeometry()

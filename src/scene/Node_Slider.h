@@ -41,7 +41,13 @@ class Node_Slider : public Node, public TouchListener
     // The label's font and colours; a loaded label is centred above the track.
     void SetFont(const char* path, unsigned int labelColour, unsigned int pressedLabelColour);
     void SetText(const char* text);
+    // What the value means ("0.52 s", "1200 Hz"), drawn on the track while the
+    // slider is held, in the label's font (the panel's font when it has none).
+    void SetValueText(const char* text);
+    const char* GetValueText() const;
+    bool IsValueShown() const;
     void SetCallback(Callback callback, void* userData, int id);
+    int GetCallbackId() const { return m_iCallbackId; }
     // An inactive slider takes no touch and reports nothing; either way a drag
     // in progress is let go silently.
     void SetActive(bool active);
@@ -55,6 +61,8 @@ class Node_Slider : public Node, public TouchListener
     void UpdateGeometry();
 
     bool TouchGetBid(int x, int y, float& bid) override;
+    // A held finger on it is a click: let go with the button that placed it.
+    bool TouchKeepsHeld() const override { return false; }
     void TouchBegan(int id, int x, int y) override;
     void TouchMoved(int id, int x, int y, int prevX, int prevY) override;
     void TouchEnded(int id, int x, int y, int prevX, int prevY) override;
@@ -68,6 +76,8 @@ class Node_Slider : public Node, public TouchListener
 
   private:
     void Report(int phase);
+    // Places the value on the track and shows it while pressed.
+    void PlaceValue();
 
     Vector2f m_vMin;
     Vector2f m_vMax;
@@ -78,6 +88,8 @@ class Node_Slider : public Node, public TouchListener
     void* m_pUserData = nullptr;
     int m_iCallbackId = 0;
     Node_Text* m_pLabel;
+    Node_Text* m_pValueShadow; // the value, one point down and right in black
+    Node_Text* m_pValue;
     bool m_bPressed = false;
     float m_rValue = 0.0f;
     bool m_bDrawBackground = true;

@@ -73,8 +73,18 @@ bool WebHost::StartLive(const Options& options)
         if (State_Main* state = g_pApp ? g_pApp->GetMainState() : nullptr)
             state->TogglePanel();
     };
-    actions.saveSettings = [] { PageSaveSettings(); };
+    actions.saveSettings = []
+    {
+        PageSaveSettings();
+        if (State_Main* state = g_pApp ? g_pApp->GetMainState() : nullptr)
+            state->ShowMessage("Settings kept in this browser");
+    };
     actions.firstGesture = [] { PageFirstGesture(); };
+    actions.pointer = [](bool mouse)
+    {
+        if (State_Main* state = g_pApp ? g_pApp->GetMainState() : nullptr)
+            state->SetMouseHints(mouse);
+    };
     g_pEvents = std::make_unique<PageEvents_Web>(window->GetTouchInput(), actions);
     s_iFrame = 0;
     s_rLastFrame = emscripten_get_now() / 1000.0 - c_rFrameInterval;

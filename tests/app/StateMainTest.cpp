@@ -8,8 +8,10 @@
 #include "render/Camera_2D.h"
 #include "render/Renderer.h"
 #include "render/TextureManager.h"
+#include "scene/Node_Button.h"
 #include "scene/Node_DoubleClickButton.h"
 #include "scene/Node_NoteGrid.h"
+#include "scene/Node_Notice.h"
 #include "scene/Node_Robot.h"
 #include "scene/Node_Slider.h"
 #include "scene/Node_Sprite.h"
@@ -17,6 +19,7 @@
 #include "synth/Synth_FourVoice.h"
 
 #include <cmath>
+#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -247,6 +250,10 @@ TEST_F(StateMainTest, PanelButtonsOpenCloseShowTheAboutPictureAndGiveWayToTheSur
     Tap(c_iAboutX, c_iAboutY);
     EXPECT_EQ(shown(), std::tuple(true, false, false, true));
     Frames(25);
+    // Below the robot the picture's free corner tells of the mouse and the keys.
+    EXPECT_GT(Draw().Count(14, 222, 150, 300,
+                           [](const Pixel& p) { return p.r > 200 && p.g > 200 && p.b > 200; }),
+              150);
     const int children = ChildCount(m_pPanel);
     Tap(100, 100); // anywhere on the picture goes back
     EXPECT_EQ(shown(), std::tuple(true, false, true, false));
@@ -386,6 +393,163 @@ TEST_F(StateMainTest, AnimationsFollowTheFrameClock)
         EXPECT_EQ(hint->GetColor(), byte * 0x01010101u);
     }
     EXPECT_FALSE(hint->IsVisible());
+}
+
+// What the corner's hint and the messages in its place show, and that they are
+// drawn: a touch screen keeps its picture, a mouse gets words of its own; a save
+// and a finger too many say so there, a long message shortened to fit.
+TEST_F(StateMainTest, TheHintSpeaksToTheHandAndMessagesTakeItsPlace)
+{
+    Node_Sprite* picture = m_pState->GetHint();
+    Node_Notice* notice = m_pState->GetNotice();
+    ASSERT_NE(picture, nullptr);
+    ASSERT_NE(notice, nullptr);
+    // The notice's frame, counted along the band where the hint stands.
+    auto framed = [&]
+    {
+        const LandscapeFrame frame = Draw();
+        return frame.Count(0, 280, 445, 312,
+                           [](const Pixel& p)
+                           { return IsColour(p, Node_Notice::c_iFrameColour, 24); });
+    };
+    EXPECT_LT(framed(), 10) << "nothing shown at the start";
+    for (const bool mouse : {false, true})
+    {
+        SCOPED_TRACE(mouse ? "mouse" : "touch");
+        m_pState->SetMouseHints(mouse);
+        for (int miss = 1; miss <= 3; ++miss)
+        {
+            Tap(455, 295);
+            Frames(10);
+        }
+        EXPECT_EQ(std::pair(picture->IsVisible(), notice->IsShowing()), std::pair(!mouse, mouse));
+        Frames(10); // faded fully in
+        if (mouse)
+        {
+            EXPECT_STREQ(notice->GetText(), "Double-click the corner or press Tab for controls");
+            EXPECT_GT(framed(), 300);
+        }
+        Frames(90);
+        EXPECT_FALSE(picture->IsVisible() || notice->IsShowing()) << "gone after five seconds";
+    }
+    EXPECT_LT(framed(), 10);
+
+    // A message stands in the hint's place, over the picture, shortened in the
+    // middle when it would not fit beside the corner.
+    const std::string path = "~/.config/zindle/" + std::string(60, 'x') + "/zindle-20261208.conf";
+    const std::string saved = "Settings saved to " + path;
+    m_pState->SetMouseHints(false);
+    for (int miss = 1; miss <= 3; ++miss)
+    {
+        Tap(455, 295);
+        Frames(10);
+    }
+    ASSERT_TRUE(picture->IsVisible());
+    m_pState->ShowMessage(saved.c_str());
+    EXPECT_FALSE(picture->IsVisible());
+    const std::string shown = notice->GetText();
+    EXPECT_LT(shown.size(), saved.size());
+    EXPECT_LE(notice->MeasureWidth(shown) + 2 * Node_Notice::c_rPadding, 440 - 10);
+    EXPECT_EQ(shown.substr(0, 12), "Settings sav");
+    EXPECT_NE(shown.find("..."), std::string::npos);
+    EXPECT_EQ(shown.substr(shown.size() - 13), "20261208.conf");
+    Frames(20);
+    EXPECT_GT(framed(), 300);
+    Frames(100);
+
+    // A finger that finds the touch table full is not lost without a word.
+    m_pTouches->TouchRefused(200, 100);
+    Frames(1);
+    EXPECT_TRUE(notice->IsShowing());
+    EXPECT_STREQ(notice->GetText(), "Twelve fingers are down: lift one to play");
+}
+
+// While a slider is held its value shows on it, in its unit; let go, it goes.
+// The note keys carry their names, bright when enabled and dim when not, and a
+// scale's degree numbers in a scale.
+TEST_F(StateMainTest, HeldSlidersShowTheirValueAndNoteKeysTheirNames)
+{
+    OpenPanel();
+    Tap(398, 150); // "Effects  >"
+    Frames(12);
+    const int left = 330; // the effects sliders' left end, slid in
+    const struct
+    {
+        PanelSlider slider;
+        int y;
+        const char* atStart;
+        const char* moved;
+    } effects[] = {
+        {PanelSlider::EchoVolume, 45, "6 %", "55 %"},
+        {PanelSlider::EchoTime, 95, "0.09 s", "1.69 s"},
+        {PanelSlider::EchoRepeat, 145, "16 %", "81 %"},
+        {PanelSlider::Overdrive, 195, "0 %", "50 %"},
+    };
+    auto white = [](const Pixel& p) { return p.r > 235 && p.g > 235 && p.b > 235; };
+    for (const auto& e : effects)
+    {
+        SCOPED_TRACE(e.moved);
+        Node_Slider* slider = m_pPanel->GetSlider(e.slider);
+        EXPECT_EQ(Draw().Count(left, e.y - 10, left + 138, e.y + 10, white), 0);
+        Down(6, left + 20, e.y);
+        EXPECT_TRUE(slider->IsValueShown());
+        EXPECT_STREQ(slider->GetValueText(), e.atStart);
+        Move(6, left + 20 + 69, e.y); // half the track
+        EXPECT_STREQ(slider->GetValueText(), e.moved);
+        EXPECT_GT(Draw().Count(left, e.y - 10, left + 138, e.y + 10, white), 20);
+        Up(6, left + 20 + 69, e.y);
+        EXPECT_FALSE(slider->IsValueShown());
+        EXPECT_EQ(Draw().Count(left, e.y - 10, left + 138, e.y + 10, white), 0);
+    }
+    // The other sliders' units, as the synth takes their positions.
+    const struct
+    {
+        PanelControl control;
+        PanelSlider slider;
+        float value;
+        const char* text;
+    } units[] = {
+        {PanelControl::Cutoff, PanelSlider::Cutoff, 1.0f, "8450 Hz"},
+        {PanelControl::Cutoff, PanelSlider::Cutoff, 0.0f, "0 Hz"},
+        {PanelControl::PulseWidth, PanelSlider::PulseWidth, 0.0f, "50 %"},
+        {PanelControl::Resonance, PanelSlider::Timbre, 0.25f, "25 %"},
+        {PanelControl::Zoom, PanelSlider::Zoom, 0.0f, "5.25 oct"},
+        {PanelControl::Pitch, PanelSlider::Pitch, 0.5f, "185 Hz"},
+    };
+    for (const auto& u : units)
+    {
+        SCOPED_TRACE(u.text);
+        m_pState->SliderCallback(PanelId(u.control), 1, u.value);
+        EXPECT_STREQ(m_pPanel->GetSlider(u.slider)->GetValueText(), u.text);
+    }
+
+    // The scale page's keys: C on the lower row, named white while enabled.
+    Tap(398, 280); // "Back"
+    Frames(12);
+    Tap(398, 200); // "Scale  >"
+    Frames(12);
+    const char* names[12] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
+    for (int k = 0; k < 12; ++k)
+        EXPECT_STREQ(m_pPanel->GetNoteKey(k)->GetText(), names[k]);
+    auto keyC = [&](const std::function<bool(const Pixel&)>& match)
+    { return Draw().Count(331, 218, 349, 243, match); };
+    const int bright = keyC(white);
+    EXPECT_GT(bright, 4);
+    m_pState->ButtonCallback(PanelId(NoteKey(0)));
+    EXPECT_EQ(keyC(white), 0) << "a disabled key's name is dim";
+    EXPECT_GT(keyC([](const Pixel& p) { return IsColour(p, 0xFF8A6E6E, 30); }), 2);
+    m_pState->ButtonCallback(PanelId(NoteKey(0)));
+    EXPECT_EQ(keyC(white), bright);
+
+    std::vector<double> cents;
+    for (int i = 1; i <= 7; ++i)
+        cents.push_back(1200.0 * i / 7);
+    const Tuning seven("7 equal", cents, 65.406395);
+    m_pState->SetTuning(&seven);
+    for (int k = 0; k < 12; ++k)
+        EXPECT_EQ(std::string(m_pPanel->GetNoteKey(k)->GetText()), k < 7 ? std::to_string(k) : "");
+    m_pState->SetTuning(nullptr);
+    EXPECT_STREQ(m_pPanel->GetNoteKey(11)->GetText(), "B");
 }
 
 TEST_F(StateMainTest, TheOpenPanelIsDrawnBesideTheScene)

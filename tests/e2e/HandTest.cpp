@@ -12,6 +12,8 @@
 #include "platform/sdl/Renderer_GL_SDL.h"
 #include "platform/sdl/View_SDL.h"
 #include "platform/sdl/Window_SDL.h"
+#include "scene/Node_Notice.h"
+#include "scene/Node_Sprite.h"
 #include "support/TestSupport.h"
 #include "synth/SoundControl_Theremin.h"
 #include "synth/Synth_FourVoice.h"
@@ -246,21 +248,21 @@ TEST(Hand, ThreeHeldFingersAndTheMouseSoundFourVoicesUntilLifted)
         100);
 }
 
-TEST(Hand, AHeldFingerOnAPanelButtonPressesItOnce)
+TEST(Hand, ARightClickOnAPanelButtonPressesItOnceAndLetsGo)
 {
     Session session;
     ASSERT_TRUE(session.Ready());
     session.Send(Key(SDLK_TAB));
     session.Run(0.8);
-    // Mode ">" twice, each by a held finger left down for a second: "Theremin"
-    // only if every hold pressed exactly once.
+    // Mode ">" twice by right clicks: "Theremin" only if each pressed exactly
+    // once, and no finger is left on the button.
     for (int i = 0; i < 2; ++i)
     {
         session.RightClick(449, 50);
-        session.Run(1.0);
-        session.Send(Key(SDLK_ESCAPE));
-        session.Run(0.2);
+        session.Run(0.5);
+        EXPECT_EQ(session.Touch().GetContactCount(), 0) << "the button let go";
     }
+    EXPECT_EQ(session.State()->GetSynthMode(), Synth_FourVoice::c_iModeTheremin);
     session.Send(Key(SDLK_TAB));
     session.Run(0.8);
     session.Send(Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 240, 80));
@@ -271,6 +273,18 @@ TEST(Hand, AHeldFingerOnAPanelButtonPressesItOnce)
     EXPECT_GT(RelativePower(session.samples, from, to, f), 0.3) << "a pure sine";
     EXPECT_LT(RelativePower(session.samples, from, to, 2 * f), 0.01);
     EXPECT_LT(RelativePower(session.samples, from, to, 3 * f), 0.01);
+    session.Send(Button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 240, 80));
+
+    // Three single clicks on the corner: the hint speaks of the mouse and Tab.
+    for (int i = 0; i < 3; ++i)
+    {
+        session.LeftTap(455, 295);
+        session.Run(0.7);
+    }
+    const Node_Notice* notice = session.State()->GetNotice();
+    ASSERT_TRUE(notice && notice->IsShowing());
+    EXPECT_STREQ(notice->GetText(), "Double-click the corner or press Tab for controls");
+    EXPECT_FALSE(session.State()->GetHint()->IsVisible()) << "not the touch screen's picture";
 }
 
 TEST(Hand, TabClosesThePanelFromEveryPageAndLeavesAPlayableSurface)
@@ -455,6 +469,7 @@ TEST(Hand, CtrlSSavesTheSettingsIntoTheConfigurationFolderEachTime)
 {
     zindle_test::TempDir config;
     setenv("XDG_CONFIG_HOME", config.Path().c_str(), 1);
+    std::string shown;
     {
         Session session;
         ASSERT_TRUE(session.Ready());
@@ -463,8 +478,14 @@ TEST(Hand, CtrlSSavesTheSettingsIntoTheConfigurationFolderEachTime)
         save.key.keysym.mod = KMOD_LCTRL;
         session.Send(save);
         session.Send(save);
+        // Said in the window too, where the hint shows, for a player without a terminal.
+        if (const Node_Notice* notice = session.State()->GetNotice(); notice && notice->IsShowing())
+            shown = notice->GetText();
     }
     unsetenv("XDG_CONFIG_HOME");
+    ASSERT_FALSE(shown.empty()) << "nothing said on screen";
+    EXPECT_EQ(shown.substr(0, 9), "Saved to ");
+    EXPECT_EQ(shown.substr(shown.size() - 5), ".conf");
     int saved = 0;
     for (const auto& entry : std::filesystem::directory_iterator(config / "zindle"))
     {

@@ -6,6 +6,8 @@
 #include "platform/sdl/TouchInput_SDL.h"
 #include "platform/sdl/Window_SDL.h"
 #include "render/Renderer.h"
+#include "scene/Node_Button.h"
+#include "scene/Node_Slider.h"
 #include "support/TouchTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -216,6 +218,62 @@ TEST(HeldFingers, TheRightButtonPutsDownMovesAndLiftsFingersThatStay)
         rightClick(20 + 30 * 13, 200);
         EXPECT_EQ(input.GetContactCount(), TouchManager::c_iMaxTouches);
         EXPECT_EQ(logger.log.back().what, "began");
+        // Every finger that found no place is counted where it was refused, for the sign.
+        const int refused = TouchManager::GetInstance()->GetRefusedCount();
+        EXPECT_EQ(refused, 5) << "four right clicks and the left button";
+        button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 470, 40);
+        button(SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT, 470, 40);
+        EXPECT_EQ(TouchManager::GetInstance()->GetRefusedCount(), refused + 1);
+        int x = 0, y = 0;
+        TouchManager::GetInstance()->GetLastRefused(x, y);
+        EXPECT_NEAR(x, 470, TouchManager::c_iOffsetX);
+        EXPECT_EQ(y, 40);
+    }
+    TouchManager::Shutdown();
+}
+
+// A right click on a panel button is a click, not a finger left on it: the button
+// acts once and lets go; a right drag on a slider moves it and lets go; the
+// playing surface beside them still keeps its held fingers.
+TEST(HeldFingers, TheRightButtonClicksWidgetsInsteadOfStayingOnThem)
+{
+    TouchManager::Startup();
+    {
+        Window_SDL window(true, false);
+        zindle_test::LandscapeRenderer renderer(&window);
+        Logger surface;
+        int clicks = 0;
+        Node_Button* modeUp = Node_Button::Create(400.0f, 30.0f, 40.0f, 30.0f);
+        modeUp->SetCallback([](void* count, int) { ++*static_cast<int*>(count); }, &clicks, 18);
+        Node_Slider* slider = Node_Slider::Create(300.0f, 100.0f, 100.0f, 20.0f);
+        auto button = [&](Uint32 type, int x, int y)
+        { window.HandleEvent(MouseButton(type, x, y, SDL_BUTTON_RIGHT)); };
+        TouchInput_SDL& input = window.GetTouchInput();
+
+        for (int i = 0; i < 2; ++i)
+        {
+            SCOPED_TRACE(i);
+            button(SDL_MOUSEBUTTONDOWN, 415, 45);
+            EXPECT_TRUE(modeUp->IsPressed());
+            button(SDL_MOUSEBUTTONUP, 415, 45);
+            EXPECT_FALSE(modeUp->IsPressed());
+            EXPECT_EQ(clicks, i + 1);
+            EXPECT_EQ(input.GetContactCount(), 0);
+        }
+
+        button(SDL_MOUSEBUTTONDOWN, 320, 110);
+        window.HandleEvent(MouseMotion(345, 110, SDL_BUTTON_RMASK));
+        button(SDL_MOUSEBUTTONUP, 345, 110);
+        EXPECT_FLOAT_EQ(slider->GetValue(), 0.25f);
+        EXPECT_FALSE(slider->IsPressed());
+        EXPECT_EQ(input.GetContactCount(), 0);
+
+        button(SDL_MOUSEBUTTONDOWN, 100, 200);
+        button(SDL_MOUSEBUTTONUP, 100, 200);
+        EXPECT_EQ(input.GetHeldCount(), 1);
+        EXPECT_EQ(Lines(surface), (Log{"began 0 100 200"}));
+        slider->Release();
+        modeUp->Release();
     }
     TouchManager::Shutdown();
 }

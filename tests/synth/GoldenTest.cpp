@@ -1,9 +1,14 @@
-// Golden sound: windows of the real synth played with real touches, per mode, with
-// autotune and the echo, compared within one 16-bit step with tests/data/golden.
+// Golden sound: windows of the real synth played with real touches (and one with
+// MIDI notes), per mode, with each autotune, a Scala scale and the echo, compared
+// within one 16-bit step with tests/data/golden.
 // After a change meant to alter the sound, listen to the new windows and store them:
 //     ZINDLE_GOLDEN=1 build/release/tests/test_synth --gtest_filter='Windows/Golden*'
 // writes the files instead of comparing.
+#include "core/MidiEvent.h"
+#include "formats/ScalaFile.h"
+#include "formats/Tuning.h"
 #include "support/SoundTestSupport.h"
+#include "synth/MidiVoices.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -60,6 +65,51 @@ const SoundWindow c_windows[] = {
         if (t == 0) { e.synth.SetEchoLevel(1.0f); e.synth.SetEchoTime(0.1f); e.Down(0, 300, 150); }
         if (t == 0) e.synth.SetEchoRepeat(1.0f); // held below 1 at so short a time (1938 samples)
         if (t == 512) e.Up(0);
+    }},
+    {"FastAutotune", Synth_FourVoice::c_iModeTheremin, 2048, 4096, [](Engine& e, int t) {
+        if (t == 0) e.synth.GetInstrumentState().SetAutotuneSamples(264, true);
+        if (t == 0) e.Down(0, 100, 100);
+        if (t == 256) e.Move(0, 112, 100); // the same rest, pulled in about 6 ms
+    }},
+    {"SnapAutotune", Synth_FourVoice::c_iModeMekko, 0, 4096, [](Engine& e, int t) {
+        InstrumentState& state = e.synth.GetInstrumentState();
+        if (t == 0) {
+            state.SetAutotuneSamples(0, true);
+            for (int note : {1, 3, 5, 6, 8, 10, 11}) state.ToggleNote(note); // C D E G A
+            e.Down(0, 150, 120);
+        }
+        if (t == 1024) e.Move(0, 175, 120); // across zones: the pitch jumps
+        if (t == 2560) e.Move(0, 205, 160);
+    }},
+    {"ScalaTuning", Synth_FourVoice::c_iModePulse, 0, 4096, [](Engine& e, int t) {
+        static Tuning justMajor;
+        if (t == 0) {
+            std::string error;
+            const char* scale = "! just major\nJust major\n7\n9/8\n5/4\n4/3\n3/2\n5/3\n15/8\n2/1\n";
+            ASSERT_TRUE(ScalaFile::ParseScale(scale, "just.scl", justMajor, error)) << error;
+            e.synth.GetInstrumentState().SetTuning(&justMajor);
+            e.synth.GetInstrumentState().SetAutotuneSamples(0, true); // on the degrees
+            e.synth.SetResonance(0.5f);
+            e.Down(0, 120, 150);
+            e.Down(1, 280, 100);
+        }
+        if (t == 2048) e.Move(0, 140, 150);
+    }},
+    {"MidiNote", Synth_FourVoice::c_iModePWM, 0, 4096, [](Engine& e, int t) {
+        static MidiVoices midi; // the keyboard's voices, made afresh at the start
+        const auto send = [](uint8_t status, uint8_t a, uint8_t b)
+        { midi.Handle(MidiEvent::Make(0, status, a, b)); };
+        if (t == 0) {
+            SoundControl_Theremin* voices[Synth_FourVoice::c_iVoices];
+            for (int v = 0; v < Synth_FourVoice::c_iVoices; ++v)
+                voices[v] = e.synth.GetTheremin(v);
+            midi.Reset();
+            midi.SetVoices(voices, Synth_FourVoice::c_iVoices);
+            send(0x90, 57, 100); // A3, 220 Hz
+        }
+        if (t == 1024) send(0xE0, 0, 96);  // bent up a semitone
+        if (t == 2048) send(0x90, 64, 80); // a second voice
+        if (t == 3072) send(0x80, 57, 0);
     }},
 };
 // clang-format on

@@ -1,5 +1,6 @@
 #include "platform/sdl/TouchInput_SDL.h"
 
+#include "input/TouchListener.h"
 #include "input/TouchManager.h"
 #include "platform/sdl/View_SDL.h"
 
@@ -99,8 +100,13 @@ bool TouchInput_SDL::HandleEvent(const SDL_Event& event, const Geometry& geometr
 
 void TouchInput_SDL::Down(int64_t device, int64_t finger, float viewX, float viewY)
 {
-    if (Find(device, finger) || GetContactCount() >= c_iMaxFingers)
+    if (Find(device, finger))
         return;
+    if (GetContactCount() >= c_iMaxFingers)
+    {
+        m_glue.TouchRefused(viewX, viewY); // shown on screen: the finger is not simply lost
+        return;
+    }
     for (Entry& entry : m_entries)
     {
         if (entry.used)
@@ -182,10 +188,16 @@ void TouchInput_SDL::RightDown(float viewX, float viewY)
     }
     const int64_t finger = m_iNextHeld++;
     Down(c_iHeldDevice, finger, viewX, viewY);
-    if (Find(c_iHeldDevice, finger))
+    if (Entry* entry = Find(c_iHeldDevice, finger))
     {
         m_iGrabbed = finger;
         m_bGrabbedMoved = true;
+        // Only the playing surface keeps a finger nobody holds: on a panel button
+        // or slider the right button is a click, as the left one is.
+        const TouchManager* manager = TouchManager::GetInstance();
+        const TouchListener* owner =
+            manager ? manager->GetTouchOwner(manager->FindTouchID(entry)) : nullptr;
+        m_bGrabbedClick = owner && !owner->TouchKeepsHeld();
     }
 }
 
@@ -199,14 +211,16 @@ void TouchInput_SDL::RightMove(float viewX, float viewY)
 
 void TouchInput_SDL::RightUp()
 {
-    // A click on a held finger (no drag) lifts it where it is.
-    if (m_iGrabbed >= 0 && !m_bGrabbedMoved)
+    // A click on a held finger (no drag) lifts it where it is, and so does the
+    // end of a click on a widget.
+    if (m_iGrabbed >= 0 && (!m_bGrabbedMoved || m_bGrabbedClick))
     {
         if (Entry* entry = Find(c_iHeldDevice, m_iGrabbed))
             Up(c_iHeldDevice, m_iGrabbed, entry->x, entry->y);
     }
     m_iGrabbed = -1;
     m_bGrabbedMoved = false;
+    m_bGrabbedClick = false;
 }
 
 void TouchInput_SDL::LiftHeld()

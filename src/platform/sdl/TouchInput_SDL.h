@@ -108,4 +108,5 @@ class TouchInput_SDL
     int64_t m_iNextHeld = 0;      // the next held finger's number
     int64_t m_iGrabbed = -1;      // the held finger the right button holds, -1 for none
     bool m_bGrabbedMoved = false; // it moved (or was just placed): the release keeps it
+    bool m_bGrabbedClick = false; // a widget took it: the release lifts it
 };

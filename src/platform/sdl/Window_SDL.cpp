@@ -205,6 +205,13 @@ int Window_SDL::HandleEvent(const SDL_Event& event)
             SDL_GetWindowSize(window, &geometry.windowWidth, &geometry.windowHeight);
             SDL_GL_GetDrawableSize(window, &geometry.drawableWidth, &geometry.drawableHeight);
         }
+        // The hints speak of what the player presses with: SDL's mouse copies of
+        // touches are not the mouse.
+        if (m_actions.pointer && event.type == SDL_MOUSEBUTTONDOWN &&
+            event.button.which != SDL_TOUCH_MOUSEID)
+            m_actions.pointer(true);
+        else if (m_actions.pointer && event.type == SDL_FINGERDOWN)
+            m_actions.pointer(false);
         m_touchInput.HandleEvent(event, geometry);
         break;
     }

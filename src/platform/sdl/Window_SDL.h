@@ -20,6 +20,7 @@ class Window_SDL : public Window
         std::function<bool()> togglePanel;      // Tab; false when nothing could
         std::function<void()> saveSettings;     // Ctrl+S
         std::function<void(bool)> focusChanged; // true: the window has the focus
+        std::function<void(bool)> pointer;      // a press: true from the mouse, false a finger
     };
 
     // headless: no SDL window and no events.

@@ -15,6 +15,8 @@ EM_BOOL OnTouch(int type, const EmscriptenTouchEvent* event, void* user)
 {
     auto* events = static_cast<PageEvents_Web*>(user);
     TouchInput_Web& input = events->GetInput();
+    if (type == EMSCRIPTEN_EVENT_TOUCHSTART && events->GetActions().pointer)
+        events->GetActions().pointer(false); // before the touch: a tap may show the hint
     for (int i = 0; i < event->numTouches; ++i)
     {
         const EmscriptenTouchPoint& touch = event->touches[i];
@@ -55,6 +57,8 @@ EM_BOOL OnMouse(int type, const EmscriptenMouseEvent* event, void* user)
     if (type == EMSCRIPTEN_EVENT_MOUSEDOWN)
     {
         events->m_bMouseDown = true;
+        if (events->GetActions().pointer)
+            events->GetActions().pointer(true);
         input.Down(TouchInput_Web::c_iMouse, 0, x, y);
     }
     else if (type == EMSCRIPTEN_EVENT_MOUSEMOVE && events->m_bMouseDown)

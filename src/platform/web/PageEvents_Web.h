@@ -17,6 +17,7 @@ class PageEvents_Web
         std::function<void()> togglePanel;  // Tab
         std::function<void()> saveSettings; // Ctrl+S
         std::function<void()> firstGesture; // the first touch or click: sound may start
+        std::function<void(bool)> pointer;  // a press: true from a mouse, false from a touch
     };
 
     // Listens on the page's canvas until destroyed.

@@ -41,8 +41,13 @@ void TouchInput_Web::Down(int64_t device, int64_t id, float x, float y)
     int down = 0;
     for (const Entry& entry : m_entries)
         down += entry.used ? 1 : 0;
-    if (Find(device, id) || down >= c_iMaxFingers)
+    if (Find(device, id))
         return;
+    if (down >= c_iMaxFingers)
+    {
+        m_glue.TouchRefused(x, y); // shown on screen: the finger is not simply lost
+        return;
+    }
     for (Entry& entry : m_entries)
     {
         if (entry.used)
