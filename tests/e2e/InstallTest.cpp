@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 using zindle_test::ReadFile;
 using zindle_test::RunCommand;
@@ -120,6 +122,16 @@ std::set<std::string> ListedOptions(const std::string& text, size_t indent)
             options.insert(option);
     }
     return options;
+}
+
+// xvfb-run on a server of its own: "-a" alone makes two tests started at once
+// race for the same free display, so each process starts its search at a
+// number of its own, and keeps the authority file in the test's folder.
+std::string XvfbRun(const fs::path& work, const std::string& serverArgs = "")
+{
+    return "env -u SDL_VIDEODRIVER xvfb-run -a -n " + std::to_string(100 + getpid() % 20000) +
+           " -f '" + (work / "auth").string() + "' " +
+           (serverArgs.empty() ? "" : "-s '" + serverArgs + "' ");
 }
 
 // The program's version, as --version says it; empty when it says something else.
@@ -361,7 +373,7 @@ TEST_F(Install, WindowCarriesItsEntrysClassAndTheIcon)
                                "done\n"
                                "echo \"$p\" | grep -E '^WM_CLASS|Icon \\('\n"
                                "kill -TERM $pid; wait $pid\n");
-    const auto result = RunCommand("env -u SDL_VIDEODRIVER -u ZINDLE_DATA xvfb-run -a sh '" +
+    const auto result = RunCommand("env -u ZINDLE_DATA " + XvfbRun(work.Path()) + "sh '" +
                                    (work / "window.sh").string() + "'");
     EXPECT_EQ(result.status, 128 + 15) << result.output;
     const std::string windowClass = DesktopValue(entry, "StartupWMClass");
@@ -430,9 +442,8 @@ TEST(Window, F11FillsTheScreenWithoutAWindowManagerAndGivesItBack)
             (work / "x.py").string() + "' edges\npython3 '" + (work / "x.py").string() +
             "' f11\nawait 960x640\n"
             "kill -TERM $pid; wait $pid\n");
-    const auto result =
-        RunCommand("env -u SDL_VIDEODRIVER xvfb-run -a -f '" + (work / "auth").string() +
-                   "' -s '-screen 0 1280x1024x24' sh '" + (work / "window.sh").string() + "'");
+    const auto result = RunCommand(XvfbRun(work.Path(), "-screen 0 1280x1024x24") + "sh '" +
+                                   (work / "window.sh").string() + "'");
     // libXtst comes with x11-utils, which scripts/setup installs.
     ASSERT_EQ(result.output.find("no XTest"), std::string::npos) << "no XTest library";
     EXPECT_EQ(result.status, 128 + 15) << result.output;
