@@ -11,10 +11,6 @@ int main(int argc, char** argv)
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     setenv("ZINDLE_DATA", ZINDLE_SOURCE_DATA_DIR, 0);
-    // The zindle programs the tests start draw with Mesa, whose driver leaks a
-    // few kilobytes that LeakSanitizer would report at exit. (This process's
-    // own sanitizer has already read its options.)
-    setenv("ASAN_OPTIONS", "detect_leaks=0", 0);
     // The instrument's window, renderer and sound manager are the desktop's.
     Host::InstallPlatform();
     ::testing::InitGoogleTest(&argc, argv);
