@@ -18,6 +18,7 @@
 #include "host/Signals.h"
 #include "host/WavWriter.h"
 #include "platform/alsa/MidiInput.h"
+#include "platform/jack/SoundManager_Jack.h"
 #include "platform/sdl/AudioDevices_SDL.h"
 #include "platform/sdl/DesktopIdentity.h"
 #include "platform/sdl/SoundManager_SDL.h"
@@ -102,7 +103,12 @@ int Host::Main(int argc, char** argv)
         return status;
     if (options.bListAudio)
     {
-        std::fputs(AudioDevices_SDL::Describe().c_str(), stdout);
+        // Zindle's own JACK client joins SDL's drivers, before the closing line.
+        std::string listing = AudioDevices_SDL::Describe();
+        const size_t last = listing.rfind('\n', listing.size() >= 2 ? listing.size() - 2 : 0);
+        const size_t at = last == std::string::npos ? 0 : last + 1;
+        listing.insert(at, "  jack         " + SoundManager_Jack::DescribeServer() + "\n");
+        std::fputs(listing.c_str(), stdout);
         return FinishStandardOutput();
     }
     std::string problem;
