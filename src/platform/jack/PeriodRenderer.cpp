@@ -15,7 +15,7 @@ namespace
 {
 constexpr int c_iMeasurePeriod = 256; // server frames per period of the latency's dry run
 constexpr int c_iMeasurePeriods = 64; // long enough for the resampler to settle
-constexpr int c_iMinPull = 32;        // instrument samples: the smallest pull but before a message
+constexpr int c_iMinPull = 16;        // instrument samples: the smallest pull but before a message
 } // namespace
 
 PeriodRenderer::PeriodRenderer(SoundManager& sound, int serverRate, bool capture)
@@ -35,17 +35,24 @@ PeriodRenderer::PeriodRenderer(SoundManager& sound, int serverRate, bool capture
         return;
     }
     m_pInput.reset(new float[c_iInputSamples]);
-    // The resampler needs instrument samples ahead of what it gives out: a dry
-    // run of silent periods shows how far, which is the latency it adds.
+    // The resampler keeps instrument samples ahead of what it gives out, more
+    // or fewer from one period to the next. A dry run of silent periods finds
+    // the most; a MIDI message plays that much (and a pull) after its frame,
+    // so that every note is late by the same number of frames.
     std::unique_ptr<float[]> out(new float[c_iMeasurePeriod]);
-    int64_t pulled = 0;
+    double most = 0.0;
     for (int i = 0; i < c_iMeasurePeriods; ++i)
-        pulled += Resample(out.get(), c_iMeasurePeriod, nullptr, 0, nullptr, true);
-    const double ahead = (static_cast<double>(pulled) - m_iInputCount) * m_rRatio -
-                         static_cast<double>(c_iMeasurePeriod) * c_iMeasurePeriods;
-    m_iLatencyFrames = static_cast<int>(std::lround(ahead));
+    {
+        Resample(out.get(), c_iMeasurePeriod, nullptr, 0, nullptr, true);
+        const double ahead =
+            static_cast<double>(m_iPulled) * m_rRatio - static_cast<double>(m_iProduced);
+        most = std::max(most, ahead);
+    }
+    m_iLatencyFrames = static_cast<int>(std::ceil(most + c_iMinPull * m_rRatio));
     src_reset(m_pResampler);
     m_iInputCount = 0;
+    m_iPulled = 0;
+    m_iProduced = 0;
 }
 
 PeriodRenderer::~PeriodRenderer()
@@ -104,7 +111,10 @@ void PeriodRenderer::Render(float* out, int frames, const MidiEvent* events, int
                 Play(queued[i], voices);
     }
     MpeEncoder* encoder = m_pEncoder.load(std::memory_order_acquire);
+    // Where the encoder's clock stands against the instrument samples pulled.
     const int64_t encoderStart = encoder ? encoder->GetSampleTime() : 0;
+    const int64_t pulledStart = m_iPulled;
+    const int64_t producedStart = m_iProduced;
     count = std::clamp(count, 0, c_iMaxEvents);
     if (m_pResampler)
     {
@@ -122,36 +132,43 @@ void PeriodRenderer::Render(float* out, int frames, const MidiEvent* events, int
             Play(events[i], voices);
         }
         Pull(out + done, frames - done, false);
+        m_iPulled += frames;
+        m_iProduced += frames;
     }
     if (encoder)
-        SendMidiOut(encoderStart, frames, sink, user);
+        SendMidiOut(encoderStart, pulledStart, producedStart, frames, sink, user);
 }
 
-int PeriodRenderer::Resample(float* out, int frames, const MidiEvent* events, int count,
-                             MidiVoices* voices, bool dry)
+void PeriodRenderer::Resample(float* out, int frames, const MidiEvent* events, int count,
+                              MidiVoices* voices, bool dry)
 {
-    int produced = 0;
-    int pulled = 0; // instrument samples pulled in this period
-    int next = 0;   // the next event to play
-    // An event at server frame f plays at instrument sample f / ratio of the
-    // period, so that every note keeps its place however the period falls.
+    // Instrument sample i sounds at server frame i * ratio. A message at a
+    // period's frame f plays at the instrument sample that sounds at f plus
+    // the latency, rounded up: never before its frame.
+    const double periodStart = static_cast<double>(m_iProduced + m_iLatencyFrames);
     auto eventSample = [&](int i)
-    { return static_cast<int>(static_cast<double>(events[i].iSampleTime) / m_rRatio); };
+    {
+        return static_cast<int64_t>(
+            std::ceil((periodStart + static_cast<double>(events[i].iSampleTime)) / m_rRatio));
+    };
+    int produced = 0;
+    int next = 0; // the next event to play
     bool needInput = m_iInputCount == 0;
     while (produced < frames)
     {
         if (needInput && m_iInputCount < c_iInputSamples)
         {
-            for (; next < count && eventSample(next) <= pulled; ++next)
+            for (; next < count && eventSample(next) <= m_iPulled; ++next)
                 Play(events[next], voices);
             // Never a sliver: every pull is a pass through the whole graph.
             int want = static_cast<int>(std::ceil((frames - produced) / m_rRatio));
             want = std::clamp(want, c_iMinPull, c_iInputSamples - m_iInputCount);
             if (next < count)
-                want = std::max(1, std::min(want, eventSample(next) - pulled));
+                want =
+                    static_cast<int>(std::clamp<int64_t>(eventSample(next) - m_iPulled, 1, want));
             Pull(m_pInput.get() + m_iInputCount, want, dry);
             m_iInputCount += want;
-            pulled += want;
+            m_iPulled += want;
         }
         SRC_DATA data{};
         data.data_in = m_pInput.get();
@@ -172,13 +189,14 @@ int PeriodRenderer::Resample(float* out, int frames, const MidiEvent* events, in
         produced += static_cast<int>(data.output_frames_gen);
         needInput = m_iInputCount == 0 || (used == 0 && data.output_frames_gen == 0);
     }
+    m_iProduced += frames;
     // Messages the period's samples did not reach play at its end.
     for (; next < count; ++next)
         Play(events[next], voices);
-    return pulled;
 }
 
-void PeriodRenderer::SendMidiOut(int64_t periodStart, int frames, MidiSink sink, void* user)
+void PeriodRenderer::SendMidiOut(int64_t encoderStart, int64_t pulledStart, int64_t producedStart,
+                                 int frames, MidiSink sink, void* user)
 {
     MpeEncoder* encoder = m_pEncoder.load(std::memory_order_relaxed);
     MidiEvent events[64];
@@ -187,12 +205,14 @@ void PeriodRenderer::SendMidiOut(int64_t periodStart, int frames, MidiSink sink,
     {
         for (size_t i = 0; i < n; ++i)
         {
-            const double offset = static_cast<double>(events[i].iSampleTime - periodStart);
-            const int frame =
-                std::clamp(static_cast<int>(std::floor(offset * m_rRatio)), last, frames - 1);
-            last = frame;
+            // The instrument sample that played it, and the frame that sounds it.
+            const double sample =
+                static_cast<double>(pulledStart + (events[i].iSampleTime - encoderStart));
+            const double frame = std::ceil(sample * m_rRatio - 1e-9) - producedStart;
+            const int at = static_cast<int>(std::clamp(frame, double(last), double(frames - 1)));
+            last = at;
             if (sink)
-                sink(user, frame, events[i]);
+                sink(user, at, events[i]);
         }
         m_midiOut.Push(events, n);
     }

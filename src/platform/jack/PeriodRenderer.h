@@ -40,7 +40,8 @@ class PeriodRenderer
     const std::string& GetError() const { return m_sError; }
     int GetServerRate() const { return m_iServerRate; }
     bool IsResampling() const { return m_pResampler != nullptr; }
-    // Server frames the resampler holds the sound back by (0 without one).
+    // Server frames from a MIDI message's frame to the sound it starts, which
+    // the resampler needs (0 without one).
     int GetResamplerLatency() const { return m_iLatencyFrames; }
 
     // Main thread: the voices MIDI plays on (null: MIDI in is held back);
@@ -71,10 +72,11 @@ class PeriodRenderer
     void Pull(float* out, int count, bool dry);
     void Play(const MidiEvent& event, MidiVoices* voices);
     // The resampled period: pulls instrument samples just in time, split at
-    // the events' instrument frames. Returns instrument samples pulled.
-    int Resample(float* out, int frames, const MidiEvent* events, int count, MidiVoices* voices,
-                 bool dry);
-    void SendMidiOut(int64_t periodStart, int frames, MidiSink sink, void* user);
+    // the events' instrument frames.
+    void Resample(float* out, int frames, const MidiEvent* events, int count, MidiVoices* voices,
+                  bool dry);
+    void SendMidiOut(int64_t encoderStart, int64_t pulledStart, int64_t producedStart, int frames,
+                     MidiSink sink, void* user);
 
     SoundManager& m_sound;
     int m_iServerRate;
@@ -84,6 +86,8 @@ class PeriodRenderer
     std::string m_sError;
     std::unique_ptr<float[]> m_pInput; // instrument samples not yet resampled
     int m_iInputCount = 0;
+    int64_t m_iPulled = 0;                 // instrument samples pulled since the start
+    int64_t m_iProduced = 0;               // server frames given out since the start
     std::unique_ptr<int16_t[]> m_pScratch; // one block as 16-bit samples, for the capture
     std::unique_ptr<SpscRing<int16_t>> m_pCapture;
     SpscRing<MidiEvent> m_queued{1024};

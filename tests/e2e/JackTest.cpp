@@ -1,0 +1,479 @@
+// Playing through JACK for real: the test starts its own JACK server (the dummy
+// back end, which runs a real clock with no sound card) under a name of its own,
+// runs the live program with --audio-driver jack --midi-in --midi-out, and with
+// clients of its own sends notes, a bend and the sustain pedal into
+// Zindle:midi_in, records Zindle:out and reads Zindle:midi_out, all with their
+// frame times; at 44.1 and 48 kHz. Killing the server ends the run with one line.
+#include "support/MidiFileReader.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <jack/jack.h>
+#include <jack/midiport.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace zindle_test;
+
+namespace
+{
+constexpr int c_iPeriod = 256; // server frames per period
+
+void Quiet(const char*) {}
+
+// A JACK server of the test's own, stopped (killed if need be) with the object.
+class JackServer
+{
+  public:
+    explicit JackServer(int rate)
+        : m_sName("zindle-test-" + std::to_string(getpid()) + "-" + std::to_string(rate))
+    {
+        jack_set_error_function(&Quiet);
+        jack_set_info_function(&Quiet);
+        std::fflush(stdout); // the child must not write what this process has buffered
+        m_iPid = fork();
+        if (m_iPid == 0)
+        {
+            setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
+            freopen("/dev/null", "w", stdout);
+            freopen("/dev/null", "w", stderr);
+            const std::string r = std::to_string(rate), p = std::to_string(c_iPeriod);
+            execlp("jackd", "jackd", "-n", m_sName.c_str(), "-d", "dummy", "-r", r.c_str(), "-p",
+                   p.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        // Up when a client can open; a server that cannot start has exited.
+        for (int i = 0; i < 200 && m_iPid > 0; ++i)
+        {
+            int status = 0;
+            if (waitpid(m_iPid, &status, WNOHANG) == m_iPid)
+            {
+                m_iPid = -1;
+                break;
+            }
+            if (jack_client_t* probe = Open("zindle-test-probe"))
+            {
+                jack_client_close(probe);
+                m_bUp = true;
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+    ~JackServer() { Stop(); }
+
+    bool IsUp() const { return m_bUp; }
+    const std::string& GetName() const { return m_sName; }
+    jack_client_t* Open(const char* client) const
+    {
+        jack_status_t status{};
+        return jack_client_open(client,
+                                static_cast<jack_options_t>(JackNoStartServer | JackServerName),
+                                &status, m_sName.c_str());
+    }
+    // The environment a program needs to find this server.
+    std::string Environment() const
+    {
+        return "env JACK_DEFAULT_SERVER=" + m_sName + " JACK_NO_AUDIO_RESERVATION=1 ";
+    }
+    void Stop()
+    {
+        if (m_iPid <= 0)
+            return;
+        kill(m_iPid, SIGTERM);
+        int status = 0;
+        for (int i = 0; i < 60 && waitpid(m_iPid, &status, WNOHANG) != m_iPid; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (waitpid(m_iPid, &status, WNOHANG) == 0)
+        {
+            kill(m_iPid, SIGKILL);
+            waitpid(m_iPid, &status, 0);
+        }
+        m_iPid = -1;
+    }
+
+  private:
+    std::string m_sName;
+    pid_t m_iPid = -1;
+    bool m_bUp = false;
+};
+
+bool WaitForPort(jack_client_t* client, const char* name, double seconds)
+{
+    for (int i = 0; i < seconds * 20; ++i)
+    {
+        if (jack_port_by_name(client, name))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+bool Connect(jack_client_t* client, const char* from, const char* to)
+{
+    for (int i = 0; i < 200; ++i)
+    {
+        if (jack_connect(client, from, to) == 0)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+struct Message
+{
+    double rSeconds = 0.0; // after the start
+    uint8_t pBytes[3] = {};
+};
+
+struct Received
+{
+    uint32_t iFrame = 0;
+    uint8_t pBytes[3] = {};
+};
+
+// Sends its messages at their frames: each written into the period that holds
+// it, at its offset there.
+struct Sender
+{
+    jack_client_t* pClient = nullptr;
+    jack_port_t* pPort = nullptr;
+    std::vector<uint32_t> frames; // absolute frame of each message
+    std::vector<Message> messages;
+    std::atomic<bool> bArmed{false};
+    size_t iNext = 0;
+
+    static int Process(jack_nframes_t n, void* user)
+    {
+        auto* self = static_cast<Sender*>(user);
+        void* buffer = jack_port_get_buffer(self->pPort, n);
+        jack_midi_clear_buffer(buffer);
+        if (!self->bArmed.load(std::memory_order_acquire))
+            return 0;
+        const jack_nframes_t start = jack_last_frame_time(self->pClient);
+        for (; self->iNext < self->frames.size(); ++self->iNext)
+        {
+            const int32_t offset = static_cast<int32_t>(self->frames[self->iNext] - start);
+            if (offset >= static_cast<int32_t>(n))
+                break;
+            jack_midi_event_write(buffer, static_cast<jack_nframes_t>(std::max(offset, 0)),
+                                  self->messages[self->iNext].pBytes, 3);
+        }
+        return 0;
+    }
+};
+
+// Records audio and MIDI from the first period after it is armed.
+struct Recorder
+{
+    jack_client_t* pClient = nullptr;
+    jack_port_t* pAudio = nullptr;
+    jack_port_t* pMidi = nullptr;
+    std::vector<float> audio; // sized before it is armed
+    std::atomic<size_t> iRecorded{0};
+    std::vector<Received> midi;
+    std::atomic<size_t> iMidi{0};
+    std::atomic<uint32_t> iStartFrame{0};
+    std::atomic<bool> bArmed{false};
+
+    static int Process(jack_nframes_t n, void* user)
+    {
+        auto* self = static_cast<Recorder*>(user);
+        if (!self->bArmed.load(std::memory_order_acquire))
+            return 0;
+        const jack_nframes_t start = jack_last_frame_time(self->pClient);
+        size_t at = self->iRecorded.load(std::memory_order_relaxed);
+        if (at == 0)
+            self->iStartFrame.store(start, std::memory_order_relaxed);
+        const auto* in = static_cast<const float*>(jack_port_get_buffer(self->pAudio, n));
+        for (jack_nframes_t i = 0; i < n && at < self->audio.size(); ++i)
+            self->audio[at++] = in[i];
+        self->iRecorded.store(at, std::memory_order_release);
+        void* buffer = jack_port_get_buffer(self->pMidi, n);
+        size_t m = self->iMidi.load(std::memory_order_relaxed);
+        for (uint32_t i = 0; i < jack_midi_get_event_count(buffer) && m < self->midi.size(); ++i)
+        {
+            jack_midi_event_t event;
+            if (jack_midi_event_get(&event, buffer, i) != 0 || event.size < 2 || event.size > 3)
+                continue;
+            Received& r = self->midi[m++];
+            r.iFrame = start + event.time;
+            std::copy(event.buffer, event.buffer + std::min<size_t>(event.size, 3), r.pBytes);
+        }
+        self->iMidi.store(m, std::memory_order_release);
+        return 0;
+    }
+};
+
+// The frequency of a steady tone in samples[begin, end): upward zero crossings
+// placed by linear interpolation, their times fitted by least squares.
+double ZeroCrossingHz(const std::vector<float>& samples, size_t begin, size_t end, double rate)
+{
+    std::vector<double> crossings;
+    for (size_t i = begin + 1; i < end && i < samples.size(); ++i)
+        if (samples[i - 1] < 0.0f && samples[i] >= 0.0f)
+            crossings.push_back(static_cast<double>(i - 1) +
+                                samples[i - 1] / (samples[i - 1] - samples[i]));
+    const size_t n = crossings.size();
+    if (n < 10)
+        return 0.0;
+    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    for (size_t k = 0; k < n; ++k)
+    {
+        const double x = static_cast<double>(k);
+        sx += x;
+        sy += crossings[k];
+        sxx += x * x;
+        sxy += x * crossings[k];
+    }
+    const double period = (n * sxy - sx * sy) / (n * sxx - sx * sx);
+    return rate / period;
+}
+
+double Cents(double hz, double expected)
+{
+    return 1200.0 * std::log2(hz / expected);
+}
+
+double NoteHz(double note)
+{
+    return 440.0 * std::pow(2.0, (note - 69.0) / 12.0);
+}
+
+float Peak(const std::vector<float>& samples, size_t begin, size_t end)
+{
+    float peak = 0.0f;
+    for (size_t i = begin; i < end && i < samples.size(); ++i)
+        peak = std::max(peak, std::fabs(samples[i]));
+    return peak;
+}
+
+const char* const c_sSine = "mode = Theremin\necho_volume = 0\n";
+} // namespace
+
+TEST(Jack, NotesBendsAndThePedalSoundAtTheirFramesAndPitchesAt44And48kHz)
+{
+    for (const int rate : {44100, 48000})
+    {
+        SCOPED_TRACE(rate);
+        JackServer server(rate);
+        ASSERT_TRUE(server.IsUp()) << "jackd did not start (is jackd2 installed? scripts/setup)";
+
+        const auto listing = RunCommand(server.Environment() + ZindleBinary() + " --list-audio");
+        char period[64];
+        std::snprintf(period, sizeof period, "%d Hz server, 256-frame period (%.1f ms)", rate,
+                      256000.0 / rate);
+        EXPECT_NE(listing.output.find(std::string("  jack         a server answers: ") +
+                                      std::to_string(rate) + " Hz, 256-frame period"),
+                  std::string::npos)
+            << listing.output;
+
+        TempDir dir;
+        WriteFile(dir / "sine.conf", c_sSine);
+        auto run = std::async(std::launch::async,
+                              [&]
+                              {
+                                  return RunCommand(server.Environment() + ZindleBinary() +
+                                                    " --audio-driver jack --midi-in --midi-out "
+                                                    "--seconds 10 --settings '" +
+                                                    (dir / "sine.conf").string() + "'");
+                              });
+
+        Sender sender;
+        Recorder recorder;
+        sender.pClient = server.Open("zindle-test-send");
+        recorder.pClient = server.Open("zindle-test-record");
+        ASSERT_TRUE(sender.pClient && recorder.pClient);
+        sender.pPort =
+            jack_port_register(sender.pClient, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+        recorder.pAudio =
+            jack_port_register(recorder.pClient, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+        recorder.pMidi = jack_port_register(recorder.pClient, "midi_in", JACK_DEFAULT_MIDI_TYPE,
+                                            JackPortIsInput, 0);
+        // Channel 1: A4; C4 bent a semitone up (of the default 2); E4 held by the pedal.
+        sender.messages = {
+            {0.00, {0x90, 69, 100}}, {0.50, {0x80, 69, 0}},   {0.80, {0x90, 60, 100}},
+            {1.30, {0xE0, 0, 96}},   {1.80, {0x80, 60, 0}},   {1.85, {0xE0, 0, 64}},
+            {2.10, {0xB0, 64, 127}}, {2.20, {0x90, 64, 100}}, {2.60, {0x80, 64, 0}},
+            {3.20, {0xB0, 64, 0}},
+        };
+        const double recordSeconds = 3.8;
+        recorder.audio.resize(static_cast<size_t>((recordSeconds + 1.0) * rate));
+        recorder.midi.resize(8192);
+        jack_set_process_callback(sender.pClient, &Sender::Process, &sender);
+        jack_set_process_callback(recorder.pClient, &Recorder::Process, &recorder);
+        ASSERT_EQ(jack_activate(sender.pClient), 0);
+        ASSERT_EQ(jack_activate(recorder.pClient), 0);
+
+        ASSERT_TRUE(WaitForPort(recorder.pClient, "Zindle:midi_out", 20.0))
+            << "Zindle's ports did not appear";
+        // The ports exist before Zindle's client is active, which a connection waits for.
+        ASSERT_TRUE(Connect(sender.pClient, "zindle-test-send:out", "Zindle:midi_in"));
+        ASSERT_TRUE(Connect(recorder.pClient, "Zindle:out", "zindle-test-record:in"));
+        ASSERT_TRUE(Connect(recorder.pClient, "Zindle:midi_out", "zindle-test-record:midi_in"));
+        recorder.bArmed.store(true, std::memory_order_release);
+        // The messages from a little after now, at their own frames.
+        const uint32_t start = jack_frame_time(sender.pClient) + static_cast<uint32_t>(rate / 2);
+        for (const Message& m : sender.messages)
+            sender.frames.push_back(start + static_cast<uint32_t>(std::lround(m.rSeconds * rate)));
+        sender.bArmed.store(true, std::memory_order_release);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (recorder.iRecorded.load() < recorder.audio.size() &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        jack_client_close(sender.pClient);
+        jack_client_close(recorder.pClient);
+        const ProcessResult result = run.get();
+        ASSERT_EQ(result.status, 0) << result.output;
+        EXPECT_NE(result.output.find(std::string("zindle: playing on jack, ") + period),
+                  std::string::npos)
+            << result.output;
+        EXPECT_NE(result.output.find("zindle: MIDI input: Zindle:midi_in"), std::string::npos);
+        EXPECT_NE(result.output.find("zindle: MIDI output: Zindle:midi_out"), std::string::npos);
+        ASSERT_EQ(recorder.iRecorded.load(), recorder.audio.size()) << "the recording stopped";
+
+        const std::vector<float>& audio = recorder.audio;
+        const int64_t origin =
+            static_cast<int64_t>(start - recorder.iStartFrame.load()); // the start's sample
+        ASSERT_GT(origin, c_iPeriod);
+        auto at = [&](double seconds)
+        { return static_cast<size_t>(origin + std::lround(seconds * rate)); };
+
+        // Each note sounds from its note-on's frame, within one period.
+        for (const double on : {0.00, 0.80, 2.20})
+        {
+            SCOPED_TRACE(on);
+            const size_t frame = at(on);
+            EXPECT_LT(Peak(audio, frame - c_iPeriod, frame), 0.002f) << "sound before the note";
+            size_t onset = frame;
+            while (onset < frame + 4 * c_iPeriod && std::fabs(audio[onset]) < 0.002f)
+                ++onset;
+            EXPECT_LE(onset - frame, static_cast<size_t>(c_iPeriod));
+            std::printf("[ figure ] %d Hz: note-on to sound %zu frames\n", rate, onset - frame);
+        }
+        // Every pitch within 0.1 cent: the notes, the bend, the note the pedal holds.
+        struct Stretch
+        {
+            double from, to, note;
+        };
+        for (const Stretch& s :
+             {Stretch{0.10, 0.45, 69}, Stretch{0.90, 1.25, 60}, Stretch{1.40, 1.75, 61},
+              Stretch{2.30, 2.55, 64}, Stretch{2.70, 3.15, 64}})
+        {
+            SCOPED_TRACE(s.from);
+            const double hz = ZeroCrossingHz(audio, at(s.from), at(s.to), rate);
+            EXPECT_NEAR(Cents(hz, NoteHz(s.note)), 0.0, 0.1) << hz << " Hz";
+        }
+        // Released by the pedal: silent soon after it lifts.
+        EXPECT_GT(Peak(audio, at(3.10), at(3.15)), 0.05f);
+        EXPECT_LT(Peak(audio, at(3.45), at(3.75)), 0.002f);
+
+        // MIDI out: MPE notes on member channels at the frames that played them,
+        // their pitch (note and bend over 48 semitones) what sounded.
+        std::vector<Received> out(recorder.midi.begin(),
+                                  recorder.midi.begin() + recorder.iMidi.load());
+        auto frameOf = [&](const Received& r)
+        { return static_cast<int64_t>(r.iFrame - recorder.iStartFrame.load()) - origin; };
+        auto pitchAt = [&](double seconds) -> double
+        {
+            // The note sounding on any member channel at that time, with its bend.
+            int note = -1, bend[16];
+            std::fill(bend, bend + 16, 8192);
+            for (const Received& r : out)
+            {
+                if (frameOf(r) > std::lround(seconds * rate))
+                    break;
+                const int kind = r.pBytes[0] & 0xF0, channel = r.pBytes[0] & 0x0F;
+                if (kind == 0xE0)
+                    bend[channel] = r.pBytes[1] | (r.pBytes[2] << 7);
+                else if (kind == 0x90 && r.pBytes[2] > 0 && channel > 0)
+                    note = r.pBytes[1] + 100 * channel;
+                else if ((kind == 0x80 || kind == 0x90) && note == r.pBytes[1] + 100 * channel)
+                    note = -1;
+            }
+            if (note < 0)
+                return -1.0;
+            return note % 100 + (bend[note / 100] - 8192) / 8192.0 * 48.0;
+        };
+        for (const Stretch& s : {Stretch{0.30, 0, 69}, Stretch{1.10, 0, 60}, Stretch{1.60, 0, 61},
+                                 Stretch{3.00, 0, 64}})
+        {
+            SCOPED_TRACE(s.from);
+            // Within half a step of the bend's 14 bits over 48 semitones.
+            EXPECT_NEAR(pitchAt(s.from), s.note, 48.0 / 8192.0 / 2.0 + 1e-9);
+        }
+        EXPECT_LT(pitchAt(3.40), 0.0) << "the held note ends when the pedal lifts";
+        std::vector<int64_t> onsets, offsets;
+        for (const Received& r : out)
+        {
+            const int kind = r.pBytes[0] & 0xF0;
+            if (kind == 0x90 && r.pBytes[2] > 0)
+                onsets.push_back(frameOf(r));
+            else if (kind == 0x80 || kind == 0x90)
+                offsets.push_back(frameOf(r));
+        }
+        ASSERT_EQ(onsets.size(), 3u);
+        ASSERT_EQ(offsets.size(), 3u);
+        const double expectedOn[] = {0.00, 0.80, 2.20}, expectedOff[] = {0.50, 1.80, 3.20};
+        for (size_t i = 0; i < 3; ++i)
+        {
+            SCOPED_TRACE(i);
+            EXPECT_GE(onsets[i], std::lround(expectedOn[i] * rate));
+            EXPECT_LE(onsets[i], std::lround(expectedOn[i] * rate) + c_iPeriod);
+            EXPECT_GE(offsets[i], std::lround(expectedOff[i] * rate));
+            EXPECT_LE(offsets[i], std::lround(expectedOff[i] * rate) + c_iPeriod);
+        }
+    }
+}
+
+TEST(Jack, TheServerGoingEndsTheRunWithOneLineExitOneAndFinishedOutputs)
+{
+    JackServer server(44100);
+    ASSERT_TRUE(server.IsUp()) << "jackd did not start (is jackd2 installed? scripts/setup)";
+    TempDir dir;
+    auto run = std::async(std::launch::async,
+                          [&]
+                          {
+                              return RunCommand(server.Environment() + ZindleBinary() +
+                                                " --audio-driver jack --no-connect --seconds 20 "
+                                                "--wav '" +
+                                                (dir / "gone.wav").string() + "' --midi '" +
+                                                (dir / "gone.mid").string() + "'");
+                          });
+    jack_client_t* watcher = server.Open("zindle-test-watch");
+    ASSERT_TRUE(watcher);
+    ASSERT_TRUE(WaitForPort(watcher, "Zindle:out", 20.0));
+    const char** connections =
+        jack_port_get_all_connections(watcher, jack_port_by_name(watcher, "Zindle:out"));
+    EXPECT_EQ(connections, nullptr) << "--no-connect left Zindle:out connected";
+    jack_free(connections);
+    jack_client_close(watcher);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    server.Stop();
+    const ProcessResult result = run.get();
+    EXPECT_EQ(result.status, 1) << result.output;
+    size_t lines = 0;
+    for (size_t at = 0; (at = result.output.find("has gone", at)) != std::string::npos; ++at)
+        ++lines;
+    EXPECT_EQ(lines, 1u) << result.output;
+    EXPECT_NE(result.output.find("zindle: the JACK server has gone"), std::string::npos)
+        << result.output;
+    WavFile wav;
+    ASSERT_TRUE(ReadWav(dir / "gone.wav", wav));
+    EXPECT_GE(wav.samples.size(), 44100u / 2) << "the sound played before the end";
+    MidiFile midi;
+    std::string error;
+    EXPECT_TRUE(ReadMidiFile(dir / "gone.mid", midi, error)) << error;
+}
