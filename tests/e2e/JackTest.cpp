@@ -150,7 +150,8 @@ struct Sender
 {
     jack_client_t* pClient = nullptr;
     jack_port_t* pPort = nullptr;
-    std::vector<uint32_t> frames; // absolute frame of each message
+    std::vector<uint32_t> frames;  // absolute frame of each message
+    std::vector<uint32_t> written; // the frame each was written at: late if a period was missed
     std::vector<Message> messages;
     std::atomic<bool> bArmed{false};
     size_t iNext = 0;
@@ -168,8 +169,9 @@ struct Sender
             const int32_t offset = static_cast<int32_t>(self->frames[self->iNext] - start);
             if (offset >= static_cast<int32_t>(n))
                 break;
-            jack_midi_event_write(buffer, static_cast<jack_nframes_t>(std::max(offset, 0)),
-                                  self->messages[self->iNext].pBytes, 3);
+            const auto at = static_cast<jack_nframes_t>(std::max(offset, 0));
+            jack_midi_event_write(buffer, at, self->messages[self->iNext].pBytes, 3);
+            self->written[self->iNext] = start + at;
         }
         return 0;
     }
@@ -328,6 +330,7 @@ TEST(Jack, NotesBendsAndThePedalSoundAtTheirFramesAndPitchesAt44And48kHz)
         const uint32_t start = jack_frame_time(sender.pClient) + static_cast<uint32_t>(rate / 2);
         for (const Message& m : sender.messages)
             sender.frames.push_back(start + static_cast<uint32_t>(std::lround(m.rSeconds * rate)));
+        sender.written.assign(sender.frames.size(), 0);
         sender.bArmed.store(true, std::memory_order_release);
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (recorder.iRecorded.load() < recorder.audio.size() &&
@@ -350,12 +353,16 @@ TEST(Jack, NotesBendsAndThePedalSoundAtTheirFramesAndPitchesAt44And48kHz)
         ASSERT_GT(origin, c_iPeriod);
         auto at = [&](double seconds)
         { return static_cast<size_t>(origin + std::lround(seconds * rate)); };
+        // Where message i went out, from the start (a loaded machine may make it late).
+        auto sent = [&](size_t i)
+        { return static_cast<int64_t>(int32_t(sender.written[i] - start)); };
+        const size_t c_noteOns[] = {0, 2, 7}, c_noteOffs[] = {1, 4, 9}, c_bend = 3;
 
         // Each note sounds from its note-on's frame, within one period.
-        for (const double on : {0.00, 0.80, 2.20})
+        for (const size_t on : c_noteOns)
         {
             SCOPED_TRACE(on);
-            const size_t frame = at(on);
+            const size_t frame = static_cast<size_t>(origin + sent(on));
             EXPECT_LT(Peak(audio, frame - c_iPeriod, frame), 0.002f) << "sound before the note";
             size_t onset = frame;
             while (onset < frame + 4 * c_iPeriod && std::fabs(audio[onset]) < 0.002f)
@@ -424,17 +431,30 @@ TEST(Jack, NotesBendsAndThePedalSoundAtTheirFramesAndPitchesAt44And48kHz)
             else if (kind == 0x80 || kind == 0x90)
                 offsets.push_back(frameOf(r));
         }
-        ASSERT_EQ(onsets.size(), 3u);
-        ASSERT_EQ(offsets.size(), 3u);
-        const double expectedOn[] = {0.00, 0.80, 2.20}, expectedOff[] = {0.50, 1.80, 3.20};
-        for (size_t i = 0; i < 3; ++i)
+        std::string stream; // what came out, for a failure's message
+        for (const Received& r : out)
         {
-            SCOPED_TRACE(i);
-            EXPECT_GE(onsets[i], std::lround(expectedOn[i] * rate));
-            EXPECT_LE(onsets[i], std::lround(expectedOn[i] * rate) + c_iPeriod);
-            EXPECT_GE(offsets[i], std::lround(expectedOff[i] * rate));
-            EXPECT_LE(offsets[i], std::lround(expectedOff[i] * rate) + c_iPeriod);
+            char line[64];
+            std::snprintf(line, sizeof line, "%lld: %02X %d %d\n",
+                          static_cast<long long>(frameOf(r)), r.pBytes[0], r.pBytes[1],
+                          r.pBytes[2]);
+            stream += line;
         }
+        // Each note-on and note-off goes out within a period after its frame (the
+        // pedal's release for the held note), and nothing else starts or ends a
+        // note but the bend, which may move the note to the semitone it lands on.
+        auto near = [&](const std::vector<int64_t>& frames, size_t message)
+        {
+            const int64_t frame = sent(message);
+            return std::count_if(frames.begin(), frames.end(),
+                                 [&](int64_t f) { return f >= frame && f <= frame + c_iPeriod; });
+        };
+        for (const size_t on : c_noteOns)
+            EXPECT_EQ(near(onsets, on), 1) << on << "\n" << stream;
+        for (const size_t off : c_noteOffs)
+            EXPECT_EQ(near(offsets, off), 1) << off << "\n" << stream;
+        EXPECT_EQ(static_cast<long>(onsets.size()), 3 + near(onsets, c_bend)) << stream;
+        EXPECT_EQ(static_cast<long>(offsets.size()), 3 + near(offsets, c_bend)) << stream;
     }
 }
 

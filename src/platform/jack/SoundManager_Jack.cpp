@@ -4,6 +4,7 @@
 #include <jack/midiport.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -28,12 +29,13 @@ void Shutdown_Static(jack_status_t /*code*/, const char* reason, void* user)
 // JACK's own messages go nowhere: the run says what matters in its own words.
 void Quiet(const char* /*message*/) {}
 
-std::string Contains(const char* text, const std::string& part)
+// Whether `text` contains `part`, ignoring case.
+bool Contains(std::string text, std::string part)
 {
-    std::string a(text), b(part);
-    std::transform(a.begin(), a.end(), a.begin(), ::tolower);
-    std::transform(b.begin(), b.end(), b.begin(), ::tolower);
-    return a.find(b) != std::string::npos ? std::string(text) : std::string();
+    const auto lower = [](unsigned char c) { return static_cast<char>(std::tolower(c)); };
+    std::transform(text.begin(), text.end(), text.begin(), lower);
+    std::transform(part.begin(), part.end(), part.begin(), lower);
+    return text.find(part) != std::string::npos;
 }
 
 jack_client_t* OpenClient(const char* name, std::string& error)
@@ -150,7 +152,7 @@ std::string SoundManager_Jack::Connect(jack_port_t* port, const char* type, bool
     const char* own = jack_port_name(port);
     for (size_t i = 0; ports && ports[i]; ++i)
     {
-        if (!match.empty() && Contains(ports[i], match).empty())
+        if (!match.empty() && !Contains(ports[i], match))
             continue;
         if (std::strncmp(ports[i], m_sName.c_str(), m_sName.size()) == 0 &&
             ports[i][m_sName.size()] == ':')
