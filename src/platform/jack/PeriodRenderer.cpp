@@ -102,7 +102,7 @@ void PeriodRenderer::Render(float* out, int frames, const MidiEvent* events, int
         return;
     DenormalGuard guard;
     MidiVoices* voices = m_pVoices.load(std::memory_order_acquire);
-    // Before the voices exist, MIDI waits rather than being lost.
+    // Until the voices exist, the MIDI file's messages wait in their queue.
     if (voices)
     {
         MidiEvent queued[64];
