@@ -466,29 +466,41 @@ TEST(Jack, NotesBendsAndThePedalSoundAtTheirFramesAndPitchesAt44And48kHz)
     }
 }
 
+// Also: a MIDI file played (--play) while JACK MIDI in is open reaches the voices
+// through the process callback; --no-connect leaves Zindle:out alone.
 TEST(Jack, TheServerGoingEndsTheRunWithOneLineExitOneAndFinishedOutputs)
 {
     JackServer server(44100);
     ASSERT_TRUE(server.IsUp()) << "jackd did not start (is jackd2 installed? scripts/setup)";
     TempDir dir;
-    auto run = std::async(std::launch::async,
-                          [&]
-                          {
-                              return RunCommand(server.Environment() + ZindleBinary() +
-                                                " --audio-driver jack --no-connect --seconds 20 "
-                                                "--wav '" +
-                                                (dir / "gone.wav").string() + "' --midi '" +
-                                                (dir / "gone.mid").string() + "'");
-                          });
+    WriteFile(dir / "sine.conf", c_sSine);
+    // A4 from 0.1 s to 0.6 s (120 bpm, 480 ticks a beat).
+    const unsigned char track[] = {0x60, 0x90, 69, 100, 0x83, 0x60, 0x80, 69, 0, 0, 0xFF, 0x2F, 0};
+    std::string smf("MThd\0\0\0\x06\0\0\0\x01\x01\xE0MTrk\0\0\0", 21);
+    smf += static_cast<char>(sizeof track);
+    smf.append(reinterpret_cast<const char*>(track), sizeof track);
+    WriteFile(dir / "a4.mid", smf);
+    auto run =
+        std::async(std::launch::async,
+                   [&]
+                   {
+                       return RunCommand(server.Environment() + ZindleBinary() +
+                                         " --audio-driver jack --no-connect --midi-in --seconds 20 "
+                                         "--settings '" +
+                                         (dir / "sine.conf").string() + "' --play '" +
+                                         (dir / "a4.mid").string() + "' --wav '" +
+                                         (dir / "gone.wav").string() + "' --midi '" +
+                                         (dir / "gone.mid").string() + "'");
+                   });
     jack_client_t* watcher = server.Open("zindle-test-watch");
     ASSERT_TRUE(watcher);
     ASSERT_TRUE(WaitForPort(watcher, "Zindle:out", 20.0));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     const char** connections =
         jack_port_get_all_connections(watcher, jack_port_by_name(watcher, "Zindle:out"));
     EXPECT_EQ(connections, nullptr) << "--no-connect left Zindle:out connected";
     jack_free(connections);
     jack_client_close(watcher);
-    std::this_thread::sleep_for(std::chrono::seconds(1));
     server.Stop();
     const ProcessResult result = run.get();
     EXPECT_EQ(result.status, 1) << result.output;
@@ -498,10 +510,24 @@ TEST(Jack, TheServerGoingEndsTheRunWithOneLineExitOneAndFinishedOutputs)
     EXPECT_EQ(lines, 1u) << result.output;
     EXPECT_NE(result.output.find("zindle: the JACK server has gone"), std::string::npos)
         << result.output;
+    EXPECT_NE(result.output.find("Zindle:out unconnected"), std::string::npos) << result.output;
+
+    // The outputs are finished, and hold the note the file played.
     WavFile wav;
     ASSERT_TRUE(ReadWav(dir / "gone.wav", wav));
-    EXPECT_GE(wav.samples.size(), 44100u / 2) << "the sound played before the end";
+    ASSERT_GE(wav.samples.size(), 44100u) << "the sound played before the end";
+    size_t onset = 0;
+    while (onset < wav.samples.size() && std::abs(wav.samples[onset]) < 300)
+        ++onset;
+    ASSERT_LT(onset + 13230, wav.samples.size()) << "the MIDI file's note was not heard";
+    const double hz = EstimateFrequency(wav.samples, onset + 2205, onset + 13230, 100.0, 1000.0);
+    EXPECT_NEAR(Cents(hz, 440.0), 0.0, 1.0) << hz << " Hz";
     MidiFile midi;
     std::string error;
-    EXPECT_TRUE(ReadMidiFile(dir / "gone.mid", midi, error)) << error;
+    ASSERT_TRUE(ReadMidiFile(dir / "gone.mid", midi, error)) << error;
+    bool noteOn = false;
+    for (const auto& events : midi.trackEvents)
+        for (const MidiFileEvent& e : events)
+            noteOn |= e.Kind() == 0x90 && e.data.size() == 2 && e.data[0] == 69 && e.data[1] > 0;
+    EXPECT_TRUE(noteOn) << "the MIDI file holds the note played";
 }
