@@ -232,6 +232,7 @@ int Host::RunLive(const HostOptions& options)
             jack->StopStream();
             period->SetVoices(nullptr);
             period->SetEncoder(nullptr);
+            midi.SetRelay(nullptr);
             drain();
             if (period->CaptureDropped() > 0)
                 std::fprintf(stderr, "zindle: warning: %zu captured samples were dropped\n",

@@ -68,6 +68,7 @@ void MidiOutput::SetRelay(PeriodRenderer* relay)
 {
     const bool sending = m_sender.joinable();
     StopSender();
+    DrainToOutputs(); // what the old source still holds
     m_pRelay = relay;
     if (sending)
         StartSender();
@@ -148,9 +149,6 @@ bool MidiOutput::Close(int64_t endSampleTime, std::string& error)
     StopSender();
     if (!m_pEncoder)
         return true;
-    // What the process callback took last, then the encoder's own ending.
-    DrainToOutputs();
-    m_pRelay = nullptr;
     m_pEncoder->EndNotes();
     DrainToOutputs();
     if (const size_t dropped = m_pEncoder->GetDropped(); dropped > 0)

@@ -57,7 +57,8 @@ class MidiOutput
     // Through JACK, the process callback takes the encoder's events and sends
     // them (with their frames) itself: the outputs then read them from
     // `relay` (null: from the encoder again). Call it before the callback
-    // starts reading the encoder, and again after the stream stopped.
+    // starts reading the encoder, and with null once the stream stopped and
+    // before the relay goes (what it still holds is written first).
     void SetRelay(PeriodRenderer* relay);
 
     bool IsOpen() const { return m_pEncoder != nullptr; }
