@@ -312,7 +312,7 @@ TEST(Jack, NotesBendsAndThePedalSoundAtTheirFramesAndPitchesAt44And48kHz)
             {3.20, {0xB0, 64, 0}},
         };
         const double recordSeconds = 3.8;
-        recorder.audio.resize(static_cast<size_t>((recordSeconds + 1.0) * rate));
+        recorder.audio.resize(static_cast<size_t>((recordSeconds + 1.5) * rate));
         recorder.midi.resize(8192);
         jack_set_process_callback(sender.pClient, &Sender::Process, &sender);
         jack_set_process_callback(recorder.pClient, &Recorder::Process, &recorder);
@@ -326,8 +326,9 @@ TEST(Jack, NotesBendsAndThePedalSoundAtTheirFramesAndPitchesAt44And48kHz)
         ASSERT_TRUE(Connect(recorder.pClient, "Zindle:out", "zindle-test-record:in"));
         ASSERT_TRUE(Connect(recorder.pClient, "Zindle:midi_out", "zindle-test-record:midi_in"));
         recorder.bArmed.store(true, std::memory_order_release);
-        // The messages from a little after now, at their own frames.
-        const uint32_t start = jack_frame_time(sender.pClient) + static_cast<uint32_t>(rate / 2);
+        // The messages from a second after now (the instrument starts playing MIDI
+        // with its first frame, just after its ports appear), at their own frames.
+        const uint32_t start = jack_frame_time(sender.pClient) + static_cast<uint32_t>(rate);
         for (const Message& m : sender.messages)
             sender.frames.push_back(start + static_cast<uint32_t>(std::lround(m.rSeconds * rate)));
         sender.written.assign(sender.frames.size(), 0);
@@ -474,8 +475,10 @@ TEST(Jack, TheServerGoingEndsTheRunWithOneLineExitOneAndFinishedOutputs)
     ASSERT_TRUE(server.IsUp()) << "jackd did not start (is jackd2 installed? scripts/setup)";
     TempDir dir;
     WriteFile(dir / "sine.conf", c_sSine);
-    // A4 from 0.1 s to 0.6 s (120 bpm, 480 ticks a beat).
-    const unsigned char track[] = {0x60, 0x90, 69, 100, 0x83, 0x60, 0x80, 69, 0, 0, 0xFF, 0x2F, 0};
+    // A4 from 1 s to 3 s (120 bpm, 480 ticks a beat): late and long enough that a
+    // slow start on a loaded machine does not run its two ends together.
+    const unsigned char track[] = {0x87, 0x40, 0x90, 69, 100,  0x8F, 0x00,
+                                   0x80, 69,   0,    0,  0xFF, 0x2F, 0};
     std::string smf("MThd\0\0\0\x06\0\0\0\x01\x01\xE0MTrk\0\0\0", 21);
     smf += static_cast<char>(sizeof track);
     smf.append(reinterpret_cast<const char*>(track), sizeof track);
@@ -495,7 +498,7 @@ TEST(Jack, TheServerGoingEndsTheRunWithOneLineExitOneAndFinishedOutputs)
     jack_client_t* watcher = server.Open("zindle-test-watch");
     ASSERT_TRUE(watcher);
     ASSERT_TRUE(WaitForPort(watcher, "Zindle:out", 20.0));
-    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    std::this_thread::sleep_for(std::chrono::milliseconds(4000));
     const char** connections =
         jack_port_get_all_connections(watcher, jack_port_by_name(watcher, "Zindle:out"));
     EXPECT_EQ(connections, nullptr) << "--no-connect left Zindle:out connected";
@@ -519,8 +522,8 @@ TEST(Jack, TheServerGoingEndsTheRunWithOneLineExitOneAndFinishedOutputs)
     size_t onset = 0;
     while (onset < wav.samples.size() && std::abs(wav.samples[onset]) < 300)
         ++onset;
-    ASSERT_LT(onset + 13230, wav.samples.size()) << "the MIDI file's note was not heard";
-    const double hz = EstimateFrequency(wav.samples, onset + 2205, onset + 13230, 100.0, 1000.0);
+    ASSERT_LT(onset + 22050, wav.samples.size()) << "the MIDI file's note was not heard";
+    const double hz = EstimateFrequency(wav.samples, onset + 2205, onset + 22050, 100.0, 1000.0);
     EXPECT_NEAR(Cents(hz, 440.0), 0.0, 1.0) << hz << " Hz";
     MidiFile midi;
     std::string error;

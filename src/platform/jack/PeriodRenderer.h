@@ -44,7 +44,8 @@ class PeriodRenderer
     // the resampler needs (0 without one).
     int GetResamplerLatency() const { return m_iLatencyFrames; }
 
-    // Main thread: the voices MIDI plays on (null: MIDI in is held back);
+    // Main thread: the voices MIDI plays on (null: none yet; the port's
+    // messages are dropped, the queued ones wait);
     // the encoder whose events Render hands out (null: none).
     void SetVoices(MidiVoices* voices) { m_pVoices.store(voices, std::memory_order_release); }
     void SetEncoder(MpeEncoder* encoder) { m_pEncoder.store(encoder, std::memory_order_release); }
