@@ -35,6 +35,7 @@ PeriodRenderer::PeriodRenderer(SoundManager& sound, int serverRate, bool capture
         return;
     }
     m_pInput.reset(new float[c_iInputSamples]);
+    m_pWaiting.reset(new MidiEvent[c_iMaxEvents]);
     // The resampler keeps instrument samples ahead of what it gives out, more
     // or fewer from one period to the next. A dry run of silent periods finds
     // the most; a MIDI message plays that much (and a pull) after its frame,
@@ -144,22 +145,28 @@ void PeriodRenderer::Resample(float* out, int frames, const MidiEvent* events, i
 {
     // Instrument sample i sounds at server frame i * ratio. A message at a
     // period's frame f plays at the instrument sample that sounds at f plus
-    // the latency, rounded up: never before its frame.
+    // the latency, rounded up: never before its frame. One late in the period
+    // may fall beyond what the period pulls: it waits for the next. The
+    // messages wait in order, each stamped with its instrument sample.
     const double periodStart = static_cast<double>(m_iProduced + m_iLatencyFrames);
-    auto eventSample = [&](int i)
+    for (int i = 0; i < count && m_iWaiting < c_iMaxEvents; ++i)
     {
-        return static_cast<int64_t>(
+        MidiEvent& waiting = m_pWaiting[m_iWaiting++];
+        waiting = events[i];
+        waiting.iSampleTime = static_cast<int64_t>(
             std::ceil((periodStart + static_cast<double>(events[i].iSampleTime)) / m_rRatio));
-    };
+    }
+    auto eventSample = [&](int i) { return m_pWaiting[i].iSampleTime; };
+    count = m_iWaiting;
     int produced = 0;
-    int next = 0; // the next event to play
+    int next = 0; // the next message to play
     bool needInput = m_iInputCount == 0;
     while (produced < frames)
     {
         if (needInput && m_iInputCount < c_iInputSamples)
         {
             for (; next < count && eventSample(next) <= m_iPulled; ++next)
-                Play(events[next], voices);
+                Play(m_pWaiting[next], voices);
             // Never a sliver: every pull is a pass through the whole graph.
             int want = static_cast<int>(std::ceil((frames - produced) / m_rRatio));
             want = std::clamp(want, c_iMinPull, c_iInputSamples - m_iInputCount);
@@ -190,9 +197,9 @@ void PeriodRenderer::Resample(float* out, int frames, const MidiEvent* events, i
         needInput = m_iInputCount == 0 || (used == 0 && data.output_frames_gen == 0);
     }
     m_iProduced += frames;
-    // Messages the period's samples did not reach play at its end.
-    for (; next < count; ++next)
-        Play(events[next], voices);
+    // Those the period's samples did not reach wait for the next period.
+    std::copy(m_pWaiting.get() + next, m_pWaiting.get() + count, m_pWaiting.get());
+    m_iWaiting = count - next;
 }
 
 void PeriodRenderer::SendMidiOut(int64_t encoderStart, int64_t pulledStart, int64_t producedStart,

@@ -87,6 +87,9 @@ class PeriodRenderer
     std::string m_sError;
     std::unique_ptr<float[]> m_pInput; // instrument samples not yet resampled
     int m_iInputCount = 0;
+    // Resampling: messages not yet played, stamped with their instrument samples.
+    std::unique_ptr<MidiEvent[]> m_pWaiting;
+    int m_iWaiting = 0;
     int64_t m_iPulled = 0;                 // instrument samples pulled since the start
     int64_t m_iProduced = 0;               // server frames given out since the start
     std::unique_ptr<int16_t[]> m_pScratch; // one block as 16-bit samples, for the capture
