@@ -13,12 +13,11 @@
 
 namespace
 {
-constexpr int c_iMeasurePeriod = 256; // server frames per period of the latency's dry run
 constexpr int c_iMeasurePeriods = 64; // long enough for the resampler to settle
 constexpr int c_iMinPull = 16;        // instrument samples: the smallest pull but before a message
 } // namespace
 
-PeriodRenderer::PeriodRenderer(SoundManager& sound, int serverRate, bool capture)
+PeriodRenderer::PeriodRenderer(SoundManager& sound, int serverRate, bool capture, int period)
     : m_sound(sound), m_iServerRate(serverRate),
       m_rRatio(static_cast<double>(serverRate) / SoundManager::c_iSampleRate),
       m_pScratch(new int16_t[SoundManager::c_iMaxBlockSamples])
@@ -40,11 +39,12 @@ PeriodRenderer::PeriodRenderer(SoundManager& sound, int serverRate, bool capture
     // or fewer from one period to the next. A dry run of silent periods finds
     // the most; a MIDI message plays that much (and a pull) after its frame,
     // so that every note is late by the same number of frames.
-    std::unique_ptr<float[]> out(new float[c_iMeasurePeriod]);
+    period = std::clamp(period, 1, 8192);
+    std::unique_ptr<float[]> out(new float[static_cast<size_t>(period)]);
     double most = 0.0;
     for (int i = 0; i < c_iMeasurePeriods; ++i)
     {
-        Resample(out.get(), c_iMeasurePeriod, nullptr, 0, nullptr, true);
+        Resample(out.get(), period, nullptr, 0, nullptr, true);
         const double ahead =
             static_cast<double>(m_iPulled) * m_rRatio - static_cast<double>(m_iProduced);
         most = std::max(most, ahead);

@@ -29,7 +29,9 @@ class PeriodRenderer
     // `sound` makes the instrument's blocks at 44100 Hz; `serverRate` is the
     // rate the periods are played at. `capture`: every instrument sample
     // played is also queued for the main thread (DrainCapture), at 44100 Hz.
-    PeriodRenderer(SoundManager& sound, int serverRate, bool capture);
+    // `period`: the server frames a period usually holds (the resampler's
+    // latency is measured for it; any period plays).
+    PeriodRenderer(SoundManager& sound, int serverRate, bool capture, int period = 256);
     ~PeriodRenderer();
 
     PeriodRenderer(const PeriodRenderer&) = delete;

@@ -62,7 +62,7 @@ SoundManager_Jack::SoundManager_Jack(const Options& options)
     m_sName = jack_get_client_name(m_pClient);
     m_iRate = static_cast<int>(jack_get_sample_rate(m_pClient));
     m_iPeriod = static_cast<int>(jack_get_buffer_size(m_pClient));
-    m_pPeriod = std::make_unique<PeriodRenderer>(*this, m_iRate, options.bCapture);
+    m_pPeriod = std::make_unique<PeriodRenderer>(*this, m_iRate, options.bCapture, m_iPeriod);
     if (!m_pPeriod->IsValid())
     {
         m_sError = m_pPeriod->GetError();
