@@ -132,9 +132,12 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
             ->type_name("N")
             ->check(IntegerFrom(64, 4096, "a number of samples"));
     app.add_option("--audio-driver", options.sAudioDriver,
-                   "play through this audio driver (pipewire, pulseaudio, alsa, ...; "
-                   "see --list-audio)")
+                   "play through this audio driver (pipewire, pulseaudio, alsa, ..., or "
+                   "jack: Zindle's own JACK client; see --list-audio)")
         ->type_name("NAME");
+    bool noConnect = false;
+    app.add_flag("--no-connect", noConnect,
+                 "jack: leave Zindle:out unconnected (default: to the system's playback ports)");
     app.add_option("--audio-device", options.sAudioDevice,
                    "play on the first output device whose name contains this, ignoring case")
         ->type_name("NAME");
@@ -147,16 +150,30 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
     auto* midiOutOption =
         app.add_option("--midi-out", options.sMidiOutPort,
                        "play MPE live on the ALSA sequencer: a virtual port \"Zindle\", or "
-                       "connected to the first port whose name contains NAME")
+                       "connected to the first port whose name contains NAME (through JACK: "
+                       "Zindle:midi_out)")
             ->expected(0, 1)
             ->type_name("[NAME]");
     auto* midiInOption =
         app.add_option(
                "--midi-in", options.sMidiInPort,
                "play the voices live from the ALSA sequencer: a virtual port \"Zindle In\", "
-               "or connected to the first port whose name contains NAME")
+               "or connected to the first port whose name contains NAME (through JACK: "
+               "Zindle:midi_in, each message at its own frame)")
             ->expected(0, 1)
             ->type_name("[NAME]");
+    app.add_option("--midi-driver", options.sMidiDriver,
+                   "live MIDI through alsa (the ALSA sequencer) or jack (ports Zindle:midi_in "
+                   "and Zindle:midi_out); default: jack with --audio-driver jack, else alsa")
+        ->type_name("alsa|jack")
+        ->check(CLI::Validator(
+            [](std::string& text) -> std::string
+            {
+                return text == "alsa" || text == "jack"
+                           ? std::string()
+                           : "'" + Printable::Quote(text) + "' is not alsa or jack";
+            },
+            ""));
     app.add_option("--play", options.sPlayFile,
                    "play a Standard MIDI File on the voices (headless: to the sample)")
         ->type_name("FILE.mid");
@@ -218,6 +235,7 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
     {
         app.parse(argc, argv);
         options.bShowFingers = !noFingers;
+        options.bConnect = !noConnect;
     }
     catch (const CLI::CallForHelp& e)
     {

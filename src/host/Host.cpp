@@ -18,6 +18,7 @@
 #include "host/Signals.h"
 #include "host/WavWriter.h"
 #include "platform/alsa/MidiInput.h"
+#include "platform/jack/SoundManager_Jack.h"
 #include "platform/sdl/AudioDevices_SDL.h"
 #include "platform/sdl/DesktopIdentity.h"
 #include "platform/sdl/SoundManager_SDL.h"
@@ -102,14 +103,30 @@ int Host::Main(int argc, char** argv)
         return status;
     if (options.bListAudio)
     {
-        std::string problem;
-        if (!options.sAudioDriver.empty() &&
-            !AudioDevices_SDL::CheckDriverName(options.sAudioDriver, problem))
+        // Zindle's own JACK client joins SDL's drivers, before the closing line,
+        // or alone with --audio-driver jack.
+        const std::string jackLine = "  jack         " + SoundManager_Jack::DescribeServer() + "\n";
+        std::string listing;
+        if (UsesJack(options))
+            listing = AudioDevices_SDL::Heading() + jackLine;
+        else
         {
-            Fail(problem);
-            return 2;
+            std::string problem;
+            if (!options.sAudioDriver.empty() &&
+                !AudioDevices_SDL::CheckDriverName(options.sAudioDriver, problem, {"jack"}))
+            {
+                Fail(problem);
+                return 2;
+            }
+            listing = AudioDevices_SDL::Describe(options.sAudioDriver);
+            if (options.sAudioDriver.empty())
+            {
+                const size_t last =
+                    listing.rfind('\n', listing.size() >= 2 ? listing.size() - 2 : 0);
+                listing.insert(last == std::string::npos ? 0 : last + 1, jackLine);
+            }
         }
-        std::fputs(AudioDevices_SDL::Describe(options.sAudioDriver).c_str(), stdout);
+        std::fputs(listing.c_str(), stdout);
         return FinishStandardOutput();
     }
     std::string problem;

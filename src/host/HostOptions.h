@@ -19,6 +19,7 @@ struct HostOptions
     std::string sAudioDriver;       // SDL's audio driver; empty: SDL's choice
     std::string sAudioDevice;       // part of an output device's name; empty: the default
     bool bListAudio = false;        // list the drivers and devices, then stop
+    bool bConnect = true;           // jack: out to the system's playback ports at start
     bool bFullscreen = false;
     std::string sMidiFile;             // MPE events as a Standard MIDI File, empty for none
     bool bMidiOut = false;             // live MPE output on the ALSA sequencer
@@ -28,6 +29,7 @@ struct HostOptions
     bool bMidiIn = false;              // live MIDI input on the ALSA sequencer
     std::string sMidiInPort;           // connect to the first port whose name contains this;
                                        // empty: a virtual port "Zindle In"
+    std::string sMidiDriver;           // "alsa" or "jack"; empty: jack when playing through JACK
     std::string sPlayFile;             // a Standard MIDI File played on the voices, empty for none
     bool bMute = false;                // Zindle's own sound off (MIDI only)
     bool bShowFingers = true;          // a ring at every finger that is down

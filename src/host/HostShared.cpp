@@ -156,14 +156,45 @@ bool LoadPlay(const HostOptions& options, StandardMidiFile& file)
     return false;
 }
 
+bool UsesJack(const HostOptions& options)
+{
+    std::string driver = options.sAudioDriver;
+    std::transform(driver.begin(), driver.end(), driver.begin(), ::tolower);
+    return driver == "jack";
+}
+
+bool UsesJackMidi(const HostOptions& options)
+{
+    return options.sMidiDriver.empty() ? UsesJack(options) : options.sMidiDriver == "jack";
+}
+
 bool CheckAudioChoice(HostOptions& options, std::string& error)
 {
+    // JACK is Zindle's own driver, beside SDL's.
+    std::string driver = options.sAudioDriver;
+    std::transform(driver.begin(), driver.end(), driver.begin(), ::tolower);
+    if (driver == "jack")
+    {
+        options.sAudioDriver = driver;
+        if (!options.sAudioDevice.empty())
+        {
+            error = "--audio-device does not apply to jack (connect Zindle:out with the "
+                    "server's tools)";
+            return false;
+        }
+        return true;
+    }
+    if (options.sMidiDriver == "jack")
+    {
+        error = "--midi-driver jack needs --audio-driver jack";
+        return false;
+    }
     if (options.sAudioDriver.empty() && options.sAudioDevice.empty())
         return true;
     if (options.bHeadless)
         return options.sAudioDriver.empty() ||
-               AudioDevices_SDL::CheckDriverName(options.sAudioDriver, error);
-    return AudioDevices_SDL::Check(options.sAudioDriver, options.sAudioDevice, error);
+               AudioDevices_SDL::CheckDriverName(options.sAudioDriver, error, {"jack"});
+    return AudioDevices_SDL::Check(options.sAudioDriver, options.sAudioDevice, error, {"jack"});
 }
 
 bool WriteFinalScreenshot(Outputs& outputs)

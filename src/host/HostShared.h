@@ -16,6 +16,7 @@
 #include "synth/MidiVoices.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -150,7 +151,12 @@ class MidiSchedule
 {
   public:
     MidiSchedule(const std::vector<MidiEvent>& events, MidiVoices& voices)
-        : m_events(events), m_voices(voices)
+        : m_events(events), m_play([&voices](const MidiEvent& event) { voices.Handle(event); })
+    {
+    }
+    // Each message handed to `play` instead (the voices' own thread plays it).
+    MidiSchedule(const std::vector<MidiEvent>& events, std::function<void(const MidiEvent&)> play)
+        : m_events(events), m_play(std::move(play))
     {
     }
     int64_t GetNextEventSample() const
@@ -160,12 +166,12 @@ class MidiSchedule
     void PlayUntil(int64_t sample)
     {
         for (; m_iNext < m_events.size() && m_events[m_iNext].iSampleTime <= sample; ++m_iNext)
-            m_voices.Handle(m_events[m_iNext]);
+            m_play(m_events[m_iNext]);
     }
 
   private:
     const std::vector<MidiEvent>& m_events;
-    MidiVoices& m_voices;
+    std::function<void(const MidiEvent&)> m_play;
     size_t m_iNext = 0;
 };
 
@@ -191,6 +197,11 @@ bool LoadPlay(const HostOptions& options, StandardMidiFile& file);
 // exist and, live, start here with a device that matches (which the options
 // then name in full). Headless runs open no device, so only the name counts.
 bool CheckAudioChoice(HostOptions& options, std::string& error);
+
+// Whether a run plays through JACK (--audio-driver jack), and whether its
+// live MIDI goes through JACK too (--midi-driver, by default with the audio).
+bool UsesJack(const HostOptions& options);
+bool UsesJackMidi(const HostOptions& options);
 
 // The final frame, when the command line asked for it; false after reporting a failure.
 bool WriteFinalScreenshot(Outputs& outputs);

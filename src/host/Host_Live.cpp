@@ -19,6 +19,7 @@
 #include "host/Signals.h"
 #include "host/WavWriter.h"
 #include "platform/alsa/MidiInput.h"
+#include "platform/jack/SoundManager_Jack.h"
 #include "platform/sdl/AudioDevices_SDL.h"
 #include "platform/sdl/DesktopIdentity.h"
 #include "platform/sdl/SoundManager_SDL.h"
@@ -74,6 +75,18 @@ int Host::RunLive(const HostOptions& options)
         auto* sound = dynamic_cast<SoundManager_SDL*>(SoundManager::GetInstance());
         if (sound && !sound->GetDescription().empty())
             std::fprintf(stderr, "zindle: playing on %s\n", sound->GetDescription().c_str());
+        auto* jack = dynamic_cast<SoundManager_Jack*>(SoundManager::GetInstance());
+        PeriodRenderer* period = jack ? jack->GetPeriodRenderer() : nullptr;
+        if (jack && !jack->IsOpen())
+        {
+            Fail("cannot play through JACK: " + jack->GetError());
+            app.Shutdown();
+            return 1;
+        }
+        // Through JACK, MIDI in is played by the process callback at its own
+        // frames; the MIDI file's messages join it there.
+        const bool jackMidiIn = jack && UsesJackMidi(options) && options.bMidiIn;
+        const bool jackMidiOut = jack && UsesJackMidi(options) && options.bMidiOut;
         auto* window = dynamic_cast<Window_SDL*>(app.GetWindow());
         View_SDL* view = View_SDL::GetInstance();
         if (view)
@@ -81,17 +94,21 @@ int Host::RunLive(const HostOptions& options)
         std::vector<int16_t> captured(1u << 16);
         auto drain = [&]()
         {
-            if (!sound || !wav.IsOpen())
+            if ((!sound && !period) || !wav.IsOpen())
                 return;
             size_t n;
-            while ((n = sound->DrainCapture(captured.data(), captured.size())) > 0)
+            while ((n = sound ? sound->DrainCapture(captured.data(), captured.size())
+                              : period->DrainCapture(captured.data(), captured.size())) > 0)
                 wav.Write(captured.data(), n);
         };
 
         ScriptPlayer player(script);
         ScriptTarget target(WindowTouchInput(app));
         MidiVoices midiIn;
-        MidiSchedule schedule(played.GetEvents(), midiIn);
+        MidiSchedule schedule =
+            jackMidiIn ? MidiSchedule(played.GetEvents(),
+                                      [period](const MidiEvent& event) { period->Queue(event); })
+                       : MidiSchedule(played.GetEvents(), midiIn);
         // MIDI arriving wakes the loop through SDL's queue, so that a note is
         // played at once, not at the next frame.
         MidiInput input(
@@ -104,7 +121,7 @@ int Host::RunLive(const HostOptions& options)
                     SDL_PushEvent(&wake);
                 }
             });
-        if (options.bMidiIn)
+        if (options.bMidiIn && !jackMidiIn)
             input.Open(options.sMidiInPort);
         s_rFrameInterval = c_rActiveFrameInterval;
         const Uint64 frequency = SDL_GetPerformanceFrequency();
@@ -128,6 +145,14 @@ int Host::RunLive(const HostOptions& options)
         {
             if (Signals::Caught())
                 break;
+            if (jack && jack->IsServerGone())
+            {
+                const std::string reason = jack->GetGoneReason();
+                Fail("the JACK server has gone" +
+                     (reason.empty() ? std::string() : " (" + reason + ")") + "; stopping");
+                status = 1;
+                break;
+            }
             double now = elapsed();
             // Read each time: a change of focus changes the rate at once.
             const double frameDue = lastFrame + s_rFrameInterval;
@@ -138,7 +163,27 @@ int Host::RunLive(const HostOptions& options)
                 NotifyFrame(frame);
                 app.Update();
                 if (frame++ == 0)
+                {
                     StartInstrument(app, midi, midiIn);
+                    // Once the stream runs: the ports are there and connected.
+                    if (jack)
+                    {
+                        std::fprintf(stderr, "zindle: playing on %s\n",
+                                     jack->GetDescription().c_str());
+                        for (const std::string& line :
+                             {jack->GetMidiInDescription(), jack->GetMidiOutDescription()})
+                            if (!line.empty())
+                                std::printf("zindle: %s\n", line.c_str());
+                        std::fflush(stdout);
+                    }
+                    if (jackMidiIn)
+                        period->SetVoices(&midiIn);
+                    if (jackMidiOut && midi.GetEncoder())
+                    {
+                        midi.SetRelay(period);
+                        period->SetEncoder(midi.GetEncoder());
+                    }
+                }
                 player.LiftTaps(target);
                 playScript(now);
                 app.Render();
@@ -182,6 +227,17 @@ int Host::RunLive(const HostOptions& options)
         if (!WriteFinalScreenshot(outputs) || target.Failed())
             status = 1;
         // Everything the device was sent is captured before the sound manager goes.
+        if (jack)
+        {
+            jack->StopStream();
+            period->SetVoices(nullptr);
+            period->SetEncoder(nullptr);
+            midi.SetRelay(nullptr);
+            drain();
+            if (period->CaptureDropped() > 0)
+                std::fprintf(stderr, "zindle: warning: %zu captured samples were dropped\n",
+                             period->CaptureDropped());
+        }
         if (sound)
         {
             sound->StopStream();

@@ -1,7 +1,9 @@
 #include "host/MidiOutput.h"
 
 #include "dsp/SoundManager.h"
+#include "host/HostShared.h"
 #include "platform/alsa/AlsaMidiPort.h"
+#include "platform/jack/PeriodRenderer.h"
 #include "synth/Synth_FourVoice.h"
 
 #include <RtMidi.h>
@@ -54,23 +56,36 @@ bool MidiOutput::Open(const HostOptions& options, std::string& error)
         return false;
     m_pEncoder = std::make_unique<MpeEncoder>(options.iMidiBendRange);
     m_events.resize(c_iDrainChunk);
-    if (options.bMidiOut)
+    // Through JACK the sound manager owns the port (Zindle:midi_out).
+    if (options.bMidiOut && !(HostShared::UsesJack(options) && HostShared::UsesJackMidi(options)))
         OpenLive(options.sMidiOutPort);
     if (!options.bHeadless)
-    {
-        m_bSending.store(true);
-        m_sender = std::thread(
-            [this]()
-            {
-                while (m_bSending.load())
-                {
-                    DrainToOutputs();
-                    std::this_thread::sleep_for(
-                        std::chrono::microseconds(c_iSendIntervalMicroseconds));
-                }
-            });
-    }
+        StartSender();
     return true;
+}
+
+void MidiOutput::SetRelay(PeriodRenderer* relay)
+{
+    const bool sending = m_sender.joinable();
+    StopSender();
+    DrainToOutputs(); // what the old source still holds
+    m_pRelay = relay;
+    if (sending)
+        StartSender();
+}
+
+void MidiOutput::StartSender()
+{
+    m_bSending.store(true);
+    m_sender = std::thread(
+        [this]()
+        {
+            while (m_bSending.load())
+            {
+                DrainToOutputs();
+                std::this_thread::sleep_for(std::chrono::microseconds(c_iSendIntervalMicroseconds));
+            }
+        });
 }
 
 void MidiOutput::StopSender()
@@ -115,7 +130,8 @@ void MidiOutput::DrainToOutputs()
     if (!m_pEncoder)
         return;
     size_t n;
-    while ((n = m_pEncoder->Drain(m_events.data(), m_events.size())) > 0)
+    while ((n = m_pRelay ? m_pRelay->DrainMidiOut(m_events.data(), m_events.size())
+                         : m_pEncoder->Drain(m_events.data(), m_events.size())) > 0)
     {
         if (m_file.IsOpen())
             m_file.Write(m_events.data(), n);

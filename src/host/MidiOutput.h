@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+class PeriodRenderer;
 class RtMidiOut;
 class SoundManager;
 
@@ -53,6 +54,13 @@ class MidiOutput
     // file (its track ends at endSampleTime).
     bool Close(int64_t endSampleTime, std::string& error);
 
+    // Through JACK, the process callback takes the encoder's events and sends
+    // them (with their frames) itself: the outputs then read them from
+    // `relay` (null: from the encoder again). Call it before the callback
+    // starts reading the encoder, and with null once the stream stopped and
+    // before the relay goes (what it still holds is written first).
+    void SetRelay(PeriodRenderer* relay);
+
     bool IsOpen() const { return m_pEncoder != nullptr; }
     bool IsLive() const { return m_pPort != nullptr; }
     MpeEncoder* GetEncoder() const { return m_pEncoder.get(); }
@@ -66,6 +74,7 @@ class MidiOutput
     void Warn(const std::string& message);
     // The queue's one consumer: the sender thread while it runs, else the caller.
     void DrainToOutputs();
+    void StartSender();
     void StopSender();
 
     std::unique_ptr<MpeEncoder> m_pEncoder;
@@ -78,4 +87,5 @@ class MidiOutput
     std::atomic<int64_t> m_iEventsSent{0};
     std::thread m_sender;
     std::atomic<bool> m_bSending{false};
+    PeriodRenderer* m_pRelay = nullptr; // changed only while the sender is stopped
 };

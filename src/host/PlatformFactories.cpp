@@ -6,6 +6,8 @@
 #include "dsp/SoundManager.h"
 #include "dsp/SoundManager_Offline.h"
 #include "host/Host.h"
+#include "host/HostShared.h"
+#include "platform/jack/SoundManager_Jack.h"
 #include "platform/sdl/Renderer_GL_SDL.h"
 #include "platform/sdl/SoundManager_SDL.h"
 #include "platform/sdl/View_SDL.h"
@@ -46,6 +48,18 @@ SoundManager* CreateSoundManager(Window* /*window*/)
     SoundManager* manager = nullptr;
     if (options.bHeadless)
         manager = new SoundManager_Offline();
+    else if (HostShared::UsesJack(options))
+    {
+        SoundManager_Jack::Options jack;
+        jack.bConnect = options.bConnect;
+        jack.bCapture = !options.sWav.empty();
+        const bool midi = HostShared::UsesJackMidi(options);
+        jack.bMidiIn = midi && options.bMidiIn;
+        jack.sMidiInMatch = options.sMidiInPort;
+        jack.bMidiOut = midi && options.bMidiOut;
+        jack.sMidiOutMatch = options.sMidiOutPort;
+        manager = new SoundManager_Jack(jack);
+    }
     else
         manager = new SoundManager_SDL(options.iBufferSamples, !options.sWav.empty(),
                                        options.sAudioDriver, options.sAudioDevice);

@@ -45,7 +45,8 @@ class SoundControl_Theremin : public SoundControlSource, public TouchListener
     // hertz, which autotune leaves alone, and its timbre in [0, 1]. `began`: a
     // new note, which starts on its pitch without a glide. It takes the voice
     // as a finger does (no finger can take it) and shows at its pitch on the
-    // surface, at the edge when the window does not reach it. Main thread.
+    // surface, at the edge when the window does not reach it. Main thread, or
+    // the one thread that plays MIDI when that is not the main one.
     void PlayNote(float hz, float timbre, bool began);
     void EndNote();
     bool IsPlayingNote() const { return m_bNote; }
@@ -92,8 +93,10 @@ class SoundControl_Theremin : public SoundControlSource, public TouchListener
     std::atomic<bool> m_bTouchActive{false};
     std::atomic<bool> m_bNewTouch{false};
     std::atomic<bool> m_bExact{false}; // playing a note: its pitch as it is
-    bool m_bNote = false;              // main thread: the voice is a note's
-    int m_iTouchID = -1;
+    // The voice is a note's. MIDI may play notes from the audio thread (a
+    // JACK period plays them at their own frames), so these two are atomic too.
+    std::atomic<bool> m_bNote{false};
+    std::atomic<int> m_iTouchID{-1};
     std::atomic<float> m_rTargetFrequency{0.0f};
     std::atomic<float> m_rTargetTimbre{0.0f};
     std::atomic<float> m_rX{0.0f};

@@ -141,10 +141,14 @@ std::string AudioDevices_SDL::FindDevice(const std::vector<std::string>& devices
     return {};
 }
 
+std::string AudioDevices_SDL::Heading()
+{
+    return "Audio drivers and their output devices (--audio-driver NAME, --audio-device NAME):\n";
+}
+
 std::string AudioDevices_SDL::Describe(const std::string& only)
 {
-    std::string text = "Audio drivers and their output devices "
-                       "(--audio-driver NAME, --audio-device NAME):\n";
+    std::string text = Heading();
     const std::vector<std::string> drivers =
         only.empty() ? GetDrivers() : std::vector<std::string>{only};
     for (const std::string& driver : drivers)
@@ -171,9 +175,10 @@ std::string AudioDevices_SDL::Describe(const std::string& only)
     return text;
 }
 
-bool AudioDevices_SDL::CheckDriverName(std::string& driver, std::string& error)
+bool AudioDevices_SDL::CheckDriverName(std::string& driver, std::string& error,
+                                       const std::vector<std::string>& others)
 {
-    const std::vector<std::string> drivers = GetDrivers();
+    std::vector<std::string> drivers = GetDrivers();
     for (const std::string& known : drivers)
     {
         if (Lower(known) == Lower(driver))
@@ -182,14 +187,16 @@ bool AudioDevices_SDL::CheckDriverName(std::string& driver, std::string& error)
             return true;
         }
     }
+    drivers.insert(drivers.end(), others.begin(), others.end());
     error = "unknown audio driver " + Quoted(driver) +
             " (choose from: " + JoinNames(drivers, false) + ")";
     return false;
 }
 
-bool AudioDevices_SDL::Check(std::string& driver, std::string& device, std::string& error)
+bool AudioDevices_SDL::Check(std::string& driver, std::string& device, std::string& error,
+                             const std::vector<std::string>& others)
 {
-    if (!driver.empty() && !CheckDriverName(driver, error))
+    if (!driver.empty() && !CheckDriverName(driver, error, others))
         return false;
     std::string started, reason;
     std::vector<std::string> devices;

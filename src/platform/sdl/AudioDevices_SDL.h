@@ -27,15 +27,20 @@ class AudioDevices_SDL
     // driver alone.
     static std::string Describe(const std::string& only = {});
 
+    // The listing's first line.
+    static std::string Heading();
+
     // Checks a driver name against the drivers SDL was built with (ignoring
     // case); `driver` becomes SDL's spelling of it. False with one line
-    // naming the choices.
-    static bool CheckDriverName(std::string& driver, std::string& error);
+    // naming the choices, SDL's and the host's own `others`.
+    static bool CheckDriverName(std::string& driver, std::string& error,
+                                const std::vector<std::string>& others = {});
 
     // Checks a live run's choice: the driver starts here and, when `device`
     // is not empty, one of its output devices contains it. `device` becomes
     // that device's whole name. False with one line naming the choices.
-    static bool Check(std::string& driver, std::string& device, std::string& error);
+    static bool Check(std::string& driver, std::string& device, std::string& error,
+                      const std::vector<std::string>& others = {});
 
     // A device or driver name fit for a message, in single quotes.
     static std::string Quoted(const std::string& name);
