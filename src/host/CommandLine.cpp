@@ -126,7 +126,8 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
             ->expected(0, 1)
             ->type_name("[NAME]");
     app.add_option("--play", options.sPlayFile,
-                   "play a Standard MIDI File on the voices (headless: to the sample)")
+                   "play a Standard MIDI File on the voices (headless: to the sample); a "
+                   "note's velocity sets its voice's level")
         ->type_name("FILE.mid");
     app.add_option("--midi-bend", options.iMidiBendRange,
                    "pitch-bend range of the MIDI member channels in semitones (default 48)")
@@ -137,12 +138,12 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
         ->type_name("FILE");
     app.add_option("--tuning", options.sTuning,
                    "play in the scale of a Scala file: autotune, the note grid and the note "
-                   "keys follow its degrees")
+                   "keys follow its degrees, and MIDI notes play it (key 60 on degree 0)")
         ->type_name("FILE.scl");
     auto* keymapOption =
         app.add_option("--keymap", options.sKeymap,
                        "place the scale's degree 0 by a Scala keyboard mapping's reference "
-                       "frequency and middle note")
+                       "frequency and middle note; MIDI notes play the degrees it maps them to")
             ->type_name("FILE.kbm");
     double tuningBase = 0.0;
     auto* baseOption =
