@@ -56,8 +56,7 @@ class Tuning
     // instrument's own tuning, played exactly as without a scale.
     bool IsTwelveEqualOnC() const;
 
-    // Keys: the linear map from key 60 until a mapping is set.
-    const KeyMap& GetKeyMap() const { return m_keys; }
+    // Keys: one degree a key from key 60 (on middle C) until a map is set.
     void SetKeyMap(KeyMap keys) { m_keys = std::move(keys); }
     // The degree `key` plays through `keys` (any key number, counted from the
     // middle key); false when the map leaves it out.
