@@ -110,14 +110,16 @@ def record(results):
             "",
             "| fault | what | caught by | run |",
             "|---|---|---|---|"]
-    caught = 0
+    ran = caught = 0
     faults = read_faults()
     for fault in faults:
         cells = kept.get(fault["id"], [fault["id"], fault["what"], "not run yet", ""])
         cells[1] = fault["what"]
+        ran += 0 if cells[2] == "not run yet" else 1
         caught += 0 if cells[2] in ("NOTHING", "not run yet") else 1
         rows.append("| " + " | ".join(cells) + " |")
-    rows += ["", f"{caught} of {len(faults)} faults caught at their latest run."]
+    rows += ["", f"{caught} of the {ran} faults run caught at their latest run; "
+             f"{len(faults) - ran} not run yet."]
     RECORD.write_text("\n".join(rows) + "\n")
 
 
