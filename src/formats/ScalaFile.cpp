@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
+#include <utility>
 
 namespace
 {
@@ -211,7 +212,7 @@ bool ScalaFile::ParseKeyboardMapping(const std::string& text, const std::string&
         error = lines.Fail(Printable::Echo(word) + " is not a scale degree for the formal octave");
         return false;
     }
-    mapping.map.clear();
+    mapping.keys.degrees.clear();
     for (long i = 0; i < size; ++i)
     {
         const std::string what =
@@ -224,38 +225,26 @@ bool ScalaFile::ParseKeyboardMapping(const std::string& text, const std::string&
             error = lines.Fail(Printable::Echo(word) + " is not a scale degree or x");
             return false;
         }
-        mapping.map.push_back(static_cast<int>(degree));
+        mapping.keys.degrees.push_back(static_cast<int>(degree));
     }
-    mapping.iMiddleNote = static_cast<int>(middle);
+    mapping.keys.iMiddleKey = static_cast<int>(middle);
     mapping.iReferenceNote = static_cast<int>(reference);
     mapping.rReferenceHz = hz;
-    mapping.iOctaveDegree = static_cast<int>(octave);
+    mapping.keys.iOctaveDegree = static_cast<int>(octave);
     return true;
 }
 
 bool ScalaFile::BaseFrequency(const KeyboardMapping& mapping, const Tuning& tuning,
                               const std::string& name, double& hz, std::string& error)
 {
-    // The reference key's degree: keys count degrees from the middle note, through
-    // the map when there is one, which repeats every map size keys.
-    const int key = mapping.iReferenceNote - mapping.iMiddleNote;
-    int degree = key;
-    if (!mapping.map.empty())
+    // Degree 0 lies below the reference key by that key's degree.
+    int degree = 0;
+    if (!tuning.KeyDegree(mapping.keys, mapping.iReferenceNote, degree))
     {
-        const int size = static_cast<int>(mapping.map.size());
-        const int repeat = Tuning::FloorDivide(key, size);
-        const int entry = mapping.map[static_cast<size_t>(key - repeat * size)];
-        if (entry < 0)
-        {
-            error =
-                TextParse::Located(name, mapping.iReferenceLine,
+        error = TextParse::Located(name, mapping.iReferenceLine,
                                    "the reference note " + std::to_string(mapping.iReferenceNote) +
                                        " is not mapped to a degree");
-            return false;
-        }
-        const int octave =
-            mapping.iOctaveDegree > 0 ? mapping.iOctaveDegree : tuning.GetDegreeCount();
-        degree = entry + repeat * octave;
+        return false;
     }
     hz = mapping.rReferenceHz / std::exp2(tuning.GetDegreeOctaves(degree));
     if (!std::isnormal(hz))
@@ -297,10 +286,26 @@ bool ScalaFile::Load(const std::string& scalePath, const std::string& mappingPat
             !BaseFrequency(mapping, scale, mappingPath, hz, error))
             return false;
         scale.SetBaseHz(hz);
+        mapping.keys.rMiddleHz = hz;
+        scale.SetKeyMap(std::move(mapping.keys));
     }
-    else if (baseHz)
+    else
     {
-        scale.SetBaseHz(*baseHz);
+        // Scala's default mapping: one degree a key, key 60 on degree 0.
+        Tuning::KeyMap keys;
+        if (baseHz)
+        {
+            scale.SetBaseHz(*baseHz);
+            keys.rMiddleHz = *baseHz;
+        }
+        else
+        {
+            // Degree 0 on the low C, moved by whole periods to the one nearest middle C.
+            const double period = scale.GetPeriodOctaves();
+            const double below = std::log2(Tuning::c_rMiddleC / scale.GetBaseHz());
+            keys.rMiddleHz = scale.GetBaseHz() * std::exp2(period * std::round(below / period));
+        }
+        scale.SetKeyMap(std::move(keys));
     }
     tuning = std::move(scale);
     return true;

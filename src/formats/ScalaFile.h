@@ -2,8 +2,8 @@
 // description line, the number of pitches, then one pitch a line, in cents
 // when it has a dot, else a ratio ("3/2") or a whole number ("2"); anything
 // after the pitch is ignored and lines starting with '!' are comments. The
-// last pitch is the period. Zindle has no keys, so a mapping only says where
-// degree 0 lies: its reference note's frequency and its middle note.
+// last pitch is the period. A mapping says which key plays which degree, and
+// so where degree 0 lies: its reference key sounds at its reference frequency.
 #pragma once
 
 #include "formats/Tuning.h"
@@ -21,11 +21,9 @@ class ScalaFile
 
     struct KeyboardMapping
     {
-        int iMiddleNote = 60;    // the key degree 0 is mapped to
+        Tuning::KeyMap keys;     // middle key, map and octave degree (not yet its Hz)
         int iReferenceNote = 69; // the key whose frequency is given
         double rReferenceHz = 440.0;
-        int iOctaveDegree = 0;  // the degree the map repeats at; 0: the scale's count
-        std::vector<int> map;   // degree of each key from the middle note; -1 unmapped
         int iReferenceLine = 0; // where the reference note is given, for messages
     };
 
@@ -40,8 +38,10 @@ class ScalaFile
                               const std::string& name, double& hz, std::string& error);
 
     // The whole tuning a player asks for: the scale (twelve equal notes when
-    // scalePath is empty), with degree 0 placed by
-    // the mapping (when given), else at baseHz (when given), else on the low C.
+    // scalePath is empty), with degree 0 placed by the mapping (when given),
+    // else at baseHz (when given: key 60 plays it), else on the low C (key 60
+    // plays the degree 0 nearest middle C: middle C itself when the period is
+    // an octave).
     // All or nothing: false with one line naming the file, line and problem.
     static bool Load(const std::string& scalePath, const std::string& mappingPath,
                      std::optional<double> baseHz, Tuning& tuning, std::string& error);

@@ -37,3 +37,29 @@ bool Tuning::IsTwelveEqualOnC() const
     const double cents = 1200.0 * std::log2(m_rBaseHz / c_rLowC);
     return std::fabs(cents - 1200.0 * std::round(cents / 1200.0)) <= c_rTolerance;
 }
+
+bool Tuning::KeyDegree(const KeyMap& keys, int key, int& degree) const
+{
+    const int offset = key - keys.iMiddleKey;
+    if (keys.degrees.empty())
+    {
+        degree = offset;
+        return true;
+    }
+    const int size = static_cast<int>(keys.degrees.size());
+    const int repeat = FloorDivide(offset, size);
+    const int entry = keys.degrees[static_cast<size_t>(offset - repeat * size)];
+    if (entry < 0)
+        return false;
+    degree = entry + repeat * (keys.iOctaveDegree > 0 ? keys.iOctaveDegree : GetDegreeCount());
+    return true;
+}
+
+bool Tuning::KeyFrequency(int key, double& hz) const
+{
+    int degree = 0;
+    if (!KeyDegree(m_keys, key, degree))
+        return false;
+    hz = m_keys.rMiddleHz * std::exp2(GetDegreeOctaves(degree));
+    return std::isnormal(hz);
+}

@@ -175,7 +175,8 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
             },
             ""));
     app.add_option("--play", options.sPlayFile,
-                   "play a Standard MIDI File on the voices (headless: to the sample)")
+                   "play a Standard MIDI File on the voices (headless: to the sample); a "
+                   "note's velocity sets its voice's level")
         ->type_name("FILE.mid");
     auto* bendOption =
         app.add_option("--midi-bend", bendRange,
@@ -189,12 +190,12 @@ int CommandLine::Parse(int argc, char** argv, HostOptions& options)
         ->type_name("FILE");
     app.add_option("--tuning", options.sTuning,
                    "play in the scale of a Scala file: autotune, the note grid and the note "
-                   "keys follow its degrees")
+                   "keys follow its degrees, and MIDI notes play it (key 60 on degree 0)")
         ->type_name("FILE.scl");
     auto* keymapOption =
         app.add_option("--keymap", options.sKeymap,
                        "place the scale's degree 0 by a Scala keyboard mapping's reference "
-                       "frequency and middle note")
+                       "frequency and middle note; MIDI notes play the degrees it maps them to")
             ->type_name("FILE.kbm");
     double tuningBase = 0.0;
     auto* baseOption =

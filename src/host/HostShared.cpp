@@ -83,6 +83,7 @@ void StartInstrument(ZindleApp& app, MidiOutput& midi, MidiVoices& midiIn)
         for (int i = 0; i < Synth_FourVoice::c_iVoices; ++i)
             theremins[i] = state->GetTheremin(i);
         midiIn.SetVoices(theremins, Synth_FourVoice::c_iVoices);
+        midiIn.SetTuning(&g_startTuning); // keys play the scale too
     }
     if (!state || !midi.IsOpen())
         return;

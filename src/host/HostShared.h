@@ -176,8 +176,8 @@ class MidiSchedule
 };
 
 // The main state has just been built (the first frame): it takes the tuning
-// and the settings the run started with, MIDI in plays its voices, and MIDI out
-// hears them (until they go).
+// and the settings the run started with, MIDI in plays its voices (in its
+// scale), and MIDI out hears them (until they go).
 void StartInstrument(ZindleApp& app, MidiOutput& midi, MidiVoices& midiIn);
 
 // Loads --script; false after reporting a bad script (exit status 2).

@@ -1,5 +1,6 @@
 #include "synth/MidiVoices.h"
 
+#include "formats/Tuning.h"
 #include "synth/SoundControl_Theremin.h"
 
 #include <algorithm>
@@ -10,6 +11,14 @@ namespace
 constexpr int c_iNoRpn = 0x3FFF;
 constexpr int c_iLowerManager = 0;  // MIDI channel 1
 constexpr int c_iUpperManager = 15; // MIDI channel 16
+// Bent no further than the notes reach: 8.2 Hz (note 0) to 12.5 kHz (note 127).
+constexpr float c_rLowestSemitones = -69.0f; // from A 440
+constexpr float c_rHighestSemitones = 58.0f;
+
+double EqualTempered(double semitones)
+{
+    return 440.0 * std::exp2(semitones / 12.0);
+}
 } // namespace
 
 void MidiVoices::SetVoices(SoundControl_Theremin* const* voices, int count)
@@ -18,6 +27,22 @@ void MidiVoices::SetVoices(SoundControl_Theremin* const* voices, int count)
     {
         Release(i);
         m_pVoices[i] = voices && i < count ? voices[i] : nullptr;
+    }
+}
+
+void MidiVoices::SetTuning(const Tuning* tuning)
+{
+    m_bTuned = false;
+    for (int key = 0; key < 128; ++key)
+    {
+        double hz = 0.0;
+        if (tuning && !tuning->KeyFrequency(key, hz))
+            hz = 0.0;
+        m_rKeyHz[key] = hz;
+        // A thousandth of a cent: below anything a file states or anyone hears.
+        const double equal = EqualTempered(key - 69);
+        if (tuning && !(std::fabs(1200.0 * std::log2(hz / equal)) <= 1e-3))
+            m_bTuned = true;
     }
 }
 
@@ -50,7 +75,7 @@ void MidiVoices::Handle(const MidiEvent& event)
     case 0x90:
         if (data2 > 0)
         {
-            NoteOn(channel, data1);
+            NoteOn(channel, data1, data2);
             break;
         }
         [[fallthrough]]; // velocity 0 is a note-off
@@ -73,14 +98,16 @@ void MidiVoices::Handle(const MidiEvent& event)
     }
 }
 
-void MidiVoices::NoteOn(int channel, int note)
+void MidiVoices::NoteOn(int channel, int note, int velocity)
 {
+    if (m_bTuned && m_rKeyHz[note] == 0.0)
+        return; // a key the mapping leaves out
     // The lowest voice no note and no finger holds, as a finger would take it.
     for (int i = 0; i < Synth_FourVoice::c_iVoices; ++i)
     {
         if (!m_pVoices[i] || m_voices[i].bOn || m_pVoices[i]->IsTouchActive())
             continue;
-        m_voices[i] = {true, false, channel, note};
+        m_voices[i] = {true, false, channel, note, velocity, m_rKeyHz[note]};
         Sound(i, true);
         return;
     }
@@ -194,7 +221,9 @@ void MidiVoices::Sound(int voice, bool began)
         const Channel& state = m_channels[channel];
         return static_cast<float>(state.iBend - 8192) / 8192.0f * state.rBendRange;
     };
-    float semitones = static_cast<float>(v.iNote - 69) + bend(v.iChannel);
+    // Semitones from A 440 without a tuning; with one, the bend alone.
+    const float offset = m_bTuned ? 0.0f : static_cast<float>(v.iNote - 69);
+    float semitones = offset + bend(v.iChannel);
     const int manager = ManagerOf(v.iChannel);
     if (manager >= 0)
         semitones += bend(manager);
@@ -202,10 +231,19 @@ void MidiVoices::Sound(int voice, bool began)
     const float timbre = state.iTimbre >= 0     ? static_cast<float>(state.iTimbre) / 127.0f
                          : state.iPressure >= 0 ? static_cast<float>(state.iPressure) / 127.0f
                                                 : c_rMiddleTimbre;
-    // Bent no further than the notes reach: 8.2 Hz (note 0) to 12.5 kHz (note 127).
-    semitones = std::clamp(semitones, -69.0f, 58.0f);
-    const double hz = 440.0 * std::exp2(static_cast<double>(semitones) / 12.0);
-    m_pVoices[voice]->PlayNote(static_cast<float>(hz), timbre, began);
+    double hz = 0.0;
+    if (m_bTuned)
+    {
+        // The key's pitch in the scale, bent in equal semitones.
+        hz = std::clamp(v.rKeyHz * std::exp2(static_cast<double>(semitones) / 12.0),
+                        EqualTempered(c_rLowestSemitones), EqualTempered(c_rHighestSemitones));
+    }
+    else
+    {
+        hz = EqualTempered(std::clamp(semitones, c_rLowestSemitones, c_rHighestSemitones));
+    }
+    m_pVoices[voice]->PlayNote(static_cast<float>(hz), timbre, began,
+                               static_cast<float>(v.iVelocity));
 }
 
 void MidiVoices::Release(int voice)

@@ -6,13 +6,16 @@
 // over 2 semitones unless RPN 0 says otherwise. MPE: the configuration
 // message (RPN 6 on channel 1 or 16) makes zones whose member channels bend
 // their own notes over 48 semitones, plus the zone's manager channel's bend.
-// The sustain pedal holds notes. Main thread.
+// The sustain pedal holds notes. With a tuning, keys play the scale through its
+// keyboard mapping (bends still count in semitones); a note's velocity sets
+// its voice's level. Main thread.
 #pragma once
 
 #include "core/MidiEvent.h"
 #include "synth/Synth_FourVoice.h"
 
 class SoundControl_Theremin;
+class Tuning;
 
 class MidiVoices
 {
@@ -24,6 +27,10 @@ class MidiVoices
 
     // The voices notes play on (null entries: none); ends the notes playing.
     void SetVoices(SoundControl_Theremin* const* voices, int count);
+    // The scale keys play in; null, or a tuning that gives every key its
+    // equal-tempered pitch (within a thousandth of a cent), plays them as
+    // equal temperament on A = 440 Hz. Takes effect from the next note.
+    void SetTuning(const Tuning* tuning);
     void Handle(const MidiEvent& event);
     // Ends every note and forgets every controller, bend and zone.
     void Reset();
@@ -47,9 +54,11 @@ class MidiVoices
         bool bHeld = false; // released while the pedal was down
         int iChannel = 0;
         int iNote = 0;
+        int iVelocity = 0;
+        double rKeyHz = 0.0; // the key's pitch in the tuning, before any bend
     };
 
-    void NoteOn(int channel, int note);
+    void NoteOn(int channel, int note, int velocity);
     void NoteOff(int channel, int note);
     void Controller(int channel, int number, int value);
     void SetZone(int manager, int members);
@@ -63,6 +72,8 @@ class MidiVoices
     SoundControl_Theremin* m_pVoices[Synth_FourVoice::c_iVoices] = {};
     Voice m_voices[Synth_FourVoice::c_iVoices];
     Channel m_channels[c_iChannels];
-    int m_iLowerMembers = 0; // MPE lower zone: manager channel 1, members 2 ..
-    int m_iUpperMembers = 0; // MPE upper zone: manager channel 16, members 15 down
+    bool m_bTuned = false;
+    double m_rKeyHz[128] = {}; // with a tuning: each key's pitch, 0 for a key that plays nothing
+    int m_iLowerMembers = 0;   // MPE lower zone: manager channel 1, members 2 ..
+    int m_iUpperMembers = 0;   // MPE upper zone: manager channel 16, members 15 down
 };

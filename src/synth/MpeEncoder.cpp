@@ -95,9 +95,11 @@ void MpeEncoder::ProcessBlock(int start, int count)
     if (count <= 0)
         return;
 
-    // Two lanes per voice: pitch and timbre. A voice is present while the
-    // graph pulled its pitch in this block; an unpulled timbre holds.
-    Lane lanes[Synth_FourVoice::c_iVoices * 2];
+    // Three lanes per voice: pitch, timbre and velocity. A voice is present
+    // while the graph pulled its pitch in this block; an unpulled timbre or
+    // velocity holds.
+    constexpr int c_iLanes = 3;
+    Lane lanes[Synth_FourVoice::c_iVoices * c_iLanes];
     bool present[Synth_FourVoice::c_iVoices] = {};
     for (int voice = 0; voice < Synth_FourVoice::c_iVoices; ++voice)
     {
@@ -107,8 +109,10 @@ void MpeEncoder::ProcessBlock(int start, int count)
         if (!pitch)
             continue;
         const SoundControlBuffer* timbre = PulledBuffer(source, 1, start);
-        lanes[voice * 2] = Lane(pitch);
-        lanes[voice * 2 + 1] = timbre ? Lane(timbre) : Lane(m_voices[voice].rTimbre);
+        const SoundControlBuffer* velocity = PulledBuffer(source, 2, start);
+        lanes[voice * c_iLanes] = Lane(pitch);
+        lanes[voice * c_iLanes + 1] = timbre ? Lane(timbre) : Lane(m_voices[voice].rTimbre);
+        lanes[voice * c_iLanes + 2] = velocity ? Lane(velocity) : Lane(m_voices[voice].rVelocity);
     }
 
     // Visit every run start of every lane in time order; at each one, voices
@@ -125,11 +129,10 @@ void MpeEncoder::ProcessBlock(int start, int count)
                     EndNote(voice, time);
                 continue;
             }
-            Lane& pitch = lanes[voice * 2];
-            Lane& timbre = lanes[voice * 2 + 1];
-            pitch.AdvanceTo(offset);
-            timbre.AdvanceTo(offset);
-            Encode(voice, pitch.rValue, timbre.rValue, time);
+            Lane* lane = &lanes[voice * c_iLanes];
+            for (int k = 0; k < c_iLanes; ++k)
+                lane[k].AdvanceTo(offset);
+            Encode(voice, lane[0].rValue, lane[1].rValue, lane[2].rValue, time);
         }
         int next = INT_MAX;
         for (const Lane& lane : lanes)
@@ -148,10 +151,11 @@ void MpeEncoder::EndNotes()
     }
 }
 
-void MpeEncoder::Encode(int voice, float hz, float timbre, int64_t time)
+void MpeEncoder::Encode(int voice, float hz, float timbre, float velocity, int64_t time)
 {
     Voice& v = m_voices[voice];
     v.rTimbre = timbre;
+    v.rVelocity = velocity;
     if (!(hz > 0.0f) || !std::isfinite(hz))
     {
         if (v.bSounding)
@@ -165,7 +169,7 @@ void MpeEncoder::Encode(int voice, float hz, float timbre, int64_t time)
     }
     if (!v.bSounding)
     {
-        StartNote(voice, v.rLastNote, timbre, time);
+        StartNote(voice, v.rLastNote, timbre, velocity, time);
         return;
     }
     const double nearest = std::round(v.rLastNote);
@@ -178,7 +182,7 @@ void MpeEncoder::Encode(int voice, float hz, float timbre, int64_t time)
     if (beyondRange || (whole && v.bWhole && static_cast<int>(nearest) != v.iNote))
     {
         EndNote(voice, time);
-        StartNote(voice, v.rLastNote, timbre, time);
+        StartNote(voice, v.rLastNote, timbre, velocity, time);
         return;
     }
     if (bend < 0)
@@ -198,7 +202,7 @@ void MpeEncoder::Encode(int voice, float hz, float timbre, int64_t time)
     }
 }
 
-void MpeEncoder::StartNote(int voice, double note, float timbre, int64_t time)
+void MpeEncoder::StartNote(int voice, double note, float timbre, float velocity, int64_t time)
 {
     Voice& v = m_voices[voice];
     const int channel = c_iFirstMemberChannel + voice;
@@ -211,7 +215,11 @@ void MpeEncoder::StartNote(int voice, double note, float timbre, int64_t time)
     v.bWhole = std::fabs(note - v.iNote) < c_rWholeTolerance;
     Queue(time, c_iPitchBend | channel, v.iBend & 0x7F, v.iBend >> 7);
     Queue(time, c_iControlChange | channel, c_iTimbreController, v.iTimbre);
-    Queue(time, c_iNoteOn | channel, v.iNote, c_iVelocity);
+    // A Note On's velocity is 1 .. 127 (0 would end the note).
+    const int noteVelocity = std::isfinite(velocity)
+                                 ? static_cast<int>(std::clamp(std::lround(velocity), 1L, 127L))
+                                 : c_iVelocity;
+    Queue(time, c_iNoteOn | channel, v.iNote, noteVelocity);
 }
 
 void MpeEncoder::EndNote(int voice, int64_t time)

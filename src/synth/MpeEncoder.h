@@ -2,7 +2,8 @@
 // voice k on member channel k + 2. Runs on the audio thread after the graph
 // pulled each block: it reads the runs the graph took from each voice's control
 // source in that block (channel 0 pitch in hertz, 0 for no note; channel 1
-// timbre in [0, 1]) and queues MIDI events, stamped with the sample at which
+// timbre in [0, 1]; channel 2, when the source has it, the note's velocity,
+// sent with its Note On) and queues MIDI events, stamped with the sample at which
 // each run starts, into a lock-free ring that the main thread drains. It never
 // generates a control itself, so the sound is the same with MIDI out or
 // without: a voice whose pitch the graph did not pull sounded nothing in that
@@ -28,7 +29,7 @@ class MpeEncoder : public SoundBlockListener
     static constexpr int c_iFirstMemberChannel = 1; // MIDI channel 2: voice 0
     static constexpr int c_iDefaultBendRange = 48;  // semitones either way
     static constexpr int c_iMaxBendRange = 96;
-    static constexpr int c_iVelocity = 100;
+    static constexpr int c_iVelocity = 100;       // a note's velocity when its source reads none
     static constexpr int c_iReleaseVelocity = 64; // the neutral release velocity
     static constexpr int c_iTimbreController = 74;
     static constexpr int c_iBendCentre = 8192;
@@ -47,9 +48,9 @@ class MpeEncoder : public SoundBlockListener
     MpeEncoder& operator=(const MpeEncoder&) = delete;
 
     // The control source voice k reads: pitch on its channel 0, timbre on its
-    // channel 1. Null mutes the voice (a sounding note ends at the next block).
-    // Like the graph's structure, change it only while the stream is stopped
-    // if the old source is about to be destroyed.
+    // channel 1, velocity on its channel 2. Null mutes the voice (a sounding note ends at the next
+    // block). Like the graph's structure, change it only while the stream is stopped if the old
+    // source is about to be destroyed.
     void SetVoiceSource(int voice, SoundControlSource* source);
 
     // Audio thread, once per block, after the graph pulled it: reads each
@@ -88,12 +89,13 @@ class MpeEncoder : public SoundBlockListener
         int iTimbre = 0;
         float rLastHz = -1.0f;
         float rTimbre = 0.0f; // the last timbre read, held while the graph reads none
+        float rVelocity = static_cast<float>(c_iVelocity); // the same for the velocity
         double rLastNote = 0.0;
     };
 
     void QueueConfiguration();
-    void Encode(int voice, float hz, float timbre, int64_t time);
-    void StartNote(int voice, double note, float timbre, int64_t time);
+    void Encode(int voice, float hz, float timbre, float velocity, int64_t time);
+    void StartNote(int voice, double note, float timbre, float velocity, int64_t time);
     void EndNote(int voice, int64_t time);
     void Queue(int64_t time, int status, int data1, int data2);
     static int NoteNumber(double note);    // the nearest MIDI note, 0 to 127

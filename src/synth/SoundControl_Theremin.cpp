@@ -37,7 +37,7 @@ struct GlideRuns
 } // namespace
 
 SoundControl_Theremin::SoundControl_Theremin(InstrumentState& state, int maxBlockSamples)
-    : SoundControlSource(2, maxBlockSamples), m_state(state)
+    : SoundControlSource(3, maxBlockSamples), m_state(state)
 {
     if (TouchManager* manager = TouchManager::GetInstance())
         manager->AddListener(this);
@@ -66,6 +66,7 @@ void SoundControl_Theremin::TouchBegan(int id, int x, int y)
 {
     m_bNote = false;
     m_bExact.store(false, c_relaxed);
+    m_rVelocity.store(c_rTouchVelocity, c_relaxed);
     m_iTouchID = id;
     Place(x, y, true);
 }
@@ -141,12 +142,13 @@ void SoundControl_Theremin::Place(int x, int y, bool began)
     m_bTouchActive.store(true, std::memory_order_release);
 }
 
-void SoundControl_Theremin::PlayNote(float hz, float timbre, bool began)
+void SoundControl_Theremin::PlayNote(float hz, float timbre, bool began, float velocity)
 {
     m_bNote = true;
     m_iTouchID = -1; // no touch of the touch manager's
     m_rTargetFrequency.store(hz, c_relaxed);
     m_rTargetTimbre.store(std::clamp(timbre, 0.0f, 1.0f), c_relaxed);
+    m_rVelocity.store(std::clamp(velocity, 1.0f, 127.0f), c_relaxed);
     ShowNote();
     m_bExact.store(true, c_relaxed);
     // Published last, as for a finger.
@@ -180,6 +182,8 @@ void SoundControl_Theremin::Generate(int channel, int start, SoundControlBuffer*
         GeneratePitch(buffer, count);
     else if (channel == 1)
         GenerateTimbre(buffer, count);
+    else if (channel == 2)
+        buffer->AddValue(m_blockFinger.rVelocity, count); // held until the next note
 }
 
 void SoundControl_Theremin::TakeFinger(int start)
@@ -196,6 +200,7 @@ void SoundControl_Theremin::TakeFinger(int start)
     m_blockFinger.bExact = m_bExact.load(c_relaxed);
     m_blockFinger.rFrequency = m_rTargetFrequency.load(c_relaxed);
     m_blockFinger.rTimbre = m_rTargetTimbre.load(c_relaxed);
+    m_blockFinger.rVelocity = m_rVelocity.load(c_relaxed);
     m_blockFinger.rX = m_rX.load(c_relaxed);
 }
 

@@ -1,6 +1,7 @@
 // The playing surface of one voice: owns one finger at a time and turns its
-// position into two control channels, 0 the pitch in hertz (0 while no finger
-// is down) and 1 a timbre value in [0, 1]. The horizontal position picks the
+// position into three control channels, 0 the pitch in hertz (0 while no finger
+// is down), 1 a timbre value in [0, 1] and 2 the note's velocity (1 .. 127;
+// a finger plays at 100). The horizontal position picks the
 // pitch inside the octave window of the instrument's state, which every voice
 // shares; an autotune stage can pull it onto the enabled notes, gently or by
 // snapping. Touch calls run on the main thread, Generate on the audio thread.
@@ -21,6 +22,7 @@ class SoundControl_Theremin : public SoundControlSource, public TouchListener
     static constexpr int c_iGlideRun = 30;       // samples per step of a glide
     static constexpr int c_iStillSamples = 3072; // rest before a gentle correction starts (70 ms)
     static constexpr float c_rStillTolerance = 0.0010416667f; // 1/960 of the width
+    static constexpr float c_rTouchVelocity = 100.0f;         // a finger's velocity
 
     // `state`: the window, autotune and notes the voice plays by; it outlives the
     // voice. Runs for blocks of up to `maxBlockSamples` samples.
@@ -42,12 +44,13 @@ class SoundControl_Theremin : public SoundControlSource, public TouchListener
     void UpdateTouchPosition();
 
     // The voice played by a note (MIDI) instead of a finger: its exact pitch in
-    // hertz, which autotune leaves alone, and its timbre in [0, 1]. `began`: a
-    // new note, which starts on its pitch without a glide. It takes the voice
-    // as a finger does (no finger can take it) and shows at its pitch on the
-    // surface, at the edge when the window does not reach it. Main thread, or
-    // the one thread that plays MIDI when that is not the main one.
-    void PlayNote(float hz, float timbre, bool began);
+    // hertz, which autotune leaves alone, its timbre in [0, 1] and its velocity
+    // (1 .. 127). `began`: a new note, which starts on its pitch without a
+    // glide. It takes the voice as a finger does (no finger can take it) and
+    // shows at its pitch on the surface, at the edge when the window does not
+    // reach it. Main thread, or the one thread that plays MIDI when that is not
+    // the main one.
+    void PlayNote(float hz, float timbre, bool began, float velocity = c_rTouchVelocity);
     void EndNote();
     bool IsPlayingNote() const { return m_bNote; }
 
@@ -69,6 +72,7 @@ class SoundControl_Theremin : public SoundControlSource, public TouchListener
         bool bExact = false;    // a note's own pitch: no autotune
         float rFrequency = 0.0f;
         float rTimbre = 0.0f;
+        float rVelocity = c_rTouchVelocity;
         float rX = 0.0f;
     };
     const Finger& GetBlockFinger() const { return m_blockFinger; }
@@ -99,6 +103,7 @@ class SoundControl_Theremin : public SoundControlSource, public TouchListener
     std::atomic<int> m_iTouchID{-1};
     std::atomic<float> m_rTargetFrequency{0.0f};
     std::atomic<float> m_rTargetTimbre{0.0f};
+    std::atomic<float> m_rVelocity{c_rTouchVelocity};
     std::atomic<float> m_rX{0.0f};
     std::atomic<float> m_rY{0.0f};
 

@@ -60,7 +60,9 @@ Synth_FourVoice::Synth_FourVoice(float sampleRate, int maxBlockSamples)
         v.amp.SetVolumeSource(&v.theremin, 1);
         v.voiceSwitch.SetSource(0, &v.filter, 0);
         v.voiceSwitch.SetSource(1, &v.amp, 0);
-        m_mixer.AddSoundSource(&v.voiceSwitch, 0, 1.0f);
+        v.level.SetSoundSource(&v.voiceSwitch, 0);
+        v.level.SetVelocitySource(&v.theremin, 2);
+        m_mixer.AddSoundSource(&v.level, 0, 1.0f);
     }
     m_overdrive.SetSoundSource(&m_mixer, 0);
     m_delay.SetSoundSource(&m_overdrive, 0);

@@ -1,6 +1,7 @@
 // The instrument's sound: four voices, each played by its own theremin. A voice
 // is a band-limited saw or pulse (oscillator switch) through a resonant ladder
-// filter, or a sine through an amplifier (voice switch); the four are summed and
+// filter, or a sine through an amplifier (voice switch), at the level its
+// note's velocity gives (a finger's: unity); the four are summed and
 // go through overdrive, echo and a peak limiter. The synth mode routes every
 // voice. The synth keeps its parameters itself, as the panel's slider positions,
 // and applies the current mode's on every mode change; the panel only shows
@@ -21,6 +22,7 @@
 #include "dsp/SoundSource_Osc_Sine.h"
 #include "dsp/SoundSource_Overdrive.h"
 #include "dsp/SoundSource_Switch.h"
+#include "dsp/SoundSource_VelocityGain.h"
 #include "synth/InstrumentState.h"
 #include "synth/SoundControl_Theremin.h"
 
@@ -125,6 +127,7 @@ class Synth_FourVoice
         SoundSource_Osc_Sine sine;
         SoundSource_Amp amp;
         SoundSource_Switch voiceSwitch;
+        SoundSource_VelocityGain level;
     };
 
     Voice* At(int voice);

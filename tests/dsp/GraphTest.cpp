@@ -1,8 +1,9 @@
 // The sound graph's plumbing: control runs cached by block stamp, the block loop,
-// 16-bit conversion, the switch and the sliders' ramps.
+// 16-bit conversion, the switch, the sliders' ramps and a voice's velocity level.
 #include "dsp/SoundControl_Tweakable.h"
 #include "dsp/SoundSource_BLSaw.h"
 #include "dsp/SoundSource_Switch.h"
+#include "dsp/SoundSource_VelocityGain.h"
 #include "support/SoundTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -143,4 +144,49 @@ TEST(Tweakable, ChangeRampsAcrossOneBlockWithinItsRange)
     EXPECT_EQ(RunsOf(tweakable, 0, 3, 7), (Runs{{0.5f, 7}}));
     tweakable.GetTweakable()->SetValue_Range(0.5f);
     EXPECT_FLOAT_EQ(RunsOf(tweakable, 0, 4, 9)[0].first, 0.745f);
+}
+
+// Velocity 100 passes a voice bit for bit; a note starts at its level from
+// silence; a new velocity on a sounding voice ramps across the block, with no
+// step larger than the ramp's, and ends exactly on its level.
+TEST(VelocityGain, StartsAtItsLevelRampsBetweenNotesAndPassesVelocity100BitForBit)
+{
+    ScopedSoundManager sound;
+    TestSignal voice(Sine(440.0f, 0.5f));
+    TestSignal reference(Sine(440.0f, 0.5f));
+    TestControl velocity(100.0f);
+    SoundSource_VelocityGain level;
+    level.SetSoundSource(&voice, 0);
+    level.SetVelocitySource(&velocity, 0);
+    EXPECT_EQ(PullBlock(&level, 256).samples, PullBlock(&reference, 256).samples);
+
+    TestSignal flat([](long) { return 0.5f; });
+    level.SetSoundSource(&flat, 0);
+    flat.m_bSilent = true;
+    EXPECT_FALSE(PullBlock(&level, 256).produced);
+    flat.m_bSilent = false;
+    velocity.SetValue(50.0f);
+    EXPECT_EQ(PullBlock(&level, 256).samples, std::vector<float>(256, 0.125f)) << "(50/100)^2";
+
+    const struct
+    {
+        float velocity;
+        float gain;
+    } steps[] = {{100.0f, 1.0f}, {127.0f, SoundSource_VelocityGain::c_rMaxGain}, {10.0f, 0.01f}};
+    float before = 0.125f;
+    for (const auto& step : steps)
+    {
+        SCOPED_TRACE(step.velocity);
+        velocity.SetValue(step.velocity);
+        const std::vector<float> ramp = PullBlock(&level, 256).samples;
+        const float largest = std::fabs(0.5f * step.gain - before) / 256.0f * 1.001f;
+        float previous = before;
+        for (float sample : ramp)
+        {
+            ASSERT_LE(std::fabs(sample - previous), largest);
+            previous = sample;
+        }
+        EXPECT_FLOAT_EQ(ramp.back(), 0.5f * step.gain);
+        before = ramp.back();
+    }
 }

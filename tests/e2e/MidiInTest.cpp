@@ -1,7 +1,9 @@
 // MIDI in through the real program: Standard MIDI Files played with --play,
 // heard in the WAV (pitch, bend, timbre, a fifth note, the sustain pedal, the
-// tempo), the program's own MPE output played back, and every malformed file
-// refused with one line before anything is written.
+// tempo, a Scala scale and its keyboard mapping, velocity), the program's own
+// MPE output played back, and every malformed file refused with one line
+// before anything is written.
+#include "support/MidiFileReader.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -100,6 +102,44 @@ double Level(const WavFile& wav, double from, double to)
 }
 
 const char* const c_sSine = "mode = Theremin\necho_volume = 0\n";
+
+// One note every half second (at 120 bpm, 480 ticks a beat), each held 0.4 s:
+// {channel, key, velocity}, with a pitch bend sent on the note's channel first.
+struct Note
+{
+    int channel;
+    int key;
+    int velocity = 100;
+    int bend = 8192;
+};
+std::string Notes(const std::vector<Note>& notes)
+{
+    std::vector<Event> events;
+    uint32_t rest = 0;
+    for (const Note& n : notes)
+    {
+        events.push_back({rest, Bytes({0xE0 | n.channel, n.bend & 0x7F, n.bend >> 7})});
+        events.push_back({0, Bytes({0x90 | n.channel, n.key, n.velocity})});
+        events.push_back({384, Bytes({0x80 | n.channel, n.key, 0})});
+        rest = 96;
+    }
+    return Smf(0, {Track(events)});
+}
+
+// The steady middle of note i of Notes().
+std::pair<double, double> NoteWindow(size_t i)
+{
+    return {0.5 * static_cast<double>(i) + 0.1, 0.5 * static_cast<double>(i) + 0.38};
+}
+
+double Rms(const WavFile& wav, std::pair<double, double> window)
+{
+    double sum = 0.0;
+    const size_t from = size_t(window.first * c_rRate), to = size_t(window.second * c_rRate);
+    for (size_t i = from; i < to; ++i)
+        sum += double(wav.samples[i]) * wav.samples[i];
+    return std::sqrt(sum / double(to - from));
+}
 } // namespace
 
 TEST(MidiIn, NotesSoundTheirExactPitchBentByTheirChannelAtTheFilesTempo)
@@ -195,6 +235,95 @@ TEST(MidiIn, TimbreFollowsCC74AFifthNoteAddsNothingAndThePedalHoldsNotes)
     ASSERT_EQ(held.status, 0) << held.output;
     EXPECT_GT(Level(held.wav, 1.3, 1.45), 3000) << "held past its note-off at 0.5 s";
     EXPECT_EQ(Level(held.wav, 1.8, 2.2), 0) << "ended when the pedal lifted";
+}
+
+TEST(MidiIn, KeysPlayTheLoadedScaleThroughItsMappingAndUnmappedKeysAreSilent)
+{
+    TempDir dir;
+    const fs::path examples = fs::path(ZINDLE_TEST_SOURCE_DIR) / ".." / "examples";
+    struct Expected
+    {
+        Note note;
+        double hz; // 0: silent
+    };
+    // 19 equal steps without a mapping: key 60 is degree 0 on middle C, one
+    // key a degree. A bend still counts in semitones (+1 of the plain 2).
+    const double middleC = 261.625565;
+    auto edo19 = [middleC](int key) { return middleC * std::exp2((key - 60) / 19.0); };
+    const Expected nineteen[] = {
+        {{0, 60}, middleC},       {{0, 61}, edo19(61)},
+        {{0, 66}, edo19(66)},     {{0, 79}, 2.0 * middleC},
+        {{0, 41}, middleC / 2.0}, {{1, 65, 100, 12288}, edo19(65) * std::exp2(1.0 / 12.0)}};
+    // Just major on the white keys, A (key 69, degree 5) at 440 Hz: degree 0
+    // at 264 Hz; the black keys are mapped to x and play nothing.
+    const Expected white[] = {{{0, 60}, 264.0}, {{0, 62}, 297.0}, {{0, 69}, 440.0}, {{0, 61}, 0.0},
+                              {{0, 72}, 528.0}, {{0, 57}, 220.0}, {{0, 70}, 0.0}};
+    const struct
+    {
+        const char* what;
+        std::string options;
+        std::vector<Expected> notes;
+    } cases[] = {
+        {"19-equal",
+         "--tuning '" + (examples / "19-equal.scl").string() + "'",
+         {std::begin(nineteen), std::end(nineteen)}},
+        {"just major, white keys",
+         "--tuning '" + (examples / "just-major.scl").string() + "' --keymap '" +
+             (examples / "white-keys-a440.kbm").string() + "'",
+         {std::begin(white), std::end(white)}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        std::vector<Note> notes;
+        for (const Expected& e : c.notes)
+            notes.push_back(e.note);
+        const Played run = PlayFile(dir, Notes(notes), c_sSine, c.options);
+        ASSERT_EQ(run.status, 0) << run.output;
+        for (size_t i = 0; i < c.notes.size(); ++i)
+        {
+            SCOPED_TRACE(testing::Message() << "key " << c.notes[i].note.key);
+            const auto [from, to] = NoteWindow(i);
+            if (c.notes[i].hz == 0.0)
+                EXPECT_EQ(Level(run.wav, from - 0.05, to + 0.1), 0);
+            else
+                EXPECT_NEAR(Cents(PitchBetween(run.wav, from, to), c.notes[i].hz), 0.0, 0.1);
+        }
+    }
+}
+
+TEST(MidiIn, VelocitySetsTheVoicesLevelInEveryModeAndTheMpeOutputCarriesIt)
+{
+    // Amplitude (v / 100)^2, at most +3 dB: velocity 100 is a finger's level.
+    const int velocities[] = {100, 50, 127, 10, 110};
+    const double gains[] = {1.0, 0.25, std::sqrt(2.0), 0.01, 1.21};
+    std::vector<Note> notes;
+    for (int v : velocities)
+        notes.push_back({0, 57, v});
+    TempDir dir;
+    for (const char* mode : {"Theremin", "Mekko"})
+    {
+        SCOPED_TRACE(mode);
+        const Played run =
+            PlayFile(dir, Notes(notes), std::string("mode = ") + mode + "\necho_volume = 0\n",
+                     "--midi '" + (dir / "out.mid").string() + "'");
+        ASSERT_EQ(run.status, 0) << run.output;
+        const double unity = Rms(run.wav, NoteWindow(0));
+        ASSERT_GT(unity, 1000.0);
+        for (size_t i = 1; i < std::size(velocities); ++i)
+        {
+            SCOPED_TRACE(testing::Message() << "velocity " << velocities[i]);
+            EXPECT_NEAR(Rms(run.wav, NoteWindow(i)) / unity, gains[i], 0.01 * gains[i]);
+        }
+        MidiFile out;
+        std::string error;
+        ASSERT_TRUE(ReadMidiFile(dir / "out.mid", out, error)) << error;
+        std::vector<int> sent;
+        for (const MidiFileEvent& e : out.trackEvents.at(0))
+            if (e.Kind() == 0x90 && e.data.at(1) > 0)
+                sent.push_back(e.data[1]);
+        EXPECT_EQ(sent, std::vector<int>(std::begin(velocities), std::end(velocities)));
+    }
 }
 
 TEST(MidiIn, TheProgramsOwnMpeOutputPlayedBackSoundsTheSamePitches)

@@ -70,6 +70,8 @@ TEST(StrictNumbers, EveryReaderRefusesJunkAfterANulByteWithAReadableLine)
         {settings, "mode = Pulse\0junk\n"s, "s.conf:1: 'Pulse\\x00junk' is not a mode"},
         {settings, "grid = on\0\n"s, "s.conf:1: 'on\\x00' is not \"on\" or \"off\""},
         {settings, "tuning_base = 440\0abc\n"s, "s.conf:1: '440\\x00abc' is not a frequency"},
+        {settings, "timbre = 0.5\0junk\n"s, "s.conf:1: '0.5\\x00junk' is not a slider position"},
+        {settings, "echo_time = 0.25s\n", "s.conf:1: '0.25s' is not a slider position"},
         {scala, scale, ""},
         {scala, "! a scale\njust\n7\0junk\n"s, "s.scl:3: '7\\x00junk' is not a number of pitches"},
         {scala, "\xFF\xFE!\0 \0x\0\n\0"s, "s.scl:2: '\\x00' is not a number of pitches"},

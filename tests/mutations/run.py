@@ -10,12 +10,15 @@ caught it. Not part of scripts/test: a full run takes about an hour on two cores
     tests/mutations/run.py F03 F17          only these
     tests/mutations/run.py --check          only check that every fault applies (scripts/test does)
     tests/mutations/run.py --out table.md   also write the table to a file
+    tests/mutations/run.py --record M01     also merge the rows into last-run.md, which
+                                            keeps every fault's latest result (committed)
 
 Faults marked "preset: tsan" run the threaded tests under ThreadSanitizer (a
 missing publish is invisible to the ordinary build on x86).
 """
 
 import argparse
+import datetime
 import os
 import pathlib
 import subprocess
@@ -23,6 +26,7 @@ import sys
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 FAULTS = pathlib.Path(__file__).with_name("faults.txt")
+RECORD = pathlib.Path(__file__).with_name("last-run.md")
 PRESETS = {
     "release": ("build/mutations", ["-DCMAKE_BUILD_TYPE=Release", "-DZINDLE_BENCH=OFF"], []),
     "tsan": (
@@ -88,11 +92,43 @@ def failed_tests(preset):
     return names
 
 
+def record(results):
+    """Merges {id: (what, verdict)} into last-run.md: one row per fault of faults.txt, each
+    with the day it last ran; a fault that never ran says so."""
+    day = datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d")
+    kept = {}
+    if RECORD.exists():
+        for line in RECORD.read_text().splitlines():
+            cells = [c.strip() for c in line.strip().strip("|").split("|")]
+            if len(cells) == 4 and cells[0] not in ("fault", "---"):
+                kept[cells[0]] = cells
+    for ident, (what, verdict) in results.items():
+        kept[ident] = [ident, what, verdict, day]
+    rows = ["# The deliberate faults and what caught them",
+            "",
+            "Written by `tests/mutations/run.py --record`: each fault's latest run.",
+            "",
+            "| fault | what | caught by | run |",
+            "|---|---|---|---|"]
+    ran = caught = 0
+    faults = read_faults()
+    for fault in faults:
+        cells = kept.get(fault["id"], [fault["id"], fault["what"], "not run yet", ""])
+        cells[1] = fault["what"]
+        ran += 0 if cells[2] == "not run yet" else 1
+        caught += 0 if cells[2] in ("NOTHING", "not run yet") else 1
+        rows.append("| " + " | ".join(cells) + " |")
+    rows += ["", f"{caught} of the {ran} faults run caught at their latest run; "
+             f"{len(faults) - ran} not run yet."]
+    RECORD.write_text("\n".join(rows) + "\n")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("ids", nargs="*")
     parser.add_argument("--check", action="store_true")
     parser.add_argument("--out")
+    parser.add_argument("--record", action="store_true")
     args = parser.parse_args()
 
     faults = [f for f in read_faults() if not args.ids or f["id"] in args.ids]
@@ -114,6 +150,7 @@ def main():
             sys.exit(f"the {preset} build fails these tests before any fault: {', '.join(failed)}")
 
     rows = ["| fault | what | caught by |", "|---|---|---|"]
+    results = {}
     missed = 0
     for fault in faults:
         path = ROOT / fault["file"]
@@ -129,6 +166,7 @@ def main():
         finally:
             path.write_text(original)
         missed += 0 if caught else 1
+        results[fault["id"]] = (fault["what"], verdict)
         row = f"| {fault['id']} | {fault['what']} | {verdict} |"
         rows.append(row)
         print(row, flush=True)
@@ -139,6 +177,8 @@ def main():
     table += f" {len(stale)} stale.\n" if stale else "\n"
     if args.out:
         pathlib.Path(args.out).write_text(table)
+    if args.record:
+        record(results)
     print(table)
     return 1 if missed or stale else 0
 
