@@ -16,7 +16,7 @@ extern "C" int dlclose(void* handle)
     using Close = int (*)(void*);
     static const Close s_pClose = reinterpret_cast<Close>(dlsym(RTLD_NEXT, "dlclose"));
     link_map* map = nullptr;
-    if (handle && dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name &&
+    if (dlinfo(handle, RTLD_DI_LINKMAP, &map) == 0 && map && map->l_name &&
         std::strstr(map->l_name, "_dri.so"))
         return 0;
     return s_pClose(handle);
