@@ -100,74 +100,30 @@ bool TouchInput_SDL::HandleEvent(const SDL_Event& event, const Geometry& geometr
 
 void TouchInput_SDL::Down(int64_t device, int64_t finger, float viewX, float viewY)
 {
-    if (Find(device, finger))
-        return;
-    if (GetContactCount() >= c_iMaxFingers)
-    {
-        m_glue.TouchRefused(viewX, viewY); // shown on screen: the finger is not simply lost
-        return;
-    }
-    for (Entry& entry : m_entries)
-    {
-        if (entry.used)
-            continue;
-        entry = {true, device, finger, viewX, viewY};
-        TouchGlue::Contact all[c_iMaxContacts];
-        const int count = CollectContacts(all);
-        const TouchGlue::Contact contact = ContactOf(entry);
-        m_glue.TouchesBegan(&contact, 1, all, count);
-        return;
-    }
+    m_table.Down(device, finger, viewX, viewY, device == c_iMouseDevice || device == c_iHeldDevice);
 }
 
 void TouchInput_SDL::Move(int64_t device, int64_t finger, float viewX, float viewY)
 {
-    Entry* entry = Find(device, finger);
-    if (!entry)
-        return;
-    entry->x = viewX;
-    entry->y = viewY;
-    const TouchGlue::Contact contact = ContactOf(*entry);
-    m_glue.TouchesMoved(&contact, 1);
+    m_table.Move(device, finger, viewX, viewY);
 }
 
 void TouchInput_SDL::Up(int64_t device, int64_t finger, float viewX, float viewY)
 {
-    Finished(Finish::Up, device, finger, viewX, viewY);
+    m_table.Up(device, finger, viewX, viewY);
 }
 
 void TouchInput_SDL::Cancel(int64_t device, int64_t finger)
 {
-    if (Entry* entry = Find(device, finger))
-        Finished(Finish::Cancel, device, finger, entry->x, entry->y);
-}
-
-void TouchInput_SDL::Finished(Finish finish, int64_t device, int64_t finger, float viewX,
-                              float viewY)
-{
-    Entry* entry = Find(device, finger);
-    if (!entry)
-        return;
-    entry->x = viewX;
-    entry->y = viewY;
-    // The full set still holds the lifting contact, as a platform reports it:
-    // lifting one of two fingers then verifies the other rather than clearing it.
-    TouchGlue::Contact all[c_iMaxContacts];
-    const int count = CollectContacts(all);
-    const TouchGlue::Contact contact = ContactOf(*entry);
-    if (finish == Finish::Up)
-        m_glue.TouchesEnded(&contact, 1, all, count);
-    else
-        m_glue.TouchesCanceled(&contact, 1, all, count);
-    entry->used = false;
+    m_table.Cancel(device, finger);
 }
 
 void TouchInput_SDL::RightDown(float viewX, float viewY)
 {
     // The nearest held finger within reach is grabbed; otherwise a new one lands.
-    Entry* nearest = nullptr;
     float best = c_rGrabRadius * c_rGrabRadius;
-    for (Entry& entry : m_entries)
+    const ContactTable::Entry* nearest = nullptr;
+    for (const ContactTable::Entry& entry : m_table)
     {
         if (!entry.used || entry.device != c_iHeldDevice)
             continue;
@@ -182,13 +138,13 @@ void TouchInput_SDL::RightDown(float viewX, float viewY)
     }
     if (nearest)
     {
-        m_iGrabbed = nearest->finger;
+        m_iGrabbed = nearest->id;
         m_bGrabbedMoved = false;
         return;
     }
     const int64_t finger = m_iNextHeld++;
     Down(c_iHeldDevice, finger, viewX, viewY);
-    if (Entry* entry = Find(c_iHeldDevice, finger))
+    if (ContactTable::Entry* entry = m_table.Find(c_iHeldDevice, finger))
     {
         m_iGrabbed = finger;
         m_bGrabbedMoved = true;
@@ -203,7 +159,7 @@ void TouchInput_SDL::RightDown(float viewX, float viewY)
 
 void TouchInput_SDL::RightMove(float viewX, float viewY)
 {
-    if (m_iGrabbed < 0 || !Find(c_iHeldDevice, m_iGrabbed))
+    if (m_iGrabbed < 0 || !m_table.Find(c_iHeldDevice, m_iGrabbed))
         return;
     m_bGrabbedMoved = true;
     Move(c_iHeldDevice, m_iGrabbed, viewX, viewY);
@@ -215,7 +171,7 @@ void TouchInput_SDL::RightUp()
     // end of a click on a widget.
     if (m_iGrabbed >= 0 && (!m_bGrabbedMoved || m_bGrabbedClick))
     {
-        if (Entry* entry = Find(c_iHeldDevice, m_iGrabbed))
+        if (const ContactTable::Entry* entry = m_table.Find(c_iHeldDevice, m_iGrabbed))
             Up(c_iHeldDevice, m_iGrabbed, entry->x, entry->y);
     }
     m_iGrabbed = -1;
@@ -225,20 +181,20 @@ void TouchInput_SDL::RightUp()
 
 void TouchInput_SDL::LiftHeld()
 {
-    for (Entry& entry : m_entries)
+    for (const ContactTable::Entry& entry : m_table)
     {
         if (entry.used && entry.device == c_iHeldDevice)
-            Up(entry.device, entry.finger, entry.x, entry.y);
+            Up(entry.device, entry.id, entry.x, entry.y);
     }
     m_iGrabbed = -1;
 }
 
 void TouchInput_SDL::LiftAll()
 {
-    for (Entry& entry : m_entries)
+    for (const ContactTable::Entry& entry : m_table)
     {
         if (entry.used)
-            Up(entry.device, entry.finger, entry.x, entry.y);
+            Up(entry.device, entry.id, entry.x, entry.y);
     }
     m_iGrabbed = -1;
 }
@@ -246,7 +202,7 @@ void TouchInput_SDL::LiftAll()
 int TouchInput_SDL::GetFingers(Finger* out, int capacity) const
 {
     int count = 0;
-    for (const Entry& entry : m_entries)
+    for (const ContactTable::Entry& entry : m_table)
     {
         if (!entry.used || count >= capacity)
             continue;
@@ -259,48 +215,12 @@ int TouchInput_SDL::GetFingers(Finger* out, int capacity) const
 int TouchInput_SDL::GetHeldCount() const
 {
     int count = 0;
-    for (const Entry& entry : m_entries)
+    for (const ContactTable::Entry& entry : m_table)
         count += entry.used && entry.device == c_iHeldDevice ? 1 : 0;
     return count;
 }
 
 int TouchInput_SDL::GetContactCount() const
 {
-    int count = 0;
-    for (const Entry& entry : m_entries)
-        count += entry.used ? 1 : 0;
-    return count;
-}
-
-TouchInput_SDL::Entry* TouchInput_SDL::Find(int64_t device, int64_t finger)
-{
-    for (Entry& entry : m_entries)
-    {
-        if (entry.used && entry.device == device && entry.finger == finger)
-            return &entry;
-    }
-    return nullptr;
-}
-
-int TouchInput_SDL::CollectContacts(TouchGlue::Contact* out)
-{
-    int count = 0;
-    for (Entry& entry : m_entries)
-    {
-        if (entry.used)
-            out[count++] = ContactOf(entry);
-    }
-    return count;
-}
-
-TouchGlue::Contact TouchInput_SDL::ContactOf(Entry& entry)
-{
-    if (entry.device != c_iMouseDevice && entry.device != c_iHeldDevice)
-        return {&entry, entry.x, entry.y};
-    // The touch manager moves every contact a few points right, which suits a
-    // fingertip but not the pointer's hot spot: take it back for the mouse, so
-    // that the point that plays is the whole point under the pointer. (View y
-    // is landscape x; the glue truncates what it is given.)
-    const float x = std::floor(entry.y) - static_cast<float>(TouchManager::c_iOffsetX);
-    return {&entry, entry.x, x};
+    return m_table.GetContactCount();
 }

@@ -9,7 +9,7 @@
 // to x for a fingertip are taken back for the mouse and the held fingers.
 #pragma once
 
-#include "input/TouchGlue.h"
+#include "input/ContactTable.h"
 
 #include <SDL.h>
 
@@ -18,11 +18,11 @@
 class TouchInput_SDL
 {
   public:
-    static constexpr int c_iMaxContacts = 16; // more fingers than this are ignored
+    static constexpr int c_iMaxContacts = ContactTable::c_iMaxContacts; // more are ignored
     static constexpr float c_rLandscapeWidth = 480.0f;
     static constexpr float c_rLandscapeHeight = 320.0f;
     // The touch table's size: no finger lands while this many are down.
-    static constexpr int c_iMaxFingers = 12;
+    static constexpr int c_iMaxFingers = ContactTable::c_iMaxFingers;
     // A right click this close (in points) to a held finger grabs it.
     static constexpr float c_rGrabRadius = 12.0f;
 
@@ -72,21 +72,6 @@ class TouchInput_SDL
     int GetFingers(Finger* out, int capacity) const;
 
   private:
-    struct Entry
-    {
-        bool used = false;
-        int64_t device = 0;
-        int64_t finger = 0;
-        float x = 0.0f;
-        float y = 0.0f;
-    };
-
-    enum class Finish
-    {
-        Up,
-        Cancel
-    };
-
     // The mouse as a device of its own, apart from every SDL touch device.
     static constexpr int64_t c_iMouseDevice = INT64_MIN;
     // Held fingers: a device of their own, a new finger number each time.
@@ -97,14 +82,7 @@ class TouchInput_SDL
     void RightMove(float viewX, float viewY);
     void RightUp();
 
-    Entry* Find(int64_t device, int64_t finger);
-    void Finished(Finish finish, int64_t device, int64_t finger, float viewX, float viewY);
-    // Every current contact, the entry's address as its identity.
-    int CollectContacts(TouchGlue::Contact* out);
-    static TouchGlue::Contact ContactOf(Entry& entry);
-
-    TouchGlue m_glue;
-    Entry m_entries[c_iMaxContacts];
+    ContactTable m_table;
     int64_t m_iNextHeld = 0;      // the next held finger's number
     int64_t m_iGrabbed = -1;      // the held finger the right button holds, -1 for none
     bool m_bGrabbedMoved = false; // it moved (or was just placed): the release keeps it

@@ -5,16 +5,16 @@
 // view points, landscape (X, Y) being view (320 - Y, X).
 #pragma once
 
-#include "input/TouchGlue.h"
+#include "input/ContactTable.h"
 
 #include <cstdint>
 
 class TouchInput_Web
 {
   public:
-    static constexpr int c_iMaxContacts = 16;
+    static constexpr int c_iMaxContacts = ContactTable::c_iMaxContacts;
     // The touch table's size: no finger lands while this many are down.
-    static constexpr int c_iMaxFingers = 12;
+    static constexpr int c_iMaxFingers = ContactTable::c_iMaxFingers;
     static constexpr int64_t c_iMouse = -1;  // the mouse, apart from every touch id
     static constexpr int64_t c_iScript = -2; // a script's contacts (the page's headless run)
 
@@ -35,20 +35,5 @@ class TouchInput_Web
     int GetFingers(Finger* out, int capacity) const;
 
   private:
-    struct Entry
-    {
-        bool used = false;
-        int64_t device = 0;
-        int64_t id = 0;
-        float x = 0.0f; // landscape
-        float y = 0.0f;
-    };
-
-    Entry* Find(int64_t device, int64_t id);
-    int CollectContacts(TouchGlue::Contact* out);
-    static TouchGlue::Contact ContactOf(Entry& entry);
-    void Finish(bool cancelled, Entry& entry);
-
-    TouchGlue m_glue;
-    Entry m_entries[c_iMaxContacts];
+    ContactTable m_table;
 };
