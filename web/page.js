@@ -3,7 +3,7 @@
 // scale in the browser's storage, and offers window.zindle to tests:
 //   index.html?headless&script=URL&seed=N[&seconds=S][&scale=N] plays a script
 //   offline and leaves window.zindle.result = {wav, png, shots} (base64), title "done";
-//   window.zindle.status() tells the sound, the fingers and the voices.
+//   window.zindle.status() tells the sound, the fingers, the voices and the message shown.
 'use strict';
 
 (function () {
@@ -265,6 +265,7 @@
       fingers: inner.fingers,
       voices: inner.voices,
       panel: inner.panel,
+      notice: inner.notice === undefined ? null : inner.notice,
     };
   };
 

@@ -13,6 +13,7 @@
 #include "platform/web/View_Web.h"
 #include "platform/web/Window_Web.h"
 #include "render/Renderer.h"
+#include "scene/Node_Notice.h"
 #include "synth/SoundControl_Theremin.h"
 #include "synth/Synth_FourVoice.h"
 
@@ -205,6 +206,23 @@ extern "C"
         }
         json += "],\"panel\":";
         json += state && state->IsPanelOpen() ? "true" : "false";
+        // The message shown in the hint's place, or null.
+        json += ",\"notice\":";
+        const Node_Notice* notice = state ? state->GetNotice() : nullptr;
+        if (notice && notice->IsShowing() && notice->GetText())
+        {
+            json += '"';
+            for (const char* c = notice->GetText(); *c; ++c)
+            {
+                if (*c == '"' || *c == '\\')
+                    json += '\\';
+                if (static_cast<unsigned char>(*c) >= 0x20)
+                    json += *c;
+            }
+            json += '"';
+        }
+        else
+            json += "null";
         json += "}";
         g_sText = json;
         return g_sText.c_str();

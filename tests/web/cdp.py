@@ -89,6 +89,11 @@ class Browser:
         self.call("Input.dispatchTouchEvent", type=kind,
                   touchPoints=[{"x": x, "y": y, "id": i} for i, (x, y) in points])
 
+    def click(self, x, y):
+        """A left click at (x, y) in CSS pixels."""
+        for kind in ("mousePressed", "mouseReleased"):
+            self.call("Input.dispatchMouseEvent", type=kind, x=x, y=y, button="left", clickCount=1)
+
     def close(self):
         try:
             self.ws.close()

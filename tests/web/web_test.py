@@ -254,6 +254,27 @@ def live(browser, base):
           f"{status['underruns']} underruns")
 
 
+def notices(browser, base):
+    """What the page says in the hint's place: to a mouse, how to open the panel; to a
+    thirteenth finger, why it does not play."""
+    browser.open(f"{base}/index.html")
+    browser.wait_for("window.zindle && window.zindle.status && window.zindle.status().voices.length == 4", 60)
+    # Three single clicks on the corner, each alone (its double-click window passes).
+    for _ in range(3):
+        browser.click(455, 295)
+        time.sleep(0.7)
+    notice = browser.evaluate("window.zindle.status().notice")
+    check(notice == "Double-click the corner or press Tab for controls",
+          f"three single clicks on the corner tell a mouse user to double-click or press Tab ({notice!r})")
+    browser.touch("touchStart", [(i, (20.0 + 30 * i, 150.0)) for i in range(13)])
+    time.sleep(0.3)
+    status = browser.evaluate("window.zindle.status()")
+    browser.touch("touchEnd", [])
+    check(len(status["fingers"]) == 12 and status["notice"] == "Twelve fingers are down: lift one to play",
+          f"a thirteenth finger is refused and the page says why ({len(status['fingers'])} fingers, "
+          f"{status['notice']!r})")
+
+
 def grid_lines(browser, png_base64):
     """The note grid's lines in a frame: runs of columns that are white (or
     black) from top to bottom, as (first column, width)."""
@@ -432,7 +453,8 @@ def main():
         # A group that cannot finish (a page that never loads) fails, and the others still run.
         for group in (lambda: headless_demo(browser, base), lambda: first_frame(browser, base, folder),
                       lambda: script_outputs(browser, base, folder),
-                      lambda: live(browser, base), lambda: crisp(browser, base, folder),
+                      lambda: live(browser, base), lambda: notices(browser, base),
+                      lambda: crisp(browser, base, folder),
                       lambda: visits(base, folder)):
             try:
                 group()
