@@ -122,16 +122,8 @@ void Node_Notice::Layout()
     const float y0 = std::round(m_rMiddleY - height * 0.5f) - 3.0f;
     const float y1 = y0 + height + 6.0f;
     const float b = 1.5f; // the frame's width in points
-    const unsigned int frame = WithAlpha(c_iFrameColour, m_rAlpha);
-    const unsigned int box = WithAlpha(c_iBoxColour, m_rAlpha * 0.9f);
-    SetFlatVertex(m_vertices[0], x0 - b, y0 - b, frame);
-    SetFlatVertex(m_vertices[1], x0 - b, y1 + b, frame);
-    SetFlatVertex(m_vertices[2], x1 + b, y0 - b, frame);
-    SetFlatVertex(m_vertices[3], x1 + b, y1 + b, frame);
-    SetFlatVertex(m_vertices[4], x0, y0, box);
-    SetFlatVertex(m_vertices[5], x0, y1, box);
-    SetFlatVertex(m_vertices[6], x1, y0, box);
-    SetFlatVertex(m_vertices[7], x1, y1, box);
+    SetFramedBox(m_vertices, x0, y0, x1, y1, x1, b, WithAlpha(c_iFrameColour, m_rAlpha),
+                 WithAlpha(c_iBoxColour, m_rAlpha * 0.9f));
     m_pText->SetPos(static_cast<int>(x1 - c_rPadding), static_cast<int>(y0 + 3.0f));
     m_pText->SetColor(WithAlpha(0xFFFFFFFF, m_rAlpha));
 }

@@ -234,17 +234,9 @@ void Node_Slider::UpdateGeometry()
     const float x1 = m_vMax.x;
     const float y1 = m_vMax.y;
     const float xf = x0 + (x1 - x0) * m_rValue;
-    const float b = c_rFrameWidth;
-    const unsigned int frame = m_bPressed ? m_iFramePressedColour : m_iFrameColour;
-    const unsigned int fill = m_bPressed ? m_iFillPressedColour : m_iFillColour;
-    SetFlatVertex(m_vertices[0], x0 - b, y0 - b, frame);
-    SetFlatVertex(m_vertices[1], x0 - b, y1 + b, frame);
-    SetFlatVertex(m_vertices[2], x1 + b, y0 - b, frame);
-    SetFlatVertex(m_vertices[3], x1 + b, y1 + b, frame);
-    SetFlatVertex(m_vertices[4], x0, y0, fill);
-    SetFlatVertex(m_vertices[5], x0, y1, fill);
-    SetFlatVertex(m_vertices[6], xf, y0, fill);
-    SetFlatVertex(m_vertices[7], xf, y1, fill);
+    SetFramedBox(m_vertices, x0, y0, x1, y1, xf, c_rFrameWidth,
+                 m_bPressed ? m_iFramePressedColour : m_iFrameColour,
+                 m_bPressed ? m_iFillPressedColour : m_iFillColour);
 }
 
 void Node_Slider::Render(Renderer& renderer)
