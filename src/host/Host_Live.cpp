@@ -48,6 +48,9 @@ namespace
 {
 // Live, a running slide moves every 5 ms: at least 200 moves a second.
 constexpr double c_rLiveSlideStep = 0.005;
+// The longest wait for the period that ends JACK's MIDI out notes: five of
+// the longest periods JACK allows (8192 frames, 0.19 s at 44.1 kHz).
+constexpr double c_rMidiOutEndSeconds = 1.0;
 } // namespace
 
 int Host::RunLive(const HostOptions& options)
@@ -229,11 +232,24 @@ int Host::RunLive(const HostOptions& options)
         // Everything the device was sent is captured before the sound manager goes.
         if (jack)
         {
+            // The notes still held end on JACK's MIDI out before the client goes.
+            if (jackMidiOut && midi.GetEncoder() && frame > 0)
+            {
+                period->EndMidiOut();
+                const double deadline = elapsed() + c_rMidiOutEndSeconds;
+                while (!period->IsMidiOutEnded() && !jack->IsServerGone() && elapsed() < deadline)
+                    SDL_Delay(1);
+            }
             jack->StopStream();
             period->SetVoices(nullptr);
             period->SetEncoder(nullptr);
             midi.SetRelay(nullptr);
             drain();
+            if (period->GetDropped() > 0)
+                std::fprintf(stderr,
+                             "zindle: warning: %zu MIDI messages did not fit in JACK's periods "
+                             "and were dropped\n",
+                             period->GetDropped());
             if (period->CaptureDropped() > 0)
                 std::fprintf(stderr, "zindle: warning: %zu captured samples were dropped\n",
                              period->CaptureDropped());

@@ -347,12 +347,13 @@ TEST(Jack, NotesBendsAndThePedalSoundAtTheirFramesAndPitchesAt44And48kHz)
                                                  JackPortIsInput, 0);
             recorder.pMidi = jack_port_register(recorder.pClient, "midi_in", JACK_DEFAULT_MIDI_TYPE,
                                                 JackPortIsInput, 0);
-            // Channel 1: A4; C4 bent a semitone up (of the default 2); E4 held by the pedal.
+            // Channel 1: A4; C4 bent a semitone up (of the default 2); E4 held by the
+            // pedal; C5 still held when the run ends.
             sender.messages = {
                 {0.00, {0x90, 69, 100}}, {0.50, {0x80, 69, 0}},   {0.80, {0x90, 60, 100}},
                 {1.30, {0xE0, 0, 96}},   {1.80, {0x80, 60, 0}},   {1.85, {0xE0, 0, 64}},
                 {2.10, {0xB0, 64, 127}}, {2.20, {0x90, 64, 100}}, {2.60, {0x80, 64, 0}},
-                {3.20, {0xB0, 64, 0}},
+                {3.20, {0xB0, 64, 0}},   {4.00, {0x90, 72, 100}},
             };
             const double recordSeconds = 3.8;
             recorder.audio.resize(static_cast<size_t>((recordSeconds + 1.5) * rate));
@@ -387,9 +388,10 @@ TEST(Jack, NotesBendsAndThePedalSoundAtTheirFramesAndPitchesAt44And48kHz)
             while (recorder.iRecorded.load() < recorder.audio.size() &&
                    std::chrono::steady_clock::now() < deadline)
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            // MIDI out is read to the run's end, for the note-off of the note still held.
+            const ProcessResult result = run.get();
             jack_client_close(sender.pClient);
             jack_client_close(recorder.pClient);
-            const ProcessResult result = run.get();
             ASSERT_EQ(result.status, 0) << result.output;
             EXPECT_NE(result.output.find(std::string("zindle: playing on jack, ") + period),
                       std::string::npos)
@@ -414,7 +416,7 @@ TEST(Jack, NotesBendsAndThePedalSoundAtTheirFramesAndPitchesAt44And48kHz)
             // Where message i went out, from the start (a loaded machine may make it late).
             auto sent = [&](size_t i)
             { return static_cast<int64_t>(int32_t(sender.written[i] - start)); };
-            const size_t c_noteOns[] = {0, 2, 7}, c_noteOffs[] = {1, 4, 9}, c_bend = 3;
+            const size_t c_noteOns[] = {0, 2, 7, 10}, c_noteOffs[] = {1, 4, 9}, c_bend = 3;
 
             // Each note sounds from its note-on's frame, within one period, every one
             // as late as the next: at 44.1 kHz at once, at another rate by the
@@ -534,8 +536,15 @@ TEST(Jack, NotesBendsAndThePedalSoundAtTheirFramesAndPitchesAt44And48kHz)
                 EXPECT_EQ(near(onsets, on), 1) << on << "\n" << stream;
             for (const size_t off : c_noteOffs)
                 EXPECT_EQ(near(offsets, off), 1) << off << "\n" << stream;
-            EXPECT_EQ(static_cast<long>(onsets.size()), 3 + near(onsets, c_bend)) << stream;
-            EXPECT_EQ(static_cast<long>(offsets.size()), 3 + near(offsets, c_bend)) << stream;
+            EXPECT_EQ(static_cast<long>(onsets.size()), 4 + near(onsets, c_bend)) << stream;
+            // The note held at the end is ended by the run's end, not left hanging.
+            EXPECT_EQ(static_cast<long>(offsets.size()), 4 + near(offsets, c_bend)) << stream;
+            ASSERT_FALSE(out.empty());
+            const Received& last = out.back();
+            EXPECT_TRUE((last.pBytes[0] & 0xF0) == 0x80 ||
+                        ((last.pBytes[0] & 0xF0) == 0x90 && last.pBytes[2] == 0))
+                << stream;
+            EXPECT_GT(frameOf(last), sent(10) + c_iPeriod) << stream;
             break;
         }
     }

@@ -116,6 +116,8 @@ void PeriodRenderer::Render(float* out, int frames, const MidiEvent* events, int
     const int64_t encoderStart = encoder ? encoder->GetSampleTime() : 0;
     const int64_t pulledStart = m_iPulled;
     const int64_t producedStart = m_iProduced;
+    if (count > c_iMaxEvents)
+        CountDropped(static_cast<size_t>(count - c_iMaxEvents));
     count = std::clamp(count, 0, c_iMaxEvents);
     if (m_pResampler)
     {
@@ -136,8 +138,20 @@ void PeriodRenderer::Render(float* out, int frames, const MidiEvent* events, int
         m_iPulled += frames;
         m_iProduced += frames;
     }
-    if (encoder)
-        SendMidiOut(encoderStart, pulledStart, producedStart, frames, sink, user);
+    if (!encoder || m_bMidiOutEnded.load(std::memory_order_relaxed))
+        return;
+    const bool ending = m_bEndMidiOut.load(std::memory_order_acquire);
+    if (ending)
+    {
+        // With no sources the encoder starts nothing more; what sounds ends
+        // at the period's last sample.
+        for (int voice = 0; voice < Synth_FourVoice::c_iVoices; ++voice)
+            encoder->SetVoiceSource(voice, nullptr);
+        encoder->EndNotes();
+    }
+    SendMidiOut(encoderStart, pulledStart, producedStart, frames, sink, user);
+    if (ending)
+        m_bMidiOutEnded.store(true, std::memory_order_release);
 }
 
 void PeriodRenderer::Resample(float* out, int frames, const MidiEvent* events, int count,
@@ -149,7 +163,12 @@ void PeriodRenderer::Resample(float* out, int frames, const MidiEvent* events, i
     // may fall beyond what the period pulls: it waits for the next. The
     // messages wait in order, each stamped with its instrument sample.
     const double periodStart = static_cast<double>(m_iProduced + m_iLatencyFrames);
-    for (int i = 0; i < count && m_iWaiting < c_iMaxEvents; ++i)
+    if (count > c_iMaxEvents - m_iWaiting)
+    {
+        CountDropped(static_cast<size_t>(count - (c_iMaxEvents - m_iWaiting)));
+        count = c_iMaxEvents - m_iWaiting;
+    }
+    for (int i = 0; i < count; ++i)
     {
         MidiEvent& waiting = m_pWaiting[m_iWaiting++];
         waiting = events[i];

@@ -53,6 +53,11 @@ class PeriodRenderer
     void SetEncoder(MpeEncoder* encoder) { m_pEncoder.store(encoder, std::memory_order_release); }
     // Main thread: a message played at the start of the next period.
     void Queue(const MidiEvent& event) { m_queued.Push(&event, 1); }
+    // Main thread, as the run ends: the next period ends every note MIDI out
+    // holds, sends the note-offs and starts no note after them, so that no
+    // note hangs on what listens; IsMidiOutEnded says when that period ran.
+    void EndMidiOut() { m_bEndMidiOut.store(true, std::memory_order_release); }
+    bool IsMidiOutEnded() const { return m_bMidiOutEnded.load(std::memory_order_acquire); }
 
     // Where MIDI out goes, on the audio thread: each event at the server
     // frame (within the period) of the block that played it, in order.
@@ -69,6 +74,14 @@ class PeriodRenderer
     size_t DrainCapture(int16_t* out, size_t maximum);
     size_t CaptureDropped() const { return m_pCapture ? m_pCapture->Dropped() : 0; }
     size_t DrainMidiOut(MidiEvent* out, size_t maximum) { return m_midiOut.Pop(out, maximum); }
+    // MIDI messages lost: in, more than a period holds (c_iMaxEvents) or can
+    // keep waiting; out, more than the server's buffer took (the sink says)
+    // or DrainMidiOut's queue held.
+    void CountDropped(size_t messages) { m_iDropped.fetch_add(messages, std::memory_order_relaxed); }
+    size_t GetDropped() const
+    {
+        return m_iDropped.load(std::memory_order_relaxed) + m_midiOut.Dropped();
+    }
 
   private:
     // `count` instrument samples into `out`; zeros when `dry`.
@@ -100,4 +113,7 @@ class PeriodRenderer
     SpscRing<MidiEvent> m_midiOut{16384};
     std::atomic<MidiVoices*> m_pVoices{nullptr};
     std::atomic<MpeEncoder*> m_pEncoder{nullptr};
+    std::atomic<bool> m_bEndMidiOut{false};
+    std::atomic<bool> m_bMidiOutEnded{false};
+    std::atomic<size_t> m_iDropped{0};
 };

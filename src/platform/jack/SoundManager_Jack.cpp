@@ -205,8 +205,13 @@ int SoundManager_Jack::Process(uint32_t frames)
     {
         void* buffer = jack_port_get_buffer(m_pMidiIn, frames);
         const uint32_t n = jack_midi_get_event_count(buffer);
-        for (uint32_t i = 0; i < n && count < PeriodRenderer::c_iMaxEvents; ++i)
+        for (uint32_t i = 0; i < n; ++i)
         {
+            if (count == PeriodRenderer::c_iMaxEvents)
+            {
+                m_pPeriod->CountDropped(n - i);
+                break;
+            }
             jack_midi_event_t event;
             if (jack_midi_event_get(&event, buffer, i) != 0 || event.size < 2 || event.size > 3)
                 continue;
@@ -230,9 +235,10 @@ int SoundManager_Jack::Process(uint32_t frames)
 void SoundManager_Jack::MidiOut_Static(void* user, int frame, const MidiEvent& event)
 {
     auto* manager = static_cast<SoundManager_Jack*>(user);
-    if (manager->m_pMidiOutBuffer)
+    if (manager->m_pMidiOutBuffer &&
         jack_midi_event_write(manager->m_pMidiOutBuffer, static_cast<jack_nframes_t>(frame),
-                              event.pBytes, event.iSize);
+                              event.pBytes, event.iSize) != 0)
+        manager->m_pPeriod->CountDropped(1);
 }
 
 void SoundManager_Jack::ServerGone(const char* reason)
