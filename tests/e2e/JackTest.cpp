@@ -326,15 +326,6 @@ TEST(Jack, NotesBendsAndThePedalSoundAtTheirFramesAndPitchesAt44And48kHz)
         // recording; then the run is made again, twice at most.
         for (int attempt = 1;; ++attempt)
         {
-            auto run = std::async(std::launch::async,
-                                  [&]
-                                  {
-                                      return RunCommand(server.Environment() + ZindleBinary() +
-                                                        " --audio-driver jack --midi-in --midi-out "
-                                                        "--seconds 12 --settings '" +
-                                                        (dir / "sine.conf").string() + "'");
-                                  });
-
             Sender sender;
             Recorder recorder;
             sender.pClient = server.Open("zindle-test-send");
@@ -363,13 +354,22 @@ TEST(Jack, NotesBendsAndThePedalSoundAtTheirFramesAndPitchesAt44And48kHz)
             jack_set_xrun_callback(recorder.pClient, &Recorder::Xrun, &recorder);
             ASSERT_EQ(jack_activate(sender.pClient), 0);
             ASSERT_EQ(jack_activate(recorder.pClient), 0);
+            // Zindle connects its MIDI ports to the ports named on its command line.
+            auto run = std::async(std::launch::async,
+                                  [&]
+                                  {
+                                      return RunCommand(server.Environment() + ZindleBinary() +
+                                                        " --audio-driver jack --midi-in "
+                                                        "zindle-test-send --midi-out "
+                                                        "ZINDLE-TEST-RECORD --seconds 12 "
+                                                        "--settings '" +
+                                                        (dir / "sine.conf").string() + "'");
+                                  });
 
             ASSERT_TRUE(WaitForPort(recorder.pClient, "Zindle:midi_out", 20.0))
                 << "Zindle's ports did not appear";
-            // The ports exist before Zindle's client is active, which a connection waits for.
-            ASSERT_TRUE(Connect(sender.pClient, "zindle-test-send:out", "Zindle:midi_in"));
+            // The port exists before Zindle's client is active, which a connection waits for.
             ASSERT_TRUE(Connect(recorder.pClient, "Zindle:out", "zindle-test-record:in"));
-            ASSERT_TRUE(Connect(recorder.pClient, "Zindle:midi_out", "zindle-test-record:midi_in"));
             // Zindle plays MIDI from its first frame, a little after its ports appear:
             // the pings tell when. The messages then go from half a second on.
             const auto ready = std::chrono::steady_clock::now() + std::chrono::seconds(20);
@@ -396,9 +396,14 @@ TEST(Jack, NotesBendsAndThePedalSoundAtTheirFramesAndPitchesAt44And48kHz)
             EXPECT_NE(result.output.find(std::string("zindle: playing on jack, ") + period),
                       std::string::npos)
                 << result.output;
-            EXPECT_NE(result.output.find("zindle: MIDI input: Zindle:midi_in"), std::string::npos);
-            EXPECT_NE(result.output.find("zindle: MIDI output: Zindle:midi_out"),
-                      std::string::npos);
+            EXPECT_NE(result.output.find(
+                          "zindle: MIDI input: Zindle:midi_in, from zindle-test-send:out\n"),
+                      std::string::npos)
+                << result.output;
+            EXPECT_NE(result.output.find(
+                          "zindle: MIDI output: Zindle:midi_out, to zindle-test-record:midi_in\n"),
+                      std::string::npos)
+                << result.output;
             ASSERT_EQ(recorder.iRecorded.load(), recorder.audio.size()) << "the recording stopped";
             if (recorder.iXruns.load() > 0 && attempt < 3)
             {
@@ -589,6 +594,15 @@ TEST(Jack, TheServerGoingEndsTheRunWithOneLineExitOneAndFinishedOutputs)
     jack_client_close(watcher);
     server.Stop();
     const ProcessResult result = run.get();
+    // With no server, the listing says that none answers and a run refuses in one line.
+    const auto listing = RunCommand(server.Environment() + ZindleBinary() + " --list-audio");
+    EXPECT_NE(listing.output.find("  jack         no server answers (no JACK server is running)"),
+              std::string::npos)
+        << listing.output;
+    const auto refused =
+        RunCommand(server.Environment() + ZindleBinary() + " --audio-driver jack --seconds 1");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.output, "zindle: cannot play through JACK: no JACK server is running\n");
     EXPECT_EQ(result.status, 1) << result.output;
     size_t lines = 0;
     for (size_t at = 0; (at = result.output.find("has gone", at)) != std::string::npos; ++at)
