@@ -176,6 +176,13 @@ void PeriodRenderer::Resample(float* out, int frames, const MidiEvent* events, i
             std::ceil((periodStart + static_cast<double>(events[i].iSampleTime)) / m_rRatio));
     }
     auto eventSample = [&](int i) { return m_pWaiting[i].iSampleTime; };
+    // Nothing is pulled past the sample a message at the next period's first
+    // frame plays at: a pull cut short for a message leaves the resampler
+    // holding more than usual, and the pulls after it must not run ahead of
+    // the messages still to come. (The dry run that measures the latency
+    // pulls freely.)
+    const int64_t limit =
+        dry ? INT64_MAX : static_cast<int64_t>(std::ceil((periodStart + frames) / m_rRatio));
     count = m_iWaiting;
     int produced = 0;
     int next = 0; // the next message to play
@@ -192,6 +199,8 @@ void PeriodRenderer::Resample(float* out, int frames, const MidiEvent* events, i
             if (next < count)
                 want =
                     static_cast<int>(std::clamp<int64_t>(eventSample(next) - m_iPulled, 1, want));
+            else if (m_iPulled + want > limit)
+                want = static_cast<int>(std::max<int64_t>(limit - m_iPulled, 1));
             Pull(m_pInput.get() + m_iInputCount, want, dry);
             m_iInputCount += want;
             m_iPulled += want;

@@ -77,7 +77,10 @@ class PeriodRenderer
     // MIDI messages lost: in, more than a period holds (c_iMaxEvents) or can
     // keep waiting; out, more than the server's buffer took (the sink says)
     // or DrainMidiOut's queue held.
-    void CountDropped(size_t messages) { m_iDropped.fetch_add(messages, std::memory_order_relaxed); }
+    void CountDropped(size_t messages)
+    {
+        m_iDropped.fetch_add(messages, std::memory_order_relaxed);
+    }
     size_t GetDropped() const
     {
         return m_iDropped.load(std::memory_order_relaxed) + m_midiOut.Dropped();
