@@ -247,8 +247,8 @@ int Host::RunLive(const HostOptions& options)
             drain();
             if (period->GetDropped() > 0)
                 std::fprintf(stderr,
-                             "zindle: warning: %zu MIDI messages did not fit in JACK's periods "
-                             "and were dropped\n",
+                             "zindle: warning: %zu MIDI messages were dropped (they came before "
+                             "the instrument started, or more than JACK's periods hold)\n",
                              period->GetDropped());
             if (period->CaptureDropped() > 0)
                 std::fprintf(stderr, "zindle: warning: %zu captured samples were dropped\n",

@@ -33,7 +33,7 @@ float Peak(const std::vector<float>& audio, size_t begin, size_t end)
 }
 } // namespace
 
-TEST(PeriodRenderer, EveryNoteAt48kHzSoundsTheStatedLatencyAfterItsFrame)
+TEST(PeriodRenderer, EveryNoteAt48kHzSoundsTheStatedLatencyAfterItsFrameAndLostMessagesAreCounted)
 {
     constexpr int c_iRate = 48000;
     constexpr int c_iPeriod = 256;
@@ -115,4 +115,18 @@ TEST(PeriodRenderer, EveryNoteAt48kHzSoundsTheStatedLatencyAfterItsFrame)
             EXPECT_LE(static_cast<int>(onset - at), latency + 7);
         }
     }
+    // Messages with no voices to play them yet, and more than a period
+    // holds, are counted as lost.
+    PeriodSoundManager sound;
+    PeriodRenderer period(sound, c_iRate, false, c_iPeriod);
+    std::vector<MidiEvent> events(PeriodRenderer::c_iMaxEvents + 10,
+                                  MidiEvent::Make(0, 0xB0, 74, 64));
+    std::vector<float> out(c_iPeriod);
+    period.Render(out.data(), c_iPeriod, events.data(), 3, nullptr, nullptr);
+    EXPECT_EQ(period.GetDropped(), 3u);
+    MidiVoices voices;
+    period.SetVoices(&voices);
+    period.Render(out.data(), c_iPeriod, events.data(), static_cast<int>(events.size()), nullptr,
+                  nullptr);
+    EXPECT_EQ(period.GetDropped(), 13u);
 }

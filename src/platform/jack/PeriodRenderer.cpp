@@ -103,7 +103,13 @@ void PeriodRenderer::Render(float* out, int frames, const MidiEvent* events, int
         return;
     DenormalGuard guard;
     MidiVoices* voices = m_pVoices.load(std::memory_order_acquire);
-    // Until the voices exist, the MIDI file's messages wait in their queue.
+    // Until the voices exist, the MIDI file's messages wait in their queue;
+    // the port's have nothing to play and are counted as lost.
+    if (!voices && count > 0)
+    {
+        CountDropped(static_cast<size_t>(count));
+        count = 0;
+    }
     if (voices)
     {
         MidiEvent queued[64];
