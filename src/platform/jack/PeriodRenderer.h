@@ -75,8 +75,8 @@ class PeriodRenderer
     size_t CaptureDropped() const { return m_pCapture ? m_pCapture->Dropped() : 0; }
     size_t DrainMidiOut(MidiEvent* out, size_t maximum) { return m_midiOut.Pop(out, maximum); }
     // MIDI messages lost: in, before the voices were set, or more than a
-    // period holds (c_iMaxEvents) or can keep waiting; out, more than the server's buffer took (the
-    // sink says) or DrainMidiOut's queue held.
+    // period holds (c_iMaxEvents) or can keep waiting; out, more than the
+    // server's buffer took (the sink says) or DrainMidiOut's queue held.
     void CountDropped(size_t messages)
     {
         m_iDropped.fetch_add(messages, std::memory_order_relaxed);
