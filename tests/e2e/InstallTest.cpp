@@ -363,8 +363,9 @@ TEST_F(Install, WindowCarriesItsEntrysClassAndTheIcon)
     // bars read it (xprop), then ended with SIGTERM.
     zindle_test::TempDir work;
     zindle_test::WriteFile(work / "window.sh",
-                           "'" + (tree / "bin/zindle").string() +
-                               "' --seconds 60 2>/dev/null & pid=$!\n"
+                           "'" + (tree / "bin/zindle").string() + "' --seconds 60 2>'" +
+                               (work / "zindle.err").string() +
+                               "' & pid=$!\n"
                                "for i in $(seq 300); do\n"
                                // The icon is set just after the window appears.
                                "  p=$(xprop -name Zindle WM_CLASS _NET_WM_ICON 2>/dev/null)\n"
@@ -375,14 +376,16 @@ TEST_F(Install, WindowCarriesItsEntrysClassAndTheIcon)
                                "kill -TERM $pid; wait $pid\n");
     const auto result = RunCommand("env -u ZINDLE_DATA " + XvfbRun(work.Path()) + "sh '" +
                                    (work / "window.sh").string() + "'");
-    EXPECT_EQ(result.status, 128 + 15) << result.output;
+    // What the program said, for a failure's message.
+    const std::string said = "\nzindle said: " + ReadFile(work / "zindle.err");
+    EXPECT_EQ(result.status, 128 + 15) << result.output << said;
     const std::string windowClass = DesktopValue(entry, "StartupWMClass");
     ASSERT_FALSE(windowClass.empty());
     EXPECT_NE(
         result.output.find("WM_CLASS(STRING) = \"" + windowClass + "\", \"" + windowClass + "\"\n"),
         std::string::npos)
-        << result.output;
-    EXPECT_NE(result.output.find("Icon (128 x 128):"), std::string::npos) << result.output;
+        << result.output << said;
+    EXPECT_NE(result.output.find("Icon (128 x 128):"), std::string::npos) << result.output << said;
 }
 
 TEST(Window, F11FillsTheScreenWithoutAWindowManagerAndGivesItBack)
