@@ -19,6 +19,14 @@ bool TookAll(const std::string& word, const char* end)
 }
 } // namespace
 
+std::string TextParse::Lower(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
 bool TextParse::ParseReal(const std::string& word, double& value)
 {
     char* end = nullptr;

@@ -16,6 +16,9 @@ class TextParse
     // byte included.
     static bool ParseReal(const std::string& word, double& value);
     static bool ParseInteger(const std::string& word, long min, long max, long& value);
+    // The text with its ASCII letters in lower case (names compared without
+    // regard to case: drivers, ports, devices); other bytes unchanged.
+    static std::string Lower(std::string text);
     // "file:line: problem", the file's name made printable.
     static std::string Located(std::string_view file, int line, const std::string& problem);
 };

@@ -5,6 +5,7 @@
 #include "app/Timer.h"
 #include "app/ZindleApp.h"
 #include "core/Printable.h"
+#include "core/TextParse.h"
 #include "dsp/SoundManager_Offline.h"
 #include "file/File_Bundle.h"
 #include "formats/PerformanceScript.h"
@@ -29,7 +30,6 @@
 
 #include <SDL.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -159,9 +159,7 @@ bool LoadPlay(const HostOptions& options, StandardMidiFile& file)
 
 bool UsesJack(const HostOptions& options)
 {
-    std::string driver = options.sAudioDriver;
-    std::transform(driver.begin(), driver.end(), driver.begin(), ::tolower);
-    return driver == "jack";
+    return TextParse::Lower(options.sAudioDriver) == "jack";
 }
 
 bool UsesJackMidi(const HostOptions& options)
@@ -172,11 +170,9 @@ bool UsesJackMidi(const HostOptions& options)
 bool CheckAudioChoice(HostOptions& options, std::string& error)
 {
     // JACK is Zindle's own driver, beside SDL's.
-    std::string driver = options.sAudioDriver;
-    std::transform(driver.begin(), driver.end(), driver.begin(), ::tolower);
-    if (driver == "jack")
+    if (UsesJack(options))
     {
-        options.sAudioDriver = driver;
+        options.sAudioDriver = "jack";
         if (!options.sAudioDevice.empty())
         {
             error = "--audio-device does not apply to jack (connect Zindle:out with the "

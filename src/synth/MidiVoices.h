@@ -8,7 +8,8 @@
 // their own notes over 48 semitones, plus the zone's manager channel's bend.
 // The sustain pedal holds notes. With a tuning, keys play the scale through its
 // keyboard mapping (bends still count in semitones); a note's velocity sets
-// its voice's level. Main thread.
+// its voice's level. One thread at a time: the main thread, or through JACK
+// the process callback (the voices are set before it plays).
 #pragma once
 
 #include "core/MidiEvent.h"

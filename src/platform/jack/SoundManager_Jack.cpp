@@ -1,10 +1,10 @@
 #include "platform/jack/SoundManager_Jack.h"
 
+#include "core/TextParse.h"
+
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -30,12 +30,9 @@ void Shutdown_Static(jack_status_t /*code*/, const char* reason, void* user)
 void Quiet(const char* /*message*/) {}
 
 // Whether `text` contains `part`, ignoring case.
-bool Contains(std::string text, std::string part)
+bool Contains(const std::string& text, const std::string& part)
 {
-    const auto lower = [](unsigned char c) { return static_cast<char>(std::tolower(c)); };
-    std::transform(text.begin(), text.end(), text.begin(), lower);
-    std::transform(part.begin(), part.end(), part.begin(), lower);
-    return text.find(part) != std::string::npos;
+    return TextParse::Lower(text).find(TextParse::Lower(part)) != std::string::npos;
 }
 
 jack_client_t* OpenClient(const char* name, std::string& error)

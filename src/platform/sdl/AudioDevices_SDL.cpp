@@ -1,11 +1,11 @@
 #include "platform/sdl/AudioDevices_SDL.h"
 
 #include "core/Printable.h"
+#include "core/TextParse.h"
 
 #include <SDL.h>
 
 #include <algorithm>
-#include <cctype>
 
 namespace
 {
@@ -26,13 +26,6 @@ const char* TestDriverNote(const std::string& driver)
 std::string Reason(const std::string& error)
 {
     return Printable::Quote(error, c_iMaxReason);
-}
-
-std::string Lower(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
 }
 
 // "a, b, c", or "'a', 'b'" with quotes. A test driver is marked as one.
@@ -134,9 +127,9 @@ bool AudioDevices_SDL::GetDevices(const std::string& driver, std::string& starte
 std::string AudioDevices_SDL::FindDevice(const std::vector<std::string>& devices,
                                          const std::string& part)
 {
-    const std::string wanted = Lower(part);
+    const std::string wanted = TextParse::Lower(part);
     for (const std::string& device : devices)
-        if (Lower(device).find(wanted) != std::string::npos)
+        if (TextParse::Lower(device).find(wanted) != std::string::npos)
             return device;
     return {};
 }
@@ -181,7 +174,7 @@ bool AudioDevices_SDL::CheckDriverName(std::string& driver, std::string& error,
     std::vector<std::string> drivers = GetDrivers();
     for (const std::string& known : drivers)
     {
-        if (Lower(known) == Lower(driver))
+        if (TextParse::Lower(known) == TextParse::Lower(driver))
         {
             driver = known;
             return true;
